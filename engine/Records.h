@@ -1,0 +1,46 @@
+#pragma once
+// Record formats of the work files. All integers little-endian.
+//
+// File entry, 268 bytes:
+//   0   256  name, length-prefixed (length byte, then up to 255 bytes)
+//   256   4  size: low 32 bits of the size, signed
+//   260   2  directory index, low half
+//   262   2  directory index, high half (widened into what was padding, so a run may
+//            walk any number of directories)
+//   264   4  node of the file in DirList
+// Directory record, 256 bytes: the directory's full path with its backslash, length-prefixed.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "results/TreeStore.h"
+
+namespace parelix {
+
+constexpr std::size_t kFileEntrySize = 268;
+constexpr std::size_t kDirRecordSize = 256;
+constexpr std::size_t kBlockBufferSize = 65528;   // 0xFFF8
+constexpr std::size_t kSortBlockRecords = 243;    // 65,124 bytes
+constexpr std::size_t kCompareWindowRecords = 244;   // 65,392 bytes
+
+struct FileEntry {
+    std::string name;          // cut to 255 bytes when written
+    std::int32_t size = 0;
+    std::uint32_t dirIndex = 0;
+    NodeId node = kNoNode;
+};
+
+void encodeFileEntry(const FileEntry& entry, std::uint8_t* record);   // 268 bytes
+FileEntry decodeFileEntry(const std::uint8_t* record);
+
+// Field readers on a raw record, for the sort and the comparison's hot loops.
+std::int32_t entrySize(const std::uint8_t* record);
+std::uint32_t entryDirIndex(const std::uint8_t* record);
+NodeId entryNode(const std::uint8_t* record);
+std::string_view entryName(const std::uint8_t* record);
+
+void encodeDirRecord(std::string_view path, std::uint8_t* record);     // 256 bytes
+std::string decodeDirRecord(const std::uint8_t* record);
+
+}  // namespace parelix

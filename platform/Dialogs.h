@@ -1,0 +1,20 @@
+#pragma once
+// Message boxes for code outside ui/; tests replace the handler.
+#include <functional>
+#include <string>
+
+namespace parelix {
+
+enum class MessageKind { Plain, Error };
+
+// Shows text in a modal message box with one OK button. A plain box takes the
+// application's title as caption.
+void ShowMessage(const std::string& text, const std::string& caption = {},
+                 MessageKind kind = MessageKind::Plain);
+
+using MessageHandler = std::function<void(const std::string& text, const std::string& caption,
+                                          MessageKind kind)>;
+// Replaces the box (nullptr restores it); returns the previous handler.
+MessageHandler setMessageHandler(MessageHandler handler);
+
+}  // namespace parelix

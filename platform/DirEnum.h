@@ -1,0 +1,48 @@
+#pragma once
+// Directory enumeration by pattern and attribute mask (first, next, close).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace parelix {
+
+enum FileAttributes : std::uint32_t {
+    faReadOnly = 1,
+    faHidden = 2,
+    faSysFile = 4,
+    faVolumeID = 8,
+    faDirectory = 16,
+    faArchive = 32,
+    faAnyFile = 63,
+};
+
+struct FindData {
+    std::string name;
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;   // 64 bits; callers keep what they need
+    // Identity of the entry (st_dev, st_ino), for callers that must tell two paths of one file apart.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+// Lists a folder given as a Windows-style pattern ending in "\*.*": "." and "..", then
+// directories and regular files only. Symbolic links, devices, FIFOs, sockets, names
+// holding a backslash and hidden mount points are never listed. A folder that cannot
+// be opened lists nothing.
+class DirEnumerator {
+public:
+    DirEnumerator();
+    ~DirEnumerator();
+    DirEnumerator(const DirEnumerator&) = delete;
+    DirEnumerator& operator=(const DirEnumerator&) = delete;
+
+    bool findFirst(const std::string& pattern, std::uint32_t attributeMask, FindData& out);
+    bool findNext(FindData& out);
+    void findClose();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace parelix

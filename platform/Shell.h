@@ -1,0 +1,41 @@
+#pragma once
+// The shell: deletion to the recycle bin and opening with the associated application.
+#include <functional>
+#include <string>
+
+namespace parelix {
+
+constexpr unsigned FO_DELETE = 3;
+constexpr unsigned FOF_CONFIRMMOUSE = 0x02;
+constexpr unsigned FOF_NOCONFIRMATION = 0x10;
+constexpr unsigned FOF_ALLOWUNDO = 0x40;
+
+struct SHFILEOPSTRUCTA {
+    unsigned wFunc = 0;
+    std::string pFrom;               // one path; the list terminators are implied
+    unsigned fFlags = 0;
+    bool fAnyOperationsAborted = false;
+};
+
+// Moves pFrom (file or whole folder) to the freedesktop trash. Without FOF_NOCONFIRMATION
+// asks first; a refusal sets fAnyOperationsAborted and deletes nothing. A failure is shown
+// in an error dialog and answers non-zero. 0 means done.
+int SHFileOperationA(SHFILEOPSTRUCTA& op);
+
+constexpr int SW_SHOWNORMAL = 1;
+// Opens a file or folder with the desktop's associated application. Answers 2 for a
+// missing file, 3 for a missing folder on its path, 31 for a failed launch, 42 on success.
+int ShellExecuteA(const std::string& file, const std::string& directory, int showCommand);
+
+// The dialogs and the launcher the shell uses, replaceable by tests.
+struct ShellHooks {
+    // "Voulez-vous vraiment envoyer « NAME » dans la Corbeille ?" with Oui and Non.
+    std::function<bool(const std::string& question)> confirm;
+    std::function<void(const std::string& message)> showError;
+    // Launches the associated application for a POSIX path; false when it failed.
+    std::function<bool(const std::string& posixPath)> launch;
+};
+void setShellHooks(ShellHooks hooks);   // empty members fall back to the real ones
+ShellHooks& shellHooks();
+
+}  // namespace parelix

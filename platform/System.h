@@ -1,0 +1,33 @@
+#pragma once
+// System services: version, temporary directory and names, window-update lock.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace parelix {
+
+struct OsVersionInfo {
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t buildNumber = 0;
+    std::uint32_t platformId = 0;   // 1: Windows 95 family, 2: NT family
+};
+
+// The NT family with the running kernel's major version, unless a test set an answer.
+bool GetVersionExA(OsVersionInfo& info);
+void setVersionAnswerForTesting(std::optional<OsVersionInfo> answer);
+
+// $TMPDIR, else /tmp, as a Windows-style path ending with a backslash ("C:\tmp\").
+// Empty when no such folder can be named.
+std::string GetTempPathA();
+
+// Creates, empty and exclusively, "<dir><prefix><4 hex digits>.tmp" and returns its
+// Windows-style path; dir is a Windows-style folder path ending with a backslash.
+// With unique != 0 the number is used as given and nothing is created. Empty on failure.
+std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, unsigned unique);
+
+// Window-update lock: switches painting of the given top-level window (a QWidget*) off;
+// nullptr switches the locked window back on.
+void LockWindowUpdate(void* window);
+
+}  // namespace parelix

@@ -1,0 +1,64 @@
+#include "platform/Text.h"
+
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace parelix {
+
+std::string cut255(std::string_view s) {
+    return std::string(s.substr(0, kShortStringMax));
+}
+
+namespace {
+
+// One collator for the process: the user's locale, tertiary strength (case counts),
+// punctuation not ignored so that "--> " folders keep together.
+UCollator* collator() {
+    static UCollator* instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* c = ucol_open(uloc_getDefault(), &status);
+        if (U_FAILURE(status)) {
+            status = U_ZERO_ERROR;
+            c = ucol_open("", &status);
+        }
+        if (c) {
+            ucol_setStrength(c, UCOL_TERTIARY);
+            ucol_setAttribute(c, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+        }
+        return c;
+    }();
+    return instance;
+}
+
+}  // namespace
+
+int lstrcmpA(std::string_view a, std::string_view b) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationResult r = UCOL_EQUAL;
+    if (UCollator* c = collator())
+        r = ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                             static_cast<int32_t>(b.size()), &status);
+    if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
+    // Texts the collation cannot tell apart (such as different invalid bytes) still get
+    // a fixed order, by their bytes.
+    const int bytes = a.compare(b);
+    return bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
+}
+
+int MulDiv(int a, int b, int c) {
+    if (c == 0) return -1;
+    const std::int64_t product = static_cast<std::int64_t>(a) * b;
+    std::int64_t q = product / c;
+    const std::int64_t r = product % c;
+    // Round half away from zero.
+    if (2 * std::llabs(r) >= std::llabs(static_cast<std::int64_t>(c))) q += ((product < 0) != (c < 0)) ? -1 : 1;
+    if (q > INT32_MAX || q < INT32_MIN) return -1;
+    return static_cast<int>(q);
+}
+
+}  // namespace parelix

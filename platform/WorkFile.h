@@ -1,0 +1,62 @@
+#pragma once
+// Flat files of fixed-size records: the work files and the sort's run files.
+// Every failure raises InOutError with the runtime's French text.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace parelix {
+
+class InOutError : public std::runtime_error {
+public:
+    InOutError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+private:
+    int code_;
+};
+
+// 2 "Fichier introuvable", 5 "Accès au fichier refusé", 100 "Lecture au-delà de la fin de
+// fichier", 101 "Disque plein", otherwise "Erreur E/S <code>".
+std::string inOutErrorText(int code);
+// The runtime code for an errno value (ENOENT 2, EACCES/EPERM 5, ENOSPC 101, ...).
+int inOutCodeFromErrno(int err);
+[[noreturn]] void raiseInOutError(int code);
+
+class WorkFile {
+public:
+    WorkFile() = default;
+    ~WorkFile();
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+
+    // Binds the file to a Windows-style name; the file must be closed.
+    void assign(const std::string& name);
+    const std::string& name() const { return name_; }
+
+    void rewrite(std::size_t recordSize);   // create or truncate, open for writing
+    void reset(std::size_t recordSize);     // open an existing file read-only
+    bool isOpen() const { return fd_ >= 0; }
+    std::size_t recordSize() const { return recordSize_; }
+
+    // Reads up to count records; returns how many were read (fewer at the end of file).
+    std::size_t blockRead(void* buffer, std::size_t count);
+    void read(void* record);                // exactly one record, else error 100
+    void write(const void* record);
+    void blockWrite(const void* buffer, std::size_t count);
+    void seek(std::int64_t recordNumber);
+    std::int64_t fileSize();                // in records
+    void close();
+
+    void erase();                           // the bound file, closed
+    void rename(const std::string& newName);   // the bound file, closed; rebinds to newName
+
+private:
+    void flush();
+    std::string name_;
+    int fd_ = -1;
+    std::size_t recordSize_ = 1;
+    std::string writeBuffer_;               // records waiting to be written
+};
+
+}  // namespace parelix

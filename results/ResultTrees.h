@@ -1,0 +1,50 @@
+#pragma once
+// The two result trees, DirList (searched folders) and DblList (duplicate groups), and the
+// operations that keep their links, duplicate counters and marks consistent.
+#include <string>
+
+#include "results/TreeStore.h"
+
+namespace parelix {
+
+// Indices into the six pictures of the trees.
+enum TreeImage : int {
+    kImgFolder = 0,
+    kImgFolderMarked = 1,
+    kImgFolderOpen = 2,
+    kImgFolderOpenMarked = 3,
+    kImgFile = 4,
+    kImgFileMarked = 5,
+};
+
+class ResultTrees {
+public:
+    ResultTrees();
+
+    TreeStore dirList;
+    TreeStore dblList;
+
+    // Appends a member node for path under group and links it with file, raising the
+    // counters (and, on collapsed nodes, the marks) from file up to its search root.
+    NodeId addDuplicate(NodeId group, const std::string& path, NodeId file);
+    // Clears file's link and lowers the counters from it up; a counter reaching 0 loses its mark.
+    void unmark(NodeId file);
+    // Removes a DirList node with its subtree, taking its members out of their groups and
+    // dissolving groups left with one member; then selects a neighbour.
+    void removeNode(NodeId node);
+    // Full Windows-style path of a DirList node, at most 255 characters.
+    std::string nodePath(NodeId node) const;
+    // True for a top-level DirList node (its text is "X:" or "X:\...").
+    bool isSearchRoot(NodeId node) const;
+
+    // Bound to DirList's expanding and collapsing events.
+    void expandingRule(NodeId node);
+    void collapsingRule(NodeId node);
+
+    void clear();
+
+private:
+    void setMark(NodeId node, bool marked);
+};
+
+}  // namespace parelix

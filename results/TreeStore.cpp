@@ -1,0 +1,198 @@
+#include "results/TreeStore.h"
+
+#include <algorithm>
+
+#include "platform/Text.h"
+
+namespace parelix {
+
+void TreeStore::addListener(TreeListener* listener) { listeners_.push_back(listener); }
+
+void TreeStore::removeListener(TreeListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+bool TreeStore::isValid(NodeId node) const {
+    return node < nodes_.size() && nodes_[node].alive;
+}
+
+const std::vector<NodeId>& TreeStore::children(NodeId parent) const {
+    return parent == kNoNode ? roots_ : nodes_[parent].children;
+}
+
+std::vector<NodeId>& TreeStore::childrenRef(NodeId parent) {
+    return parent == kNoNode ? roots_ : nodes_[parent].children;
+}
+
+NodeId TreeStore::child(NodeId parent, int index) const {
+    const auto& list = children(parent);
+    return index >= 0 && static_cast<std::size_t>(index) < list.size() ? list[index] : kNoNode;
+}
+
+NodeId TreeStore::firstChild(NodeId parent) const {
+    const auto& list = children(parent);
+    return list.empty() ? kNoNode : list.front();
+}
+
+NodeId TreeStore::lastChild(NodeId parent) const {
+    const auto& list = children(parent);
+    return list.empty() ? kNoNode : list.back();
+}
+
+NodeId TreeStore::nextSibling(NodeId node) const {
+    return child(nodes_[node].parent, static_cast<int>(nodes_[node].row) + 1);
+}
+
+NodeId TreeStore::prevSibling(NodeId node) const {
+    return child(nodes_[node].parent, static_cast<int>(nodes_[node].row) - 1);
+}
+
+NodeId TreeStore::nextInTreeOrder(NodeId node) const {
+    if (!nodes_[node].children.empty()) return nodes_[node].children.front();
+    for (NodeId n = node; n != kNoNode; n = nodes_[n].parent) {
+        NodeId next = nextSibling(n);
+        if (next != kNoNode) return next;
+    }
+    return kNoNode;
+}
+
+NodeId TreeStore::prevInTreeOrder(NodeId node) const {
+    NodeId prev = prevSibling(node);
+    if (prev == kNoNode) return nodes_[node].parent;
+    while (!nodes_[prev].children.empty()) prev = nodes_[prev].children.back();
+    return prev;
+}
+
+NodeId TreeStore::addChild(NodeId parent, std::string text) {
+    NodeId id;
+    if (!freeList_.empty()) {
+        id = freeList_.back();
+        freeList_.pop_back();
+        nodes_[id] = Node{};
+    } else {
+        id = static_cast<NodeId>(nodes_.size());
+        nodes_.emplace_back();
+    }
+    auto& list = childrenRef(parent);
+    const int row = static_cast<int>(list.size());
+    for (auto* l : listeners_) l->nodesAboutToBeInserted(parent, row, row);
+    Node& n = nodes_[id];
+    n.text = std::move(text);
+    n.parent = parent;
+    n.row = static_cast<std::uint32_t>(row);
+    n.alive = true;
+    childrenRef(parent).push_back(id);
+    for (auto* l : listeners_) l->nodesInserted(parent, row, row);
+    return id;
+}
+
+void TreeStore::renumber(std::vector<NodeId>& list, std::size_t from) {
+    for (std::size_t i = from; i < list.size(); ++i) nodes_[list[i]].row = static_cast<std::uint32_t>(i);
+}
+
+void TreeStore::releaseSubtree(NodeId node) {
+    for (NodeId c : nodes_[node].children) releaseSubtree(c);
+    Node& n = nodes_[node];
+    n = Node{};
+    freeList_.push_back(node);
+}
+
+bool TreeStore::contains(NodeId ancestor, NodeId node) const {
+    for (NodeId n = node; n != kNoNode; n = nodes_[n].parent)
+        if (n == ancestor) return true;
+    return false;
+}
+
+void TreeStore::remove(NodeId node) {
+    if (!isValid(node)) return;
+    const NodeId parent = nodes_[node].parent;
+    const int row = static_cast<int>(nodes_[node].row);
+
+    // Like a tree view, pick a neighbour when the selection goes away with the subtree.
+    NodeId successor = kNoNode;
+    const bool selectionLost = selected_ != kNoNode && contains(node, selected_);
+    if (selectionLost) {
+        successor = nextSibling(node);
+        if (successor == kNoNode) successor = prevSibling(node);
+        if (successor == kNoNode) successor = parent;
+    }
+
+    for (auto* l : listeners_) l->nodesAboutToBeRemoved(parent, row, row);
+    auto& list = childrenRef(parent);
+    list.erase(list.begin() + row);
+    renumber(list, static_cast<std::size_t>(row));
+    releaseSubtree(node);
+    if (selectionLost) selected_ = kNoNode;
+    for (auto* l : listeners_) l->nodesRemoved(parent, row, row);
+
+    if (selectionLost && successor != kNoNode) select(successor);
+    else if (selectionLost)
+        for (auto* l : listeners_) l->selectionChanged(kNoNode);
+}
+
+void TreeStore::clear() {
+    for (auto* l : listeners_) l->aboutToBeCleared();
+    nodes_.clear();
+    nodes_.shrink_to_fit();
+    roots_.clear();
+    roots_.shrink_to_fit();
+    freeList_.clear();
+    freeList_.shrink_to_fit();
+    selected_ = kNoNode;
+    for (auto* l : listeners_) l->cleared();
+}
+
+void TreeStore::sortChildren(NodeId parent) {
+    auto& list = childrenRef(parent);
+    if (list.size() < 2) return;
+    for (auto* l : listeners_) l->childrenAboutToBeReordered(parent);
+    std::stable_sort(list.begin(), list.end(), [this](NodeId a, NodeId b) {
+        return lstrcmpA(nodes_[a].text, nodes_[b].text) < 0;
+    });
+    renumber(list, 0);
+    for (auto* l : listeners_) l->childrenReordered(parent);
+}
+
+void TreeStore::setText(NodeId node, std::string text) {
+    nodes_[node].text = std::move(text);
+    for (auto* l : listeners_) l->nodeChanged(node);
+}
+
+void TreeStore::setImages(NodeId node, int image, int selectedImage) {
+    Node& n = nodes_[node];
+    if (n.image == image && n.selectedImage == selectedImage) return;
+    n.image = static_cast<std::uint8_t>(image);
+    n.selectedImage = static_cast<std::uint8_t>(selectedImage);
+    for (auto* l : listeners_) l->nodeChanged(node);
+}
+
+void TreeStore::expand(NodeId node) {
+    if (events.expanding) events.expanding(node);
+    if (nodes_[node].expanded) return;
+    nodes_[node].expanded = true;
+    for (auto* l : listeners_) l->expandedChanged(node, true);
+    if (events.expanded) events.expanded(node);
+}
+
+void TreeStore::collapse(NodeId node) {
+    if (events.collapsing) events.collapsing(node);
+    if (!nodes_[node].expanded) return;
+    nodes_[node].expanded = false;
+    for (auto* l : listeners_) l->expandedChanged(node, false);
+}
+
+void TreeStore::select(NodeId node) {
+    if (node == selected_) return;
+    if (node != kNoNode) {
+        // Reveal: open the collapsed ancestors, outermost first.
+        std::vector<NodeId> closed;
+        for (NodeId a = nodes_[node].parent; a != kNoNode; a = nodes_[a].parent)
+            if (!nodes_[a].expanded) closed.push_back(a);
+        for (auto it = closed.rbegin(); it != closed.rend(); ++it) expand(*it);
+    }
+    selected_ = node;
+    for (auto* l : listeners_) l->selectionChanged(node);
+    if (node != kNoNode && events.change) events.change(node);
+}
+
+}  // namespace parelix

@@ -1,0 +1,130 @@
+#pragma once
+// A compact tree of nodes, the model behind every tree view of the program (the drive tree
+// and both result trees). It holds what a tree view holds: per-node text, image indices,
+// an integer state value (the duplicate counter), a link into another tree, the expanded
+// state, the order of children, and the selected node. Views attach as listeners; the
+// window binds its handlers to the events.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parelix {
+
+using NodeId = std::uint32_t;
+constexpr NodeId kNoNode = 0xFFFFFFFFu;
+
+// Told of every structural and visible change, so that a view can follow.
+// parent is kNoNode for the top level.
+class TreeListener {
+public:
+    virtual ~TreeListener() = default;
+    virtual void nodesAboutToBeInserted(NodeId /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void nodesInserted(NodeId /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void nodesAboutToBeRemoved(NodeId /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void nodesRemoved(NodeId /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void childrenAboutToBeReordered(NodeId /*parent*/) {}
+    virtual void childrenReordered(NodeId /*parent*/) {}
+    virtual void nodeChanged(NodeId /*node*/) {}
+    virtual void aboutToBeCleared() {}
+    virtual void cleared() {}
+    virtual void expandedChanged(NodeId /*node*/, bool /*expanded*/) {}
+    virtual void selectionChanged(NodeId /*node*/) {}
+};
+
+// The tree view's notifications, bound to the window's handlers.
+struct TreeEvents {
+    std::function<void(NodeId)> expanding;    // before a node opens (never vetoes)
+    std::function<void(NodeId)> collapsing;   // before a node closes (never vetoes)
+    std::function<void(NodeId)> expanded;     // after a node has opened
+    std::function<void(NodeId)> change;       // after the selection moved to a node
+};
+
+class TreeStore {
+public:
+    TreeStore() = default;
+    TreeStore(const TreeStore&) = delete;
+    TreeStore& operator=(const TreeStore&) = delete;
+
+    TreeEvents events;
+    void addListener(TreeListener* listener);
+    void removeListener(TreeListener* listener);
+
+    // Structure. A new node has image 0, selected image 0, counter -1, no link, collapsed.
+    NodeId addChild(NodeId parent, std::string text);   // last child; kNoNode: top level
+    void remove(NodeId node);                           // with its subtree
+    void clear();
+    // Sorts a node's direct children (kNoNode: the top level) by text with lstrcmpA.
+    void sortChildren(NodeId parent);
+
+    // Navigation.
+    bool isValid(NodeId node) const;
+    NodeId parent(NodeId node) const { return nodes_[node].parent; }
+    const std::vector<NodeId>& children(NodeId parent) const;
+    int childCount(NodeId parent) const { return static_cast<int>(children(parent).size()); }
+    NodeId child(NodeId parent, int index) const;
+    NodeId firstChild(NodeId parent) const;
+    NodeId lastChild(NodeId parent) const;
+    int row(NodeId node) const { return static_cast<int>(nodes_[node].row); }
+    NodeId nextSibling(NodeId node) const;
+    NodeId prevSibling(NodeId node) const;
+    NodeId firstRoot() const { return firstChild(kNoNode); }
+    // Tree order over every node, collapsed or not.
+    NodeId nextInTreeOrder(NodeId node) const;
+    NodeId prevInTreeOrder(NodeId node) const;
+    bool empty() const { return roots_.empty(); }
+    std::size_t nodeCount() const { return nodes_.size() - freeList_.size(); }
+
+    // Per-node values.
+    const std::string& text(NodeId node) const { return nodes_[node].text; }
+    void setText(NodeId node, std::string text);
+    int imageIndex(NodeId node) const { return nodes_[node].image; }
+    int selectedIndex(NodeId node) const { return nodes_[node].selectedImage; }
+    void setImages(NodeId node, int image, int selectedImage);
+    std::int32_t counter(NodeId node) const { return nodes_[node].counter; }
+    void setCounter(NodeId node, std::int32_t value) { nodes_[node].counter = value; }
+    NodeId link(NodeId node) const { return nodes_[node].link; }
+    void setLink(NodeId node, NodeId link) { nodes_[node].link = link; }
+    bool populated(NodeId node) const { return nodes_[node].populated; }
+    void setPopulated(NodeId node, bool value) { nodes_[node].populated = value; }
+
+    // Expanded state. expand and collapse always raise the expanding or collapsing event
+    // first, even when the node is already in that state.
+    bool isExpanded(NodeId node) const { return nodes_[node].expanded; }
+    void expand(NodeId node);
+    void collapse(NodeId node);
+
+    // Selection. Selecting the node already selected raises nothing. Selecting a node
+    // reveals it first: its collapsed ancestors open, top down, through expand.
+    NodeId selected() const { return selected_; }
+    void select(NodeId node);
+
+private:
+    struct Node {
+        std::string text;
+        std::vector<NodeId> children;
+        NodeId parent = kNoNode;
+        NodeId link = kNoNode;
+        std::uint32_t row = 0;
+        std::int32_t counter = -1;
+        std::uint8_t image = 0;
+        std::uint8_t selectedImage = 0;
+        bool expanded = false;
+        bool populated = false;
+        bool alive = false;
+    };
+
+    std::vector<NodeId>& childrenRef(NodeId parent);
+    void releaseSubtree(NodeId node);
+    void renumber(std::vector<NodeId>& list, std::size_t from);
+    bool contains(NodeId ancestor, NodeId node) const;
+
+    std::vector<Node> nodes_;
+    std::vector<NodeId> roots_;
+    std::vector<NodeId> freeList_;
+    std::vector<TreeListener*> listeners_;
+    NodeId selected_ = kNoNode;
+};
+
+}  // namespace parelix

@@ -1,0 +1,47 @@
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace parelix::test {
+
+TempDir::TempDir() {
+    std::string base = fs::temp_directory_path().string() + "/parelix-test-XXXXXX";
+    if (!mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = base;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& relative, const std::string& content) const {
+    fs::path p = fs::path(path_) / relative;
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return p.string();
+}
+
+std::string TempDir::mkdir(const std::string& relative) const {
+    fs::path p = fs::path(path_) / relative;
+    fs::create_directories(p);
+    return p.string();
+}
+
+void ensureApplication() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "parelix-tests";
+    static char* argv[] = {name, nullptr};
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    new QApplication(argc, argv);
+}
+
+}  // namespace parelix::test

@@ -1,0 +1,158 @@
+#pragma once
+// The main window: the selection page and the results page on one client area, the
+// operations log, status bar and progress bar, pane resizing, and the handlers of every
+// control. Its handlers are split by subject over several sources:
+//   EcrPrin.cpp           creation, layout, ratios, drags, log, status, modes, closing
+//   EcrPrinSearch.cpp     search run, stop, close query, destruction (engine glue)
+//   EcrPrinSelection.cpp  path selection (drive tree and search list)
+//   EcrPrinResults.cpp    results browsing and deletion
+#include <QMainWindow>
+#include <QPoint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SearchEngine.h"
+#include "engine/SearchUi.h"
+#include "results/ResultTrees.h"
+
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class QTreeView;
+class QWidget;
+
+namespace parelix {
+
+class TreeModel;
+class StatusBar;
+class SpinButton;
+class TrashLabel;
+class PathSelection;
+
+class T_EcrPrin : public QMainWindow, public SearchUi {
+    Q_OBJECT
+public:
+    explicit T_EcrPrin(QWidget* parent = nullptr);
+    ~T_EcrPrin() override;
+
+    // --- State shared by the subjects -------------------------------------------------
+    ResultTrees trees;
+    std::unique_ptr<SearchEngine> engine;
+    TreeStore dskTree;                      // the drive tree's nodes
+    std::unique_ptr<PathSelection> selection;   // drive tree and search list logic
+    bool popupEnabled = false;              // automatic pop-up of PopMenu
+    int dirWidthRatio = 0;                  // thousandths of the window's outer width
+    int logSplitRatio = 0;                  // thousandths of the window's outer height
+    QPoint dragStart;
+    bool revoirWasVisible = false;
+    bool startupRefused = false;            // the version check asked to close
+
+    // --- Controls (names of the layout) ------------------------------------------------
+    QFrame* _PanSel = nullptr;
+    QFrame* PanelDskList = nullptr;
+    QLabel* TitreDskList = nullptr;
+    QTreeView* DskList = nullptr;
+    QFrame* PanelBoutons = nullptr;
+    QToolButton* BtnAjoute = nullptr;
+    QToolButton* BtnEnleve = nullptr;
+    QToolButton* BtnRevoir = nullptr;
+    QToolButton* BtnCherche = nullptr;
+    QToolButton* BtnQuitte = nullptr;
+    QFrame* PanelRepList = nullptr;
+    QLabel* TitreRepList = nullptr;
+    QListWidget* RepList = nullptr;
+    QLabel* TitreExcList = nullptr;
+    QListWidget* ExcList = nullptr;
+
+    QFrame* _PanRes = nullptr;
+    QSplitter* SepVRes = nullptr;
+    QFrame* PanelDirList = nullptr;
+    QLabel* TitreDirList = nullptr;
+    QTreeView* DirList = nullptr;
+    QFrame* PanelDblList = nullptr;
+    QWidget* ToolBar1 = nullptr;
+    TrashLabel* Poubelle = nullptr;
+    SpinButton* BtnPrecSuiv = nullptr;
+    QPushButton* BtnStopRtn = nullptr;
+    QLabel* TitreDblList = nullptr;
+    QTreeView* DblList = nullptr;
+    QLabel* TitreInfos = nullptr;
+    QListWidget* Infos = nullptr;
+    QProgressBar* Progress = nullptr;
+    StatusBar* Etat = nullptr;
+    QMenu* PopMenu = nullptr;
+
+    TreeModel* dskModel = nullptr;
+    TreeModel* dirModel = nullptr;
+    TreeModel* dblModel = nullptr;
+
+    // --- Shell (EcrPrin.cpp) -----------------------------------------------------------
+    void showResultsPage();
+    void showSelectionPage();
+    void layoutButtonColumn();
+    void computeDirWidthRatio();
+    void computeLogSplitRatio();
+    void setWaitCursor(bool on);
+    void BtnRevoirClick();
+    void BtnQuitteClick();
+
+    // SearchUi
+    void appendLog(const std::string& line) override;
+    void clearLog() override;
+    void setStatusText(const std::string& text) override;
+    void setStatusPanelMode(bool panels) override;
+    void setStatusPanelText(int panel, const std::string& text) override;
+    void setStatusPanelWidth(int panel, int width) override;
+    int clientWidth() const override;
+    void setProgressVisible(bool visible) override;
+    void setProgressMax(int max) override;
+    void setProgressPosition(int position) override;
+    void processEvents() override;
+    void setStopCaption(const std::string& caption) override;
+    void showResultsMode() override;
+    void enablePopupMenu() override;
+    void focusDirList() override;
+    void repaintDirList() override;
+
+    // --- Search run (EcrPrinSearch.cpp) ------------------------------------------------
+    void BtnChercheClick();
+    void BtnStopRtnClick();
+    bool FormCloseQuery();
+    void FormDestroy();
+
+    // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
+    void fillDriveTree();
+    void BtnAjouteClick(QObject* sender);
+    void BtnEnleveClick(QObject* sender);
+    void DskListExpanded(NodeId node);
+    void DskListChange(NodeId node);
+    std::vector<std::string> searchPaths() const;   // RepList in list order
+
+    // --- Results browsing and deletion (EcrPrinResults.cpp) -----------------------------
+    void DirListChange(NodeId node);
+    void DblListChange(NodeId node);
+    void BtnPrecSuivUpClick();
+    void BtnPrecSuivDownClick();
+    void ToutDeplierClick();
+    void ToutReplierClick();
+    void DirListDblClick();
+    void DblListDblClick();
+    void PoubelleClick();
+    bool PoubelleDragOver(QObject* source);
+    void PoubelleDragDrop(QObject* source);
+    void SupDblsDuRepClick();
+    void setupResultsHandlers();   // binds the trees' events and the results controls
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace parelix

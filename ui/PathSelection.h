@@ -1,0 +1,5 @@
+#pragma once
+// Placeholder until the path selection logic lands.
+namespace parelix {
+class PathSelection {};
+}  // namespace parelix
