@@ -32,11 +32,16 @@ std::string_view getShortString(const std::uint8_t* field) {
 }  // namespace
 
 void encodeFileEntry(const FileEntry& entry, std::uint8_t* record) {
-    putShortString(entry.name, record);
-    putU32(record + 256, static_cast<std::uint32_t>(entry.size));
+    encodeFileEntry(entry.name, entry.size, entry.dirIndex, entry.node, record);
+}
+
+void encodeFileEntry(std::string_view name, std::int32_t size, std::uint32_t dirIndex, NodeId node,
+                     std::uint8_t* record) {
+    putShortString(name, record);
+    putU32(record + 256, static_cast<std::uint32_t>(size));
     // Low half of the directory index at 260, high half in the former padding at 262.
-    putU32(record + 260, entry.dirIndex);
-    putU32(record + 264, entry.node);
+    putU32(record + 260, dirIndex);
+    putU32(record + 264, node);
 }
 
 FileEntry decodeFileEntry(const std::uint8_t* record) {

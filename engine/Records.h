@@ -32,6 +32,9 @@ struct FileEntry {
 };
 
 void encodeFileEntry(const FileEntry& entry, std::uint8_t* record);   // 268 bytes
+// The same from the fields, for the collection walk, which has no FileEntry to build.
+void encodeFileEntry(std::string_view name, std::int32_t size, std::uint32_t dirIndex, NodeId node,
+                     std::uint8_t* record);
 FileEntry decodeFileEntry(const std::uint8_t* record);
 
 // Field readers on a raw record, for the sort and the comparison's hot loops.
