@@ -1,8 +1,16 @@
 #include "results/ResultTrees.h"
 
+#include <string_view>
+#include <vector>
+
 #include "platform/Text.h"
 
 namespace parelix {
+
+namespace {
+// Text that starts every directory node below a search root.
+constexpr std::string_view kDirPrefix = "--> ";
+}  // namespace
 
 ResultTrees::ResultTrees() {
     dirList.events.expanding = [this](NodeId n) { expandingRule(n); };
@@ -36,18 +44,22 @@ void ResultTrees::unmark(NodeId file) {
 }
 
 void ResultTrees::removeNode(NodeId node) {
+    if (!dirList.isValid(node)) return;
     while (dirList.childCount(node) > 0) removeNode(dirList.firstChild(node));
 
     const NodeId member = dirList.link(node);
-    if (member != kNoNode) {
+    if (member != kNoNode && dblList.isValid(member)) {
         const NodeId group = dblList.parent(member);
         dblList.remove(member);
-        if (dblList.childCount(group) == 1) {
-            unmark(dblList.link(dblList.firstChild(group)));
+        // A group of one is no group: its last file stops being a duplicate. A group can
+        // only be that small while it is still being built; it goes the same way.
+        if (group != kNoNode && dblList.isValid(group) && dblList.childCount(group) <= 1) {
+            const NodeId last = dblList.firstChild(group);
+            if (last != kNoNode && dblList.link(last) != kNoNode) unmark(dblList.link(last));
             dblList.remove(group);
         }
-        unmark(node);
     }
+    if (member != kNoNode) unmark(node);
 
     NodeId next = dirList.nextSibling(node);
     if (next == kNoNode) next = dirList.prevSibling(node);
@@ -56,19 +68,38 @@ void ResultTrees::removeNode(NodeId node) {
     if (next != kNoNode) dirList.select(next);
 }
 
-std::string ResultTrees::nodePath(NodeId node) const {
-    std::string s;
+bool ResultTrees::isFileNode(NodeId node) const {
+    return (dirList.imageIndex(node) & ~1) == kImgFile;
+}
+
+std::string ResultTrees::fullNodePath(NodeId node) const {
+    std::vector<NodeId> chain;
+    std::size_t length = 0;
     for (NodeId n = node; n != kNoNode; n = dirList.parent(n)) {
-        s = cut255(dirList.text(n) + "\\" + s);
-        if (s.compare(0, 3, "-->") == 0) s.erase(0, 4);
+        chain.push_back(n);
+        length += dirList.text(n).size() + 1;
     }
-    if (!s.empty()) s.pop_back();
-    return s;
+    std::string path;
+    path.reserve(length);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        std::string_view t = dirList.text(*it);
+        // Only folders carry the "--> " prefix. A file may itself be called "--> x" here,
+        // and cutting its name would name another file.
+        if (!isFileNode(*it) && t.substr(0, 4) == kDirPrefix) t.remove_prefix(4);
+        if (!path.empty()) path += '\\';
+        path += t;
+    }
+    return path;
+}
+
+std::string ResultTrees::nodePath(NodeId node) const {
+    // Cut once, at the end: a path of exactly 255 characters keeps its last character.
+    return cut255(fullNodePath(node));
 }
 
 bool ResultTrees::isSearchRoot(NodeId node) const {
-    const std::string& t = dirList.text(node);
-    return t.size() >= 2 && t[1] == ':';
+    // A top-level node. The text alone cannot tell: names here may hold a colon.
+    return dirList.isValid(node) && dirList.parent(node) == kNoNode;
 }
 
 void ResultTrees::expandingRule(NodeId node) { setMark(node, false); }

@@ -32,10 +32,15 @@ public:
     // Removes a DirList node with its subtree, taking its members out of their groups and
     // dissolving groups left with one member; then selects a neighbour.
     void removeNode(NodeId node);
-    // Full Windows-style path of a DirList node, at most 255 characters.
+    // Full Windows-style path of a DirList node, cut to its first 255 characters.
     std::string nodePath(NodeId node) const;
-    // True for a top-level DirList node (its text is "X:" or "X:\...").
+    // The same path, never cut. Longer than 255 characters, the cut path names some other
+    // file or folder (or none): whoever acts on a path must check this one.
+    std::string fullNodePath(NodeId node) const;
+    // True for a top-level DirList node.
     bool isSearchRoot(NodeId node) const;
+    // True for a file node of DirList (image 4 or 5), whatever its name.
+    bool isFileNode(NodeId node) const;
 
     // Bound to DirList's expanding and collapsing events.
     void expandingRule(NodeId node);

@@ -167,6 +167,8 @@ void TreeStore::setImages(NodeId node, int image, int selectedImage) {
 }
 
 void TreeStore::expand(NodeId node) {
+    // Like a tree view, a node without children cannot open: a file node never shows as open.
+    if (!isValid(node) || nodes_[node].children.empty()) return;
     if (events.expanding) events.expanding(node);
     if (nodes_[node].expanded) return;
     nodes_[node].expanded = true;
@@ -175,6 +177,7 @@ void TreeStore::expand(NodeId node) {
 }
 
 void TreeStore::collapse(NodeId node) {
+    if (!isValid(node)) return;
     if (events.collapsing) events.collapsing(node);
     if (!nodes_[node].expanded) return;
     nodes_[node].expanded = false;
@@ -183,6 +186,7 @@ void TreeStore::collapse(NodeId node) {
 
 void TreeStore::select(NodeId node) {
     if (node == selected_) return;
+    if (node != kNoNode && !isValid(node)) return;   // a removed node cannot take the selection
     if (node != kNoNode) {
         // Reveal: open the collapsed ancestors, outermost first.
         std::vector<NodeId> closed;

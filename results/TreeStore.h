@@ -90,7 +90,8 @@ public:
     void setPopulated(NodeId node, bool value) { nodes_[node].populated = value; }
 
     // Expanded state. expand and collapse always raise the expanding or collapsing event
-    // first, even when the node is already in that state.
+    // first, even when the node is already in that state. A node without children does not
+    // open: expand does nothing for it.
     bool isExpanded(NodeId node) const { return nodes_[node].expanded; }
     void expand(NodeId node);
     void collapse(NodeId node);

@@ -1,0 +1,99 @@
+#pragma once
+// What the user does with the result trees short of deleting: the two trees following each
+// other's selection, the status bar text, stepping from duplicate to duplicate, expanding or
+// collapsing the first search root, and opening a file with its associated application.
+//
+// The window is reached only through ResultsWindow, so that tests drive all of this headless.
+#include <string>
+
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "results/ResultTrees.h"
+
+namespace parelix {
+
+enum class TreeId { None, DirList, DblList };
+
+// What browsing and deletion need of the main window and of the platform's shell.
+class ResultsWindow {
+public:
+    virtual ~ResultsWindow() = default;
+
+    // The result tree holding the keyboard focus; None when another control has it.
+    virtual TreeId focusedTree() const = 0;
+    // On: the tree shows no selection highlight while another control has the focus.
+    virtual void setHideSelection(TreeId tree, bool hide) = 0;
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual void appendLog(const std::string& line) = 0;
+    // Called in matched pairs; the callers keep nested holds to one on/off pair.
+    virtual void setWaitCursor(bool on) = 0;
+    virtual void lockWindowUpdate(bool on) = 0;
+    // True while a search run collects or compares: the engine then holds node references.
+    virtual bool searchActive() const = 0;
+
+    // Platform services, here so that tests can replace them.
+    virtual unsigned driveType(const std::string& root) = 0;
+    virtual int fileOperation(SHFILEOPSTRUCTA& op) = 0;
+    virtual int shellExecute(const std::string& file, const std::string& directory, int show) = 0;
+    virtual void showMessage(const std::string& text, const std::string& caption, MessageKind kind) = 0;
+
+private:
+    friend class BusyHold;
+    int waitDepth_ = 0;
+    int lockDepth_ = 0;
+};
+
+// The message shown for a failed open, or nullptr for a code that shows nothing.
+const char* openFileMessage(int code);
+
+// Status bar text for a DirList node: its path, and for a folder its number of duplicates.
+std::string statusTextFor(const ResultTrees& trees, NodeId node);
+
+class Browsing {
+public:
+    Browsing(ResultTrees& trees, ResultsWindow& window) : trees_(trees), window_(window) {}
+
+    // Selection changes of the two trees; each follows the link into the other tree.
+    void dirListChange(NodeId node);
+    void dblListChange(NodeId node);
+
+    // The selected node of the focused result tree, kNoNode when none; tree tells which.
+    NodeId focusedNode(TreeId* tree = nullptr) const;
+
+    // Step, in the focused tree's order, to the previous or next node that has a link.
+    void previousDuplicate();
+    void nextDuplicate();
+
+    // Expand or collapse every node of the first search root's subtree.
+    void expandAll();
+    void collapseAll();
+
+    void dirListDblClick();
+    void dblListDblClick();
+    // Hands the path to the shell; a failure from the table is shown in a plain box.
+    void openFile(const std::string& path);
+
+private:
+    void stepDuplicate(bool forward);
+    void setFirstRootExpanded(bool expand);
+
+    ResultTrees& trees_;
+    ResultsWindow& window_;
+};
+
+// Holds the wait cursor (and optionally the window-update lock) for a scope; nested holds
+// of the same window keep a single on/off pair, so an inner operation never ends an outer
+// operation's hold.
+class BusyHold {
+public:
+    BusyHold(ResultsWindow& window, bool lockUpdates);
+    ~BusyHold();
+    BusyHold(const BusyHold&) = delete;
+    BusyHold& operator=(const BusyHold&) = delete;
+
+private:
+    ResultsWindow& window_;
+    bool lock_;
+};
+
+}  // namespace parelix

@@ -1,0 +1,138 @@
+#include "results/Deletion.h"
+
+#include "platform/Drives.h"
+#include "platform/Text.h"
+
+namespace parelix {
+
+namespace {
+
+// Marks a deletion under way: the shell's dialogs and the log line process events, and a
+// second deletion started from there must not act on nodes the first one is about to remove.
+class InProgress {
+public:
+    explicit InProgress(bool& flag) : flag_(flag) { flag_ = true; }
+    ~InProgress() { flag_ = false; }
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+std::string Deletion::shellPath(TreeId tree, NodeId node) const {
+    const TreeStore& dir = trees_.dirList;
+    if (tree == TreeId::DblList) {
+        // The member's text is the file's path; it is trusted only while the file node's own
+        // path is whole.
+        const NodeId file = trees_.dblList.link(node);
+        if (file == kNoNode || shellPath(TreeId::DirList, file).empty()) return {};
+        return cut255(trees_.dblList.text(node));
+    }
+    // The node path, but built without cutting: a path cut to 255 characters names another
+    // file or folder (possibly an ancestor of this one), which must never reach the shell.
+    std::string path;
+    for (NodeId n = node; n != kNoNode; n = dir.parent(n)) {
+        const std::string& text = dir.text(n);
+        const bool folder = text.compare(0, 3, "-->") == 0;
+        // A folder name cut when its node was made cannot be told from a whole one.
+        if (folder && text.size() >= kShortStringMax) return {};
+        path.insert(0, (folder ? text.substr(text.size() < 4 ? text.size() : 4) : text) + "\\");
+        if (path.size() > kShortStringMax + 1) return {};
+    }
+    if (!path.empty()) path.pop_back();
+    return path;
+}
+
+bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
+    if (inProgress_ || window_.searchActive()) return false;
+    if (tree != TreeId::DirList && tree != TreeId::DblList) return false;
+    TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
+    if (!store.isValid(node)) return false;
+    if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
+    InProgress guard(inProgress_);
+
+    const std::string path = shellPath(tree, node);
+    if (path.empty()) {
+        const std::string shown =
+            tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
+        window_.showMessage(cut255(kPathTooLongRefusal + shown), "Erreur", MessageKind::Error);
+        return false;
+    }
+
+    SHFILEOPSTRUCTA op;
+    op.wFunc = FO_DELETE;
+    op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
+    switch (window_.driveType(path.substr(0, 2) + "\\")) {
+    case DRIVE_FIXED:
+    case DRIVE_RAMDISK:
+        if (!keepConfirmation && !(tree == TreeId::DirList && trees_.isSearchRoot(node)))
+            op.fFlags |= FOF_NOCONFIRMATION;
+        break;
+    case DRIVE_CDROM:
+        window_.showMessage(kCdromRefusal, "Erreur", MessageKind::Error);
+        return false;
+    default:
+        break;   // the shell asks
+    }
+
+    window_.appendLog("Effacement de " + path);
+    op.pFrom = path;
+    const int result = window_.fileOperation(op);
+    if (result != 0 || op.fAnyOperationsAborted) return false;
+
+    BusyHold hold(window_, true);
+    const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);
+    // The shell's dialogs ran an event loop; prune only what is still there.
+    if (file == kNoNode || !trees_.dirList.isValid(file)) return false;
+    trees_.removeNode(file);
+    return true;
+}
+
+void Deletion::trashClick() {
+    if (inProgress_ || window_.searchActive()) return;
+    switch (window_.focusedTree()) {
+    case TreeId::DirList: {
+        const NodeId node = trees_.dirList.selected();
+        if (node != kNoNode) deleteNode(TreeId::DirList, node, true);
+        break;
+    }
+    case TreeId::DblList: {
+        const NodeId node = trees_.dblList.selected();
+        if (node != kNoNode && trees_.dblList.childCount(node) == 0) deleteNode(TreeId::DblList, node, true);
+        break;
+    }
+    case TreeId::None:
+        break;
+    }
+}
+
+void Deletion::dropOnTrash(TreeId source) {
+    if (inProgress_ || window_.searchActive()) return;
+    if (source == TreeId::DirList) {
+        const NodeId node = trees_.dirList.selected();
+        if (node != kNoNode) deleteNode(TreeId::DirList, node, false);
+    } else if (source == TreeId::DblList) {
+        const NodeId node = trees_.dblList.selected();
+        if (node != kNoNode && trees_.dblList.childCount(node) == 0) deleteNode(TreeId::DblList, node, false);
+    }
+}
+
+void Deletion::deleteDuplicatesOfDirectory() {
+    if (inProgress_ || window_.searchActive()) return;
+    TreeStore& dir = trees_.dirList;
+    const NodeId selected = dir.selected();
+    if (selected == kNoNode) return;
+    NodeId node = dir.childCount(selected) > 0 ? dir.lastChild(selected) : dir.lastChild(dir.parent(selected));
+
+    BusyHold hold(window_, true);
+    // Backwards, noting each predecessor first: deleting a file removes only that node, and
+    // the link is tested on arrival, so a file whose group an earlier deletion dissolved
+    // (the last copy left) is kept.
+    while (node != kNoNode) {
+        const NodeId previous = dir.prevSibling(node);
+        if (dir.link(node) != kNoNode && dir.childCount(node) == 0) deleteNode(TreeId::DirList, node, false);
+        node = previous;
+    }
+}
+
+}  // namespace parelix
