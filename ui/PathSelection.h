@@ -1,5 +1,85 @@
 #pragma once
-// Placeholder until the path selection logic lands.
+// The selection page's logic: the drive tree (every drive, and their directories listed
+// lazily one level ahead of what the user has opened) and the sorted search list. It holds
+// no widget: the window mirrors the list and the button states through the callbacks, and
+// tests drive it headless over a TreeStore.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "results/TreeStore.h"
+
 namespace parelix {
-class PathSelection {};
+
+// One entry of the search list.
+struct SearchEntry {
+    std::string text;        // "D:" for a drive, "D:\DATA" for a directory; the names' own bytes
+    NodeId home = kNoNode;   // the tree node the added node hung under (the root for a drive)
+};
+
+// What the window shows of the selection's state.
+struct PathSelectionView {
+    std::function<void(bool on)> waitCursor;
+    std::function<void(int index, const std::string& text)> entryInserted;
+    std::function<void(int index)> entryRemoved;
+    std::function<void(int index)> entrySelected;           // -1: no entry selected
+    std::function<void(bool enabled)> removeAndSearchEnabled;   // BtnEnleve and BtnCherche
+};
+
+class PathSelection {
+public:
+    static constexpr std::string_view kRootText = "Poste";
+    // Component name of the remove button: only a click of that button moves the tree's
+    // selection to a returned node.
+    static constexpr std::string_view kRemoveButtonName = "BtnEnleve";
+
+    explicit PathSelection(TreeStore& tree, PathSelectionView view = {});
+    PathSelection(const PathSelection&) = delete;
+    PathSelection& operator=(const PathSelection&) = delete;
+
+    // Root "Poste", one node per logical drive in letter order, root expanded (which lists
+    // the top level of every drive through the expanded event), first drive selected.
+    void fillDriveTree();
+
+    // The tree's notifications; the window binds the store's events to them.
+    void nodeExpanded(NodeId node);   // populates every child not yet populated
+    void selectionChanged(NodeId node);   // the root never stays selected while it has children
+
+    // The two buttons. senderName is the component name of the control that started the
+    // action; add passes its own on to the returns it makes.
+    void add(std::string_view senderName);
+    void remove(std::string_view senderName);
+
+    // Path of a node below the root: its texts and its ancestors' joined, cut to 255
+    // characters after each step, without the last character. Never asked for the root.
+    std::string nodePath(NodeId node) const;
+    // True when the node's whole joined text, trailing backslash included, fits in 255
+    // characters, that is when nodePath names the node itself and not a cut-off stem.
+    bool pathFits(NodeId node) const;
+    // Lists the node's subdirectories as its children, marks it populated, sorts them.
+    void populate(NodeId node);
+
+    // The search list, ascending by lstrcmpA.
+    const std::vector<SearchEntry>& entries() const { return entries_; }
+    int selectedEntry() const { return selected_; }
+    void selectEntry(int index);   // -1 or out of range: none
+    // Inserts in sorted place and returns the index where the entry landed.
+    int insertEntry(std::string text, NodeId home);
+    void deleteEntry(int index);
+
+    NodeId root() const { return root_; }
+    // Directory enumerations started so far (each populate makes one).
+    std::uint64_t listingCount() const { return listings_; }
+
+private:
+    TreeStore& tree_;
+    PathSelectionView view_;
+    NodeId root_ = kNoNode;
+    std::vector<SearchEntry> entries_;
+    int selected_ = -1;
+    std::uint64_t listings_ = 0;
+};
+
 }  // namespace parelix
