@@ -28,18 +28,14 @@ std::string Deletion::shellPath(TreeId tree, NodeId node) const {
         if (file == kNoNode || shellPath(TreeId::DirList, file).empty()) return {};
         return cut255(trees_.dblList.text(node));
     }
-    // The node path, but built without cutting: a path cut to 255 characters names another
-    // file or folder (possibly an ancestor of this one), which must never reach the shell.
-    std::string path;
-    for (NodeId n = node; n != kNoNode; n = dir.parent(n)) {
-        const std::string& text = dir.text(n);
-        const bool folder = text.compare(0, 3, "-->") == 0;
-        // A folder name cut when its node was made cannot be told from a whole one.
-        if (folder && text.size() >= kShortStringMax) return {};
-        path.insert(0, (folder ? text.substr(text.size() < 4 ? text.size() : 4) : text) + "\\");
-        if (path.size() > kShortStringMax + 1) return {};
-    }
-    if (!path.empty()) path.pop_back();
+    // A path cut to 255 characters names another file or folder (possibly an ancestor of
+    // this one), which must never reach the shell.
+    std::string path = trees_.fullNodePath(node);
+    if (path.size() > kShortStringMax) return {};
+    // A folder name too long for its node text was cut when the node was made, and the cut
+    // name cannot be told from a whole one.
+    for (NodeId n = node; dir.parent(n) != kNoNode; n = dir.parent(n))
+        if (!trees_.isFileNode(n) && dir.text(n).size() >= kShortStringMax) return {};
     return path;
 }
 

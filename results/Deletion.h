@@ -35,6 +35,7 @@ public:
 private:
     ResultTrees& trees_;
     ResultsWindow& window_;
+    bool inProgress_ = false;
 };
 
 }  // namespace parelix

@@ -1,0 +1,155 @@
+#include "platform/Shell.h"
+
+#include <gio/gio.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Dialogs.h"
+#include "platform/Drives.h"
+
+namespace parelix {
+
+namespace {
+
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorAccessDenied = 5;
+constexpr int kErrorInvalidParameter = 87;
+constexpr int kErrorCancelled = 1223;
+constexpr int kExecuteNoAssociation = 31;
+constexpr int kExecuteDone = 42;
+
+ShellHooks& storedHooks() {
+    static ShellHooks hooks;
+    return hooks;
+}
+
+QString fromBytes(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The last component of a Windows-style path: what the user sees named in the dialogs.
+std::string lastComponent(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    const std::size_t slash = p.find_last_of('\\');
+    if (slash == std::string::npos || slash + 1 == p.size()) return p;
+    return p.substr(slash + 1);
+}
+
+bool realConfirm(const std::string& question) {
+    // No window to ask in: nothing is deleted without a yes.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
+    QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void realShowError(const std::string& message) { ShowMessage(message, "Erreur", MessageKind::Error); }
+
+bool realLaunch(const std::string& posixPath) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
+}
+
+bool confirm(const std::string& question) {
+    const ShellHooks& h = storedHooks();
+    return h.confirm ? h.confirm(question) : realConfirm(question);
+}
+
+void showError(const std::string& message) {
+    const ShellHooks& h = storedHooks();
+    if (h.showError) h.showError(message);
+    else realShowError(message);
+}
+
+bool launch(const std::string& posixPath) {
+    const ShellHooks& h = storedHooks();
+    return h.launch ? h.launch(posixPath) : realLaunch(posixPath);
+}
+
+std::string trashFailure(const std::string& name, const std::string& reason) {
+    return "Impossible d'envoyer « " + name + " » dans la Corbeille : " + reason;
+}
+
+}  // namespace
+
+void setShellHooks(ShellHooks hooks) { storedHooks() = std::move(hooks); }
+ShellHooks& shellHooks() { return storedHooks(); }
+
+int SHFileOperationA(SHFILEOPSTRUCTA& op) {
+    op.fAnyOperationsAborted = false;
+    const std::string name = lastComponent(op.pFrom);
+    // Only the recoverable deletion exists here: a user's file is never erased outright.
+    if (op.wFunc != FO_DELETE || !(op.fFlags & FOF_ALLOWUNDO)) {
+        showError(trashFailure(name, "opération non prise en charge."));
+        return kErrorInvalidParameter;
+    }
+    const std::optional<std::string> posix = DriveTable::current().toPosix(op.pFrom);
+    if (op.pFrom.empty() || !posix) {
+        showError(trashFailure(name, "chemin introuvable."));
+        return kErrorPathNotFound;
+    }
+    if (*posix == "/") {
+        showError(trashFailure(name, "la racine du système ne peut pas être supprimée."));
+        return kErrorAccessDenied;
+    }
+    struct stat st {};
+    if (::lstat(posix->c_str(), &st) != 0) {
+        const int err = errno;
+        showError(trashFailure(name, err == ENOENT || err == ENOTDIR ? std::string("fichier introuvable.")
+                                                                     : std::string(std::strerror(err))));
+        return err == ENOENT ? kErrorFileNotFound : kErrorPathNotFound;
+    }
+
+    if (!(op.fFlags & FOF_NOCONFIRMATION) &&
+        !confirm("Voulez-vous vraiment envoyer « " + name + " » dans la Corbeille ?")) {
+        op.fAnyOperationsAborted = true;
+        return kErrorCancelled;
+    }
+
+    GFile* file = g_file_new_for_path(posix->c_str());
+    GError* error = nullptr;
+    const bool done = g_file_trash(file, nullptr, &error);
+    g_object_unref(file);
+    if (!done) {
+        showError(trashFailure(name, error ? error->message : "échec."));
+        if (error) g_error_free(error);
+        return kErrorAccessDenied;
+    }
+    return 0;
+}
+
+int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int /*showCommand*/) {
+    const std::optional<std::string> posix = DriveTable::current().toPosix(file);
+    if (!posix) {
+        // A text without a drive ("(1234)") names no file; an unknown drive names no path.
+        const bool hasDrive = file.size() >= 2 && file[1] == ':';
+        return hasDrive ? kErrorPathNotFound : kErrorFileNotFound;
+    }
+    struct stat st {};
+    if (::stat(posix->c_str(), &st) != 0) {
+        if (errno == EACCES) return kErrorAccessDenied;
+        const std::size_t slash = posix->find_last_of('/');
+        const std::string parent = slash == std::string::npos ? std::string(".")
+                                   : slash == 0 ? std::string("/") : posix->substr(0, slash);
+        struct stat pst {};
+        const bool parentIsFolder = ::stat(parent.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode);
+        return parentIsFolder ? kErrorFileNotFound : kErrorPathNotFound;
+    }
+    return launch(*posix) ? kExecuteDone : kExecuteNoAssociation;
+}
+
+}  // namespace parelix
