@@ -1,0 +1,195 @@
+// Builds a results-directory-like tree of about a million nodes the way the collection walk
+// does (folders met while listing are walked at once, each folder's children sorted once
+// when its listing ends) and reports the build time and the heap taken per node.
+//
+//   tree_bench [nodes] [runs]
+#include <malloc.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "results/ResultTrees.h"
+#include "results/TreeStore.h"
+
+using namespace parelix;
+
+namespace {
+
+// Small deterministic generator, so that every run builds the same tree.
+struct Rng {
+    std::uint64_t s;
+    std::uint32_t next() {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return static_cast<std::uint32_t>(s >> 11);
+    }
+    int range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1)); }
+};
+
+const char* const kWords[] = {
+    "photo", "Vacances", "rapport", "annuel", "facture", "IMG", "DSC", "scan", "projet", "Notes",
+    "copie", "final", "brouillon", "été", "réunion", "budget", "Musique", "piste", "chapitre", "Thèse",
+    "export", "backup", "data", "config", "readme", "Lettre", "contrat", "devis", "plan", "Résumé",
+};
+const char* const kExts[] = {".jpg", ".JPG", ".png", ".pdf", ".docx", ".txt", ".mp3", ".xlsx", ".cpp", ".h",
+                             ".html", ".zip", ".odt", ".csv", ".mkv", ".json"};
+
+// A file or folder name of realistic length (most between 8 and 40 bytes).
+std::string makeName(Rng& rng, bool folder) {
+    std::string name;
+    switch (rng.range(0, 3)) {
+    case 0: {   // camera style
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%s_%04u%04u_%06u", rng.range(0, 1) ? "IMG" : "DSC",
+                      2000 + rng.next() % 25, rng.next() % 1231, rng.next() % 240000);
+        name = buf;
+        break;
+    }
+    default: {  // words with separators and a number now and then
+        const int words = rng.range(1, 4);
+        for (int w = 0; w < words; ++w) {
+            if (w) name += rng.range(0, 2) == 0 ? "_" : (rng.range(0, 1) ? " " : "-");
+            name += kWords[rng.range(0, static_cast<int>(std::size(kWords)) - 1)];
+        }
+        if (rng.range(0, 2) == 0) name += " (" + std::to_string(rng.range(1, 40)) + ")";
+        break;
+    }
+    }
+    if (!folder) name += kExts[rng.range(0, static_cast<int>(std::size(kExts)) - 1)];
+    return name;
+}
+
+struct Plan {
+    // One entry per node in creation order: parent's plan index (-1: root), folder flag, name.
+    std::vector<std::string> names;
+    std::vector<std::uint8_t> folder;
+    std::vector<std::uint32_t> childCount;   // for folders: how many children its listing holds
+};
+
+// Decides the shape of the tree in advance, in walk order, so that the timed build does
+// nothing but fill the store.
+void plan(Plan& p, Rng& rng, std::size_t target, int depth) {
+    const std::size_t self = p.names.size() - 1;
+    const int children = rng.range(10, 50);
+    p.childCount[self] = static_cast<std::uint32_t>(children);
+    for (int i = 0; i < children; ++i) {
+        const bool folder = depth < 12 && p.names.size() < target && rng.range(0, 99) < 9;
+        p.names.push_back(folder ? "--> " + makeName(rng, true) : makeName(rng, false));
+        p.folder.push_back(folder);
+        p.childCount.push_back(0);
+        if (folder && p.names.size() < target) plan(p, rng, target, depth + 1);
+    }
+}
+
+double sortSeconds = 0;
+
+std::size_t build(TreeStore& t, const Plan& p, std::size_t& at, NodeId node) {
+    std::size_t made = 0;
+    const std::uint32_t children = p.childCount[at];
+    for (std::uint32_t i = 0; i < children; ++i) {
+        const std::size_t me = ++at;
+        const std::string& name = p.names[me];
+        const NodeId c = t.addChild(node, std::string(name.data(), name.size()));
+        ++made;
+        if (p.folder[me]) {
+            t.setImages(c, kImgFolder, kImgFolderOpen);
+            t.setCounter(c, 0);
+            made += build(t, p, at, c);
+        } else {
+            t.setImages(c, kImgFile, kImgFile);
+            t.setCounter(c, 0);
+        }
+    }
+    const auto s0 = std::chrono::steady_clock::now();
+    t.sortChildren(node);
+    sortSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - s0).count();
+    return made;
+}
+
+// Bytes in use on the heap, the large blocks malloc maps on their own included.
+std::size_t heapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+long vmRssKiB() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t target = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1'000'000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+
+    Plan p;
+    Rng rng{0x9E3779B97F4A7C15ull};
+    // Several search roots until the target is reached.
+    std::vector<std::size_t> roots;
+    while (p.names.size() < target) {
+        roots.push_back(p.names.size());
+        p.names.push_back(std::string(1, static_cast<char>('D' + roots.size() % 20)) + ":\\Donnees");
+        p.folder.push_back(1);
+        p.childCount.push_back(0);
+        plan(p, rng, target, 0);
+    }
+    std::size_t textBytes = 0;
+    for (const auto& n : p.names) textBytes += n.size();
+    std::printf("plan: %zu nodes, %zu search roots, mean text %.1f bytes\n", p.names.size(), roots.size(),
+                static_cast<double>(textBytes) / static_cast<double>(p.names.size()));
+
+    for (int run = 0; run < runs; ++run) {
+        malloc_trim(0);
+        const std::size_t heap0 = heapInUse();
+        const long rss0 = vmRssKiB();
+        const auto t0 = std::chrono::steady_clock::now();
+        sortSeconds = 0;
+        auto* store = new TreeStore;
+        std::size_t nodes = 0;
+        for (std::size_t r : roots) {
+            const NodeId root = store->addChild(kNoNode, p.names[r]);
+            store->setImages(root, kImgFolder, kImgFolderOpen);
+            store->setCounter(root, 0);
+            std::size_t at = r;
+            nodes += 1 + build(*store, p, at, root);
+        }
+        const auto t1 = std::chrono::steady_clock::now();
+        const std::size_t heap = heapInUse() - heap0;
+        const long rss = vmRssKiB() - rss0;
+
+        // The same tree with its texts alone (no store) gives the heap the texts cost.
+        std::vector<std::string> texts;
+        texts.reserve(nodes);
+        const std::size_t heapTexts0 = heapInUse();
+        for (std::size_t i = 0; i < nodes; ++i) texts.emplace_back(p.names[i].data(), p.names[i].size());
+        const std::size_t textHeap = heapInUse() - heapTexts0;   // beyond the vector itself
+        texts.clear();
+        texts.shrink_to_fit();
+
+        const auto t2 = std::chrono::steady_clock::now();
+        delete store;
+        const auto t3 = std::chrono::steady_clock::now();
+
+        const double n = static_cast<double>(nodes);
+        std::printf(
+            "run %d: %zu nodes, build %.3f s (sorting %.3f s), free %.3f s; heap %.1f B/node (texts' own heap %.1f, "
+            "payload %.1f; without text %.1f); VmRSS +%.1f B/node\n",
+            run + 1, nodes, std::chrono::duration<double>(t1 - t0).count(), sortSeconds,
+            std::chrono::duration<double>(t3 - t2).count(), static_cast<double>(heap) / n,
+            static_cast<double>(textHeap) / n, static_cast<double>(textBytes) / n,
+            static_cast<double>(heap) / n - static_cast<double>(textHeap) / n,
+            static_cast<double>(rss) * 1024.0 / n);
+    }
+    return 0;
+}
