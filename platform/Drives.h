@@ -61,6 +61,9 @@ public:
     // True when this POSIX directory must not be listed: the mount point of another
     // drive, or of a pseudo file system.
     bool isHiddenMountPoint(std::string_view posixPath) const;
+    // The names of the hidden mount points directly inside this POSIX directory, so that a
+    // listing tests its entries against a short list made once per directory.
+    std::vector<std::string> hiddenNamesIn(std::string_view posixDir) const;
 
 private:
     std::vector<Drive> drives_;

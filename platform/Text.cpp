@@ -21,7 +21,11 @@ namespace {
 UCollator* collator() {
     static UCollator* instance = [] {
         UErrorCode status = U_ZERO_ERROR;
-        UCollator* c = ucol_open(uloc_getDefault(), &status);
+        // The C and POSIX locales would give code-point order ("Z" before "a"), which no
+        // user expects of a sorted tree: they take the common order of all languages.
+        const char* locale = uloc_getDefault();
+        if (std::strcmp(locale, "en_US_POSIX") == 0 || std::strcmp(locale, "c") == 0) locale = "";
+        UCollator* c = ucol_open(locale, &status);
         if (U_FAILURE(status)) {
             status = U_ZERO_ERROR;
             c = ucol_open("", &status);

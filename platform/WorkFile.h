@@ -53,8 +53,10 @@ public:
 
 private:
     void flush();
+    std::size_t readBytes(char* buffer, std::size_t wanted);   // until wanted or end of file
     std::string name_;
     int fd_ = -1;
+    bool writable_ = false;                 // reset opens read-only
     std::size_t recordSize_ = 1;
     std::string writeBuffer_;               // records waiting to be written
 };

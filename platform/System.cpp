@@ -1,0 +1,122 @@
+#include "platform/System.h"
+
+#include <fcntl.h>
+#include <sys/utsname.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QPointer>
+#include <QWidget>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/Drives.h"
+
+namespace parelix {
+
+namespace {
+
+std::optional<OsVersionInfo>& versionAnswer() {
+    static std::optional<OsVersionInfo> answer;
+    return answer;
+}
+
+// Reads the leading decimal number of text at pos and moves past it and one dot.
+std::uint32_t takeNumber(const char*& p) {
+    std::uint32_t value = 0;
+    while (*p >= '0' && *p <= '9') value = value * 10 + static_cast<std::uint32_t>(*p++ - '0');
+    if (*p == '.') ++p;
+    return value;
+}
+
+}  // namespace
+
+bool GetVersionExA(OsVersionInfo& info) {
+    if (const auto& answer = versionAnswer()) {
+        info = *answer;
+        return true;
+    }
+    info = OsVersionInfo{};
+    info.platformId = 2;
+    utsname u{};
+    if (uname(&u) == 0) {
+        const char* p = u.release;
+        info.majorVersion = takeNumber(p);
+        info.minorVersion = takeNumber(p);
+        info.buildNumber = takeNumber(p);
+    }
+    return true;
+}
+
+void setVersionAnswerForTesting(std::optional<OsVersionInfo> answer) {
+    versionAnswer() = std::move(answer);
+}
+
+std::string GetTempPathA() {
+    const DriveTable& drives = DriveTable::current();
+    std::optional<std::string> path;
+    // A TMPDIR that no Windows-style path can name is passed over, as an unusable one.
+    if (const char* env = std::getenv("TMPDIR"); env && *env) path = drives.toWindows(env);
+    if (!path) path = drives.toWindows("/tmp");
+    if (!path) return {};
+    if (path->back() != '\\') path->push_back('\\');
+    return *path;
+}
+
+std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, unsigned unique) {
+    std::string folder = dir;
+    if (folder.empty()) return {};
+    if (folder.back() != '\\') folder.push_back('\\');
+    const DriveTable& drives = DriveTable::current();
+    if (!drives.toPosix(folder)) return {};
+    folder += prefix.substr(0, 3);
+
+    auto nameFor = [&](unsigned number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04X", number & 0xFFFFu);
+        return folder + digits + ".tmp";
+    };
+    if (unique != 0) return nameFor(unique);
+
+    // Start somewhere different for each process so that two programs sharing the
+    // folder rarely meet; O_EXCL settles the rest.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const unsigned start =
+        static_cast<unsigned>(now.tv_nsec / 1000) ^ static_cast<unsigned>(getpid());
+    for (unsigned i = 0; i < 0xFFFFu; ++i) {
+        const unsigned number = 1 + (start + i) % 0xFFFFu;   // 0001 to FFFF
+        const std::string name = nameFor(number);
+        const auto posix = drives.toPosix(name);
+        if (!posix) return {};
+        const int fd = open(posix->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+            return name;
+        }
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
+void LockWindowUpdate(void* window) {
+    // Locks nest: a deletion inside a longer locked walk gives its lock back without
+    // ending the walk's own.
+    static QPointer<QWidget> locked;
+    static int depth = 0;
+    if (window) {
+        QWidget* widget = static_cast<QWidget*>(window);
+        if (locked && locked != widget) locked->setUpdatesEnabled(true);
+        if (locked != widget) depth = 0;
+        locked = widget;
+        ++depth;
+        widget->setUpdatesEnabled(false);
+        return;
+    }
+    if (depth > 0 && --depth > 0) return;
+    if (locked) locked->setUpdatesEnabled(true);
+    locked = nullptr;
+}
+
+}  // namespace parelix

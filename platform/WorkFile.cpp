@@ -1,0 +1,219 @@
+#include "platform/WorkFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Drives.h"
+
+namespace parelix {
+
+namespace {
+
+// Codes of the runtime for misuse of a file rather than a system failure.
+constexpr int kNotOpen = 103;
+constexpr int kReadPastEnd = 100;
+constexpr int kDiskFull = 101;
+constexpr int kAccessDenied = 5;
+constexpr int kNotFound = 2;
+
+// Buffered records reach the disk in pieces of about this size.
+constexpr std::size_t kWriteChunk = 64 * 1024;
+
+std::string posixName(const std::string& name) {
+    if (name.empty()) raiseInOutError(kNotFound);
+    auto path = DriveTable::current().toPosix(name);
+    if (!path) raiseInOutError(kNotFound);
+    return *path;
+}
+
+[[noreturn]] void raiseErrno(int err) { raiseInOutError(inOutCodeFromErrno(err)); }
+
+}  // namespace
+
+std::string inOutErrorText(int code) {
+    switch (code) {
+        case 2: return "Fichier introuvable";
+        case 5: return "Accès au fichier refusé";
+        case 100: return "Lecture au-delà de la fin de fichier";
+        case 101: return "Disque plein";
+        default: return "Erreur E/S " + std::to_string(code);
+    }
+}
+
+int inOutCodeFromErrno(int err) {
+    switch (err) {
+        case ENOENT: return kNotFound;
+        case EACCES:
+        case EPERM: return kAccessDenied;
+        case ENOSPC:
+        case EDQUOT: return kDiskFull;
+        // These errno values coincide with codes that carry their own text; they get
+        // the codes the runtime gives the same failures, so no message lies.
+        case EIO: return 1117;             // device input/output error
+        case ENETDOWN:
+        case ENETUNREACH: return 59;       // unexpected network error
+        default: return err;
+    }
+}
+
+void raiseInOutError(int code) { throw InOutError(code, inOutErrorText(code)); }
+
+WorkFile::~WorkFile() {
+    if (fd_ < 0) return;
+    try {
+        flush();
+    } catch (const InOutError&) {
+        // Nobody is left to tell: close() is where a failure is reported.
+    }
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void WorkFile::assign(const std::string& name) {
+    if (fd_ >= 0) close();
+    name_ = name;
+}
+
+void WorkFile::rewrite(std::size_t recordSize) {
+    if (fd_ >= 0) close();
+    const std::string path = posixName(name_);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) raiseErrno(errno);
+    fd_ = fd;
+    writable_ = true;
+    recordSize_ = std::max<std::size_t>(recordSize, 1);
+    writeBuffer_.clear();
+}
+
+void WorkFile::reset(std::size_t recordSize) {
+    if (fd_ >= 0) close();
+    const std::string path = posixName(name_);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) raiseErrno(errno);
+    fd_ = fd;
+    writable_ = false;
+    recordSize_ = std::max<std::size_t>(recordSize, 1);
+    writeBuffer_.clear();
+}
+
+void WorkFile::flush() {
+    if (writeBuffer_.empty()) return;
+    const char* p = writeBuffer_.data();
+    std::size_t left = writeBuffer_.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : ENOSPC;
+            // What could not be written is dropped: the error tells the caller the file is bad.
+            writeBuffer_.clear();
+            raiseErrno(err);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    writeBuffer_.clear();
+}
+
+std::size_t WorkFile::readBytes(char* buffer, std::size_t wanted) {
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::read(fd_, buffer + got, wanted - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) raiseErrno(errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+std::size_t WorkFile::blockRead(void* buffer, std::size_t count) {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    flush();
+    const std::size_t got = readBytes(static_cast<char*>(buffer), count * recordSize_);
+    // A piece of a record at the end is not a record: stay on the record boundary.
+    if (const std::size_t partial = got % recordSize_; partial != 0)
+        if (::lseek(fd_, -static_cast<off_t>(partial), SEEK_CUR) < 0) raiseErrno(errno);
+    return got / recordSize_;
+}
+
+void WorkFile::read(void* record) {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    flush();
+    const std::size_t got = readBytes(static_cast<char*>(record), recordSize_);
+    if (got != recordSize_) {
+        if (got > 0) ::lseek(fd_, -static_cast<off_t>(got), SEEK_CUR);
+        raiseInOutError(kReadPastEnd);
+    }
+}
+
+void WorkFile::write(const void* record) { blockWrite(record, 1); }
+
+void WorkFile::blockWrite(const void* buffer, std::size_t count) {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    if (!writable_) raiseInOutError(kAccessDenied);
+    const std::size_t bytes = count * recordSize_;
+    if (writeBuffer_.size() + bytes > kWriteChunk) flush();
+    writeBuffer_.append(static_cast<const char*>(buffer), bytes);
+    if (writeBuffer_.size() >= kWriteChunk) flush();
+}
+
+void WorkFile::seek(std::int64_t recordNumber) {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    flush();
+    if (recordNumber < 0) raiseErrno(EINVAL);
+    if (::lseek(fd_, static_cast<off_t>(recordNumber) * static_cast<off_t>(recordSize_), SEEK_SET) < 0)
+        raiseErrno(errno);
+}
+
+std::int64_t WorkFile::fileSize() {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    flush();
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) raiseErrno(errno);
+    return static_cast<std::int64_t>(st.st_size) / static_cast<std::int64_t>(recordSize_);
+}
+
+void WorkFile::close() {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    try {
+        flush();
+    } catch (const InOutError&) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) raiseErrno(errno);
+}
+
+void WorkFile::erase() {
+    if (fd_ >= 0) close();
+    const std::string path = posixName(name_);
+    if (::unlink(path.c_str()) != 0) raiseErrno(errno);
+}
+
+void WorkFile::rename(const std::string& newName) {
+    if (fd_ >= 0) close();
+    const std::string from = posixName(name_);
+    const std::string to = posixName(newName);
+    // Never replaces a file, as the program's file model expects: a name in use is an error.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        const int err = errno;
+        if (err != EINVAL && err != ENOSYS) raiseErrno(err);
+        // The file system cannot refuse by itself: check first.
+        struct stat st;
+        if (::lstat(to.c_str(), &st) == 0) raiseErrno(EEXIST);
+        if (::rename(from.c_str(), to.c_str()) != 0) raiseErrno(errno);
+    }
+    name_ = newName;
+}
+
+}  // namespace parelix
