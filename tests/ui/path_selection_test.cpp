@@ -1,0 +1,455 @@
+// The selection logic headless: a drive table whose drives D: and E: are scratch folders,
+// a TreeStore for the drive tree, and the window's side recorded by the callbacks.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "platform/Text.h"
+#include "ui/PathSelection.h"
+
+using namespace parelix;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Lettered drives are mount points below /mnt, so the scratch folders live there.
+class MntDir {
+public:
+    MntDir() {
+        fs::create_directories("/mnt");
+        std::string t = "/mnt/parelix-selection-XXXXXX";
+        if (!mkdtemp(t.data())) throw std::runtime_error("mkdtemp under /mnt failed");
+        path_ = t;
+    }
+    ~MntDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+    std::string mkdir(const std::string& relative) const {
+        fs::create_directories(path_ + "/" + relative);
+        return path_ + "/" + relative;
+    }
+
+private:
+    std::string path_;
+};
+
+class PathSelectionTest : public ::testing::Test {
+protected:
+    MntDir base;
+    std::string d, e;
+    TreeStore tree;
+    std::unique_ptr<PathSelection> sel;
+    int cursorDepth = 0;
+    int cursorOnCount = 0;
+    std::vector<std::string> shown;   // the list as the window would mirror it
+    int shownSelected = -1;
+    bool buttonsEnabled = false;
+
+    void SetUp() override {
+        d = base.mkdir("d");
+        e = base.mkdir("e");
+        for (const char* dir : {"DATA/PHOTOS/2020", "DATA/PHOTOS/2021", "DATA/DOCS", "DAT", ".cache/x", "alpha"})
+            base.mkdir(std::string("d/") + dir);
+        writeFile(d + "/readme.txt");
+        writeFile(d + "/DATA/notes.txt");
+        fs::create_directory_symlink(d + "/DATA", d + "/link-to-data");
+        ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0644), 0);
+        for (const char* dir : {"alpha", "mid", "zulu"}) base.mkdir(std::string("e/") + dir);
+        install({d, e});
+    }
+
+    void TearDown() override { DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}, noRemovable)); }
+
+    static bool noRemovable(unsigned, unsigned) { return false; }
+
+    static void writeFile(const std::string& path) {
+        FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+
+    // C: is "/", then one drive per folder, lettered from D: in the order given (sorted paths).
+    void install(const std::vector<std::string>& points) {
+        std::vector<MountEntry> mounts{{"/", "ext4", "/dev/root", 8, 1}};
+        unsigned minor = 16;
+        for (const auto& p : points) mounts.push_back({p, "ext4", "/dev/sdx", 8, minor++});
+        DriveTable::setCurrentForTesting(DriveTable::fromMounts(mounts, noRemovable));
+    }
+
+    void start() {
+        PathSelectionView view;
+        view.waitCursor = [this](bool on) {
+            cursorDepth += on ? 1 : -1;
+            if (on) ++cursorOnCount;
+        };
+        view.entryInserted = [this](int i, const std::string& t) { shown.insert(shown.begin() + i, t); };
+        view.entryRemoved = [this](int i) { shown.erase(shown.begin() + i); };
+        view.entrySelected = [this](int i) { shownSelected = i; };
+        view.removeAndSearchEnabled = [this](bool on) { buttonsEnabled = on; };
+        sel = std::make_unique<PathSelection>(tree, std::move(view));
+        tree.events.expanded = [this](NodeId n) { sel->nodeExpanded(n); };
+        tree.events.change = [this](NodeId n) { sel->selectionChanged(n); };
+        sel->fillDriveTree();
+    }
+
+    std::vector<std::string> childTexts(NodeId node) const {
+        std::vector<std::string> out;
+        for (NodeId c : tree.children(node)) out.push_back(tree.text(c));
+        return out;
+    }
+
+    NodeId find(NodeId parent, const std::string& text) const {
+        for (NodeId c : tree.children(parent))
+            if (tree.text(c) == text) return c;
+        return kNoNode;
+    }
+
+    // Follows "D:\", "DATA\", ... from the root.
+    NodeId at(std::initializer_list<std::string> texts) const {
+        NodeId n = sel->root();
+        for (const auto& t : texts) {
+            n = find(n, t);
+            if (n == kNoNode) return kNoNode;
+        }
+        return n;
+    }
+
+    // Selects a node as the user would: its ancestors open on the way.
+    void addNode(std::initializer_list<std::string> texts, std::string_view sender = "BtnAjoute") {
+        const NodeId n = at(texts);
+        ASSERT_NE(n, kNoNode);
+        tree.select(n);
+        sel->add(sender);
+    }
+
+    std::vector<std::string> entryTexts() const {
+        std::vector<std::string> out;
+        for (const auto& en : sel->entries()) out.push_back(en.text);
+        return out;
+    }
+
+    bool childrenSorted(NodeId node) const {
+        const auto texts = childTexts(node);
+        for (std::size_t i = 1; i < texts.size(); ++i)
+            if (lstrcmpA(texts[i - 1], texts[i]) > 0) return false;
+        return true;
+    }
+};
+
+TEST_F(PathSelectionTest, FillingListsEveryDriveOneLevelAhead) {
+    start();
+    ASSERT_EQ(tree.childCount(kNoNode), 1);
+    EXPECT_EQ(tree.text(sel->root()), "Poste");
+    EXPECT_TRUE(tree.isExpanded(sel->root()));
+    EXPECT_EQ(childTexts(sel->root()), (std::vector<std::string>{"C:\\", "D:\\", "E:\\"}));
+    EXPECT_EQ(tree.selected(), at({"C:\\"}));
+    // Only the top level of each drive was listed, once, under the wait cursor.
+    EXPECT_EQ(sel->listingCount(), 3u);
+    EXPECT_EQ(cursorDepth, 0);
+    EXPECT_EQ(cursorOnCount, 1);
+    for (NodeId drive : tree.children(sel->root())) {
+        EXPECT_TRUE(tree.populated(drive));
+        for (NodeId c : tree.children(drive)) EXPECT_FALSE(tree.populated(c));
+    }
+
+    // Directories only, hidden ones included; files, links, FIFOs, "." and ".." never.
+    const NodeId dDrive = at({"D:\\"});
+    auto texts = childTexts(dDrive);
+    std::sort(texts.begin(), texts.end());
+    std::vector<std::string> expected{".cache\\", "DAT\\", "DATA\\", "alpha\\"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(texts, expected);
+    EXPECT_TRUE(childrenSorted(dDrive));
+    EXPECT_TRUE(buttonsEnabled == false && sel->entries().empty());
+}
+
+TEST_F(PathSelectionTest, ExpandingListsEachChildOnceAndNeverAgain) {
+    start();
+    const NodeId data = at({"D:\\", "DATA\\"});
+    const auto before = sel->listingCount();
+    tree.expand(at({"D:\\"}));
+    // D:\ has four subdirectories: four listings, and DATA\ now shows its own.
+    EXPECT_EQ(sel->listingCount(), before + 4);
+    EXPECT_EQ(childTexts(data), (std::vector<std::string>{"DOCS\\", "PHOTOS\\"}));
+    EXPECT_FALSE(tree.populated(at({"D:\\", "DATA\\", "PHOTOS\\"})));
+
+    // A folder created after its parent was listed does not show; nothing is listed again.
+    base.mkdir("d/DATA/NEW");
+    tree.collapse(at({"D:\\"}));
+    tree.expand(at({"D:\\"}));
+    EXPECT_EQ(sel->listingCount(), before + 4);
+    EXPECT_EQ(find(data, "NEW\\"), kNoNode);
+    EXPECT_EQ(cursorDepth, 0);
+}
+
+TEST_F(PathSelectionTest, NodePathsAndTheLengthCut) {
+    start();
+    EXPECT_EQ(sel->nodePath(at({"D:\\"})), "D:");
+    tree.expand(at({"D:\\"}));
+    tree.expand(at({"D:\\", "DATA\\"}));
+    EXPECT_EQ(sel->nodePath(at({"D:\\", "DATA\\", "PHOTOS\\"})), "D:\\DATA\\PHOTOS");
+
+    // Texts are joined as given, so a tree built by hand shows the cut exactly.
+    TreeStore t;
+    PathSelection p(t);
+    const NodeId root = t.addChild(kNoNode, "Poste");
+    const NodeId drive = t.addChild(root, "D:\\");
+    const std::string a(200, 'a');
+    const NodeId dirA = t.addChild(drive, a + "\\");                      // 204 with its backslash
+    const NodeId fits = t.addChild(dirA, std::string(50, 'b') + "\\");   // exactly 255
+    const NodeId over = t.addChild(dirA, std::string(51, 'c') + "\\");   // 256
+    const NodeId deep = t.addChild(over, "x\\");                         // 258
+
+    EXPECT_EQ(p.nodePath(fits), "D:\\" + a + "\\" + std::string(50, 'b'));
+    EXPECT_TRUE(p.pathFits(fits));
+    const std::string cut = "D:\\" + a + "\\" + std::string(50, 'c');
+    EXPECT_EQ(cut.size(), 254u);
+    EXPECT_EQ(p.nodePath(over), cut);
+    EXPECT_EQ(p.nodePath(deep), cut);
+    EXPECT_FALSE(p.pathFits(over));
+    EXPECT_FALSE(p.pathFits(deep));
+}
+
+TEST_F(PathSelectionTest, TooLongPathsAreNeitherListedNorAdded) {
+    // 220 + 40 characters below D:\ : the inner folder's path does not fit in 255, and cut
+    // to 254 characters it would name its sibling of 30 "i" instead.
+    const std::string outer(220, 'o');
+    const std::string inner(40, 'i');
+    base.mkdir("d/" + outer + "/" + inner + "/below");
+    base.mkdir("d/" + outer + "/" + std::string(30, 'i'));
+    start();
+    tree.expand(at({"D:\\"}));
+    tree.expand(at({"D:\\", outer + "\\"}));
+    const NodeId longNode = at({"D:\\", outer + "\\", inner + "\\"});
+    ASSERT_NE(longNode, kNoNode);
+    EXPECT_FALSE(sel->pathFits(longNode));
+    EXPECT_TRUE(tree.populated(longNode));
+    EXPECT_EQ(tree.childCount(longNode), 0);
+
+    tree.select(longNode);
+    sel->add("BtnAjoute");
+    EXPECT_TRUE(sel->entries().empty());
+    EXPECT_EQ(tree.selected(), longNode);
+    EXPECT_FALSE(buttonsEnabled);
+
+    // Its shorter sibling still goes in.
+    addNode({"D:\\", outer + "\\", std::string(30, 'i') + "\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\" + outer + "\\" + std::string(30, 'i')}));
+}
+
+TEST_F(PathSelectionTest, AddingMovesTheNodeIntoTheSortedList) {
+    start();
+    addNode({"E:\\", "zulu\\"});
+    addNode({"E:\\", "alpha\\"});
+    addNode({"D:\\", "DATA\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DATA", "E:\\alpha", "E:\\zulu"}));
+    EXPECT_EQ(shown, entryTexts());
+    EXPECT_EQ(sel->selectedEntry(), 0);
+    EXPECT_EQ(shownSelected, 0);
+    EXPECT_TRUE(buttonsEnabled);
+    EXPECT_EQ(sel->entries()[0].home, at({"D:\\"}));
+    EXPECT_EQ(at({"D:\\", "DATA\\"}), kNoNode);
+    EXPECT_EQ(childTexts(at({"E:\\"})), (std::vector<std::string>{"mid\\"}));
+    // The tree chose a neighbour of the removed node.
+    EXPECT_EQ(tree.parent(tree.selected()), at({"D:\\"}));
+}
+
+TEST_F(PathSelectionTest, PrefixRuleReturnsEntriesInsideAndBesideTheNewPath) {
+    start();
+    tree.expand(at({"D:\\"}));
+    tree.expand(at({"D:\\", "DATA\\"}));
+    addNode({"D:\\", "DATA\\", "PHOTOS\\", "2020\\"});
+    addNode({"E:\\", "mid\\"});
+    EXPECT_EQ(sel->entries()[0].home, at({"D:\\", "DATA\\", "PHOTOS\\"}));
+
+    // D:\DATA takes D:\DATA\PHOTOS\2020 back first: it returns under PHOTOS\ before that
+    // goes with DATA\.
+    addNode({"D:\\", "DATA\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DATA", "E:\\mid"}));
+
+    // D:\DAT is a plain text prefix of D:\DATA: that entry comes back to the tree too.
+    addNode({"D:\\", "DAT\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid"}));
+    const NodeId data = at({"D:\\", "DATA\\"});
+    ASSERT_NE(data, kNoNode);
+    EXPECT_TRUE(tree.populated(data));
+    EXPECT_TRUE(childrenSorted(at({"D:\\"})));
+
+    // A drive takes back every entry of that drive, and leaves the other drives' alone.
+    addNode({"D:\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:", "E:\\mid"}));
+    EXPECT_EQ(sel->entries()[0].home, sel->root());
+    EXPECT_EQ(childTexts(sel->root()), (std::vector<std::string>{"C:\\", "E:\\"}));
+    EXPECT_EQ(sel->selectedEntry(), 0);
+}
+
+TEST_F(PathSelectionTest, ReturnsLandInSortedPlaceAndAreListedAfresh) {
+    start();
+    addNode({"E:\\", "mid\\"});
+    addNode({"D:\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:", "E:\\mid"}));
+
+    // Changes made on disk meanwhile show once the drive comes back.
+    base.mkdir("d/FRESH");
+    fs::remove_all(d + "/alpha");
+    sel->selectEntry(0);
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(childTexts(sel->root()), (std::vector<std::string>{"C:\\", "D:\\", "E:\\"}));
+    const NodeId drive = at({"D:\\"});
+    EXPECT_TRUE(tree.populated(drive));
+    EXPECT_NE(find(drive, "FRESH\\"), kNoNode);
+    EXPECT_EQ(find(drive, "alpha\\"), kNoNode);
+    EXPECT_EQ(tree.selected(), drive);
+
+    sel->selectEntry(0);
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(childTexts(at({"E:\\"})), (std::vector<std::string>{"alpha\\", "mid\\", "zulu\\"}));
+    EXPECT_TRUE(sel->entries().empty());
+    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(buttonsEnabled);
+    EXPECT_EQ(sel->selectedEntry(), -1);
+}
+
+TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
+    start();
+    addNode({"E:\\", "alpha\\"});
+    addNode({"E:\\", "mid\\"});
+    addNode({"E:\\", "zulu\\"});
+    addNode({"D:\\", "DAT\\"});
+    ASSERT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\alpha", "E:\\mid", "E:\\zulu"}));
+
+    // A middle entry: the one that moves into its index is selected.
+    sel->selectEntry(1);
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid", "E:\\zulu"}));
+    EXPECT_EQ(sel->selectedEntry(), 1);
+    EXPECT_EQ(shownSelected, 1);
+    EXPECT_EQ(shown, entryTexts());
+
+    // The last entry: the new last one is selected.
+    sel->selectEntry(2);
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(sel->selectedEntry(), 1);
+    EXPECT_EQ(shownSelected, 1);
+    EXPECT_TRUE(buttonsEnabled);
+
+    // Nothing selected: nothing happens.
+    sel->selectEntry(-1);
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(sel->entries().size(), 2u);
+}
+
+TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {
+    start();
+    tree.expand(at({"D:\\"}));
+    tree.expand(at({"D:\\", "DATA\\"}));
+    addNode({"D:\\", "DATA\\", "PHOTOS\\"});
+    addNode({"E:\\", "zulu\\"});
+    tree.collapse(at({"D:\\", "DATA\\"}));
+    tree.collapse(at({"D:\\"}));
+
+    // Any other sender leaves the selection where it is.
+    const NodeId before = tree.selected();
+    sel->selectEntry(1);
+    sel->remove("BtnAjoute");
+    EXPECT_EQ(tree.selected(), before);
+    EXPECT_NE(at({"E:\\", "zulu\\"}), kNoNode);
+
+    // The remove button selects the returned node and opens its collapsed ancestors.
+    sel->selectEntry(0);
+    sel->remove("BtnEnleve");
+    const NodeId photos = at({"D:\\", "DATA\\", "PHOTOS\\"});
+    ASSERT_NE(photos, kNoNode);
+    EXPECT_EQ(tree.selected(), photos);
+    EXPECT_TRUE(tree.isExpanded(at({"D:\\"})));
+    EXPECT_TRUE(tree.isExpanded(at({"D:\\", "DATA\\"})));
+    EXPECT_EQ(childTexts(photos), (std::vector<std::string>{"2020\\", "2021\\"}));
+    EXPECT_EQ(cursorDepth, 0);
+}
+
+TEST_F(PathSelectionTest, RootStaysSelectedOnlyWhenEveryDriveIsListed) {
+    start();
+    tree.select(sel->root());
+    EXPECT_EQ(tree.selected(), at({"C:\\"}));
+
+    addNode({"C:\\"});
+    addNode({"D:\\"});
+    addNode({"E:\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"C:", "D:", "E:"}));
+    EXPECT_EQ(tree.selected(), sel->root());
+    sel->add("BtnAjoute");   // the root is never added
+    EXPECT_EQ(sel->entries().size(), 3u);
+
+    // A drive back in the tree: the root hands the selection on again.
+    sel->selectEntry(1);
+    sel->remove("BtnEnleve");
+    tree.select(sel->root());
+    EXPECT_EQ(tree.selected(), at({"D:\\"}));
+}
+
+TEST_F(PathSelectionTest, UnlistableFoldersShowNoChildrenUntilReturned) {
+    // F: has no medium: its mount point does not exist.
+    const std::string f = base.path() + "/f";
+    install({d, e, f});
+    start();
+    const NodeId drive = at({"F:\\"});
+    ASSERT_NE(drive, kNoNode);
+    EXPECT_TRUE(tree.populated(drive));
+    EXPECT_EQ(tree.childCount(drive), 0);
+
+    // The medium arrives: still nothing until the drive goes to the list and comes back.
+    base.mkdir("f/MEDIA");
+    tree.collapse(sel->root());
+    tree.expand(sel->root());
+    EXPECT_EQ(tree.childCount(at({"F:\\"})), 0);
+    addNode({"F:\\"});
+    sel->remove("BtnEnleve");
+    EXPECT_EQ(childTexts(at({"F:\\"})), (std::vector<std::string>{"MEDIA\\"}));
+
+    // A folder removed after its parent was listed opens empty, without complaint.
+    fs::remove_all(d + "/DATA");
+    tree.expand(at({"D:\\"}));
+    EXPECT_EQ(tree.childCount(at({"D:\\", "DATA\\"})), 0);
+}
+
+TEST_F(PathSelectionTest, NamesThatAreNotUtf8KeepTheirBytes) {
+    const std::string name = "caf\xe9-\xff";
+    base.mkdir("d/" + name);
+    start();
+    const NodeId node = at({"D:\\", name + "\\"});
+    ASSERT_NE(node, kNoNode);
+    addNode({"D:\\", name + "\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\" + name}));
+    EXPECT_EQ(shown.front(), "D:\\" + name);
+    sel->remove("BtnEnleve");
+    EXPECT_NE(at({"D:\\", name + "\\"}), kNoNode);
+}
+
+// A listener that fails while nodes are being added stands for any failure inside a listing.
+struct FailingListener : TreeListener {
+    bool armed = false;
+    void nodesInserted(NodeId, int, int) override {
+        if (armed) throw std::runtime_error("listing failed");
+    }
+};
+
+TEST_F(PathSelectionTest, WaitCursorIsRestoredWhenExpansionFails) {
+    start();
+    FailingListener failing;
+    tree.addListener(&failing);
+    failing.armed = true;
+    EXPECT_THROW(tree.expand(at({"D:\\"})), std::runtime_error);
+    EXPECT_EQ(cursorDepth, 0);
+    tree.removeListener(&failing);
+}
+
+}  // namespace
