@@ -81,6 +81,9 @@ private:
     WorkFile runOutput_;
 
     // Duplicate detection state (added by the detection code as it needs).
+    struct CompareState;
+    struct CompareStateDeleter { void operator()(CompareState* state) const; };
+    std::unique_ptr<CompareState, CompareStateDeleter> compare_;
 };
 
 }  // namespace parelix

@@ -1,0 +1,393 @@
+// Duplicate detection: walks the file list sorted by decreasing size through a window of
+// 244 records, compares each representative with the following records of its size, and
+// builds the groups of DblList.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/ContentDigest.h"
+#include "engine/SearchEngine.h"
+#include "platform/Text.h"
+
+namespace parelix {
+
+namespace {
+
+constexpr int kWindow = static_cast<int>(kCompareWindowRecords);
+
+// A searched file opened read-only; closed on every way out, error included.
+class ReadFile {
+public:
+    ReadFile() = default;
+    ~ReadFile() { close(); }
+    ReadFile(const ReadFile&) = delete;
+    ReadFile& operator=(const ReadFile&) = delete;
+
+    bool open(const FileFacts& facts) {
+        // Only regular files are read: a path that became a FIFO or a folder since the
+        // walk is as good as unreadable. O_NONBLOCK keeps a FIFO from hanging the open.
+        if (facts.posixPath.empty() || (facts.statOk && !facts.regular)) return false;
+        fd_ = ::open(facts.posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        return fd_ >= 0;
+    }
+    // Reads up to one chunk; a read error on an opened file is an input/output error.
+    std::size_t readChunk(std::uint8_t* buffer) {
+        std::size_t got = 0;
+        while (got < kBlockBufferSize) {
+            const ssize_t n = ::read(fd_, buffer + got, kBlockBufferSize - got);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                raiseInOutError(inOutCodeFromErrno(errno));
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    }
+    void close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct Identity {
+    std::uint64_t device;
+    std::uint64_t inode;
+    bool operator==(const Identity&) const = default;
+};
+
+struct IdentityHash {
+    std::size_t operator()(const Identity& id) const {
+        return std::hash<std::uint64_t>{}(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+}  // namespace
+
+// The window and what must survive it. Slots of buffer 1 carry their position in the
+// sequence; in the usual mode those positions are consecutive. In refill mode the slots
+// after the representative jump ahead, so the records between stay on disk: those that
+// exchanges changed are kept in `moved` until the sequence reaches them again, so every
+// exchange stays in force whatever the window reads back.
+struct SearchEngine::CompareState {
+    using Record = std::array<std::uint8_t, kFileEntrySize>;
+
+    SearchEngine& engine;
+    std::uint8_t* window = nullptr;
+    std::int64_t total = 0;   // records in the file list
+    int count = 0;            // valid records in the window
+    std::int64_t pos[kWindow] = {};
+    bool dirty[kWindow] = {};     // differs, or may differ, from the file list at pos
+    std::map<std::int64_t, Record> moved;
+
+    std::unordered_map<std::uint32_t, std::string> dirs;   // directory index -> path
+    SizeClassMemory memory;
+    std::unordered_set<Identity, IdentityHash> groupFiles;   // members of the open group
+
+    std::string_view repName, candName;
+    std::string shown[2];
+
+    explicit CompareState(SearchEngine& e) : engine(e) {}
+
+    std::uint8_t* slot(int s) { return window + static_cast<std::size_t>(s) * kFileEntrySize; }
+
+    // Loads sequence positions [from, from + n) into slots [first, first + n).
+    void load(int first, std::int64_t from, int n) {
+        if (n <= 0) return;
+        engine.file1_.seek(from);
+        if (engine.file1_.blockRead(slot(first), static_cast<std::size_t>(n)) != static_cast<std::size_t>(n))
+            raiseInOutError(100);
+        for (int i = 0; i < n; ++i) {
+            pos[first + i] = from + i;
+            dirty[first + i] = false;
+        }
+        auto it = moved.lower_bound(from);
+        while (it != moved.end() && it->first < from + n) {
+            const int s = first + static_cast<int>(it->first - from);
+            std::memcpy(slot(s), it->second.data(), kFileEntrySize);
+            dirty[s] = true;
+            it = moved.erase(it);
+        }
+    }
+
+    // Fills the window from slot `first` on with the sequence from position `next`.
+    void fillFrom(int first, std::int64_t next) {
+        const int n = static_cast<int>(std::min<std::int64_t>(kWindow - first, total - next));
+        load(first, next, n);
+        count = first + std::max(n, 0);
+    }
+
+    // A slot leaves the window: a changed record still ahead of the done count is kept.
+    void evict(int s, std::int64_t done) {
+        if (!dirty[s] || pos[s] < done) return;
+        Record& r = moved[pos[s]];
+        std::memcpy(r.data(), slot(s), kFileEntrySize);
+    }
+
+    void recordAt(std::int64_t p, std::uint8_t* out) {
+        auto it = moved.find(p);
+        if (it != moved.end()) {
+            std::memcpy(out, it->second.data(), kFileEntrySize);
+            moved.erase(it);
+            return;
+        }
+        engine.file1_.seek(p);
+        engine.file1_.read(out);
+    }
+
+    const std::string& dirPath(std::uint32_t index) {
+        auto it = dirs.find(index);
+        if (it != dirs.end()) return it->second;
+        if (dirs.size() >= 4096) dirs.clear();
+        std::uint8_t record[kDirRecordSize];
+        engine.file2_.seek(index);
+        engine.file2_.read(record);
+        return dirs.emplace(index, decodeDirRecord(record)).first->second;
+    }
+
+    std::string fullPath(const std::uint8_t* record) {
+        std::string path = dirPath(entryDirIndex(record));
+        path.append(entryName(record));
+        return cut255(path);
+    }
+
+    void showPanel(int panel, std::string_view name) {
+        if (shown[panel] == name) return;
+        shown[panel].assign(name);
+        engine.ui_.setStatusPanelText(panel, shown[panel]);
+    }
+
+    // The candidate names the representative's file or a member's already in the group.
+    bool namesGroupFile(const FileFacts& rep, const FileFacts& cand) const {
+        if (!cand.statOk) return false;
+        if (rep.statOk && rep.device == cand.device && rep.inode == cand.inode) return true;
+        return groupFiles.count(Identity{cand.device, cand.inode}) != 0;
+    }
+};
+
+void SearchEngine::CompareStateDeleter::operator()(CompareState* state) const { delete state; }
+
+bool SearchEngine::contentCompare(const std::string& representative, const std::string& candidate) {
+    CompareState& st = *compare_;
+    st.showPanel(0, st.repName);
+    FileFacts& rep = st.memory.facts(representative);
+    FileFacts& cand = st.memory.facts(candidate);
+    if (st.namesGroupFile(rep, cand)) {
+        st.showPanel(1, st.candName);
+        return false;
+    }
+    // First chunks already known to differ: the pairwise compare would stop at the first chunk.
+    if (rep.digestKnown && cand.digestKnown && rep.digest != cand.digest) {
+        st.showPanel(1, st.candName);
+        return false;
+    }
+
+    std::uint8_t* const b2 = buffer2_.get();
+    std::uint8_t* const b3 = buffer3_.get();
+    ReadFile first, second;
+    std::size_t n2 = 0, n3 = 0;
+    if (rep.digestKnown) {
+        // The representative opened before in this class; the candidate's first chunk may
+        // settle the pair without opening the representative again.
+        st.showPanel(1, st.candName);
+        if (!second.open(cand)) {
+            ui_.appendLog(candidate + " inaccessible");
+            return false;
+        }
+        n3 = second.readChunk(b3);
+        if (!cand.digestKnown) {
+            cand.digest = chunkDigest(b3, n3);
+            cand.digestKnown = true;
+        }
+        if (cand.digest != rep.digest) return false;
+        if (!first.open(rep)) {
+            ui_.appendLog(representative + " inaccessible");
+            return false;
+        }
+        n2 = first.readChunk(b2);
+    } else {
+        if (!first.open(rep)) {
+            ui_.appendLog(representative + " inaccessible");
+            return false;
+        }
+        n2 = first.readChunk(b2);
+        rep.digest = chunkDigest(b2, n2);
+        rep.digestKnown = true;
+        st.showPanel(1, st.candName);
+        if (cand.digestKnown && cand.digest != rep.digest) return false;
+        if (!second.open(cand)) {
+            ui_.appendLog(candidate + " inaccessible");
+            return false;
+        }
+        n3 = second.readChunk(b3);
+        if (!cand.digestKnown) {
+            cand.digest = chunkDigest(b3, n3);
+            cand.digestKnown = true;
+        }
+    }
+    // Equal only when every chunk pair read the same count and the same bytes: a file
+    // that runs past the other (changed since the walk, or 4 GiB apart) is different.
+    for (;;) {
+        if (n2 != n3 || std::memcmp(b2, b3, n3) != 0) return false;
+        if (n3 < kBlockBufferSize) return true;
+        n2 = first.readChunk(b2);
+        n3 = second.readChunk(b3);
+    }
+}
+
+void SearchEngine::findDuplicates() {
+    comparing = true;
+    ui_.appendLog("Comparaison des fichiers présumés doubles");
+    ui_.setStopCaption("Arrête les comparaisons");
+    ui_.setStatusPanelMode(true);
+    ui_.setStatusPanelWidth(0, ui_.clientWidth() / 2);
+    ui_.setProgressVisible(true);
+    ui_.setProgressMax(fileCount);
+    std::int32_t threshold = fileCount / 100;
+
+    file1_.assign(fileListName_);
+    file1_.reset(kFileEntrySize);
+    file2_.assign(dirListName_);
+    file2_.reset(kDirRecordSize);
+
+    compare_.reset(new CompareState(*this));
+    CompareState& st = *compare_;
+    st.window = buffer1_.get();
+    st.total = file1_.fileSize();
+    st.fillFrom(0, 0);
+
+    std::int64_t done = 0;
+    bool groupOpen = false;
+    bool refillMode = false;
+    NodeId group = kNoNode;
+    int r = 0;   // representative's slot
+    int c = 1;   // candidate's slot
+    std::string repPath;
+    bool repPathKnown = false;
+
+    auto addRepresentative = [&]() {
+        if (!repPathKnown) repPath = st.fullPath(st.slot(r));
+        trees_.addDuplicate(group, repPath, entryNode(st.slot(r)));
+        const FileFacts& f = st.memory.facts(repPath);
+        if (f.statOk) st.groupFiles.insert(Identity{f.device, f.inode});
+    };
+    auto closeGroup = [&]() {
+        addRepresentative();
+        trees_.dblList.sortChildren(group);
+        trees_.dblList.expand(group);
+        groupOpen = false;
+        st.groupFiles.clear();
+    };
+
+    while (done < st.total - 1) {
+        std::uint8_t* const rep = st.slot(r);
+        const std::int32_t size = entrySize(rep);
+        st.memory.enterClass(size);
+
+        if (c < st.count && entrySize(st.slot(c)) == size) {
+            if (!repPathKnown) {
+                repPath = st.fullPath(rep);
+                repPathKnown = true;
+            }
+            std::string candPath = st.fullPath(st.slot(c));
+            bool same;
+            if (size == 0) {
+                // Empty files are equal without being opened; two names of one file are not a pair.
+                same = !st.namesGroupFile(st.memory.facts(repPath), st.memory.facts(candPath));
+            } else {
+                st.repName = entryName(rep);
+                st.candName = entryName(st.slot(c));
+                same = contentCompare(repPath, candPath);
+            }
+            if (same) {
+                if (!groupOpen) group = trees_.dblList.addChild(kNoNode, "(" + std::to_string(size) + ")");
+                addRepresentative();
+                ++done;
+                if (r + 1 < st.count && st.pos[r + 1] == st.pos[r] + 1) {
+                    if (r + 1 != c) {
+                        CompareState::Record tmp;
+                        std::memcpy(tmp.data(), st.slot(r + 1), kFileEntrySize);
+                        std::memcpy(st.slot(r + 1), st.slot(c), kFileEntrySize);
+                        std::memcpy(st.slot(c), tmp.data(), kFileEntrySize);
+                        st.dirty[r + 1] = st.dirty[c] = true;
+                    }
+                    ++r;
+                } else {
+                    // Refill mode: the next position of the sequence is not in the window.
+                    // The candidate takes it over in the representative's slot, and the record
+                    // that stood there takes the candidate's place, as the exchange says.
+                    CompareState::Record next;
+                    st.recordAt(st.pos[r] + 1, next.data());
+                    std::memcpy(st.slot(r), st.slot(c), kFileEntrySize);
+                    st.pos[r] += 1;
+                    st.dirty[r] = true;
+                    std::memcpy(st.slot(c), next.data(), kFileEntrySize);
+                    st.dirty[c] = true;
+                }
+                repPath = std::move(candPath);
+                repPathKnown = true;
+                groupOpen = true;
+            }
+            ++c;
+        } else {
+            if (groupOpen) closeGroup();
+            ++done;
+            repPathKnown = false;
+            if (refillMode) {
+                for (int s = 0; s < st.count; ++s) st.evict(s, done);
+                st.moved.erase(st.moved.begin(), st.moved.lower_bound(done));
+                st.fillFrom(0, done);
+                refillMode = false;
+                r = 0;
+            } else {
+                ++r;
+            }
+            c = r + 1;
+        }
+
+        if (c == st.count && st.count > 0 && st.pos[st.count - 1] + 1 < st.total) {
+            if (r > 0) {
+                std::memmove(st.slot(0), st.slot(r), static_cast<std::size_t>(st.count - r) * kFileEntrySize);
+                std::copy(st.pos + r, st.pos + st.count, st.pos);
+                std::copy(st.dirty + r, st.dirty + st.count, st.dirty);
+                c = st.count - r;
+                r = 0;
+                st.fillFrom(c, st.pos[c - 1] + 1);
+            } else {
+                refillMode = true;
+                const std::int64_t next = st.pos[st.count - 1] + 1;
+                for (int s = 1; s < st.count; ++s) st.evict(s, done);
+                st.fillFrom(1, next);
+                c = 1;
+            }
+        }
+
+        if (done > threshold) {
+            threshold = fileCount / 100 + static_cast<std::int32_t>(done);
+            ui_.setProgressPosition(static_cast<std::int32_t>(done));
+        }
+        ui_.processEvents();
+        if (!comparing) break;
+    }
+    if (groupOpen) closeGroup();
+
+    file1_.close();
+    file2_.close();
+    compare_.reset();
+    ui_.setProgressVisible(false);
+    ui_.setStatusPanelMode(false);
+    comparing = false;
+}
+
+}  // namespace parelix
