@@ -66,6 +66,7 @@ void SearchEngine::startup() {
 }
 
 void SearchEngine::shutdown() {
+    if (!buffer1_) return;   // not started, or shut down already
     closeIfOpen(file1_);
     closeIfOpen(file2_);
     closeIfOpen(runOutput_);

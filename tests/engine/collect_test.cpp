@@ -1,0 +1,299 @@
+// The collection walk over real folder trees: nodes, records, counters, the stop, and
+// folders whose path is too long to be named.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/SearchEngine.h"
+#include "platform/DirEnum.h"
+#include "platform/Drives.h"
+#include "platform/Text.h"
+#include "platform/WorkFile.h"
+#include "support/FakeSearchUi.h"
+#include "support/TestSupport.h"
+
+namespace parelix {
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename Decode>
+auto readRecords(const std::string& name, std::size_t recordSize, Decode decode) {
+    WorkFile f;
+    f.assign(name);
+    f.reset(recordSize);
+    std::vector<decltype(decode(nullptr))> out;
+    std::vector<std::uint8_t> record(recordSize);
+    while (f.blockRead(record.data(), 1) == 1) out.push_back(decode(record.data()));
+    f.close();
+    return out;
+}
+
+class CollectTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("TMPDIR")) oldTmp_ = old;
+        setenv("TMPDIR", work_.path().c_str(), 1);
+        engine_.startup();
+        root_ = winPath(tree_.path());
+    }
+    void TearDown() override {
+        if (oldTmp_.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", oldTmp_.c_str(), 1);
+        engine_.shutdown();
+    }
+
+    static std::string winPath(const std::string& posix) {
+        const auto w = DriveTable::current().toWindows(posix);
+        EXPECT_TRUE(w.has_value()) << posix;
+        return w.value_or("");
+    }
+
+    std::vector<FileEntry> files() {
+        return readRecords(engine_.fileListName(), kFileEntrySize,
+                           [](const std::uint8_t* r) { return decodeFileEntry(r); });
+    }
+    std::vector<std::string> dirs() {
+        return readRecords(engine_.dirListName(), kDirRecordSize,
+                           [](const std::uint8_t* r) { return decodeDirRecord(r); });
+    }
+
+    std::vector<std::string> childTexts(NodeId node) {
+        std::vector<std::string> out;
+        for (NodeId c : tree().children(node)) out.push_back(tree().text(c));
+        return out;
+    }
+    NodeId childByText(NodeId node, const std::string& text) {
+        for (NodeId c : tree().children(node))
+            if (tree().text(c) == text) return c;
+        ADD_FAILURE() << "no child " << text;
+        return kNoNode;
+    }
+    void expectWalkedFolder(NodeId node) {
+        EXPECT_EQ(tree().imageIndex(node), 0);
+        EXPECT_EQ(tree().selectedIndex(node), 2);
+        EXPECT_EQ(tree().counter(node), 0);
+    }
+    void expectUnwalkedFolder(NodeId node) {
+        EXPECT_EQ(tree().imageIndex(node), 0);
+        EXPECT_EQ(tree().selectedIndex(node), 0);
+        EXPECT_EQ(tree().counter(node), -1);
+        EXPECT_EQ(tree().childCount(node), 0);
+    }
+    // Every file record points at its own node, under the folder its directory index names.
+    void expectRecordsMatchNodes() {
+        const std::vector<std::string> d = dirs();
+        for (const FileEntry& f : files()) {
+            ASSERT_LT(f.dirIndex, d.size());
+            ASSERT_TRUE(tree().isValid(f.node));
+            EXPECT_EQ(tree().text(f.node), f.name);
+            EXPECT_EQ(tree().imageIndex(f.node), 4);
+            EXPECT_EQ(tree().selectedIndex(f.node), 4);
+            EXPECT_EQ(tree().counter(f.node), 0);
+            const std::string full = d[f.dirIndex] + f.name;
+            const auto posix = DriveTable::current().toPosix(full);
+            ASSERT_TRUE(posix.has_value()) << full;
+            EXPECT_EQ(static_cast<std::int32_t>(fs::file_size(*posix)), f.size) << full;
+        }
+    }
+
+    TreeStore& tree() { return trees_.dirList; }
+
+    test::TempDir work_;   // holds the work files, outside the walked tree
+    test::TempDir tree_;
+    std::string oldTmp_;
+    std::string root_;
+    test::FakeSearchUi ui_;
+    ResultTrees trees_;
+    SearchEngine engine_{trees_, ui_};
+};
+
+TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
+    tree_.write("b.txt", "abc");
+    tree_.write("A.txt", "");
+    tree_.write(".hidden", "12345");
+    tree_.write("sub/x.bin", std::string(10, 'x'));
+    tree_.write("sub/deeper/y", "y");
+    tree_.write("sub/z", "zz");
+    tree_.mkdir("empty");
+    test::TempDir second;
+    second.write("only", "1234");
+    const std::string root2 = winPath(second.path());
+
+    engine_.collectFiles({root2, root_});
+
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "7 fichiers dans 5 répertoires"}));
+    EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
+    EXPECT_FALSE(engine_.collecting);
+    EXPECT_EQ(engine_.fileCount, 7);
+    EXPECT_EQ(engine_.dirCount, 5);
+
+    // Top level in the order given, not sorted.
+    ASSERT_EQ(childTexts(kNoNode), (std::vector<std::string>{root2, root_}));
+    const NodeId top = tree().child(kNoNode, 1);
+    expectWalkedFolder(tree().child(kNoNode, 0));
+    expectWalkedFolder(top);
+
+    // Children in collation order, folders and files together; the hidden file is collected.
+    const std::vector<std::string> texts = childTexts(top);
+    EXPECT_EQ(std::multiset<std::string>(texts.begin(), texts.end()),
+              (std::multiset<std::string>{"--> empty", "--> sub", ".hidden", "A.txt", "b.txt"}));
+    for (std::size_t k = 1; k < texts.size(); ++k) EXPECT_LT(lstrcmpA(texts[k - 1], texts[k]), 0);
+    const NodeId empty = childByText(top, "--> empty");
+    expectWalkedFolder(empty);
+    EXPECT_EQ(tree().childCount(empty), 0);
+    const NodeId sub = childByText(top, "--> sub");
+    expectWalkedFolder(sub);
+    expectWalkedFolder(childByText(sub, "--> deeper"));
+
+    // Directory records: the paths in the order entered, parents first, indices running on
+    // across search paths.
+    const std::vector<std::string> d = dirs();
+    ASSERT_EQ(d.size(), 5u);
+    EXPECT_EQ(d[0], root2 + "\\");
+    EXPECT_EQ(d[1], root_ + "\\");
+    EXPECT_EQ(std::set<std::string>(d.begin() + 2, d.end()),
+              (std::set<std::string>{root_ + "\\sub\\", root_ + "\\sub\\deeper\\", root_ + "\\empty\\"}));
+    const auto at = [&](const std::string& p) { return std::find(d.begin(), d.end(), p) - d.begin(); };
+    EXPECT_LT(at(root_ + "\\sub\\"), at(root_ + "\\sub\\deeper\\"));
+
+    // File records follow the system's listing, each folder's contents written where the
+    // folder is met.
+    std::vector<std::string> expected{root2 + "\\only"};
+    std::function<void(const std::string&)> list = [&](const std::string& dir) {
+        DirEnumerator e;
+        FindData fd;
+        for (bool more = e.findFirst(dir + "\\*.*", faAnyFile, fd); more; more = e.findNext(fd)) {
+            if (fd.name == "." || fd.name == "..") continue;
+            if (fd.attributes & faDirectory) list(dir + "\\" + fd.name);
+            else expected.push_back(dir + "\\" + fd.name);
+        }
+        e.findClose();
+    };
+    list(root_);
+    std::vector<std::string> written;
+    for (const FileEntry& f : files()) written.push_back(d[f.dirIndex] + f.name);
+    EXPECT_EQ(written, expected);
+    expectRecordsMatchNodes();
+    EXPECT_EQ(ui_.processEventsCalls, 2 + 5);   // two log lines, one turn per folder
+}
+
+TEST_F(CollectTest, FolderThatCannotBeListedIsEmptyButCounted) {
+    tree_.write("gone/a", "a");
+    tree_.write("gone/b", "b");
+    tree_.write("kept", "k");
+    const std::string gone = root_ + "\\gone";
+    // Removed between the folder's turn of the event loop and its listing.
+    ui_.onProcessEvents = [&] {
+        if (ui_.statusText == gone && fs::exists(tree_.path() + "/gone")) fs::remove_all(tree_.path() + "/gone");
+    };
+    engine_.collectFiles({root_});
+    EXPECT_EQ(engine_.fileCount, 1);
+    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(dirs(), (std::vector<std::string>{root_ + "\\", gone + "\\"}));
+    const NodeId node = childByText(tree().firstRoot(), "--> gone");
+    expectWalkedFolder(node);
+    EXPECT_EQ(tree().childCount(node), 0);
+    EXPECT_EQ(ui_.log.back(), "1 fichiers dans 2 répertoires");
+}
+
+TEST_F(CollectTest, StopFinishesListingsUnderWayAndWalksNothingMore) {
+    for (const char* d : {"d1", "d2", "d3"}) {
+        tree_.write(std::string(d) + "/f1", "1");
+        tree_.write(std::string(d) + "/f2", "22");
+        tree_.write(std::string(d) + "/inner/f3", "333");
+    }
+    for (int k = 0; k < 5; ++k) tree_.write("top" + std::to_string(k), std::string(k, 't'));
+    test::TempDir later;
+    later.write("never", "n");
+    const std::string laterRoot = winPath(later.path());
+
+    // The stop is clicked in the second folder's turn, which is then still listed.
+    int turns = 0;
+    std::string stoppedIn;
+    SearchEngine::StopRole role = SearchEngine::StopRole::Idle;
+    ui_.onProcessEvents = [&] {
+        if (ui_.statusText.empty() || !engine_.collecting || ++turns != 2) return;
+        stoppedIn = ui_.statusText;
+        EXPECT_FALSE(engine_.canClose());
+        role = engine_.stop();
+    };
+    engine_.collectFiles({root_, laterRoot});
+
+    EXPECT_EQ(role, SearchEngine::StopRole::StoppedCollection);
+    EXPECT_FALSE(engine_.collecting);
+    EXPECT_EQ(turns, 2);
+    ASSERT_EQ(stoppedIn.substr(0, root_.size() + 2), root_ + "\\d");
+
+    const std::vector<FileEntry> f = files();
+    const std::vector<std::string> d = dirs();
+    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(d, (std::vector<std::string>{root_ + "\\", stoppedIn + "\\"}));
+    EXPECT_EQ(static_cast<std::size_t>(engine_.fileCount), f.size());
+    EXPECT_EQ(ui_.log.back(), std::to_string(f.size()) + " fichiers dans 2 répertoires");
+    // All five files of the top folder and the two of the stopped folder.
+    EXPECT_EQ(f.size(), 7u);
+    expectRecordsMatchNodes();
+
+    const NodeId top = tree().firstRoot();
+    expectWalkedFolder(top);
+    EXPECT_EQ(tree().childCount(top), 8);
+    for (NodeId c : tree().children(top)) {
+        const std::string& text = tree().text(c);
+        if (text.rfind("--> ", 0) != 0) continue;
+        if (root_ + "\\" + text.substr(4) == stoppedIn) {
+            expectWalkedFolder(c);
+            EXPECT_EQ(childTexts(c), (std::vector<std::string>{"--> inner", "f1", "f2"}));
+            expectUnwalkedFolder(childByText(c, "--> inner"));
+        } else {
+            expectUnwalkedFolder(c);
+        }
+    }
+    const NodeId second = tree().child(kNoNode, 1);
+    EXPECT_EQ(tree().text(second), laterRoot);
+    expectUnwalkedFolder(second);
+}
+
+TEST_F(CollectTest, FolderWhosePathWouldPassTheLimitIsReportedNotWalked) {
+    // One child whose path with its backslash is exactly 255 characters, one a character longer.
+    const std::size_t room = 254 - root_.size() - 1;
+    ASSERT_LT(room, 250u);
+    const std::string fits(room, 'a');
+    const std::string tooLong(room + 1, 'b');
+    tree_.write(fits + "/inside", "12");
+    tree_.write(fits + "/deeper/lost", "3");
+    tree_.write(tooLong + "/lost", "456");
+
+    engine_.collectFiles({root_});
+
+    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(engine_.fileCount, 1);
+    const std::vector<std::string> d = dirs();
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[1], root_ + "\\" + fits + "\\");
+    EXPECT_EQ(d[1].size(), 255u);
+    // The file inside is recorded even though its full path passes the limit.
+    EXPECT_EQ(files().at(0).name, "inside");
+
+    const std::string tooLongPath = root_ + "\\" + tooLong;
+    const std::string deeperPath = d[1] + "deeper";
+    const std::multiset<std::string> lines(ui_.log.begin(), ui_.log.end());
+    EXPECT_EQ(lines.count("Chemin trop long, répertoire ignoré : " + tooLongPath), 1u);
+    EXPECT_EQ(lines.count("Chemin trop long, répertoire ignoré : " + cut255(deeperPath)), 1u);
+    EXPECT_EQ(ui_.log.back(), "1 fichiers dans 2 répertoires");
+
+    const NodeId top = tree().firstRoot();
+    expectUnwalkedFolder(childByText(top, "--> " + tooLong));
+    const NodeId walked = childByText(top, "--> " + fits);
+    expectWalkedFolder(walked);
+    expectUnwalkedFolder(childByText(walked, "--> deeper"));
+}
+
+}  // namespace
+}  // namespace parelix
