@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/utsname.h>
+
+#include <QWidget>
+#include <cstdlib>
+#include <regex>
+#include <set>
+
+#include "platform/Drives.h"
+#include "platform/System.h"
+#include "support/TestSupport.h"
+
+using namespace parelix;
+using parelix::test::TempDir;
+
+namespace {
+
+// Sets TMPDIR for one scope and puts the old value back.
+class TmpDirVariable {
+public:
+    explicit TmpDirVariable(const char* value) {
+        if (const char* old = std::getenv("TMPDIR")) old_ = old;
+        if (value) setenv("TMPDIR", value, 1);
+        else unsetenv("TMPDIR");
+    }
+    ~TmpDirVariable() {
+        if (old_) setenv("TMPDIR", old_->c_str(), 1);
+        else unsetenv("TMPDIR");
+    }
+private:
+    std::optional<std::string> old_;
+};
+
+std::string windowsFolder(const std::string& posix) {
+    return DriveTable::current().toWindows(posix).value() + "\\";
+}
+
+off_t sizeOf(const std::string& windowsName) {
+    struct stat st;
+    const auto posix = DriveTable::current().toPosix(windowsName);
+    if (!posix || stat(posix->c_str(), &st) != 0) return -1;
+    return st.st_size;
+}
+
+}  // namespace
+
+TEST(TempPath, FromTmpdirOrTmp) {
+    const DriveTable saved = DriveTable::current();
+    DriveTable::setCurrentForTesting(DriveTable::fromMounts(parseMountInfo("1 0 8:1 / / rw - ext4 sda rw\n")));
+    {
+        TmpDirVariable v(nullptr);
+        EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
+    }
+    {
+        TmpDirVariable v("");
+        EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
+    }
+    {
+        TmpDirVariable v("/var/tmp/work/");
+        EXPECT_EQ(GetTempPathA(), "C:\\var\\tmp\\work\\");
+    }
+    {
+        TmpDirVariable v("/");
+        EXPECT_EQ(GetTempPathA(), "C:\\");
+    }
+    {
+        // Neither a relative folder nor one with a backslash in its name can be named.
+        TmpDirVariable v("relative/dir");
+        EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
+        TmpDirVariable w("/tmp/a\\b");
+        EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
+    }
+    DriveTable::setCurrentForTesting(saved);
+}
+
+TEST(TempFileName, CreatesUniqueEmptyFiles) {
+    TempDir dir;
+    const std::string folder = windowsFolder(dir.path());
+    const std::regex shape(std::regex_replace(folder, std::regex(R"([\\.^$|()\[\]{}*+?])"), R"(\$&)") +
+                           "DBL[0-9A-F]{4}\\.tmp");
+    std::set<std::string> names;
+    for (int i = 0; i < 50; ++i) {
+        const std::string name = GetTempFileNameA(folder, "DBL", 0);
+        ASSERT_TRUE(std::regex_match(name, shape)) << name;
+        EXPECT_EQ(sizeOf(name), 0) << name;
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 50u);
+
+    // Longer prefixes keep three characters; the folder may lack its backslash.
+    std::string noSlash = folder;
+    noSlash.pop_back();
+    const std::string other = GetTempFileNameA(noSlash, "ABCDEF", 0);
+    EXPECT_EQ(other.substr(0, folder.size() + 3), folder + "ABC");
+    EXPECT_EQ(sizeOf(other), 0);
+}
+
+TEST(TempFileName, GivenNumberAndFailures) {
+    TempDir dir;
+    const std::string folder = windowsFolder(dir.path());
+    const std::string named = GetTempFileNameA(folder, "DBL", 0x1a2b);
+    EXPECT_EQ(named, folder + "DBL1A2B.tmp");
+    EXPECT_EQ(sizeOf(named), -1);   // nothing created
+
+    EXPECT_EQ(GetTempFileNameA(windowsFolder(dir.path() + "/missing"), "DBL", 0), "");
+    EXPECT_EQ(GetTempFileNameA("Q:\\", "DBL", 0), "");
+    EXPECT_EQ(GetTempFileNameA("", "DBL", 0), "");
+}
+
+TEST(Version, KernelOrTestAnswer) {
+    OsVersionInfo info;
+    ASSERT_TRUE(GetVersionExA(info));
+    EXPECT_EQ(info.platformId, 2u);
+    utsname u{};
+    ASSERT_EQ(uname(&u), 0);
+    EXPECT_EQ(info.majorVersion, static_cast<std::uint32_t>(std::atoi(u.release)));
+
+    OsVersionInfo old;
+    old.platformId = 2;
+    old.majorVersion = 3;
+    old.minorVersion = 51;
+    setVersionAnswerForTesting(old);
+    ASSERT_TRUE(GetVersionExA(info));
+    EXPECT_EQ(info.majorVersion, 3u);
+    EXPECT_EQ(info.minorVersion, 51u);
+    setVersionAnswerForTesting(std::nullopt);
+    ASSERT_TRUE(GetVersionExA(info));
+    EXPECT_EQ(info.majorVersion, static_cast<std::uint32_t>(std::atoi(u.release)));
+}
+
+TEST(WindowUpdateLock, NestsAndSurvivesTheWindow) {
+    test::ensureApplication();
+    QWidget window;
+    LockWindowUpdate(&window);
+    EXPECT_FALSE(window.updatesEnabled());
+    LockWindowUpdate(&window);   // a deletion inside a locked walk
+    LockWindowUpdate(nullptr);
+    EXPECT_FALSE(window.updatesEnabled());
+    LockWindowUpdate(nullptr);
+    EXPECT_TRUE(window.updatesEnabled());
+    LockWindowUpdate(nullptr);   // nothing locked: harmless
+    EXPECT_TRUE(window.updatesEnabled());
+
+    auto* gone = new QWidget;
+    LockWindowUpdate(gone);
+    delete gone;
+    LockWindowUpdate(nullptr);
+    LockWindowUpdate(&window);
+    EXPECT_FALSE(window.updatesEnabled());
+    LockWindowUpdate(nullptr);
+    EXPECT_TRUE(window.updatesEnabled());
+}
