@@ -1,0 +1,95 @@
+#pragma once
+// A window stand-in for the browsing and deletion tests, and a small builder of result trees.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "results/Browsing.h"
+
+namespace parelix::test {
+
+class FakeResultsWindow : public ResultsWindow {
+public:
+    struct Message {
+        std::string text, caption;
+        MessageKind kind;
+    };
+    struct Execute {
+        std::string file, directory;
+        int show;
+    };
+
+    TreeId focus = TreeId::None;
+    std::map<TreeId, bool> hidden;
+    std::string status;
+    std::vector<std::string> log;
+    std::vector<std::string> holds;          // "wait on", "lock on", ... in call order
+    bool active = false;
+    std::map<char, unsigned> driveTypes;     // by letter; DRIVE_FIXED otherwise
+    std::vector<SHFILEOPSTRUCTA> operations;
+    // Answers the shell's file operation; by default it succeeds.
+    std::function<int(SHFILEOPSTRUCTA&)> onFileOperation;
+    std::vector<Execute> executes;
+    int executeResult = 42;
+    std::vector<Message> messages;
+
+    TreeId focusedTree() const override { return focus; }
+    void setHideSelection(TreeId tree, bool hide) override { hidden[tree] = hide; }
+    void setStatusText(const std::string& text) override { status = text; }
+    void appendLog(const std::string& line) override { log.push_back(line); }
+    void setWaitCursor(bool on) override { holds.push_back(on ? "wait on" : "wait off"); }
+    void lockWindowUpdate(bool on) override { holds.push_back(on ? "lock on" : "lock off"); }
+    bool searchActive() const override { return active; }
+    unsigned driveType(const std::string& root) override {
+        auto it = driveTypes.find(root.empty() ? '?' : root[0]);
+        return it == driveTypes.end() ? DRIVE_FIXED : it->second;
+    }
+    int fileOperation(SHFILEOPSTRUCTA& op) override {
+        const int result = onFileOperation ? onFileOperation(op) : 0;
+        operations.push_back(op);
+        return result;
+    }
+    int shellExecute(const std::string& file, const std::string& directory, int show) override {
+        executes.push_back({file, directory, show});
+        return executeResult;
+    }
+    void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override {
+        messages.push_back({text, caption, kind});
+    }
+};
+
+// Builds DirList as the collection walk leaves it (walked folders 0/2 with counter 0, files
+// 4/4 with counter 0), and groups as duplicate detection does.
+class TreeBuilder {
+public:
+    explicit TreeBuilder(ResultTrees& trees) : trees_(trees) {}
+
+    NodeId root(const std::string& text) { return folderNode(kNoNode, text); }
+    NodeId folder(NodeId parent, const std::string& name) { return folderNode(parent, "--> " + name); }
+    NodeId file(NodeId parent, const std::string& name) {
+        const NodeId n = trees_.dirList.addChild(parent, name);
+        trees_.dirList.setImages(n, kImgFile, kImgFile);
+        trees_.dirList.setCounter(n, 0);
+        return n;
+    }
+    // A group of the given files, members in the order given.
+    NodeId group(const std::string& size, const std::vector<NodeId>& files) {
+        const NodeId g = trees_.dblList.addChild(kNoNode, "(" + size + ")");
+        for (NodeId f : files) trees_.addDuplicate(g, trees_.nodePath(f), f);
+        trees_.dblList.expand(g);
+        return g;
+    }
+
+private:
+    NodeId folderNode(NodeId parent, const std::string& text) {
+        const NodeId n = trees_.dirList.addChild(parent, text);
+        trees_.dirList.setImages(n, kImgFolder, kImgFolderOpen);
+        trees_.dirList.setCounter(n, 0);
+        return n;
+    }
+    ResultTrees& trees_;
+};
+
+}  // namespace parelix::test

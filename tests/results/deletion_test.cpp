@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include "results/Deletion.h"
+#include "results/browsing_fake_window.h"
+
+using namespace parelix;
+using parelix::test::FakeResultsWindow;
+using parelix::test::TreeBuilder;
+
+namespace {
+
+constexpr unsigned kAsk = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
+constexpr unsigned kNoQuestion = kAsk | FOF_NOCONFIRMATION;
+
+// D:\Data
+//   --> Keep:  k1 (G2), k2
+//   --> Trip:  t1, t2, t3 (all G3)
+//   --> Mixed: m1 (G2), m2 (G4)
+//   out (G4)
+class DeletionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
+        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
+        TreeBuilder b(trees);
+        data = b.root("D:\\Data");
+        keep = b.folder(data, "Keep");
+        k1 = b.file(keep, "k1");
+        k2 = b.file(keep, "k2");
+        trip = b.folder(data, "Trip");
+        t1 = b.file(trip, "t1");
+        t2 = b.file(trip, "t2");
+        t3 = b.file(trip, "t3");
+        mixed = b.folder(data, "Mixed");
+        m1 = b.file(mixed, "m1");
+        m2 = b.file(mixed, "m2");
+        out = b.file(data, "out");
+        g2 = b.group("2", {k1, m1});
+        g3 = b.group("3", {t1, t2, t3});
+        g4 = b.group("4", {m2, out});
+    }
+
+    bool linked(NodeId file) const { return trees.dirList.link(file) != kNoNode; }
+    bool alive(NodeId file) const { return trees.dirList.isValid(file); }
+    int image(NodeId n) const { return trees.dirList.imageIndex(n); }
+
+    ResultTrees trees;
+    FakeResultsWindow window;
+    Browsing browsing{trees, window};
+    Deletion deletion{trees, window};
+    NodeId data, keep, k1, k2, trip, t1, t2, t3, mixed, m1, m2, out, g2, g3, g4;
+};
+
+TEST_F(DeletionTest, DropOfOneOfTwoCopiesDissolvesTheGroupWithoutAQuestion) {
+    trees.dirList.select(k1);
+    deletion.dropOnTrash(TreeId::DirList);
+
+    ASSERT_EQ(window.operations.size(), 1u);
+    EXPECT_EQ(window.operations[0].wFunc, FO_DELETE);
+    EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Keep\\k1");
+    EXPECT_EQ(window.operations[0].fFlags, kNoQuestion);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Keep\\k1"}));
+
+    EXPECT_FALSE(alive(k1));
+    EXPECT_FALSE(trees.dblList.isValid(g2));
+    EXPECT_FALSE(linked(m1));
+    EXPECT_EQ(image(m1), kImgFile);
+    EXPECT_EQ(trees.dirList.counter(mixed), 1);   // m2 still counts
+    EXPECT_EQ(trees.dirList.counter(keep), 0);
+    EXPECT_EQ(image(keep), kImgFolder);
+    EXPECT_EQ(trees.dirList.counter(data), 5);    // t1..t3, m2, out; k1 and m1 gone
+    EXPECT_EQ(trees.dirList.selected(), k2);
+    // Pruning runs under the wait cursor and the update lock, released in order.
+    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+}
+
+TEST_F(DeletionTest, TrashClickOnAMemberOfThreeAsksAndLeavesAGroupOfTwo) {
+    window.focus = TreeId::DblList;
+    trees.dblList.select(trees.dirList.link(t2));
+    deletion.trashClick();
+
+    ASSERT_EQ(window.operations.size(), 1u);
+    EXPECT_EQ(window.operations[0].fFlags, kAsk);   // a click always keeps the question
+    EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Trip\\t2");
+    EXPECT_FALSE(alive(t2));
+    EXPECT_EQ(trees.dblList.childCount(g3), 2);
+    EXPECT_TRUE(linked(t1));
+    EXPECT_TRUE(linked(t3));
+    EXPECT_EQ(image(t1), kImgFileMarked);
+    EXPECT_EQ(trees.dirList.counter(trip), 2);
+    // DirList moved to the removed node's neighbour, and DblList followed it.
+    EXPECT_EQ(trees.dirList.selected(), t3);
+    EXPECT_EQ(trees.dblList.selected(), trees.dirList.link(t3));
+
+    // A group node, or no focused tree, deletes nothing.
+    trees.dblList.select(g3);
+    deletion.trashClick();
+    window.focus = TreeId::None;
+    trees.dirList.select(k1);
+    deletion.trashClick();
+    EXPECT_EQ(window.operations.size(), 1u);
+}
+
+TEST_F(DeletionTest, FolderRemovalTakesLinksInsideAndRepairsGroupsOutside) {
+    trees.dirList.select(mixed);
+    deletion.dropOnTrash(TreeId::DirList);
+
+    ASSERT_EQ(window.operations.size(), 1u);
+    EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Mixed");
+    EXPECT_EQ(window.operations[0].fFlags, kNoQuestion);
+    EXPECT_FALSE(alive(mixed));
+    EXPECT_FALSE(alive(m1));
+    // Both groups lost their inside member and dissolved; the outside copies survive unlinked.
+    EXPECT_FALSE(trees.dblList.isValid(g2));
+    EXPECT_FALSE(trees.dblList.isValid(g4));
+    EXPECT_FALSE(linked(k1));
+    EXPECT_FALSE(linked(out));
+    EXPECT_EQ(image(out), kImgFile);
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 1);
+    EXPECT_EQ(trees.dirList.counter(data), 3);
+    EXPECT_EQ(trees.dirList.selected(), out);
+}
+
+TEST_F(DeletionTest, SearchRootsAndOtherDrivesAlwaysAsk) {
+    trees.dirList.select(data);
+    deletion.dropOnTrash(TreeId::DirList);
+    ASSERT_EQ(window.operations.size(), 1u);
+    EXPECT_EQ(window.operations[0].fFlags, kAsk);
+    EXPECT_EQ(window.operations[0].pFrom, "D:\\Data");
+    EXPECT_TRUE(trees.dirList.empty());
+    EXPECT_TRUE(trees.dblList.empty());
+    EXPECT_EQ(trees.dirList.selected(), kNoNode);
+
+    ResultTrees other;
+    FakeResultsWindow remote;
+    Deletion removing(other, remote);
+    TreeBuilder b(other);
+    const NodeId root = b.root("F:");
+    const NodeId f1 = b.file(root, "one");
+    const NodeId f2 = b.file(root, "two");
+    b.group("1", {f1, f2});
+    for (unsigned type : {unsigned(DRIVE_REMOVABLE), unsigned(DRIVE_REMOTE), unsigned(DRIVE_UNKNOWN)}) {
+        remote.driveTypes['F'] = type;
+        remote.onFileOperation = [](SHFILEOPSTRUCTA& op) { op.fAnyOperationsAborted = true; return 0; };
+        other.dirList.select(f2);
+        removing.dropOnTrash(TreeId::DirList);
+        EXPECT_EQ(remote.operations.back().fFlags, kAsk) << type;
+    }
+    EXPECT_EQ(remote.operations.back().pFrom, "F:\\two");
+
+    // RAM disks go like fixed drives.
+    remote.driveTypes['F'] = DRIVE_RAMDISK;
+    remote.onFileOperation = nullptr;
+    removing.dropOnTrash(TreeId::DirList);
+    EXPECT_EQ(remote.operations.back().fFlags, kNoQuestion);
+    EXPECT_FALSE(other.dirList.isValid(f2));
+}
+
+TEST_F(DeletionTest, CancelledOrFailedShellLeavesTheTreesWithTheLogLine) {
+    window.onFileOperation = [](SHFILEOPSTRUCTA& op) { op.fAnyOperationsAborted = true; return 0; };
+    trees.dirList.select(t1);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t1"}));
+    EXPECT_TRUE(alive(t1));
+    EXPECT_EQ(trees.dblList.childCount(g3), 3);
+
+    window.onFileOperation = [](SHFILEOPSTRUCTA&) { return 5; };
+    window.focus = TreeId::DirList;
+    trees.dirList.select(mixed);
+    deletion.trashClick();
+    EXPECT_EQ(window.log.size(), 2u);
+    EXPECT_TRUE(alive(m1));
+    EXPECT_TRUE(trees.dblList.isValid(g4));
+    EXPECT_EQ(trees.dirList.counter(data), 7);
+    EXPECT_TRUE(window.holds.empty());
+}
+
+TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
+    window.driveTypes['D'] = DRIVE_CDROM;
+    trees.dirList.select(k1);
+    deletion.dropOnTrash(TreeId::DirList);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, "Impossible d'effacer sur un CDROM !");
+    EXPECT_EQ(window.messages[0].caption, "Erreur");
+    EXPECT_EQ(window.messages[0].kind, MessageKind::Error);
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(window.operations.empty());
+    EXPECT_TRUE(alive(k1));
+
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_EQ(window.messages.size(), 4u);   // t3, t2, t1
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(alive(t3));
+}
+
+TEST_F(DeletionTest, DuplicatesOfADirectoryKeepTheFirstCopy) {
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t3",
+                                                    "Effacement de D:\\Data\\Trip\\t2"}));
+    for (const auto& op : window.operations) EXPECT_EQ(op.fFlags, kNoQuestion);
+    EXPECT_TRUE(alive(t1));
+    EXPECT_FALSE(linked(t1));
+    EXPECT_EQ(image(t1), kImgFile);
+    EXPECT_EQ(image(trip), kImgFolder);
+    EXPECT_FALSE(trees.dblList.isValid(g3));
+    // One wait cursor and one lock for the whole walk, however many deletions ran inside.
+    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+}
+
+TEST_F(DeletionTest, DuplicatesOfADirectoryFromAFileCoverItsSiblingsOnly) {
+    // m2 is selected: m1 before it is covered; the copies outside (k1, out) survive.
+    trees.dirList.select(m2);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_FALSE(alive(m1));
+    EXPECT_FALSE(alive(m2));
+    EXPECT_TRUE(alive(k1));
+    EXPECT_TRUE(alive(out));
+    EXPECT_FALSE(linked(k1));
+    EXPECT_FALSE(linked(out));
+    EXPECT_TRUE(alive(t1) && alive(t2) && alive(t3));   // never into other folders
+    EXPECT_EQ(window.operations.size(), 2u);
+
+    // On the search root itself: only its direct files (out is unlinked now: nothing).
+    trees.dirList.select(data);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_EQ(window.operations.size(), 2u);
+}
+
+TEST_F(DeletionTest, NothingIsDeletedWhileASearchRuns) {
+    window.active = true;
+    window.focus = TreeId::DirList;
+    trees.dirList.select(t1);
+    deletion.trashClick();
+    deletion.dropOnTrash(TreeId::DirList);
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_FALSE(deletion.deleteNode(TreeId::DirList, t1, false));
+    EXPECT_TRUE(window.operations.empty());
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(alive(t1));
+}
+
+TEST_F(DeletionTest, APathLongerThan255IsNeverHandedOverCut) {
+    // Cut to 255 characters this path would name the folder "D:\Data\<long>" itself.
+    TreeBuilder b(trees);
+    const std::string name(255 - 8, 'n');
+    const NodeId longFolder = b.folder(data, name);
+    const NodeId inner = b.file(longFolder, "file-with-a-longer-name");
+    ASSERT_EQ(trees.nodePath(inner), trees.nodePath(longFolder));
+    trees.dirList.select(inner);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_TRUE(window.operations.empty());
+    EXPECT_TRUE(window.log.empty());
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].caption, "Erreur");
+    EXPECT_TRUE(alive(inner));
+
+    // The folder itself fits and goes.
+    trees.dirList.select(longFolder);
+    deletion.dropOnTrash(TreeId::DirList);
+    ASSERT_EQ(window.operations.size(), 1u);
+    EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\" + name);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// Deletions through the real recycle-bin shell, into a private trash.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/Drives.h"
+#include "platform/Shell.h"
+#include "results/Deletion.h"
+#include "results/browsing_fake_window.h"
+#include "support/TestSupport.h"
+
+using namespace parelix;
+namespace fs = std::filesystem;
+
+namespace {
+
+// GLib reads XDG_DATA_HOME once: set it before any test runs, on the file system of the
+// test folders, so that the home trash takes their files.
+struct PrivateTrash {
+    std::string base;
+    PrivateTrash() {
+        base = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
+        if (!mkdtemp(base.data())) std::abort();
+        fs::create_directories(base + "/data");
+        setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+        setenv("HOME", base.c_str(), 1);
+    }
+    ~PrivateTrash() {
+        std::error_code ec;
+        fs::remove_all(base, ec);
+    }
+    bool holds(const std::string& name) const {
+        const fs::path t = fs::path(base) / "data/Trash";
+        return fs::exists(t / "files" / name) && fs::exists(t / "info" / (name + ".trashinfo"));
+    }
+};
+PrivateTrash trash;
+
+// The window stand-in, with the platform's own drive types and shell behind it.
+class RealShellWindow : public test::FakeResultsWindow {
+public:
+    unsigned driveType(const std::string& root) override { return GetDriveTypeA(root); }
+    int fileOperation(SHFILEOPSTRUCTA& op) override {
+        operations.push_back(op);
+        return SHFileOperationA(op);
+    }
+};
+
+//  <temp>            search root
+//    --> folder:     inner.txt (== outside.txt)
+//    --> keep:       one.txt, two.txt (equal)
+//    outside.txt
+class TrashDeletionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
+        ShellHooks hooks;
+        hooks.confirm = [this](const std::string& q) { questions.push_back(q); return answer; };
+        hooks.showError = [this](const std::string& m) { errors.push_back(m); };
+        setShellHooks(hooks);
+        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
+        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
+
+        dir.write("folder/inner.txt", "same");
+        dir.write("keep/one.txt", "twin");
+        dir.write("keep/two.txt", "twin");
+        dir.write("outside.txt", "same");
+        test::TreeBuilder b(trees);
+        root = b.root(*DriveTable::current().toWindows(dir.path()));
+        folder = b.folder(root, "folder");
+        inner = b.file(folder, "inner.txt");
+        keep = b.folder(root, "keep");
+        one = b.file(keep, "one.txt");
+        two = b.file(keep, "two.txt");
+        outside = b.file(root, "outside.txt");
+        b.group("4", {inner, outside});
+        b.group("4", {one, two});
+    }
+    void TearDown() override { setShellHooks({}); }
+
+    bool onDisk(const std::string& relative) const { return fs::exists(dir.path() + "/" + relative); }
+
+    test::TempDir dir;
+    ResultTrees trees;
+    RealShellWindow window;
+    Browsing browsing{trees, window};
+    Deletion deletion{trees, window};
+    bool answer = true;
+    std::vector<std::string> questions, errors;
+    NodeId root, folder, inner, keep, one, two, outside;
+};
+
+TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
+    ASSERT_EQ(GetDriveTypeA(trees.dirList.text(root).substr(0, 2) + "\\"), unsigned(DRIVE_FIXED));
+
+    trees.dirList.select(two);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_TRUE(questions.empty());   // a fixed drive and a drop: no question
+    EXPECT_FALSE(onDisk("keep/two.txt"));
+    EXPECT_TRUE(trash.holds("two.txt"));
+    EXPECT_FALSE(trees.dirList.isValid(two));
+    EXPECT_EQ(trees.dirList.link(one), kNoNode);
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 1);
+
+    trees.dirList.select(folder);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_FALSE(onDisk("folder"));
+    EXPECT_TRUE(trash.holds("folder"));
+    EXPECT_TRUE(fs::exists(trash.base + "/data/Trash/files/folder/inner.txt"));
+    EXPECT_FALSE(trees.dirList.isValid(folder));
+    EXPECT_TRUE(trees.dblList.empty());
+    EXPECT_EQ(trees.dirList.link(outside), kNoNode);
+    EXPECT_EQ(trees.dirList.counter(root), 0);
+    EXPECT_TRUE(onDisk("outside.txt") && onDisk("keep/one.txt"));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(window.log.size(), 2u);
+}
+
+TEST_F(TrashDeletionTest, RefusedOrFailedDeletionChangesNothing) {
+    // The search root is asked for even on a drop; the answer is no.
+    answer = false;
+    trees.dirList.select(root);
+    deletion.dropOnTrash(TreeId::DirList);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(fs::exists(dir.path()));
+    EXPECT_TRUE(onDisk("keep/one.txt") && onDisk("folder/inner.txt"));
+    EXPECT_TRUE(trees.dirList.isValid(root));
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
+    EXPECT_EQ(window.log.size(), 1u);
+
+    // A file removed behind the program's back: the shell reports it, the trees stay.
+    fs::remove(dir.path() + "/keep/two.txt");
+    window.focus = TreeId::DblList;
+    trees.dblList.select(trees.dirList.link(two));
+    answer = true;
+    deletion.trashClick();
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(trees.dirList.isValid(two));
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
+    EXPECT_TRUE(onDisk("keep/one.txt"));
+    EXPECT_FALSE(trash.holds("one.txt"));
+}
+
+TEST_F(TrashDeletionTest, DuplicatesOfADirectoryLeaveOneCopyOnDisk) {
+    trees.dirList.select(keep);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_TRUE(onDisk("keep/one.txt"));
+    EXPECT_FALSE(onDisk("keep/two.txt"));
+    EXPECT_TRUE(trees.dirList.isValid(one));
+    EXPECT_EQ(trees.dirList.link(one), kNoNode);
+    EXPECT_TRUE(questions.empty());
+}
+
+}  // namespace
