@@ -1,9 +1,9 @@
 #include "platform/Drives.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -13,7 +13,7 @@ namespace parelix {
 namespace {
 
 // File systems that hold no user files: their mount points never show in a listing.
-constexpr std::array<std::string_view, 31> kPseudoFileSystems = {
+constexpr std::string_view kPseudoFileSystems[] = {
     "proc",       "sysfs",     "devtmpfs",        "devpts",      "cgroup",     "cgroup2",
     "securityfs", "debugfs",   "tracefs",         "pstore",      "bpf",        "mqueue",
     "hugetlbfs",  "configfs",  "fusectl",         "binfmt_misc", "autofs",     "efivarfs",
@@ -23,8 +23,8 @@ constexpr std::array<std::string_view, 31> kPseudoFileSystems = {
 };
 
 bool isPseudo(std::string_view fsType) {
-    return std::find(kPseudoFileSystems.begin(), kPseudoFileSystems.end(), fsType) !=
-           kPseudoFileSystems.end();
+    return std::find(std::begin(kPseudoFileSystems), std::end(kPseudoFileSystems), fsType) !=
+           std::end(kPseudoFileSystems);
 }
 
 bool oneOf(std::string_view v, std::initializer_list<std::string_view> list) {
