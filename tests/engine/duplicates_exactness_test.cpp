@@ -1,0 +1,193 @@
+// Exactness on random trees: the groups must equal a brute-force grouping by content, and
+// groups, their order, members and log lines must be those of the plain pairwise compare
+// run on the whole sequence in memory (no window, no refill, no remembered digests).
+#include <sys/stat.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "tests/engine/duplicates_scene.h"
+
+namespace parelix::test {
+namespace {
+
+struct Outcome {
+    std::vector<Group> groups;
+    std::vector<std::string> log;
+};
+
+// The pairwise compare over the sequence held whole in memory; contents are read once
+// (nullopt: cannot be opened), identities from stat.
+Outcome plainPairwise(const DuplicateScene& s) {
+    const std::size_t n = s.sequence.size();
+    std::vector<std::size_t> seq(n);
+    for (std::size_t i = 0; i < n; ++i) seq[i] = i;
+    std::vector<std::optional<std::string>> content(n);
+    std::vector<std::optional<std::pair<dev_t, ino_t>>> id(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string p = s.posix(s.sequence[i]);
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) id[i] = {st.st_dev, st.st_ino};
+        std::ifstream in(p, std::ios::binary);
+        if (in) content[i] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    auto size = [&](std::size_t i) { return s.sequence[i].size(); };
+
+    Outcome out;
+    std::set<std::pair<dev_t, ino_t>> groupIds;
+    bool open = false;
+    auto addRep = [&](std::size_t rep) {
+        out.groups.back().members.push_back(s.fullPaths[rep]);
+        if (id[rep]) groupIds.insert(*id[rep]);
+    };
+    auto close = [&](std::size_t rep) {
+        addRep(rep);
+        sortMembers(out.groups.back().members);
+        groupIds.clear();
+        open = false;
+    };
+    std::size_t d = 0, c = 1;
+    while (n > 0 && d < n - 1) {
+        const std::size_t rep = seq[d];
+        if (c < n && size(seq[c]) == size(rep)) {
+            const std::size_t cand = seq[c];
+            bool same = !(id[cand] && ((id[rep] && *id[rep] == *id[cand]) || groupIds.count(*id[cand])));
+            if (same && size(rep) != 0) {
+                if (!content[rep]) {
+                    out.log.push_back(s.fullPaths[rep] + " inaccessible");
+                    same = false;
+                } else if (!content[cand]) {
+                    out.log.push_back(s.fullPaths[cand] + " inaccessible");
+                    same = false;
+                } else {
+                    same = *content[rep] == *content[cand];
+                }
+            }
+            if (same) {
+                if (!open) out.groups.push_back({"(" + std::to_string(size(rep)) + ")", {}});
+                addRep(rep);
+                ++d;
+                std::swap(seq[d], seq[c]);
+                open = true;
+            }
+            ++c;
+        } else {
+            if (open) close(rep);
+            ++d;
+            c = d + 1;
+        }
+    }
+    if (open) close(seq[d]);
+    return out;
+}
+
+// Sets of paths of equal size and content, unreadable files only when empty.
+std::set<std::set<std::string>> bruteForce(const DuplicateScene& s) {
+    std::map<std::pair<std::int32_t, std::string>, std::set<std::string>> byContent;
+    for (std::size_t i = 0; i < s.sequence.size(); ++i) {
+        const FileSpec& f = s.sequence[i];
+        std::ifstream in(s.posix(f), std::ios::binary);
+        if (!in && f.size() != 0) continue;
+        byContent[{f.size(), f.size() == 0 ? "" : f.content}].insert(s.fullPaths[i]);
+    }
+    std::set<std::set<std::string>> out;
+    for (auto& [key, paths] : byContent)
+        if (paths.size() >= 2) out.insert(paths);
+    return out;
+}
+
+// A random tree: spread and clustered sizes, copies in twos and dozens, variants that differ
+// only in their last byte, empty files, chunk-sized files, and one crowded size class far
+// larger than the window with copies scattered through it. Some files vanish after the walk.
+struct TreeMaker {
+    std::mt19937 rng;
+    std::vector<FileSpec> files;
+    std::vector<std::string> removed;
+    int serial = 0;
+
+    explicit TreeMaker(unsigned seed) : rng(seed) {}
+
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+    std::string randomBytes(std::size_t n) {
+        std::string s(n, '\0');
+        for (auto& ch : s) ch = static_cast<char>(pick(0, 255));
+        return s;
+    }
+
+    void add(const std::string& content) {
+        static const char* folders[] = {"", "a", "a/deep", "b", "b/x/y", "c d"};
+        const std::string folder = folders[pick(0, 5)];
+        files.push_back({(folder.empty() ? "" : folder + "/") + "f" + std::to_string(serial++) + ".bin", content});
+        if (content.size() > 0 && pick(0, 99) == 0) removed.push_back(files.back().rel);
+    }
+
+    // count files of one size drawn from `variants` contents, which differ only in the last byte
+    // or entirely, so that copies come in twos, dozens, or not at all.
+    void sizeClass(std::size_t size, int count, int variants) {
+        std::vector<std::string> contents;
+        const std::string base = randomBytes(size);
+        for (int v = 0; v < variants; ++v) {
+            std::string c = pick(0, 1) ? base : randomBytes(size);
+            if (size > 0) c.back() = static_cast<char>(v);
+            contents.push_back(std::move(c));
+        }
+        for (int i = 0; i < count; ++i) add(contents[static_cast<std::size_t>(pick(0, variants - 1))]);
+    }
+
+    void make() {
+        for (int i = 0; i < 120; ++i) sizeClass(static_cast<std::size_t>(pick(1, 5000)), 1, 1);   // spread
+        for (int i = 0; i < 12; ++i) sizeClass(static_cast<std::size_t>(pick(1, 300)), pick(2, 30), pick(1, 8));
+        sizeClass(0, pick(0, 8), 1);
+        const std::size_t chunk = kBlockBufferSize;
+        sizeClass(chunk, pick(2, 6), 2);
+        sizeClass(2 * chunk, pick(2, 5), 2);
+        sizeClass(3 * chunk - 1, pick(2, 4), 2);
+        // The crowded class: mostly distinct files with a few copies scattered through.
+        const std::size_t crowdSize = static_cast<std::size_t>(pick(20, 64));
+        const int crowd = pick(600, 760);
+        std::vector<std::string> copies;
+        for (int v = 0; v < pick(3, 9); ++v) copies.push_back(randomBytes(crowdSize));
+        for (int i = 0; i < crowd; ++i) {
+            if (pick(0, 99) < 6)
+                add(copies[static_cast<std::size_t>(pick(0, static_cast<int>(copies.size()) - 1))]);
+            else
+                add(randomBytes(crowdSize));
+        }
+    }
+
+    // Decreasing size; within a size a random order, as the sort leaves it.
+    std::vector<FileSpec> sequence() {
+        std::shuffle(files.begin(), files.end(), rng);
+        return files;
+    }
+};
+
+class DuplicatesExactness : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
+    TreeMaker maker(GetParam());
+    maker.make();
+    DuplicateScene s;
+    s.buildSorted(maker.sequence());
+    for (const auto& rel : maker.removed) s.remove(rel);
+
+    const Outcome plain = plainPairwise(s);
+    s.engine.findDuplicates();
+
+    const auto groups = s.groups();
+    std::set<std::set<std::string>> found;
+    for (const auto& g : groups) found.insert(std::set<std::string>(g.members.begin(), g.members.end()));
+    EXPECT_EQ(found, bruteForce(s));
+    EXPECT_EQ(found.size(), groups.size()) << "a group was made twice";
+    ASSERT_EQ(groups.size(), plain.groups.size());
+    for (std::size_t i = 0; i < groups.size(); ++i) EXPECT_EQ(groups[i], plain.groups[i]) << "group " << i;
+    EXPECT_EQ(s.compareLog(), plain.log);
+    s.expectConsistentTrees();
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
+
+}  // namespace
+}  // namespace parelix::test
