@@ -6,6 +6,7 @@
 //   EcrPrinSearch.cpp     search run, stop, close query, destruction (engine glue)
 //   EcrPrinSelection.cpp  path selection (drive tree and search list)
 //   EcrPrinResults.cpp    results browsing and deletion
+#include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
 #include <memory>
@@ -52,6 +53,9 @@ public:
     QPoint dragStart;
     bool revoirWasVisible = false;
     bool startupRefused = false;            // the version check asked to close
+    bool engineStarted = false;             // the work files exist and must be deleted
+    int dirPanelWidth = 200;                // PanelDirList width the results page is to show
+    std::vector<QIcon> ImageList;           // the six pictures of the result trees
 
     // --- Controls (names of the layout) ------------------------------------------------
     QFrame* _PanSel = nullptr;
@@ -101,6 +105,17 @@ public:
     void setWaitCursor(bool on);
     void BtnRevoirClick();
     void BtnQuitteClick();
+    int outerWidth() const;                 // the window's frame size
+    int outerHeight() const;
+    void setDskPanelWidth(int width);       // PanelDskList, kept within the page
+    void setDblListHeight(int height);      // DblList, kept within its panel
+    void applyDirPanelWidth();
+
+    // Pane-resizing drags. The drag carries kPaneMimeType with the handle's name.
+    static constexpr const char* kPaneMimeType = "application/x-parelix-pane-handle";
+    void paneDragBegin(QWidget* handle, QPoint start);
+    bool paneDragOver(QWidget* target, QWidget* handle, QPoint pos);   // true: accepted
+    void paneDragEnd(QWidget* handle);
 
     // SearchUi
     void appendLog(const std::string& line) override;
@@ -152,7 +167,19 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildSelectionPage(QWidget* central);
+    void buildResultsPage(QWidget* central);
+    void connectControls();
+    void startPaneDrag(QWidget* handle, QPoint start);
+    QWidget* paneTargetOf(QObject* watched) const;
+    QWidget* central_ = nullptr;
+    QWidget* pressedHandle_ = nullptr;
+    QPoint pressPos_;
+    bool firstShow_ = true;
 };
 
 }  // namespace parelix

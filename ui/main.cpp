@@ -1,7 +1,10 @@
 // Program start: the application object, the main window, the event loop.
-#include <QApplication>
+#include "ui/Application.h"
+#include "ui/EcrPrin.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    parelix::Application app(argc, argv);
+    parelix::T_EcrPrin window;
+    if (!window.startupRefused) window.show();
+    return app.exec();
 }

@@ -1,0 +1,88 @@
+#include "ui/StatusBar.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <qdrawutil.h>
+
+namespace parelix {
+
+namespace {
+constexpr int kHeight = 22;
+constexpr int kRepaintSpacingMs = 40;   // about 25 pictures a second
+constexpr int kPanelGap = 2;
+}  // namespace
+
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+    setFixedHeight(kHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    repaintTimer_.setSingleShot(true);
+    connect(&repaintTimer_, &QTimer::timeout, this, [this] {
+        sincePaint_.restart();
+        update();
+    });
+}
+
+QSize StatusBar::sizeHint() const { return {200, kHeight}; }
+
+void StatusBar::scheduleRepaint() {
+    if (repaintTimer_.isActive()) return;
+    if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kRepaintSpacingMs) {
+        sincePaint_.restart();
+        update();
+        return;
+    }
+    repaintTimer_.start(kRepaintSpacingMs - static_cast<int>(sincePaint_.elapsed()));
+}
+
+void StatusBar::setSimpleText(const QString& text) {
+    if (text == simpleText_) return;
+    simpleText_ = text;
+    if (!panelMode_) scheduleRepaint();
+}
+
+void StatusBar::setPanelMode(bool panels) {
+    if (panels == panelMode_) return;
+    panelMode_ = panels;
+    update();
+}
+
+void StatusBar::setPanelText(int panel, const QString& text) {
+    if (panel < 0 || panel > 1 || panelText_[panel] == text) return;
+    panelText_[panel] = text;
+    if (panelMode_) scheduleRepaint();
+}
+
+QString StatusBar::panelText(int panel) const {
+    return panel >= 0 && panel <= 1 ? panelText_[panel] : QString();
+}
+
+void StatusBar::setPanelWidth(int panel, int width) {
+    if (panel < 0 || panel > 1) return;
+    panelWidth_[panel] = width;
+    if (panelMode_) update();
+}
+
+int StatusBar::panelWidth(int panel) const { return panel >= 0 && panel <= 1 ? panelWidth_[panel] : 0; }
+
+void StatusBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const int textFlags = Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine;
+    auto drawPanel = [&](const QRect& r, const QString& text) {
+        qDrawShadePanel(&p, r, palette(), true, 1);
+        const QRect inner = r.adjusted(3, 1, -3, -1);
+        p.drawText(inner, textFlags, fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
+    };
+    const QRect bar = rect().adjusted(0, 2, 0, 0);
+    if (!panelMode_) {
+        drawPanel(bar, simpleText_);
+        return;
+    }
+    // The last panel takes what is left, as a status bar's last panel does.
+    const int w0 = std::max(0, panelWidth_[0]);
+    drawPanel(QRect(bar.left(), bar.top(), w0, bar.height()), panelText_[0]);
+    const int left1 = bar.left() + w0 + kPanelGap;
+    drawPanel(QRect(left1, bar.top(), std::max(panelWidth_[1], bar.right() - left1 + 1), bar.height()),
+              panelText_[1]);
+}
+
+}  // namespace parelix

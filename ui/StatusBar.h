@@ -1,0 +1,42 @@
+#pragma once
+// The window's status bar: either one text across the bar (simple mode) or two panels of
+// settable widths. Texts change once per walked directory during a search, so repaints are
+// spaced out; what is read back is always the latest text.
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+namespace parelix {
+
+class StatusBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+
+    void setSimpleText(const QString& text);
+    const QString& simpleText() const { return simpleText_; }
+    void setPanelMode(bool panels);
+    bool panelMode() const { return panelMode_; }
+    void setPanelText(int panel, const QString& text);
+    QString panelText(int panel) const;
+    void setPanelWidth(int panel, int width);
+    int panelWidth(int panel) const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void scheduleRepaint();
+
+    QString simpleText_;
+    QString panelText_[2];
+    int panelWidth_[2] = {313, 50};
+    bool panelMode_ = false;
+    QElapsedTimer sincePaint_;
+    QTimer repaintTimer_;
+};
+
+}  // namespace parelix

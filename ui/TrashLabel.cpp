@@ -1,0 +1,48 @@
+#include "ui/TrashLabel.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QIcon>
+#include <QMouseEvent>
+
+namespace parelix {
+
+TrashLabel::TrashLabel(QWidget* parent) : QLabel(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setAcceptDrops(true);
+    setFixedSize(32, 32);
+    setPixmap(QIcon(QStringLiteral(":/images/trash.svg")).pixmap(32, 32));
+}
+
+void TrashLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressed_ = true;
+}
+
+void TrashLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool wasPressed = pressed_;
+    pressed_ = false;
+    if (event->button() == Qt::LeftButton && wasPressed && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void TrashLabel::dragEnterEvent(QDragEnterEvent* event) {
+    // Enter and move ask the same question; Qt wants the enter accepted to send moves.
+    dragMoveEvent(event);
+}
+
+void TrashLabel::dragMoveEvent(QDragMoveEvent* event) {
+    if (dragOver && dragOver(event->source())) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void TrashLabel::dropEvent(QDropEvent* event) {
+    if (!dragOver || !dragOver(event->source())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (dropped) dropped(event->source());
+}
+
+}  // namespace parelix

@@ -1,0 +1,33 @@
+#pragma once
+// The trash picture of the results tool bar: a click, and a drop target whose accept and
+// drop are decided by the window's handlers. It never takes the keyboard focus.
+#include <QLabel>
+#include <functional>
+
+namespace parelix {
+
+class TrashLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TrashLabel(QWidget* parent = nullptr);
+
+    // Asked while a drag moves over the picture, with the control the drag came from;
+    // unset, every drag is refused.
+    std::function<bool(QObject* source)> dragOver;
+    std::function<void(QObject* source)> dropped;
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    bool pressed_ = false;
+};
+
+}  // namespace parelix

@@ -1,0 +1,112 @@
+#pragma once
+// Qt item model over a TreeStore, and the glue that keeps one QTreeView and the store in
+// step both ways (selection and expanded state).
+//
+// The store can hold a million nodes, filled one node at a time by the search run. To keep
+// that cheap the model only shows the children of a node once the view has asked for them
+// (canFetchMore/fetchMore, or the node being expanded or revealed); until then additions
+// under it cost nothing here. While deferred filling is on, additions under nodes already
+// shown are also gathered and handed to the view in batches, at most every few tenths of a
+// second, so that the view lays itself out a bounded number of times.
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+#include <vector>
+
+#include "results/TreeStore.h"
+
+#include <QTreeView>
+
+namespace parelix {
+
+class TreeModel : public QAbstractItemModel, public TreeListener {
+    Q_OBJECT
+public:
+    // The MIME type of a node dragged out of a tree; the data is the node id in decimal.
+    static constexpr const char* kNodeMimeType = "application/x-parelix-tree-node";
+
+    explicit TreeModel(TreeStore& store, QObject* parent = nullptr);
+    ~TreeModel() override;
+
+    TreeStore& store() const { return store_; }
+
+    // Pictures by image index; without them the tree shows no icons.
+    void setImages(std::vector<QIcon> images) { images_ = std::move(images); }
+    void setNodesDraggable(bool on) { draggable_ = on; }
+
+    // Binds a view: sets itself as its model and follows its selection and expansion.
+    void attachView(QTreeView* view);
+    QTreeView* view() const { return view_; }
+
+    // The index of a node, making its ancestors' children visible to the view first.
+    QModelIndex indexOf(NodeId node);
+    NodeId nodeOf(const QModelIndex& index) const;
+
+    // Batches additions under shown nodes (search run); switching it off flushes.
+    void setDeferred(bool on);
+    bool deferred() const { return deferred_; }
+    // Hands every pending addition to the view now.
+    void flush();
+
+    // QAbstractItemModel
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+
+    // TreeListener
+    void nodesAboutToBeInserted(NodeId parent, int first, int last) override;
+    void nodesInserted(NodeId parent, int first, int last) override;
+    void nodesAboutToBeRemoved(NodeId parent, int first, int last) override;
+    void nodesRemoved(NodeId parent, int first, int last) override;
+    void childrenAboutToBeReordered(NodeId parent) override;
+    void childrenReordered(NodeId parent) override;
+    void nodeChanged(NodeId node) override;
+    void aboutToBeCleared() override;
+    void cleared() override;
+    void expandedChanged(NodeId node, bool expanded) override;
+    void selectionChanged(NodeId node) override;
+
+private:
+    // Rows of a node the view knows of; -1 while the view has not asked for its children.
+    int shown(NodeId parent) const;
+    void setShown(NodeId parent, int rows);
+    bool isLive(NodeId parent) const { return shown(parent) >= 0; }
+    // A node is in the model when its parent is live and its row is among the shown rows.
+    bool inModel(NodeId node) const;
+    QModelIndex indexInModel(NodeId node) const;
+    // Makes every child of a live or fresh parent visible to the view.
+    void expose(NodeId parent);
+    void ensureInModel(NodeId node);
+    void scheduleFlush();
+    void applyExpanded(NodeId node);
+    void onViewCurrentChanged(const QModelIndex& current);
+    void onViewExpanded(const QModelIndex& index, bool expanded);
+
+    TreeStore& store_;
+    std::vector<int> shown_;        // by node id
+    int shownTop_ = 0;              // the top level is always live
+    std::vector<NodeId> dirty_;     // live parents with additions not yet shown
+    bool topDirty_ = false;
+    bool deferred_ = false;
+    bool draggable_ = false;
+    int insertingRow_ = -1;         // set between the two halves of an immediate insert
+    NodeId lastSelected_ = kNoNode;
+    int syncDepth_ = 0;             // > 0: the model itself is moving the view
+    int removingRows_ = 0;          // set between the two halves of a removal
+    bool reordering_ = false;
+    std::vector<QIcon> images_;
+    QPointer<QTreeView> view_;
+    QTimer flushTimer_;
+};
+
+}  // namespace parelix
