@@ -63,9 +63,7 @@ void SizeClassMemory::enterClass(std::int32_t size) {
     size_ = size;
 }
 
-FileFacts& SizeClassMemory::facts(const std::string& fullPath) {
-    auto it = facts_.find(std::string_view(fullPath));
-    if (it != facts_.end()) return it->second;
+FileFacts& SizeClassMemory::add(std::uint32_t node, std::string fullPath) {
     FileFacts f;
     if (auto posix = DriveTable::current().toPosix(fullPath)) {
         f.posixPath = std::move(*posix);
@@ -77,7 +75,8 @@ FileFacts& SizeClassMemory::facts(const std::string& fullPath) {
             f.inode = static_cast<std::uint64_t>(st.st_ino);
         }
     }
-    return facts_.emplace(fullPath, std::move(f)).first->second;
+    f.fullPath = std::move(fullPath);
+    return facts_.insert_or_assign(node, std::move(f)).first->second;
 }
 
 void SizeClassMemory::clear() {

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 
 namespace parelix {
@@ -14,6 +13,7 @@ namespace parelix {
 std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length);
 
 struct FileFacts {
+    std::string fullPath;         // Windows-style, as shown and logged
     std::string posixPath;        // empty when the Windows-style path names no file
     bool statOk = false;          // identity and type below are known
     bool regular = false;
@@ -23,24 +23,25 @@ struct FileFacts {
     std::uint64_t digest = 0;
 };
 
-// Facts keyed by full Windows-style path, for one size class at a time.
+// Facts of the files of one size class, keyed by the file's DirList node (one node per
+// collected file), so that a pair already settled costs two lookups and no path building.
 class SizeClassMemory {
 public:
     // Forgets everything when size is not the class remembered.
     void enterClass(std::int32_t size);
-    // The facts of path, looked up (stat, path mapping) on first use within the class.
-    FileFacts& facts(const std::string& fullPath);
+    FileFacts* find(std::uint32_t node) {
+        auto it = facts_.find(node);
+        return it == facts_.end() ? nullptr : &it->second;
+    }
+    // Records a file met for the first time in the class: maps its path and stats it.
+    FileFacts& add(std::uint32_t node, std::string fullPath);
     std::size_t fileCount() const { return facts_.size(); }
     void clear();
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
     bool inClass_ = false;
     std::int32_t size_ = 0;
-    std::unordered_map<std::string, FileFacts, Hash, std::equal_to<>> facts_;
+    std::unordered_map<std::uint32_t, FileFacts> facts_;
 };
 
 }  // namespace parelix

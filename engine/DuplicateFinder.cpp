@@ -95,7 +95,10 @@ struct SearchEngine::CompareState {
     SizeClassMemory memory;
     std::unordered_set<Identity, IdentityHash> groupFiles;   // members of the open group
 
+    // The pair handed to the content compare.
     std::string_view repName, candName;
+    FileFacts* repFacts = nullptr;
+    FileFacts* candFacts = nullptr;
     std::string shown[2];
 
     explicit CompareState(SearchEngine& e) : engine(e) {}
@@ -162,6 +165,12 @@ struct SearchEngine::CompareState {
         return cut255(path);
     }
 
+    FileFacts& factsOf(const std::uint8_t* record) {
+        const NodeId node = entryNode(record);
+        if (FileFacts* f = memory.find(node)) return *f;
+        return memory.add(node, fullPath(record));
+    }
+
     void showPanel(int panel, std::string_view name) {
         if (shown[panel] == name) return;
         shown[panel].assign(name);
@@ -181,8 +190,8 @@ void SearchEngine::CompareStateDeleter::operator()(CompareState* state) const { 
 bool SearchEngine::contentCompare(const std::string& representative, const std::string& candidate) {
     CompareState& st = *compare_;
     st.showPanel(0, st.repName);
-    FileFacts& rep = st.memory.facts(representative);
-    FileFacts& cand = st.memory.facts(candidate);
+    FileFacts& rep = *st.repFacts;
+    FileFacts& cand = *st.candFacts;
     if (st.namesGroupFile(rep, cand)) {
         st.showPanel(1, st.candName);
         return false;
@@ -273,13 +282,10 @@ void SearchEngine::findDuplicates() {
     NodeId group = kNoNode;
     int r = 0;   // representative's slot
     int c = 1;   // candidate's slot
-    std::string repPath;
-    bool repPathKnown = false;
 
     auto addRepresentative = [&]() {
-        if (!repPathKnown) repPath = st.fullPath(st.slot(r));
-        trees_.addDuplicate(group, repPath, entryNode(st.slot(r)));
-        const FileFacts& f = st.memory.facts(repPath);
+        const FileFacts& f = st.factsOf(st.slot(r));
+        trees_.addDuplicate(group, f.fullPath, entryNode(st.slot(r)));
         if (f.statOk) st.groupFiles.insert(Identity{f.device, f.inode});
     };
     auto closeGroup = [&]() {
@@ -296,19 +302,18 @@ void SearchEngine::findDuplicates() {
         st.memory.enterClass(size);
 
         if (c < st.count && entrySize(st.slot(c)) == size) {
-            if (!repPathKnown) {
-                repPath = st.fullPath(rep);
-                repPathKnown = true;
-            }
-            std::string candPath = st.fullPath(st.slot(c));
+            FileFacts& repFacts = st.factsOf(rep);
+            FileFacts& candFacts = st.factsOf(st.slot(c));
             bool same;
             if (size == 0) {
                 // Empty files are equal without being opened; two names of one file are not a pair.
-                same = !st.namesGroupFile(st.memory.facts(repPath), st.memory.facts(candPath));
+                same = !st.namesGroupFile(repFacts, candFacts);
             } else {
                 st.repName = entryName(rep);
                 st.candName = entryName(st.slot(c));
-                same = contentCompare(repPath, candPath);
+                st.repFacts = &repFacts;
+                st.candFacts = &candFacts;
+                same = contentCompare(repFacts.fullPath, candFacts.fullPath);
             }
             if (same) {
                 if (!groupOpen) group = trees_.dblList.addChild(kNoNode, "(" + std::to_string(size) + ")");
@@ -335,15 +340,12 @@ void SearchEngine::findDuplicates() {
                     std::memcpy(st.slot(c), next.data(), kFileEntrySize);
                     st.dirty[c] = true;
                 }
-                repPath = std::move(candPath);
-                repPathKnown = true;
                 groupOpen = true;
             }
             ++c;
         } else {
             if (groupOpen) closeGroup();
             ++done;
-            repPathKnown = false;
             if (refillMode) {
                 for (int s = 0; s < st.count; ++s) st.evict(s, done);
                 st.moved.erase(st.moved.begin(), st.moved.lower_bound(done));

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Duplicate-finding benchmark: parelix-scan against fdupes -r and jdupes -r on the same trees,
+# warm cache, runs alternating, median wall time, ratios and peak memory.
+#
+#   bench/dups-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
+#
+# BUILD_DIR holds bench/parelix-scan (default build), WORK_DIR the workloads (default
+# /tmp/parelix-bench, about 3.5 GB), RUNS the counted runs of each command (default 5),
+# WORKLOADS a list among w1 w2 w3 (default all).
+#   w1  real file sizes: copies of /usr/share and /usr/include, plus second copies of
+#       /usr/share/doc and /usr/include/linux beside them
+#   w2  100 files of 8 to 24 MB, each of its own size, and a copy of 50 of them elsewhere;
+#       also timed: cat of the 100 paired files to /dev/null
+#   w3  3,000 files of one size that differ at the start
+set -euo pipefail
+
+BUILD=${1:-build}
+WORK=${2:-/tmp/parelix-bench}
+RUNS=${3:-5}
+WORKLOADS=${4:-"w1 w2 w3"}
+SCAN=$(realpath "$BUILD/bench/parelix-scan")
+[ -x "$SCAN" ] || { echo "no $SCAN: build the parelix-scan target first" >&2; exit 1; }
+
+missing=()
+command -v fdupes >/dev/null || missing+=(fdupes)
+command -v jdupes >/dev/null || missing+=(jdupes)
+[ -x /usr/bin/time ] || missing+=(time)
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+mkdir -p "$WORK"
+
+make_w1() {
+    local d=$WORK/w1
+    [ -f "$d.done" ] && return
+    rm -rf "$d"; mkdir -p "$d"
+    cp -a /usr/share "$d/share"
+    cp -a /usr/include "$d/include"
+    cp -a /usr/share/doc "$d/doc-again"
+    cp -a /usr/include/linux "$d/linux-again"
+    touch "$d.done"
+}
+
+make_w2() {
+    local d=$WORK/w2
+    [ -f "$d.done" ] && return
+    rm -rf "$d"; mkdir -p "$d/originals" "$d/copies"
+    local i size
+    for i in $(seq 0 99); do
+        # Sizes spread over 8..24 MB, none equal to another.
+        size=$(( 8 * 1024 * 1024 + i * 167773 + 17 * i ))
+        head -c "$size" /dev/urandom > "$d/originals/big$i.bin"
+        if [ $((i % 2)) -eq 0 ]; then cp "$d/originals/big$i.bin" "$d/copies/big$i.bin"; fi
+    done
+    touch "$d.done"
+}
+
+make_w3() {
+    local d=$WORK/w3
+    [ -f "$d.done" ] && return
+    rm -rf "$d"; mkdir -p "$d"
+    head -c 9996 /dev/urandom > "$WORK/w3-tail"
+    local i
+    for i in $(seq 0 2999); do
+        # The first four bytes carry the file's number: every pair differs in the first chunk,
+        # most already in the first byte.
+        { printf "\\x$(printf %02x $((i % 256)))\\x$(printf %02x $((i / 256)))\\x00\\x00"; cat "$WORK/w3-tail"; } > "$d/f$i"
+    done
+    touch "$d.done"
+}
+
+# One run: wall seconds (from the clock) and peak resident kB (from time -v).
+run_once() {
+    local out=$1; shift
+    local t0 t1
+    t0=$(date +%s%N)
+    /usr/bin/time -f "%M" -o "$out.mem" "$@" >/dev/null 2>"$out.err"
+    t1=$(date +%s%N)
+    echo "$(( (t1 - t0) / 1000000 )) $(cat "$out.mem")"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+
+# bench NAME LABEL1 CMD1 LABEL2 CMD2 ...: one warm-up of each, then RUNS rounds alternating.
+bench() {
+    local name=$1; shift
+    local labels=() cmds=()
+    while [ $# -gt 0 ]; do labels+=("$1"); cmds+=("$2"); shift 2; done
+    local tmp; tmp=$(mktemp -d)
+    local i r
+    for i in "${!cmds[@]}"; do run_once "$tmp/warm" ${cmds[$i]} >/dev/null; done
+    for r in $(seq 1 "$RUNS"); do
+        for i in "${!cmds[@]}"; do run_once "$tmp/run" ${cmds[$i]} >> "$tmp/$i.txt"; done
+    done
+    echo "== $name ($RUNS runs, median wall time, peak memory)"
+    local base; base=$(cut -d' ' -f1 "$tmp/0.txt" | median)
+    for i in "${!cmds[@]}"; do
+        local ms kb
+        ms=$(cut -d' ' -f1 "$tmp/$i.txt" | median)
+        kb=$(cut -d' ' -f2 "$tmp/$i.txt" | median)
+        printf "  %-14s %8.3f s  %8d kB  ratio %s/%s %.2f  (runs ms: %s)\n" "${labels[$i]}" \
+            "$(echo "$ms / 1000" | bc -l)" "$kb" "${labels[0]}" "${labels[$i]}" \
+            "$(echo "$base / $ms" | bc -l)" "$(cut -d' ' -f1 "$tmp/$i.txt" | tr '\n' ' ')"
+    done
+    rm -rf "$tmp"
+}
+
+scan_report() {
+    echo "  parelix-scan on $1:"
+    "$SCAN" "$1" 2>&1 >/dev/null | grep -E '^(files|walk)' | sed 's/^/    /'
+}
+
+command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
+
+for w in $WORKLOADS; do
+    case $w in
+    w1)
+        make_w1
+        bench "W1 real file sizes" parelix-scan "$SCAN $WORK/w1" fdupes "fdupes -r $WORK/w1" jdupes "jdupes -r $WORK/w1"
+        scan_report "$WORK/w1"
+        ;;
+    w2)
+        make_w2
+        paired=()
+        for i in $(seq 0 2 99); do paired+=("$WORK/w2/originals/big$i.bin" "$WORK/w2/copies/big$i.bin"); done
+        printf '%s\n' "${paired[@]}" > "$WORK/w2-paired.txt"
+        bench "W2 big files" parelix-scan "$SCAN $WORK/w2" "cat-paired" "xargs -a $WORK/w2-paired.txt cat" \
+            fdupes "fdupes -r $WORK/w2" jdupes "jdupes -r $WORK/w2"
+        scan_report "$WORK/w2"
+        ;;
+    w3)
+        make_w3
+        bench "W3 one crowded size" parelix-scan "$SCAN $WORK/w3" fdupes "fdupes -r $WORK/w3" jdupes "jdupes -r $WORK/w3"
+        scan_report "$WORK/w3"
+        ;;
+    *) echo "unknown workload $w" >&2; exit 2 ;;
+    esac
+done

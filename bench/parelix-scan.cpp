@@ -1,0 +1,128 @@
+// parelix-scan: the search run without a window, on POSIX folders given as arguments.
+// Prints each group of the duplicates tree in order (the group's text, one line per member,
+// an empty line) on standard output; counts, other log lines and the time of each phase
+// go to standard error.
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/SearchEngine.h"
+#include "engine/SearchUi.h"
+#include "platform/Drives.h"
+#include "platform/WorkFile.h"
+#include "results/ResultTrees.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Keeps the log and the moment each phase's first line arrived; shows nothing.
+class ScanUi : public parelix::SearchUi {
+public:
+    std::vector<std::string> log;
+    Clock::time_point walkEnd{}, sortStart{}, compareStart{}, end{};
+    bool walkEnded = false;
+
+    void appendLog(const std::string& line) override {
+        const auto now = Clock::now();
+        if (!walkEnded && line.find(" fichiers dans ") != std::string::npos) {
+            walkEnd = now;
+            walkEnded = true;
+        } else if (line == "Tri des fichiers par taille") {
+            sortStart = now;
+        } else if (line == "Comparaison des fichiers présumés doubles") {
+            compareStart = now;
+        } else if (line == "Fini !" || line == "Aucun fichier à traiter !") {
+            end = now;
+        }
+        log.push_back(line);
+    }
+    void clearLog() override { log.clear(); }
+    void setStatusText(const std::string&) override {}
+    void setStatusPanelMode(bool) override {}
+    void setStatusPanelText(int, const std::string&) override {}
+    void setStatusPanelWidth(int, int) override {}
+    int clientWidth() const override { return 800; }
+    void setProgressVisible(bool) override {}
+    void setProgressMax(int) override {}
+    void setProgressPosition(int) override {}
+    void processEvents() override {}
+    void setStopCaption(const std::string&) override {}
+    void showResultsMode() override {}
+    void enablePopupMenu() override {}
+    void focusDirList() override {}
+};
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+    if (a == Clock::time_point{} || b == Clock::time_point{}) return 0.0;
+    return std::chrono::duration<double>(b - a).count();
+}
+
+// A POSIX folder to a search path: "X:" for a drive's root, else "X:\a\b".
+bool toSearchPath(const char* arg, std::string& out) {
+    char resolved[PATH_MAX];
+    if (!realpath(arg, resolved)) return false;
+    auto win = parelix::DriveTable::current().toWindows(resolved);
+    if (!win) return false;
+    out = *win;
+    while (!out.empty() && out.back() == '\\') out.pop_back();
+    return !out.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FOLDER...\n", argv[0]);
+        return 2;
+    }
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        std::string p;
+        if (!toSearchPath(argv[i], p)) {
+            std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], argv[i]);
+            return 2;
+        }
+        paths.push_back(p);
+    }
+
+    parelix::ResultTrees trees;
+    ScanUi ui;
+    parelix::SearchEngine engine(trees, ui);
+    const auto start = Clock::now();
+    try {
+        engine.startup();
+        engine.searchRun(paths);
+        engine.shutdown();
+    } catch (const parelix::InOutError& e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
+
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    std::size_t members = 0;
+    const auto& dbl = trees.dblList;
+    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
+        std::fputs(dbl.text(g).c_str(), stdout);
+        std::fputc('\n', stdout);
+        for (parelix::NodeId m : dbl.children(g)) {
+            std::fputs(dbl.text(m).c_str(), stdout);
+            std::fputc('\n', stdout);
+            ++members;
+        }
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+
+    for (const auto& line : ui.log) std::fprintf(stderr, "log: %s\n", line.c_str());
+    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", engine.fileCount,
+                 engine.dirCount, dbl.children(parelix::kNoNode).size(), members);
+    std::fprintf(stderr, "walk %.3f s, sort %.3f s, compare %.3f s, total %.3f s\n",
+                 seconds(start, ui.walkEnd), seconds(ui.sortStart, ui.compareStart),
+                 seconds(ui.compareStart, ui.end), seconds(start, Clock::now()));
+    return 0;
+}
