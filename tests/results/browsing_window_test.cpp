@@ -1,0 +1,231 @@
+// Browsing and deletion through the main window's controls: menu, spin button, trash,
+// double clicks, and the two trees' highlights.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTreeView>
+#include <filesystem>
+#include <memory>
+
+#include "platform/Dialogs.h"
+#include "platform/Drives.h"
+#include "platform/Shell.h"
+#include "results/browsing_fake_window.h"
+#include "support/TestSupport.h"
+#include "ui/Application.h"
+#include "ui/EcrPrin.h"
+#include "ui/SpinButton.h"
+#include "ui/StatusBar.h"
+#include "ui/TrashLabel.h"
+#include "ui/TreeModel.h"
+
+namespace fs = std::filesystem;
+
+namespace parelix {
+namespace {
+
+// A private trash, set before GLib first reads XDG_DATA_HOME, on the test folders' file system.
+struct PrivateTrash {
+    std::string base;
+    PrivateTrash() {
+        base = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
+        if (!mkdtemp(base.data())) std::abort();
+        fs::create_directories(base + "/data");
+        setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+        setenv("HOME", base.c_str(), 1);
+    }
+    ~PrivateTrash() {
+        std::error_code ec;
+        fs::remove_all(base, ec);
+    }
+};
+PrivateTrash trash;
+
+struct Shown {
+    std::string text, caption;
+    MessageKind kind;
+};
+
+//  <temp>          search root
+//    --> sub:      a.txt (== b.txt), c.txt
+//    b.txt
+class ResultsWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!QApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "results-window-tests";
+            static char* argv[] = {name, nullptr};
+            new Application(argc, argv);
+        }
+    }
+    void SetUp() override {
+        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
+        previous_ = setMessageHandler([this](const std::string& t, const std::string& c, MessageKind k) {
+            shown.push_back({t, c, k});
+        });
+        ShellHooks hooks;
+        hooks.confirm = [this](const std::string& q) { questions.push_back(q); return true; };
+        hooks.showError = [this](const std::string& m) { shown.push_back({m, "Erreur", MessageKind::Error}); };
+        hooks.launch = [this](const std::string& p) { launched.push_back(p); return launchWorks; };
+        setShellHooks(hooks);
+
+        w = std::make_unique<T_EcrPrin>();
+        w->show();
+        w->showResultsPage();
+        QCoreApplication::processEvents();
+
+        dir.write("sub/a.txt", "same");
+        dir.write("sub/c.txt", "other");
+        dir.write("b.txt", "same");
+        test::TreeBuilder b(w->trees);
+        root = b.root(*DriveTable::current().toWindows(dir.path()));
+        sub = b.folder(root, "sub");
+        a = b.file(sub, "a.txt");
+        c = b.file(sub, "c.txt");
+        bt = b.file(root, "b.txt");
+        group = b.group("4", {a, bt});
+        w->popupEnabled = true;
+    }
+    void TearDown() override {
+        w.reset();
+        setShellHooks({});
+        setMessageHandler(previous_);
+    }
+
+    TreeStore& dir_() { return w->trees.dirList; }
+    QAction* menuItem(const QString& caption) {
+        for (QAction* act : w->PopMenu->actions())
+            if (act->text() == caption) return act;
+        return nullptr;
+    }
+    void clickArrow(bool down) {
+        const QPoint at(w->BtnPrecSuiv->width() / 2, down ? w->BtnPrecSuiv->height() - 4 : 4);
+        const QPoint global = w->BtnPrecSuiv->mapToGlobal(at);
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w->BtnPrecSuiv, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w->BtnPrecSuiv, &release);
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<T_EcrPrin> w;
+    MessageHandler previous_;
+    std::vector<Shown> shown;
+    std::vector<std::string> questions, launched;
+    bool launchWorks = true;
+    NodeId root, sub, a, c, bt, group;
+};
+
+TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
+    const QList<QAction*> items = w->PopMenu->actions();
+    ASSERT_EQ(items.size(), 7);
+    const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
+                              "", "Tout &Déplier", "Tout &Replier"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(items[i]->isSeparator(), captions[i][0] == '\0') << i;
+        if (!items[i]->isSeparator()) {
+            EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
+        }
+    }
+
+    w->DirList->setFocus();
+    dir_().select(root);
+    menuItem(QStringLiteral("Double &Suivant"))->trigger();
+    EXPECT_EQ(dir_().selected(), a);
+    EXPECT_TRUE(w->DirList->currentIndex() == w->dirModel->indexOf(a));
+    menuItem(QStringLiteral("Tout &Replier"))->trigger();
+    EXPECT_FALSE(dir_().isExpanded(root));
+    EXPECT_EQ(dir_().imageIndex(root), kImgFolderMarked);
+    menuItem(QStringLiteral("Tout &Déplier"))->trigger();
+    EXPECT_TRUE(dir_().isExpanded(sub));
+    EXPECT_FALSE(QApplication::overrideCursor());   // the wait cursor was given back
+}
+
+TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
+    w->DirList->setFocus();
+    dir_().select(root);
+    clickArrow(true);
+    EXPECT_EQ(dir_().selected(), a);
+    clickArrow(true);
+    EXPECT_EQ(dir_().selected(), bt);
+    clickArrow(false);
+    EXPECT_EQ(dir_().selected(), a);
+    EXPECT_EQ(w->focusWidget(), w->DirList);
+
+    // The counterpart follows, and stays highlighted while DirList has the focus.
+    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(a));
+    EXPECT_FALSE(w->DblList->property("hideSelection").toBool());
+    EXPECT_EQ(w->Etat->simpleText().toStdString(), dir_().text(root) + "\\sub\\a.txt");
+    dir_().select(c);
+    EXPECT_TRUE(w->DblList->property("hideSelection").toBool());
+
+    // Focus elsewhere: nothing moves.
+    w->Infos->setFocus();
+    clickArrow(true);
+    EXPECT_EQ(dir_().selected(), c);
+}
+
+TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
+    EXPECT_TRUE(w->PoubelleDragOver(w->DirList));
+    EXPECT_FALSE(w->PoubelleDragOver(w->TitreInfos));
+    EXPECT_FALSE(w->PoubelleDragOver(nullptr));
+
+    // Nothing while a search collects.
+    dir_().select(a);
+    w->engine->collecting = true;
+    w->Poubelle->dropped(w->DirList);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
+    EXPECT_EQ(w->Infos->count(), 0);
+    w->engine->collecting = false;
+
+    w->Poubelle->dropped(w->DirList);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(questions.empty());
+    EXPECT_FALSE(fs::exists(dir.path() + "/sub/a.txt"));
+    EXPECT_TRUE(fs::exists(trash.base + "/data/Trash/files/a.txt"));
+    EXPECT_FALSE(dir_().isValid(a));
+    EXPECT_TRUE(w->trees.dblList.empty());
+    EXPECT_EQ(dir_().link(bt), kNoNode);
+    ASSERT_EQ(w->Infos->count(), 1);
+    EXPECT_EQ(w->Infos->item(0)->text().toStdString(), "Effacement de " + dir_().text(root) + "\\sub\\a.txt");
+    EXPECT_EQ(dir_().selected(), c);
+    EXPECT_TRUE(w->updatesEnabled());
+    EXPECT_FALSE(QApplication::overrideCursor());
+}
+
+TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
+    w->DblList->setFocus();
+    w->trees.dblList.select(group);
+    w->PoubelleClick();   // a group node: nothing
+    EXPECT_TRUE(questions.empty());
+
+    w->trees.dblList.select(dir_().link(bt));
+    emit w->DblList->doubleClicked(w->DblList->currentIndex());
+    EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
+
+    launchWorks = false;
+    dir_().select(c);
+    emit w->DirList->doubleClicked(w->DirList->currentIndex());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "There is no application associated with the given filename extension.");
+    EXPECT_EQ(shown[0].kind, MessageKind::Plain);
+
+    w->DblList->setFocus();
+    w->trees.dblList.select(dir_().link(bt));
+    w->PoubelleClick();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?");
+    EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
+    EXPECT_FALSE(dir_().isValid(bt));
+    EXPECT_EQ(dir_().link(a), kNoNode);
+}
+
+}  // namespace
+}  // namespace parelix
