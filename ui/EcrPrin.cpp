@@ -191,6 +191,10 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("_EcrPrin"));
     setWindowTitle(QStringLiteral("Parelix - Sélection des chemins à scruter"));
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
+    // The design sizes (47-pixel buttons, 189-pixel tree) were made for 11-pixel type.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     for (const char* name : {"tree0_folder", "tree1_folder_marked", "tree2_folder_open",
                              "tree3_folder_open_marked", "tree4_file", "tree5_file_marked"})

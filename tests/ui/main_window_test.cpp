@@ -1,0 +1,440 @@
+// The main window: what it shows at start, its page switches, pane sizes and drags, the
+// log, closing, the version refusal, and errors escaping handlers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDragMoveEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+#include <QTreeView>
+#include <memory>
+#include <unistd.h>
+
+#include "platform/Dialogs.h"
+#include "platform/Drives.h"
+#include "platform/System.h"
+#include "platform/WorkFile.h"
+#include "support/TestSupport.h"
+#include "ui/Application.h"
+#include "ui/EcrPrin.h"
+#include "ui/PaneLayout.h"
+#include "ui/SpinButton.h"
+#include "ui/StatusBar.h"
+#include "ui/TrashLabel.h"
+#include "ui/TreeModel.h"
+
+namespace parelix {
+namespace {
+
+struct Shown {
+    std::string text;
+    std::string caption;
+    MessageKind kind;
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!QApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "main-window-tests";
+            static char* argv[] = {name, nullptr};
+            new Application(argc, argv);
+        }
+    }
+    void SetUp() override {
+        previous_ = setMessageHandler([this](const std::string& text, const std::string& caption, MessageKind kind) {
+            shown.push_back({text, caption, kind});
+        });
+    }
+    void TearDown() override {
+        window.reset();
+        setMessageHandler(previous_);
+        setVersionAnswerForTesting(std::nullopt);
+    }
+    T_EcrPrin& make() {
+        window = std::make_unique<T_EcrPrin>();
+        return *window;
+    }
+    T_EcrPrin& makeShown() {
+        make();
+        window->show();
+        QCoreApplication::processEvents();
+        return *window;
+    }
+    // A drag of the given MIME data entering a control (true: accepted), then moving over
+    // it; Qt sends the moves only to a control that accepted the enter.
+    static bool dragEnter(QWidget* receiver, QPoint pos, const QString& type, const QByteArray& data) {
+        QMimeData mime;
+        mime.setData(type, data);
+        QDragEnterEvent enter(pos, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(receiver, &enter);
+        return enter.isAccepted();
+    }
+    static bool paneEnter(QWidget* receiver, QPoint pos, const char* handle) {
+        return dragEnter(receiver, pos, QString::fromLatin1(T_EcrPrin::kPaneMimeType), QByteArray(handle));
+    }
+    static bool paneMove(QWidget* receiver, QPoint pos, const char* handle) {
+        QMimeData mime;
+        mime.setData(QString::fromLatin1(T_EcrPrin::kPaneMimeType), QByteArray(handle));
+        QDragMoveEvent move(pos, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(receiver, &move);
+        return move.isAccepted();
+    }
+
+    std::unique_ptr<T_EcrPrin> window;
+    std::vector<Shown> shown;
+    MessageHandler previous_;
+};
+
+TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
+    T_EcrPrin& w = make();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Parelix - Sélection des chemins à scruter"));
+    EXPECT_EQ(w.width(), 640);
+    EXPECT_EQ(w.height(), 497);
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_FALSE(w._PanSel->isHidden());
+    EXPECT_TRUE(w._PanRes->isHidden());
+    EXPECT_FALSE(w.startupRefused);
+    EXPECT_TRUE(shown.empty());
+
+    struct Expected {
+        const char* name;
+        QString caption;
+        QString hint;
+        bool enabled;
+        bool hidden;
+    } buttons[] = {
+        {"BtnAjoute", "&Ajoute", "Ajoute le chemin sélectionné (à gauche) dans la liste (à droite)", true, false},
+        {"BtnEnleve", "&Enlève", "Ote de la liste (à droite) le chemin sélectionné", false, false},
+        {"BtnRevoir", "&Revoir", "Revenir aux résultats précédents", true, true},
+        {"BtnCherche", "&Cherche", "Lance la recherche des doubles", false, false},
+        {"BtnQuitte", "&Quitte", "Quitte le programme. A bientôt !", true, false},
+    };
+    for (const auto& e : buttons) {
+        SCOPED_TRACE(e.name);
+        auto* b = w.findChild<QToolButton*>(QString::fromLatin1(e.name));
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->text(), e.caption);
+        EXPECT_EQ(b->toolTip(), e.hint);
+        EXPECT_EQ(b->isEnabled(), e.enabled);
+        EXPECT_EQ(b->isHidden(), e.hidden);
+        EXPECT_EQ(b->size(), QSize(47, 40));
+        EXPECT_EQ(b->accessibleName(), QString(e.caption).remove(QLatin1Char('&')));
+        EXPECT_FALSE(b->icon().isNull());
+    }
+
+    const std::pair<const char*, QString> titles[] = {
+        {"TitreDskList", "Disques / répertoire du système"},
+        {"TitreRepList", "Disques / répertoires où chercher"},
+        {"TitreDirList", "Disques / Répertoires"},
+        {"TitreDblList", "Fichiers dupliqués"},
+        {"TitreInfos", "Compte-rendu des opérations"},
+        {"TitreExcList", "Disques / répertoires / fichiers à exclure"},
+    };
+    for (const auto& [name, text] : titles) {
+        auto* label = w.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->text(), text);
+    }
+    EXPECT_EQ(w.DskList->accessibleName(), w.TitreDskList->text());
+    EXPECT_EQ(w.DirList->accessibleName(), w.TitreDirList->text());
+    EXPECT_EQ(w.Infos->accessibleName(), w.TitreInfos->text());
+    EXPECT_TRUE(w.TitreExcList->isHidden());
+    EXPECT_TRUE(w.ExcList->isHidden());
+    EXPECT_TRUE(w.Progress->isHidden());
+    EXPECT_EQ(w.Progress->maximum(), 100);
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrêter la recheche"));
+    EXPECT_EQ(w.BtnPrecSuiv->toolTip(), QStringLiteral("Trouve le double précédent/suivant"));
+    EXPECT_EQ(w.Poubelle->accessibleName(), QStringLiteral("Corbeille"));
+    EXPECT_EQ(w.DskList->indentation(), 18);
+    EXPECT_EQ(w.DirList->indentation(), 19);
+    EXPECT_FALSE(w.DskList->rootIsDecorated());
+    EXPECT_FALSE(w.popupEnabled);
+    EXPECT_EQ(w.Etat->panelWidth(0), 313);
+    EXPECT_EQ(w.Etat->panelWidth(1), 50);
+    EXPECT_FALSE(w.Etat->panelMode());
+    EXPECT_EQ(w.ImageList.size(), 6u);
+    EXPECT_FALSE(w.engine->collecting);
+    EXPECT_FALSE(w.engine->comparing);
+    // 200 / 640 is 312.5 per mille: ties go to the even neighbour.
+    EXPECT_EQ(w.dirWidthRatio, 312);
+    EXPECT_EQ(w.logSplitRatio, 539);
+}
+
+TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
+    T_EcrPrin& w = makeShown();
+    const int h = w.PanelBoutons->height();
+    ASSERT_GE(h, 58 * 5 + 42);
+    EXPECT_EQ(w.BtnAjoute->y(), 30);
+    EXPECT_EQ(w.BtnEnleve->y(), 88);
+    EXPECT_EQ(w.BtnQuitte->y(), h - 70);
+    EXPECT_EQ(w.BtnCherche->y(), h - 128);
+
+    // A window too low for the arrangement spreads the four buttons evenly.
+    w.resize(640, 250);
+    QCoreApplication::processEvents();
+    const int low = w.PanelBoutons->height();
+    ASSERT_LT(low, 58 * 4 + 42);
+    const int gap = std::max(0, low - 160) / 5;
+    EXPECT_EQ(w.BtnAjoute->y(), gap);
+    EXPECT_EQ(w.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
+}
+
+TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionWhenIdle) {
+    T_EcrPrin& w = makeShown();
+    w.showResultsPage();
+    w.engine->collecting = true;
+    w.engine->comparing = true;
+    w.BtnStopRtnClick();
+    EXPECT_FALSE(w.engine->collecting);
+    EXPECT_TRUE(w.engine->comparing);
+    EXPECT_TRUE(w._PanSel->isHidden());
+
+    w.BtnStopRtnClick();
+    EXPECT_FALSE(w.engine->comparing);
+    EXPECT_TRUE(w._PanSel->isHidden());
+    EXPECT_TRUE(w.BtnRevoir->isHidden());
+
+    w.BtnStopRtnClick();
+    EXPECT_FALSE(w._PanSel->isHidden());
+    EXPECT_TRUE(w._PanRes->isHidden());
+    EXPECT_FALSE(w.BtnRevoir->isHidden());
+    // The column made room for the fifth button.
+    EXPECT_EQ(w.BtnRevoir->y(), w.BtnCherche->y() - 58);
+    EXPECT_EQ(w.BtnQuitte->y(), w.PanelBoutons->height() - 70);
+
+    w.BtnRevoirClick();
+    EXPECT_FALSE(w._PanRes->isHidden());
+    EXPECT_TRUE(w._PanSel->isHidden());
+}
+
+TEST_F(MainWindow, CloseIsRefusedWhileAPhaseRuns) {
+    T_EcrPrin& w = makeShown();
+    w.engine->collecting = true;
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    w.engine->collecting = false;
+    w.engine->comparing = true;
+    w.BtnQuitteClick();
+    EXPECT_TRUE(w.isVisible());
+    w.engine->comparing = false;
+    w.BtnQuitteClick();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(shown.empty());   // refused without a message
+}
+
+TEST_F(MainWindow, ResizingKeepsTheShareOfTheDirectoryTreeAndOfTheDuplicatesTree) {
+    T_EcrPrin& w = makeShown();
+    w.showResultsPage();
+    // Sizes are outer sizes, frame included.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    auto resizeOuter = [&](int width, int height) {
+        w.resize(width - frame.width(), height - frame.height());
+        QCoreApplication::processEvents();
+    };
+    resizeOuter(800, 500);
+    ASSERT_EQ(w.frameGeometry().size(), QSize(800, 500));
+    EXPECT_EQ(w.PanelDirList->width(), 249);   // 312 * 800 / 1000, truncated
+    EXPECT_EQ(w.DblList->height(), 270);       // 500 * 539 / 1000 = 269.5, rounded up
+
+    // Moving the splitter sets a new ratio, which the next resize follows.
+    const int room = w.SepVRes->width() - w.SepVRes->handleWidth();
+    w.SepVRes->setSizes({216, room - 216});
+    resizeOuter(640, 500);
+    w.SepVRes->setSizes({216, w.SepVRes->width() - w.SepVRes->handleWidth() - 216});
+    ASSERT_EQ(w.PanelDirList->width(), 216);
+    w.computeDirWidthRatio();
+    EXPECT_EQ(w.dirWidthRatio, 338);           // 337.5 to even
+    resizeOuter(1000, 500);
+    EXPECT_EQ(w.PanelDirList->width(), 338);
+
+    // The sizes set while the selection page shows appear with the results page.
+    w.showSelectionPage();
+    resizeOuter(700, 600);
+    w.showResultsPage();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.PanelDirList->width(), 236);   // 338 * 700 / 1000
+    EXPECT_EQ(w.DblList->height(), 323);       // 323.4
+}
+
+TEST_F(MainWindow, DraggingTheButtonColumnHidesItsButtonsAndResizesTheDriveTree) {
+    T_EcrPrin& w = makeShown();
+    for (bool revoirVisible : {false, true}) {
+        SCOPED_TRACE(revoirVisible);
+        w.BtnRevoir->setVisible(revoirVisible);
+        w.paneDragBegin(w.PanelBoutons, QPoint(30, 100));
+        for (QToolButton* b : {w.BtnAjoute, w.BtnEnleve, w.BtnRevoir, w.BtnCherche, w.BtnQuitte})
+            EXPECT_TRUE(b->isHidden()) << b->objectName().toStdString();
+
+        // Over the drive tree the panel takes the pointer's x in the tree.
+        const QPoint inTree(150, 40);
+        EXPECT_TRUE(paneEnter(w.DskList->viewport(), inTree, "PanelBoutons"));
+        EXPECT_EQ(w.PanelDskList->width(), w.DskList->viewport()->mapTo(w.DskList, inTree).x());
+        // Over the column itself it moves by the distance from the start point.
+        const int before = w.PanelDskList->width();
+        EXPECT_TRUE(paneEnter(w.PanelBoutons, QPoint(30, 100), "PanelBoutons"));
+        EXPECT_EQ(w.PanelDskList->width(), before);
+        EXPECT_TRUE(paneMove(w.PanelBoutons, QPoint(40, 100), "PanelBoutons"));
+        EXPECT_EQ(w.PanelDskList->width(), before + 10);
+        // Over the search list the column's left edge follows the pointer.
+        EXPECT_TRUE(paneEnter(w.PanelRepList, QPoint(20, 100), "PanelBoutons"));
+        EXPECT_EQ(w.PanelDskList->width(), before + 10 + 20 + 60 - 30);
+        // The column's drag means nothing to the log.
+        EXPECT_FALSE(paneEnter(w.TitreInfos, QPoint(5, 5), "PanelBoutons"));
+
+        w.paneDragEnd(w.PanelBoutons);
+        for (QToolButton* b : {w.BtnAjoute, w.BtnEnleve, w.BtnCherche, w.BtnQuitte}) EXPECT_FALSE(b->isHidden());
+        EXPECT_EQ(w.BtnRevoir->isHidden(), !revoirVisible);
+    }
+}
+
+TEST_F(MainWindow, DraggingTheLogTitleResizesTheDuplicatesTreeAndNothingElseIsAccepted) {
+    T_EcrPrin& w = makeShown();
+    w.showResultsPage();
+    QCoreApplication::processEvents();
+    const int before = w.DblList->height();
+
+    // A node dragged out of DirList over the log title is refused and resizes nothing.
+    EXPECT_FALSE(dragEnter(w.TitreInfos, QPoint(10, 5), QString::fromLatin1(TreeModel::kNodeMimeType), "0"));
+    EXPECT_EQ(w.DblList->height(), before);
+    EXPECT_FALSE(paneEnter(w.DirList->viewport(), QPoint(10, 5), "TitreInfos"));
+    EXPECT_FALSE(paneEnter(w.RepList->viewport(), QPoint(10, 5), "TitreInfos"));
+
+    w.paneDragBegin(w.TitreInfos, QPoint(50, 4));
+    const QPoint inTree(10, 120);
+    EXPECT_TRUE(paneEnter(w.DblList->viewport(), inTree, "TitreInfos"));
+    EXPECT_EQ(w.DblList->height(), w.DblList->viewport()->mapTo(w.DblList, inTree).y());
+    const int mid = w.DblList->height();
+    EXPECT_TRUE(paneEnter(w.TitreInfos, QPoint(50, 4), "TitreInfos"));
+    EXPECT_TRUE(paneMove(w.TitreInfos, QPoint(50, 14), "TitreInfos"));
+    EXPECT_EQ(w.DblList->height(), mid + 10);
+    // Far below the window the tree stops where the log would vanish.
+    EXPECT_TRUE(paneEnter(w.Infos->viewport(), QPoint(10, 5000), "TitreInfos"));
+    EXPECT_LE(w.TitreInfos->geometry().bottom(), w.Infos->geometry().top());
+    EXPECT_LE(w.Infos->geometry().bottom(), w.PanelDblList->contentsRect().bottom());
+
+    w.paneDragEnd(w.TitreInfos);
+    EXPECT_EQ(w.logSplitRatio, perMille(w.DblList->height(), w.outerHeight()));
+}
+
+TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
+    T_EcrPrin& w = makeShown();
+    w.showResultsPage();
+    w.appendLog("Collecte des informations");
+    w.appendLog("3 fichiers dans 2 répertoires");
+    ASSERT_EQ(w.Infos->count(), 2);
+    EXPECT_EQ(w.Infos->item(1)->text(), QStringLiteral("3 fichiers dans 2 répertoires"));
+    EXPECT_TRUE(w.Infos->selectedItems().isEmpty());
+    w.clearLog();
+    EXPECT_EQ(w.Infos->count(), 0);
+}
+
+TEST_F(MainWindow, StatusBarKeepsTheLatestTexts) {
+    T_EcrPrin& w = make();
+    for (int i = 0; i < 50; ++i) w.setStatusText("C:\\dir" + std::to_string(i));
+    EXPECT_EQ(w.Etat->simpleText(), QStringLiteral("C:\\dir49"));
+    w.setStatusPanelMode(true);
+    w.setStatusPanelWidth(0, w.clientWidth() / 2);
+    w.setStatusPanelText(0, "a.txt");
+    w.setStatusPanelText(1, "b.txt");
+    EXPECT_TRUE(w.Etat->panelMode());
+    EXPECT_EQ(w.Etat->panelWidth(0), 320);
+    EXPECT_EQ(w.Etat->panelText(1), QStringLiteral("b.txt"));
+}
+
+TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
+    struct Case {
+        std::uint32_t platform;
+        std::uint32_t major;
+        bool refused;
+    } cases[] = {{0, 4, true}, {2, 3, true}, {2, 4, false}, {1, 4, false}, {1, 3, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.platform << "." << c.major);
+        OsVersionInfo v;
+        v.platformId = c.platform;
+        v.majorVersion = c.major;
+        setVersionAnswerForTesting(v);
+        shown.clear();
+        T_EcrPrin& w = make();
+        EXPECT_EQ(w.startupRefused, c.refused);
+        EXPECT_EQ(w.engineStarted, !c.refused);
+        if (c.refused) {
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, "J'ai besoin de Windows 95 ou NT 4, désolé...");
+        } else {
+            EXPECT_TRUE(shown.empty());
+        }
+        window.reset();
+    }
+}
+
+TEST_F(MainWindow, WorkFilesLiveFromCreationToDestruction) {
+    T_EcrPrin& w = make();
+    const auto posix = [](const std::string& name) { return DriveTable::current().toPosix(name).value_or(""); };
+    const std::string files[] = {posix(w.engine->fileListName()), posix(w.engine->dirListName())};
+    for (const auto& f : files) EXPECT_EQ(access(f.c_str(), F_OK), 0) << f;
+    window.reset();
+    for (const auto& f : files) EXPECT_NE(access(f.c_str(), F_OK), 0) << f;
+}
+
+// A receiver whose handler fails like a work file does.
+class Failing : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) raiseInOutError(101);
+        return QObject::event(e);
+    }
+};
+
+TEST_F(MainWindow, AnErrorLeavingAHandlerIsShownAndTheLoopGoesOn) {
+    Failing target;
+    QEvent e(QEvent::User);
+    EXPECT_NO_THROW(QCoreApplication::sendEvent(&target, &e));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Disque plein");
+    EXPECT_EQ(shown[0].kind, MessageKind::Error);
+
+    // The same through a posted event and the event loop.
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 2u);
+}
+
+TEST_F(MainWindow, SearchRunThroughTheWindowShowsTheResults) {
+    test::TempDir dir;
+    dir.write("a/one.txt", "same content");
+    dir.write("b/two.txt", "same content");
+    dir.write("b/other.txt", "different");
+    const auto root = DriveTable::current().toWindows(dir.path());
+    ASSERT_TRUE(root.has_value());
+
+    T_EcrPrin& w = makeShown();
+    auto* item = new QListWidgetItem(QString::fromUtf8(*root));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(*root));
+    w.RepList->addItem(item);
+    ASSERT_EQ(w.searchPaths(), std::vector<std::string>{*root});
+    w.BtnChercheClick();
+
+    EXPECT_FALSE(w._PanRes->isHidden());
+    EXPECT_TRUE(w._PanSel->isHidden());
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+    EXPECT_EQ(w.Infos->item(w.Infos->count() - 1)->text(), QStringLiteral("Fini !"));
+    EXPECT_TRUE(w.popupEnabled);
+    // The views show what the stores hold once the run is over.
+    ASSERT_EQ(w.dirModel->rowCount(), 1);
+    ASSERT_EQ(w.dblModel->rowCount(), 1);
+    const QModelIndex group = w.dblModel->index(0, 0);
+    EXPECT_EQ(w.dblModel->rowCount(group), 2);
+    EXPECT_TRUE(w.DblList->isExpanded(group));
+    EXPECT_EQ(w.DirList->currentIndex(), w.dirModel->index(0, 0));
+    EXPECT_FALSE(w.dirModel->deferred());
+}
+
+}  // namespace
+}  // namespace parelix

@@ -1,0 +1,253 @@
+// The item model over a tree store, and its view kept in step with the store.
+#include <gtest/gtest.h>
+
+#include <QPersistentModelIndex>
+#include <QPixmap>
+#include <QTreeView>
+#include <functional>
+
+#include "results/TreeStore.h"
+#include "support/TestSupport.h"
+#include "ui/TreeModel.h"
+
+namespace parelix {
+namespace {
+
+// Counts a model signal's emissions.
+struct Count {
+    int n = 0;
+    template <typename Signal>
+    Count(TreeModel& model, Signal signal) {
+        QObject::connect(&model, signal, &model, [this] { ++n; });
+    }
+    int count() const { return n; }
+    void clear() { n = 0; }
+};
+
+class TreeModelTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::ensureApplication(); }
+
+    // Fetches every level and checks that the model shows exactly the store.
+    void expectMirrors(TreeModel& model, const TreeStore& store, const QModelIndex& parent = {}) {
+        const NodeId p = model.nodeOf(parent);
+        if (model.canFetchMore(parent)) model.fetchMore(parent);
+        ASSERT_EQ(model.rowCount(parent), store.childCount(p)) << "under " << (p == kNoNode ? "top" : store.text(p));
+        EXPECT_EQ(model.hasChildren(parent), store.childCount(p) > 0);
+        for (int row = 0; row < store.childCount(p); ++row) {
+            const QModelIndex idx = model.index(row, 0, parent);
+            ASSERT_TRUE(idx.isValid());
+            EXPECT_EQ(model.nodeOf(idx), store.child(p, row));
+            EXPECT_EQ(model.parent(idx), parent);
+            EXPECT_EQ(idx.data().toString().toStdString(), store.text(store.child(p, row)));
+            expectMirrors(model, store, idx);
+        }
+    }
+
+    TreeStore store;
+};
+
+TEST_F(TreeModelTest, RowsFollowInsertsRemovalsSortsAndClear) {
+    TreeModel model(store);
+    QTreeView view;
+    model.attachView(&view);
+    const NodeId root = store.addChild(kNoNode, "D:");
+    const NodeId c = store.addChild(root, "c.txt");
+    const NodeId a = store.addChild(root, "--> a");
+    store.addChild(a, "inner");
+    store.addChild(root, "b.txt");
+    expectMirrors(model, store);
+
+    // A persistent index (what a view holds for its selection) follows its node.
+    QPersistentModelIndex kept(model.indexOf(c));
+    store.sortChildren(root);
+    expectMirrors(model, store);
+    ASSERT_TRUE(kept.isValid());
+    EXPECT_EQ(model.nodeOf(kept), c);
+    EXPECT_EQ(kept.row(), store.row(c));
+
+    store.addChild(root, "a.txt");   // under a parent the view has fetched
+    expectMirrors(model, store);
+    store.remove(a);
+    expectMirrors(model, store);
+    EXPECT_EQ(model.nodeOf(kept), c);
+    EXPECT_EQ(kept.row(), store.row(c));
+
+    // Ids of removed nodes come back for new nodes, which start unfetched.
+    const NodeId reused = store.addChild(root, "e.txt");
+    Count inserts(model, &QAbstractItemModel::rowsInserted);
+    store.addChild(reused, "under e");
+    EXPECT_EQ(inserts.count(), 0);
+    expectMirrors(model, store);
+
+    store.clear();
+    EXPECT_FALSE(kept.isValid());
+    EXPECT_EQ(model.rowCount(), 0);
+    store.addChild(kNoNode, "E:");
+    expectMirrors(model, store);
+}
+
+TEST_F(TreeModelTest, ChildrenOfUnfetchedNodesCostTheViewNothing) {
+    TreeModel model(store);
+    QTreeView view;
+    model.attachView(&view);
+    const NodeId root = store.addChild(kNoNode, "C:");
+    Count inserts(model, &QAbstractItemModel::rowsInserted);
+    Count layouts(model, &QAbstractItemModel::layoutChanged);
+    for (int d = 0; d < 50; ++d) {
+        const NodeId dir = store.addChild(root, "--> d" + std::to_string(d));
+        for (int f = 0; f < 20; ++f) store.addChild(dir, "f" + std::to_string(19 - f));
+        store.sortChildren(dir);
+    }
+    store.sortChildren(root);
+    EXPECT_EQ(inserts.count(), 0);
+    EXPECT_EQ(layouts.count(), 0);
+    const QModelIndex rootIdx = model.index(0, 0);
+    EXPECT_EQ(model.rowCount(rootIdx), 0);
+    EXPECT_TRUE(model.hasChildren(rootIdx));
+    EXPECT_TRUE(model.canFetchMore(rootIdx));
+    // Expanding in the view shows them.
+    view.expand(rootIdx);
+    EXPECT_EQ(model.rowCount(rootIdx), 50);
+    EXPECT_TRUE(store.isExpanded(root));
+    expectMirrors(model, store);
+}
+
+TEST_F(TreeModelTest, DeferredAdditionsReachTheViewInBatches) {
+    TreeModel model(store);
+    QTreeView view;
+    model.attachView(&view);
+    model.setDeferred(true);
+    Count inserts(model, &QAbstractItemModel::rowsInserted);
+    for (int g = 0; g < 30; ++g) {
+        const NodeId group = store.addChild(kNoNode, "(" + std::to_string(g) + ")");
+        store.addChild(group, "C:\\x" + std::to_string(g));
+        store.addChild(group, "C:\\y" + std::to_string(g));
+        store.expand(group);
+    }
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(inserts.count(), 0);
+    model.flush();
+    EXPECT_EQ(model.rowCount(), 30);
+    // Groups opened in the store while waiting are open in the view.
+    for (int g = 0; g < 30; ++g) {
+        const QModelIndex idx = model.index(g, 0);
+        EXPECT_TRUE(view.isExpanded(idx));
+        EXPECT_EQ(model.rowCount(idx), 2);
+    }
+    // A removal, a sort and a selection made while additions wait stay consistent.
+    store.addChild(kNoNode, "(late)");
+    store.remove(store.child(kNoNode, 3));
+    store.sortChildren(kNoNode);
+    const NodeId last = store.lastChild(kNoNode);
+    store.select(last);
+    EXPECT_EQ(model.nodeOf(view.currentIndex()), last);
+    store.addChild(kNoNode, "(later)");
+    model.setDeferred(false);   // switching off hands over the rest
+    expectMirrors(model, store);
+}
+
+TEST_F(TreeModelTest, SelectionFollowsBothWays) {
+    TreeModel model(store);
+    QTreeView view;
+    model.attachView(&view);
+    const NodeId root = store.addChild(kNoNode, "C:");
+    const NodeId dir = store.addChild(root, "--> sub");
+    const NodeId deep = store.addChild(dir, "deep.txt");
+    const NodeId other = store.addChild(root, "z.txt");
+
+    // The store reveals and selects a node the view has never fetched.
+    store.select(deep);
+    EXPECT_EQ(model.nodeOf(view.currentIndex()), deep);
+    EXPECT_TRUE(view.isExpanded(model.indexOf(root)));
+    EXPECT_TRUE(view.isExpanded(model.indexOf(dir)));
+
+    // The user's choice reaches the store and its change event once.
+    std::vector<NodeId> changes;
+    store.events.change = [&](NodeId n) { changes.push_back(n); };
+    view.setCurrentIndex(model.indexOf(other));
+    EXPECT_EQ(store.selected(), other);
+    EXPECT_EQ(changes, std::vector<NodeId>{other});
+
+    // A change handler that moves the selection elsewhere wins in the view too.
+    store.events.change = [&](NodeId n) {
+        changes.push_back(n);
+        if (n == root) store.select(dir);
+    };
+    view.setCurrentIndex(model.indexOf(root));
+    EXPECT_EQ(store.selected(), dir);
+    EXPECT_EQ(model.nodeOf(view.currentIndex()), dir);
+
+    // Removing the selected node: the store's choice of neighbour, not the view's.
+    const NodeId a = store.addChild(dir, "a.txt");
+    const NodeId b = store.addChild(dir, "b.txt");
+    const NodeId c = store.addChild(dir, "c.txt");
+    (void)a;
+    store.select(b);
+    store.remove(b);
+    EXPECT_EQ(store.selected(), c);
+    EXPECT_EQ(model.nodeOf(view.currentIndex()), c);
+
+    store.clear();
+    EXPECT_FALSE(view.currentIndex().isValid());
+}
+
+TEST_F(TreeModelTest, ExpansionFollowsBothWaysAndRaisesEachEventOnce) {
+    TreeModel model(store);
+    QTreeView view;
+    model.attachView(&view);
+    const NodeId root = store.addChild(kNoNode, "C:");
+    const NodeId dir = store.addChild(root, "--> sub");
+    store.addChild(dir, "f.txt");
+    int expanding = 0;
+    int collapsing = 0;
+    store.events.expanding = [&](NodeId) { ++expanding; };
+    store.events.collapsing = [&](NodeId) { ++collapsing; };
+
+    view.expand(model.indexOf(root));
+    EXPECT_TRUE(store.isExpanded(root));
+    EXPECT_EQ(expanding, 1);
+    view.collapse(model.indexOf(root));
+    EXPECT_FALSE(store.isExpanded(root));
+    EXPECT_EQ(collapsing, 1);
+
+    store.expand(dir);   // under a collapsed parent: shown once the parent opens
+    EXPECT_EQ(expanding, 2);
+    store.expand(root);
+    EXPECT_EQ(expanding, 3);
+    EXPECT_TRUE(view.isExpanded(model.indexOf(root)));
+    EXPECT_TRUE(view.isExpanded(model.indexOf(dir)));
+    store.collapse(dir);
+    EXPECT_FALSE(view.isExpanded(model.indexOf(dir)));
+    EXPECT_EQ(collapsing, 2);
+}
+
+TEST_F(TreeModelTest, PicturesFollowTheSelectionAndTheImageIndices) {
+    std::vector<QIcon> images;
+    for (int i = 0; i < 6; ++i) {
+        QPixmap pm(16, 16);
+        pm.fill(QColor::fromHsv(i * 50, 255, 255));
+        images.emplace_back(pm);
+    }
+    TreeModel model(store);
+    model.setImages(images);
+    const NodeId dir = store.addChild(kNoNode, "C:");
+    const NodeId other = store.addChild(kNoNode, "D:");
+    store.setImages(dir, 1, 3);
+    auto pictureOf = [&](NodeId n) { return model.indexOf(n).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    Count changed(model, &QAbstractItemModel::dataChanged);
+    store.select(dir);
+    EXPECT_EQ(pictureOf(dir), images[3].cacheKey());
+    changed.clear();
+    store.select(other);
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    EXPECT_GE(changed.count(), 2);   // the old and the new selection repaint
+
+    // Bytes that are not UTF-8 still show, with replacement characters.
+    const NodeId odd = store.addChild(kNoNode, std::string("caf\xE9", 4));
+    EXPECT_EQ(model.indexOf(odd).data().toString(), QStringLiteral("caf\uFFFD"));
+}
+
+}  // namespace
+}  // namespace parelix
