@@ -2,45 +2,23 @@
 // a TreeStore for the drive tree, and the window's side recorded by the callbacks.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/Drives.h"
 #include "platform/Text.h"
+#include "tests/ui/path_selection_drives.h"
 #include "ui/PathSelection.h"
 
 using namespace parelix;
+using namespace parelix::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Lettered drives are mount points below /mnt, so the scratch folders live there.
-class MntDir {
-public:
-    MntDir() {
-        fs::create_directories("/mnt");
-        std::string t = "/mnt/parelix-selection-XXXXXX";
-        if (!mkdtemp(t.data())) throw std::runtime_error("mkdtemp under /mnt failed");
-        path_ = t;
-    }
-    ~MntDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string mkdir(const std::string& relative) const {
-        fs::create_directories(path_ + "/" + relative);
-        return path_ + "/" + relative;
-    }
-
-private:
-    std::string path_;
-};
 
 class PathSelectionTest : public ::testing::Test {
 protected:
@@ -67,23 +45,9 @@ protected:
         install({d, e});
     }
 
-    void TearDown() override { DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}, noRemovable)); }
+    void TearDown() override { installDrives({}); }
 
-    static bool noRemovable(unsigned, unsigned) { return false; }
-
-    static void writeFile(const std::string& path) {
-        FILE* f = std::fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fclose(f);
-    }
-
-    // C: is "/", then one drive per folder, lettered from D: in the order given (sorted paths).
-    void install(const std::vector<std::string>& points) {
-        std::vector<MountEntry> mounts{{"/", "ext4", "/dev/root", 8, 1}};
-        unsigned minor = 16;
-        for (const auto& p : points) mounts.push_back({p, "ext4", "/dev/sdx", 8, minor++});
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts(mounts, noRemovable));
-    }
+    void install(const std::vector<std::string>& points) { installDrives(points); }
 
     void start() {
         PathSelectionView view;

@@ -1,0 +1,170 @@
+// The selection page through the window: the drive tree view, the buttons and RepList
+// follow the selection logic, and the search reads the list's own bytes back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QToolButton>
+#include <QTreeView>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "tests/ui/path_selection_drives.h"
+#include "ui/EcrPrin.h"
+#include "ui/PathSelection.h"
+#include "ui/TreeModel.h"
+
+using namespace parelix;
+using namespace parelix::test;
+
+namespace {
+
+class PathSelectionWindowTest : public ::testing::Test {
+protected:
+    MntDir base;
+    std::string d, e;
+    std::optional<T_EcrPrin> w;
+
+    void SetUp() override {
+        ensureApplication();
+        d = base.mkdir("d");
+        e = base.mkdir("e");
+        for (const char* dir : {"DATA/PHOTOS", "DAT", "caf\xe9"}) base.mkdir(std::string("d/") + dir);
+        base.mkdir("e/mid");
+        installDrives({d, e});
+        w.emplace();
+    }
+
+    void TearDown() override {
+        w.reset();
+        installDrives({});
+    }
+
+    NodeId at(std::initializer_list<std::string> texts) {
+        NodeId n = w->selection->root();
+        for (const auto& t : texts) {
+            NodeId found = kNoNode;
+            for (NodeId c : w->dskTree.children(n))
+                if (w->dskTree.text(c) == t) found = c;
+            if (found == kNoNode) return kNoNode;
+            n = found;
+        }
+        return n;
+    }
+
+    // The user clicks a node of the drive tree.
+    void pick(NodeId node) {
+        ASSERT_NE(node, kNoNode);
+        w->DskList->setCurrentIndex(w->dskModel->indexOf(node));
+    }
+
+    QStringList listTexts() const {
+        QStringList out;
+        for (int i = 0; i < w->RepList->count(); ++i) out << w->RepList->item(i)->text();
+        return out;
+    }
+};
+
+TEST_F(PathSelectionWindowTest, CreationShowsTheDrivesAndAnEmptyList) {
+    ASSERT_NE(w->selection, nullptr);
+    const QModelIndex root = w->dskModel->index(0, 0);
+    EXPECT_EQ(root.data().toString(), QStringLiteral("Poste"));
+    EXPECT_TRUE(w->DskList->isExpanded(root));
+    ASSERT_EQ(w->dskModel->rowCount(root), 3);
+    EXPECT_EQ(w->dskModel->index(1, 0, root).data().toString(), QStringLiteral("D:\\"));
+    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), at({"C:\\"}));
+    EXPECT_EQ(w->RepList->count(), 0);
+    EXPECT_FALSE(w->BtnEnleve->isEnabled());
+    EXPECT_FALSE(w->BtnCherche->isEnabled());
+    EXPECT_TRUE(w->BtnAjoute->isEnabled());
+
+    // Hints and accelerators of the page's buttons.
+    const struct {
+        QToolButton* button;
+        const char* hint;
+        Qt::Key key;
+    } buttons[] = {
+        {w->BtnAjoute, "Ajoute le chemin sélectionné (à gauche) dans la liste (à droite)", Qt::Key_A},
+        {w->BtnEnleve, "Ote de la liste (à droite) le chemin sélectionné", Qt::Key_E},
+        {w->BtnRevoir, "Revenir aux résultats précédents", Qt::Key_R},
+        {w->BtnCherche, "Lance la recherche des doubles", Qt::Key_C},
+        {w->BtnQuitte, "Quitte le programme. A bientôt !", Qt::Key_Q},
+    };
+    for (const auto& b : buttons) {
+        EXPECT_EQ(b.button->toolTip(), QString::fromUtf8(b.hint)) << b.button->objectName().toStdString();
+        EXPECT_EQ(b.button->shortcut(), QKeySequence(Qt::ALT | b.key)) << b.button->objectName().toStdString();
+    }
+
+    // Picking the root in the view hands the selection to the first drive.
+    w->DskList->setCurrentIndex(root);
+    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), at({"C:\\"}));
+}
+
+TEST_F(PathSelectionWindowTest, ButtonsMoveNodesBetweenTreeAndList) {
+    pick(at({"D:\\", "DATA\\"}));
+    w->BtnAjoute->click();
+    pick(at({"E:\\"}));
+    w->BtnAjoute->click();
+    EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("D:\\DATA"), QStringLiteral("E:")}));
+    EXPECT_EQ(w->RepList->currentRow(), 1);
+    EXPECT_TRUE(w->BtnEnleve->isEnabled());
+    EXPECT_TRUE(w->BtnCherche->isEnabled());
+    EXPECT_EQ(w->searchPaths(), (std::vector<std::string>{"D:\\DATA", "E:"}));
+    EXPECT_EQ(at({"D:\\", "DATA\\"}), kNoNode);
+
+    // The user picks the first entry in the list; the remove button returns it and the
+    // tree's selection (in the store and in the view) moves to it.
+    w->RepList->setCurrentRow(0);
+    EXPECT_EQ(w->selection->selectedEntry(), 0);
+    w->BtnEnleve->click();
+    const NodeId data = at({"D:\\", "DATA\\"});
+    ASSERT_NE(data, kNoNode);
+    EXPECT_EQ(w->dskTree.selected(), data);
+    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), data);
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("E:")});
+    EXPECT_EQ(w->RepList->currentRow(), 0);
+
+    w->BtnEnleve->click();
+    EXPECT_EQ(w->RepList->count(), 0);
+    EXPECT_FALSE(w->BtnEnleve->isEnabled());
+    EXPECT_FALSE(w->BtnCherche->isEnabled());
+    EXPECT_EQ(w->dskModel->rowCount(w->dskModel->index(0, 0)), 3);
+
+    // A call from another handler does nothing while no entry is left.
+    w->BtnEnleveClick(w->BtnAjoute);
+    EXPECT_TRUE(w->searchPaths().empty());
+}
+
+TEST_F(PathSelectionWindowTest, ListShowsDecodedNamesAndSearchesTheBytes) {
+    pick(at({"D:\\", "caf\xe9\\"}));
+    w->BtnAjoute->click();
+    ASSERT_EQ(w->RepList->count(), 1);
+    EXPECT_EQ(w->RepList->item(0)->text(), QStringLiteral("D:\\caf") + QChar(QChar::ReplacementCharacter));
+    EXPECT_EQ(w->searchPaths(), std::vector<std::string>{"D:\\caf\xe9"});
+}
+
+// Records the cursor while the store takes the new nodes of a listing.
+struct CursorProbe : TreeListener {
+    std::vector<Qt::CursorShape> seen;
+    void nodesInserted(NodeId, int, int) override {
+        const QCursor* c = QApplication::overrideCursor();
+        seen.push_back(c ? c->shape() : Qt::ArrowCursor);
+    }
+};
+
+TEST_F(PathSelectionWindowTest, ExpandingInTheViewListsUnderTheWaitCursor) {
+    CursorProbe probe;
+    w->dskTree.addListener(&probe);
+    w->DskList->expand(w->dskModel->indexOf(at({"D:\\"})));
+    w->dskTree.removeListener(&probe);
+    ASSERT_FALSE(probe.seen.empty());   // DATA\ has PHOTOS\ to list
+    for (Qt::CursorShape s : probe.seen) EXPECT_EQ(s, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(at({"D:\\", "DATA\\", "PHOTOS\\"}), kNoNode);
+}
+
+}  // namespace
