@@ -52,7 +52,6 @@ void T_EcrPrin::fillDriveTree() {
 
     // The logic keeps the order; the widget only shows it.
     RepList->setSortingEnabled(false);
-    RepList->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(RepList, &QListWidget::itemSelectionChanged, this, [this] {
         const auto items = RepList->selectedItems();
         selection->selectEntry(items.isEmpty() ? -1 : RepList->row(items.front()));
