@@ -707,7 +707,7 @@ void T_EcrPrin::appendLog(const std::string& line) {
     Infos->setCurrentItem(item);
     Infos->scrollToItem(item);
     Infos->clearSelection();
-    processEvents();
+    processEventsNow();   // every line is painted at once
 }
 
 void T_EcrPrin::clearLog() { Infos->clear(); }
@@ -730,7 +730,18 @@ void T_EcrPrin::setProgressMax(int max) { Progress->setMaximum(max); }
 
 void T_EcrPrin::setProgressPosition(int position) { Progress->setValue(position); }
 
-void T_EcrPrin::processEvents() { QCoreApplication::processEvents(); }
+void T_EcrPrin::processEvents() {
+    // The search run asks once per directory and once per comparison step; asking the
+    // window system tens of thousands of times a second costs more than the search itself.
+    // A turn every few milliseconds keeps painting and the Stop button just as live.
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventTurnMs) return;
+    processEventsNow();
+}
+
+void T_EcrPrin::processEventsNow() {
+    QCoreApplication::processEvents();
+    sinceEvents_.restart();
+}
 
 void T_EcrPrin::setStopCaption(const std::string& caption) { BtnStopRtn->setText(QString::fromUtf8(caption)); }
 

@@ -6,6 +6,7 @@
 //   EcrPrinSearch.cpp     search run, stop, close query, destruction (engine glue)
 //   EcrPrinSelection.cpp  path selection (drive tree and search list)
 //   EcrPrinResults.cpp    results browsing and deletion
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
@@ -128,7 +129,9 @@ public:
     void setProgressVisible(bool visible) override;
     void setProgressMax(int max) override;
     void setProgressPosition(int position) override;
-    void processEvents() override;
+    void processEvents() override;          // at most one turn every kEventTurnMs
+    void processEventsNow();
+    static constexpr int kEventTurnMs = 10;
     void setStopCaption(const std::string& caption) override;
     void showResultsMode() override;
     void enablePopupMenu() override;
@@ -180,6 +183,7 @@ private:
     QWidget* pressedHandle_ = nullptr;
     QPoint pressPos_;
     bool firstShow_ = true;
+    QElapsedTimer sinceEvents_;
 };
 
 }  // namespace parelix
