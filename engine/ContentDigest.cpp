@@ -63,18 +63,18 @@ void SizeClassMemory::enterClass(std::int32_t size) {
     size_ = size;
 }
 
+void FileFacts::statIdentity() {
+    struct stat st {};
+    if (identityKnown || posixPath.empty() || ::stat(posixPath.c_str(), &st) != 0) return;
+    identityKnown = true;
+    regular = S_ISREG(st.st_mode);
+    device = static_cast<std::uint64_t>(st.st_dev);
+    inode = static_cast<std::uint64_t>(st.st_ino);
+}
+
 FileFacts& SizeClassMemory::add(std::uint32_t node, std::string fullPath) {
     FileFacts f;
-    if (auto posix = DriveTable::current().toPosix(fullPath)) {
-        f.posixPath = std::move(*posix);
-        struct stat st {};
-        if (::stat(f.posixPath.c_str(), &st) == 0) {
-            f.statOk = true;
-            f.regular = S_ISREG(st.st_mode);
-            f.device = static_cast<std::uint64_t>(st.st_dev);
-            f.inode = static_cast<std::uint64_t>(st.st_ino);
-        }
-    }
+    if (auto posix = DriveTable::current().toPosix(fullPath)) f.posixPath = std::move(*posix);
     f.fullPath = std::move(fullPath);
     return facts_.insert_or_assign(node, std::move(f)).first->second;
 }

@@ -15,12 +15,15 @@ std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length);
 struct FileFacts {
     std::string fullPath;         // Windows-style, as shown and logged
     std::string posixPath;        // empty when the Windows-style path names no file
-    bool statOk = false;          // identity and type below are known
+    bool identityKnown = false;   // device, inode and type below are known
     bool regular = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     bool digestKnown = false;     // the first chunk was read once
     std::uint64_t digest = 0;
+
+    // Learns identity and type from the path, for files that are never opened (empty ones).
+    void statIdentity();
 };
 
 // Facts of the files of one size class, keyed by the file's DirList node (one node per
@@ -33,7 +36,7 @@ public:
         auto it = facts_.find(node);
         return it == facts_.end() ? nullptr : &it->second;
     }
-    // Records a file met for the first time in the class: maps its path and stats it.
+    // Records a file met for the first time in the class.
     FileFacts& add(std::uint32_t node, std::string fullPath);
     std::size_t fileCount() const { return facts_.size(); }
     void clear();

@@ -2,6 +2,7 @@
 // 244 records, compares each representative with the following records of its size, and
 // builds the groups of DblList.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,26 +32,34 @@ public:
     ReadFile(const ReadFile&) = delete;
     ReadFile& operator=(const ReadFile&) = delete;
 
-    bool open(const FileFacts& facts) {
-        // Only regular files are read: a path that became a FIFO or a folder since the
-        // walk is as good as unreadable. O_NONBLOCK keeps a FIFO from hanging the open.
-        if (facts.posixPath.empty() || (facts.statOk && !facts.regular)) return false;
+    // Opens the file and learns its identity on first opening. Only regular files are
+    // read: a path that became a FIFO or a folder since the walk is as good as unreadable
+    // (O_NONBLOCK keeps a FIFO from hanging the open).
+    bool open(FileFacts& facts) {
+        if (facts.posixPath.empty()) return false;
         fd_ = ::open(facts.posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        return fd_ >= 0;
-    }
-    // Reads up to one chunk; a read error on an opened file is an input/output error.
-    std::size_t readChunk(std::uint8_t* buffer) {
-        std::size_t got = 0;
-        while (got < kBlockBufferSize) {
-            const ssize_t n = ::read(fd_, buffer + got, kBlockBufferSize - got);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                raiseInOutError(inOutCodeFromErrno(errno));
+        if (fd_ < 0) return false;
+        if (!facts.identityKnown) {
+            struct stat st {};
+            if (::fstat(fd_, &st) == 0) {
+                facts.identityKnown = true;
+                facts.regular = S_ISREG(st.st_mode);
+                facts.device = static_cast<std::uint64_t>(st.st_dev);
+                facts.inode = static_cast<std::uint64_t>(st.st_ino);
             }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
         }
-        return got;
+        if (facts.identityKnown && facts.regular) return true;
+        close();
+        return false;
+    }
+    // Reads up to one chunk in one read, as a block read does; a read error on an opened
+    // file is an input/output error.
+    std::size_t readChunk(std::uint8_t* buffer) {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, kBlockBufferSize);
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) raiseInOutError(inOutCodeFromErrno(errno));
+        }
     }
     void close() {
         if (fd_ >= 0) ::close(fd_);
@@ -179,24 +188,28 @@ struct SearchEngine::CompareState {
 
     // The candidate names the representative's file or a member's already in the group.
     bool namesGroupFile(const FileFacts& rep, const FileFacts& cand) const {
-        if (!cand.statOk) return false;
-        if (rep.statOk && rep.device == cand.device && rep.inode == cand.inode) return true;
+        if (!cand.identityKnown) return false;
+        if (rep.identityKnown && rep.device == cand.device && rep.inode == cand.inode) return true;
         return groupFiles.count(Identity{cand.device, cand.inode}) != 0;
     }
 };
 
 void SearchEngine::CompareStateDeleter::operator()(CompareState* state) const { delete state; }
 
+// Opens the representative, then the candidate (an unopenable one is logged and the pair
+// is different), answers different for two names of one file, then compares chunk by chunk.
+// What the size class already taught (identities, first-chunk digests) settles a pair, or
+// orders the opens so that the candidate's first chunk can settle it, without changing
+// any answer or log line.
 bool SearchEngine::contentCompare(const std::string& representative, const std::string& candidate) {
     CompareState& st = *compare_;
-    st.showPanel(0, st.repName);
     FileFacts& rep = *st.repFacts;
     FileFacts& cand = *st.candFacts;
-    if (st.namesGroupFile(rep, cand)) {
+    st.showPanel(0, st.repName);
+    if (rep.identityKnown && cand.identityKnown && st.namesGroupFile(rep, cand)) {
         st.showPanel(1, st.candName);
         return false;
     }
-    // First chunks already known to differ: the pairwise compare would stop at the first chunk.
     if (rep.digestKnown && cand.digestKnown && rep.digest != cand.digest) {
         st.showPanel(1, st.candName);
         return false;
@@ -207,18 +220,16 @@ bool SearchEngine::contentCompare(const std::string& representative, const std::
     ReadFile first, second;
     std::size_t n2 = 0, n3 = 0;
     if (rep.digestKnown) {
-        // The representative opened before in this class; the candidate's first chunk may
-        // settle the pair without opening the representative again.
+        // The representative was read before in this class: its opening succeeds as it did.
         st.showPanel(1, st.candName);
         if (!second.open(cand)) {
             ui_.appendLog(candidate + " inaccessible");
             return false;
         }
+        if (st.namesGroupFile(rep, cand)) return false;
         n3 = second.readChunk(b3);
-        if (!cand.digestKnown) {
-            cand.digest = chunkDigest(b3, n3);
-            cand.digestKnown = true;
-        }
+        cand.digest = chunkDigest(b3, n3);
+        cand.digestKnown = true;
         if (cand.digest != rep.digest) return false;
         if (!first.open(rep)) {
             ui_.appendLog(representative + " inaccessible");
@@ -234,11 +245,13 @@ bool SearchEngine::contentCompare(const std::string& representative, const std::
         rep.digest = chunkDigest(b2, n2);
         rep.digestKnown = true;
         st.showPanel(1, st.candName);
+        if (cand.identityKnown && st.namesGroupFile(rep, cand)) return false;
         if (cand.digestKnown && cand.digest != rep.digest) return false;
         if (!second.open(cand)) {
             ui_.appendLog(candidate + " inaccessible");
             return false;
         }
+        if (st.namesGroupFile(rep, cand)) return false;
         n3 = second.readChunk(b3);
         if (!cand.digestKnown) {
             cand.digest = chunkDigest(b3, n3);
@@ -286,7 +299,7 @@ void SearchEngine::findDuplicates() {
     auto addRepresentative = [&]() {
         const FileFacts& f = st.factsOf(st.slot(r));
         trees_.addDuplicate(group, f.fullPath, entryNode(st.slot(r)));
-        if (f.statOk) st.groupFiles.insert(Identity{f.device, f.inode});
+        if (f.identityKnown) st.groupFiles.insert(Identity{f.device, f.inode});
     };
     auto closeGroup = [&]() {
         addRepresentative();
@@ -307,6 +320,8 @@ void SearchEngine::findDuplicates() {
             bool same;
             if (size == 0) {
                 // Empty files are equal without being opened; two names of one file are not a pair.
+                repFacts.statIdentity();
+                candFacts.statIdentity();
                 same = !st.namesGroupFile(repFacts, candFacts);
             } else {
                 st.repName = entryName(rep);

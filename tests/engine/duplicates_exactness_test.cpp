@@ -2,6 +2,9 @@
 // groups, their order, members and log lines must be those of the plain pairwise compare
 // run on the whole sequence in memory (no window, no refill, no remembered digests).
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include <map>
 #include <random>
@@ -52,8 +55,11 @@ Outcome plainPairwise(const DuplicateScene& s) {
         const std::size_t rep = seq[d];
         if (c < n && size(seq[c]) == size(rep)) {
             const std::size_t cand = seq[c];
-            bool same = !(id[cand] && ((id[rep] && *id[rep] == *id[cand]) || groupIds.count(*id[cand])));
-            if (same && size(rep) != 0) {
+            // Both opened first (empty files never are), then two names of one file are
+            // different, then the bytes decide.
+            const bool oneFile = id[cand] && ((id[rep] && *id[rep] == *id[cand]) || groupIds.count(*id[cand]));
+            bool same = !oneFile;
+            if (size(rep) != 0) {
                 if (!content[rep]) {
                     out.log.push_back(s.fullPaths[rep] + " inaccessible");
                     same = false;
@@ -61,7 +67,7 @@ Outcome plainPairwise(const DuplicateScene& s) {
                     out.log.push_back(s.fullPaths[cand] + " inaccessible");
                     same = false;
                 } else {
-                    same = *content[rep] == *content[cand];
+                    same = same && *content[rep] == *content[cand];
                 }
             }
             if (same) {
@@ -188,6 +194,43 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
+
+TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {
+    // The whole search run on a random tree; some files vanish once the walk is over.
+    TreeMaker maker(77);
+    maker.make();
+    DuplicateScene s;
+    for (const auto& f : maker.files) s.dir.write(f.rel, f.content);
+    s.ui.onProcessEvents = [&] {
+        if (!s.ui.log.empty() && s.ui.log.back() == "Tri des fichiers par taille") {
+            for (const auto& rel : maker.removed) ::unlink((s.dir.path() + "/" + rel).c_str());
+            maker.removed.clear();
+        }
+    };
+    s.engine.searchRun({s.rootWin});
+    ASSERT_EQ(s.engine.fileCount, static_cast<std::int32_t>(maker.files.size()));
+
+    std::map<std::pair<std::size_t, std::string>, std::set<std::string>> byContent;
+    for (const auto& f : maker.files) {
+        if (f.content.empty() || ::access((s.dir.path() + "/" + f.rel).c_str(), F_OK) == 0)
+            byContent[{f.content.size(), f.content}].insert(s.win(f.rel));
+    }
+    std::set<std::set<std::string>> expected;
+    for (auto& [key, paths] : byContent)
+        if (paths.size() >= 2) expected.insert(paths);
+
+    std::set<std::set<std::string>> found;
+    std::int64_t lastSize = INT64_MAX;
+    for (const auto& g : s.groups()) {
+        found.insert(std::set<std::string>(g.members.begin(), g.members.end()));
+        const std::int64_t size = std::stoll(g.text.substr(1));
+        EXPECT_LE(size, lastSize) << "groups come by decreasing size";
+        lastSize = size;
+    }
+    EXPECT_EQ(found, expected);
+    s.expectConsistentTrees();
+    EXPECT_EQ(s.ui.log.back(), "Fini !");
+}
 
 }  // namespace
 }  // namespace parelix::test
