@@ -222,6 +222,9 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
 
     engine = std::make_unique<SearchEngine>(trees, *this);
     connectControls();
+    // Buttons and item views take the desktop's per-class fonts over the window's own;
+    // give every control the design type so captions fit their design sizes.
+    for (QWidget* w : findChildren<QWidget*>()) w->setFont(small);
 
     resize(kDesignWidth, kDesignHeight);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
