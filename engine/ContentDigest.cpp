@@ -56,11 +56,12 @@ std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length) {
     return avalanche(h);
 }
 
-void SizeClassMemory::enterClass(std::int32_t size) {
-    if (inClass_ && size == size_) return;
+bool SizeClassMemory::enterClass(std::int32_t size) {
+    if (inClass_ && size == size_) return false;
     facts_.clear();
     inClass_ = true;
     size_ = size;
+    return true;
 }
 
 void FileFacts::statIdentity() {

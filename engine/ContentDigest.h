@@ -30,8 +30,8 @@ struct FileFacts {
 // collected file), so that a pair already settled costs two lookups and no path building.
 class SizeClassMemory {
 public:
-    // Forgets everything when size is not the class remembered.
-    void enterClass(std::int32_t size);
+    // Forgets everything when size is not the class remembered; true then.
+    bool enterClass(std::int32_t size);
     FileFacts* find(std::uint32_t node) {
         auto it = facts_.find(node);
         return it == facts_.end() ? nullptr : &it->second;

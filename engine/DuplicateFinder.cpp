@@ -109,6 +109,11 @@ struct SearchEngine::CompareState {
     FileFacts* repFacts = nullptr;
     FileFacts* candFacts = nullptr;
     std::string shown[2];
+    // A file of the class whose whole content, read in one chunk, still lies in buffer 2 or 3:
+    // the next pair that needs it compares those bytes instead of opening it again.
+    const FileFacts* held = nullptr;
+    std::uint8_t* heldBuffer = nullptr;
+    std::size_t heldLength = 0;
 
     explicit CompareState(SearchEngine& e) : engine(e) {}
 
@@ -198,9 +203,9 @@ void SearchEngine::CompareStateDeleter::operator()(CompareState* state) const { 
 
 // Opens the representative, then the candidate (an unopenable one is logged and the pair
 // is different), answers different for two names of one file, then compares chunk by chunk.
-// What the size class already taught (identities, first-chunk digests) settles a pair, or
-// orders the opens so that the candidate's first chunk can settle it, without changing
-// any answer or log line.
+// What the size class already taught (identities, first-chunk digests, a whole file still
+// in a buffer) settles a pair, or orders the opens so that the candidate's first chunk can
+// settle it, without changing any answer or log line.
 bool SearchEngine::contentCompare(const std::string& representative, const std::string& candidate) {
     CompareState& st = *compare_;
     FileFacts& rep = *st.repFacts;
@@ -215,56 +220,85 @@ bool SearchEngine::contentCompare(const std::string& representative, const std::
         return false;
     }
 
-    std::uint8_t* const b2 = buffer2_.get();
-    std::uint8_t* const b3 = buffer3_.get();
+    // The representative's chunk goes to buffer 2 and the candidate's to buffer 3, unless the
+    // representative is held in buffer 3; then the two swap.
+    const bool repHeld = st.held == &rep;
+    std::uint8_t* const repBuf = repHeld ? st.heldBuffer : buffer2_.get();
+    std::uint8_t* const candBuf = repBuf == buffer2_.get() ? buffer3_.get() : buffer2_.get();
+    if (!repHeld) st.held = nullptr;   // both buffers may be overwritten below
     ReadFile first, second;
     std::size_t n2 = 0, n3 = 0;
+    bool repWhole = false;   // the representative's whole content is in repBuf
+    bool oneChunk = true;    // nothing was read past the first chunks
+    auto finish = [&](bool equal) {
+        if (equal && oneChunk) {
+            st.held = &cand;   // the next representative
+            st.heldBuffer = candBuf;
+            st.heldLength = n3;
+        } else if (repWhole) {
+            st.held = &rep;
+            st.heldBuffer = repBuf;
+            st.heldLength = n2;
+        } else {
+            st.held = nullptr;
+        }
+        return equal;
+    };
+
     if (rep.digestKnown) {
         // The representative was read before in this class: its opening succeeds as it did.
         st.showPanel(1, st.candName);
+        repWhole = repHeld;
+        n2 = st.heldLength;
         if (!second.open(cand)) {
             ui_.appendLog(candidate + " inaccessible");
-            return false;
+            return finish(false);
         }
-        if (st.namesGroupFile(rep, cand)) return false;
-        n3 = second.readChunk(b3);
-        cand.digest = chunkDigest(b3, n3);
+        if (st.namesGroupFile(rep, cand)) return finish(false);
+        n3 = second.readChunk(candBuf);
+        cand.digest = chunkDigest(candBuf, n3);
         cand.digestKnown = true;
-        if (cand.digest != rep.digest) return false;
-        if (!first.open(rep)) {
-            ui_.appendLog(representative + " inaccessible");
-            return false;
+        if (cand.digest != rep.digest) return finish(false);
+        if (!repHeld) {
+            if (!first.open(rep)) {
+                ui_.appendLog(representative + " inaccessible");
+                return finish(false);
+            }
+            n2 = first.readChunk(repBuf);
         }
-        n2 = first.readChunk(b2);
     } else {
         if (!first.open(rep)) {
             ui_.appendLog(representative + " inaccessible");
-            return false;
+            return finish(false);
         }
-        n2 = first.readChunk(b2);
-        rep.digest = chunkDigest(b2, n2);
+        n2 = first.readChunk(repBuf);
+        rep.digest = chunkDigest(repBuf, n2);
         rep.digestKnown = true;
+        repWhole = n2 < kBlockBufferSize;
         st.showPanel(1, st.candName);
-        if (cand.identityKnown && st.namesGroupFile(rep, cand)) return false;
-        if (cand.digestKnown && cand.digest != rep.digest) return false;
+        if (cand.identityKnown && st.namesGroupFile(rep, cand)) return finish(false);
+        if (cand.digestKnown && cand.digest != rep.digest) return finish(false);
         if (!second.open(cand)) {
             ui_.appendLog(candidate + " inaccessible");
-            return false;
+            return finish(false);
         }
-        if (st.namesGroupFile(rep, cand)) return false;
-        n3 = second.readChunk(b3);
+        if (st.namesGroupFile(rep, cand)) return finish(false);
+        n3 = second.readChunk(candBuf);
         if (!cand.digestKnown) {
-            cand.digest = chunkDigest(b3, n3);
+            cand.digest = chunkDigest(candBuf, n3);
             cand.digestKnown = true;
         }
     }
     // Equal only when every chunk pair read the same count and the same bytes: a file
     // that runs past the other (changed since the walk, or 4 GiB apart) is different.
+    // A whole representative is one short chunk, so the loop never reads past it.
     for (;;) {
-        if (n2 != n3 || std::memcmp(b2, b3, n3) != 0) return false;
-        if (n3 < kBlockBufferSize) return true;
-        n2 = first.readChunk(b2);
-        n3 = second.readChunk(b3);
+        if (n2 != n3 || std::memcmp(repBuf, candBuf, n3) != 0) return finish(false);
+        if (n3 < kBlockBufferSize) return finish(true);
+        repWhole = false;
+        oneChunk = false;
+        n2 = first.readChunk(repBuf);
+        n3 = second.readChunk(candBuf);
     }
 }
 
@@ -312,7 +346,7 @@ void SearchEngine::findDuplicates() {
     while (done < st.total - 1) {
         std::uint8_t* const rep = st.slot(r);
         const std::int32_t size = entrySize(rep);
-        st.memory.enterClass(size);
+        if (st.memory.enterClass(size)) st.held = nullptr;
 
         if (c < st.count && entrySize(st.slot(c)) == size) {
             FileFacts& repFacts = st.factsOf(rep);

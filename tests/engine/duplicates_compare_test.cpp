@@ -131,10 +131,10 @@ TEST(DuplicatesChunks, LastByteDifferenceAndChunkMultiples) {
 
     DuplicateScene s;
     s.buildSorted({{"two_a", two}, {"two_last", twoLast}, {"two_b", two}, {"two_mid", twoFirstChunkEnd},
-                   {"one_a", one}, {"one_b", one}, {"s_a", small}, {"s_last", smallLast}});
+                   {"one_a", one}, {"one_b", one}, {"one_c", one}, {"s_a", small}, {"s_last", smallLast}});
     s.engine.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(131056)", {s.win("two_a"), s.win("two_b")}},
-                                              {"(65528)", {s.win("one_a"), s.win("one_b")}}}));
+                                              {"(65528)", {s.win("one_a"), s.win("one_b"), s.win("one_c")}}}));
     EXPECT_TRUE(s.compareLog().empty());
 }
 
