@@ -65,7 +65,7 @@ TEST(DuplicatesGrouping, SeveralGroupsOfOneSizeAndOfSeveralSizes) {
 
 TEST(DuplicatesEmptyFiles, AllEmptyFilesFormOneGroupWithoutBeingOpened) {
     DuplicateScene s;
-    std::vector<FileSpec> files{{"big", "content"}};
+    std::vector<SceneFile> files{{"big", "content"}};
     for (int i = 0; i < 7; ++i) files.push_back({"e" + std::to_string(i), ""});
     s.buildSorted(files);
     // Gone since the walk: an empty file is a member all the same, and nothing is logged.
@@ -106,7 +106,7 @@ TEST(DuplicatesUnreadable, EveryPairIsReportedEvenWhenTheDigestsAreKnown) {
     // Two copies and an unreadable file among distinct files: the memory of first chunks must
     // not swallow the unreadable file's lines nor the copies' match.
     DuplicateScene s;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     for (int i = 0; i < 6; ++i) files.push_back({"d" + std::to_string(i), std::string(8, char('a' + i))});
     files.insert(files.begin() + 2, {"L", "LLLLLLLL"});
     files.insert(files.begin() + 4, {"c1", "cccccccC"});
@@ -144,9 +144,9 @@ TEST(DuplicatesChunks, FileLongerThanItsRecordedSizeIsNotEqual) {
     const std::string longer = "hello" + bytes(2 * kBlockBufferSize, '!');
     for (bool longerFirst : {true, false}) {
         DuplicateScene s;
-        FileSpec a{"short", shorter};
-        FileSpec b{"long", longer, 5};
-        s.build(longerFirst ? std::vector<FileSpec>{b, a} : std::vector<FileSpec>{a, b});
+        SceneFile a{"short", shorter};
+        SceneFile b{"long", longer, 5};
+        s.build(longerFirst ? std::vector<SceneFile>{b, a} : std::vector<SceneFile>{a, b});
         s.engine.findDuplicates();
         EXPECT_TRUE(s.groups().empty()) << "longer first: " << longerFirst;
     }
@@ -180,7 +180,7 @@ TEST(DuplicatesRefill, ManyDistinctFilesOfOneSizeAreEachComparedWithEveryLaterOn
     // 300 files of one size, all different, with an unreadable one in the middle: it is paired
     // with every other file exactly once, whichever side of the pair it is on.
     DuplicateScene s;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     for (int i = 0; i < 300; ++i) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "f%03d", i);
@@ -197,7 +197,7 @@ TEST(DuplicatesRefill, GroupScatteredBeyondTheWindowIsComplete) {
     // Members at both ends of a class of 700 and others in between: matches are made in
     // refill mode, and the records they displace must still be seen once each.
     DuplicateScene s;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     for (int i = 0; i < 700; ++i) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "f%03d", i);
@@ -216,7 +216,7 @@ TEST(DuplicatesRefill, GroupScatteredBeyondTheWindowIsComplete) {
 
 TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
     DuplicateScene s;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     for (int i = 0; i < 40; ++i) {
         const std::string c = "group" + std::to_string(i);
         files.push_back({"a" + std::to_string(i), c + std::string(40 - c.size(), '.')});
@@ -247,7 +247,7 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
 TEST(DuplicatesRun, StatusPanelsAndProgress) {
     DuplicateScene s;
     s.ui.width = 901;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     for (int i = 0; i < 250; ++i) files.push_back({"f" + std::to_string(i), std::to_string(i * 7919)});
     files.push_back({"twin1", "12345678901234567890"});
     files.push_back({"twin2", "12345678901234567890"});

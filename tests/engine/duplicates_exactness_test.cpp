@@ -92,7 +92,7 @@ Outcome plainPairwise(const DuplicateScene& s) {
 std::set<std::set<std::string>> bruteForce(const DuplicateScene& s) {
     std::map<std::pair<std::int32_t, std::string>, std::set<std::string>> byContent;
     for (std::size_t i = 0; i < s.sequence.size(); ++i) {
-        const FileSpec& f = s.sequence[i];
+        const SceneFile& f = s.sequence[i];
         std::ifstream in(s.posix(f), std::ios::binary);
         if (!in && f.size() != 0) continue;
         byContent[{f.size(), f.size() == 0 ? "" : f.content}].insert(s.fullPaths[i]);
@@ -108,7 +108,7 @@ std::set<std::set<std::string>> bruteForce(const DuplicateScene& s) {
 // larger than the window with copies scattered through it. Some files vanish after the walk.
 struct TreeMaker {
     std::mt19937 rng;
-    std::vector<FileSpec> files;
+    std::vector<SceneFile> files;
     std::vector<std::string> removed;
     int serial = 0;
 
@@ -164,7 +164,7 @@ struct TreeMaker {
     }
 
     // Decreasing size; within a size a random order, as the sort leaves it.
-    std::vector<FileSpec> sequence() {
+    std::vector<SceneFile> sequence() {
         std::shuffle(files.begin(), files.end(), rng);
         return files;
     }

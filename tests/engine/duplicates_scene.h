@@ -25,8 +25,8 @@
 
 namespace parelix::test {
 
-struct FileSpec {
-    FileSpec(std::string r, std::string c, std::optional<std::int32_t> rec = std::nullopt)
+struct SceneFile {
+    SceneFile(std::string r, std::string c, std::optional<std::int32_t> rec = std::nullopt)
         : rel(std::move(r)), content(std::move(c)), recorded(rec) {}
     std::string rel;                       // path under the scene's folder, '/' separated
     std::string content;
@@ -53,7 +53,7 @@ public:
     FakeSearchUi ui;
     SearchEngine engine{trees, ui};
     std::string rootWin;
-    std::vector<FileSpec> sequence;                 // the file list, in order
+    std::vector<SceneFile> sequence;                 // the file list, in order
     std::vector<std::string> fullPaths;             // Windows-style, per sequence entry
     std::vector<NodeId> fileNodes;                  // per sequence entry
 
@@ -63,10 +63,10 @@ public:
     }
     ~DuplicateScene() { engine.shutdown(); }
 
-    std::string posix(const FileSpec& f) const { return dir.path() + "/" + f.rel; }
+    std::string posix(const SceneFile& f) const { return dir.path() + "/" + f.rel; }
 
     // Creates the files and lists them in the given order (the caller sorts by size).
-    void build(std::vector<FileSpec> files) {
+    void build(std::vector<SceneFile> files) {
         sequence = std::move(files);
         for (const auto& f : sequence) dir.write(f.rel, f.content);
 
@@ -132,9 +132,9 @@ public:
     }
 
     // Sorts by decreasing size, keeping the given order within a size, then builds.
-    void buildSorted(std::vector<FileSpec> files) {
+    void buildSorted(std::vector<SceneFile> files) {
         std::stable_sort(files.begin(), files.end(),
-                         [](const FileSpec& a, const FileSpec& b) { return a.size() > b.size(); });
+                         [](const SceneFile& a, const SceneFile& b) { return a.size() > b.size(); });
         build(std::move(files));
     }
 
