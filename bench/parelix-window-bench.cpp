@@ -1,0 +1,151 @@
+// parelix-window-bench: the search run through the real main window, on POSIX folders given
+// as arguments, for comparison with parelix-scan on the same folders.
+//
+// The window is created and shown as at program start (offscreen unless QT_QPA_PLATFORM says
+// otherwise), its result trees attached to their views. The folders go into the search list
+// through the selection logic, as the Ajoute button puts them there. The time runs from the
+// search button's handler to the end of the run, once the log's last line reads "Fini !" and
+// the events the run left behind (the views' last batch, painting) are handled. A folder
+// without files ends on "Aucun fichier à traiter !", which serves as the baseline of memory.
+//
+// Standard error: time to the "Fini !" line, time to the end of the run, counts, peak
+// resident memory (VmHWM). With --groups, standard output gets the duplicates tree in
+// parelix-scan's format, so that the two outputs can be compared byte for byte.
+#include <QApplication>
+#include <QListWidget>
+#include <QWidget>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "ui/Application.h"
+#include "ui/EcrPrin.h"
+#include "ui/PathSelection.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A POSIX folder to a search path, as parelix-scan names it: "X:" for a drive's root, else "X:\a\b".
+bool toSearchPath(const char* arg, std::string& out) {
+    char resolved[PATH_MAX];
+    if (!realpath(arg, resolved)) return false;
+    auto win = parelix::DriveTable::current().toWindows(resolved);
+    if (!win) return false;
+    out = *win;
+    while (!out.empty() && out.back() == '\\') out.pop_back();
+    return !out.empty();
+}
+
+// Peak resident set of this process in kB, or -1.
+long peakRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    bool printGroups = false;
+    std::vector<const char*> folders;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--groups") == 0) printGroups = true;
+        else folders.push_back(argv[i]);
+    }
+    if (folders.empty()) {
+        std::fprintf(stderr, "usage: %s [--groups] FOLDER...\n", argv[0]);
+        return 2;
+    }
+    std::vector<std::string> paths;
+    for (const char* f : folders) {
+        std::string p;
+        if (!toSearchPath(f, p)) {
+            std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], f);
+            return 2;
+        }
+        paths.push_back(p);
+    }
+
+    parelix::Application app(argc, argv);
+    parelix::T_EcrPrin window;
+    if (window.startupRefused) {
+        std::fprintf(stderr, "%s: the window refused to start\n", argv[0]);
+        return 1;
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    // The user closes the splash rather than wait for it to go.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != &window && w->isVisible()) w->close();
+    QCoreApplication::processEvents();
+
+    // The list keeps its own order (sorted); parelix-scan takes the arguments' order, so
+    // give one folder per run when comparing outputs of several.
+    for (const std::string& p : paths) window.selection->insertEntry(p, parelix::kNoNode);
+    if (window.searchPaths().size() != paths.size()) {
+        std::fprintf(stderr, "%s: the search list did not take the folders\n", argv[0]);
+        return 1;
+    }
+
+    // The moment the log receives "Fini !", seen from the log's own model.
+    Clock::time_point finiAt{};
+    QObject::connect(window.Infos->model(), &QAbstractItemModel::rowsInserted, &window,
+                     [&](const QModelIndex&, int, int last) {
+                         if (window.Infos->item(last)->text() == QStringLiteral("Fini !")) finiAt = Clock::now();
+                     });
+
+    const auto start = Clock::now();
+    window.BtnChercheClick();
+    QCoreApplication::processEvents();
+    const auto end = Clock::now();
+
+    // A folder without files (the baseline of memory) ends on its own line instead.
+    const int lines = window.Infos->count();
+    const QString last = lines > 0 ? window.Infos->item(lines - 1)->text() : QString();
+    if (last != QStringLiteral("Fini !") && last != QStringLiteral("Aucun fichier à traiter !")) {
+        std::fprintf(stderr, "%s: the run ended on \"%s\"\n", argv[0], last.toUtf8().constData());
+        return 1;
+    }
+
+    const auto& dbl = window.trees.dblList;
+    std::size_t members = 0;
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
+        if (printGroups) {
+            std::fputs(dbl.text(g).c_str(), stdout);
+            std::fputc('\n', stdout);
+        }
+        for (parelix::NodeId m : dbl.children(g)) {
+            if (printGroups) {
+                std::fputs(dbl.text(m).c_str(), stdout);
+                std::fputc('\n', stdout);
+            }
+            ++members;
+        }
+        if (printGroups) std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+
+    for (int i = 0; i < lines; ++i)
+        std::fprintf(stderr, "log: %s\n", window.Infos->item(i)->text().toUtf8().constData());
+    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", window.engine->fileCount,
+                 window.engine->dirCount, dbl.children(parelix::kNoNode).size(), members);
+    std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
+                 finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));
+    std::fprintf(stderr, "peak %ld kB\n", peakRssKb());
+    return 0;
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The search run through the main window against parelix-scan on the same trees: warm cache,
+# runs alternating, median times, the ratio window/scan, peak memory and its growth per file.
+#
+#   bench/window-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
+#
+# BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
+# WORK_DIR the workloads of dups-bench.sh (default /tmp/parelix-bench; missing ones are
+# built by it), RUNS the counted runs of each program (default 5), WORKLOADS among w1 w2 w3.
+#
+# Times are each program's own: parelix-scan from the engine's start to the end of the run,
+# the window from its search button's handler until the run has ended and its events are
+# handled ("fini" is the moment the log got "Fini !"). "wall" is the whole process, start-up
+# of Qt and the window included. Peak memory is the process's maximum resident set; bytes per
+# file compare the window's peak with parelix-scan's on the same tree, each program's peak
+# with its own on a folder without files, and the two growths (what the window adds per file
+# over the engine's own memory).
+set -euo pipefail
+
+HERE=$(dirname "$(realpath "$0")")
+BUILD=${1:-build}
+WORK=${2:-/tmp/parelix-bench}
+RUNS=${3:-5}
+WORKLOADS=${4:-"w1 w2 w3"}
+SCAN=$(realpath "$BUILD/bench/parelix-scan")
+WIN=$(realpath "$BUILD/bench/parelix-window-bench")
+for exe in "$SCAN" "$WIN"; do
+    [ -x "$exe" ] || { echo "no $exe: build parelix-scan and parelix-window-bench first" >&2; exit 1; }
+done
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 1; }
+command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+MAKE_ONLY=1 "$HERE/dups-bench.sh" "$BUILD" "$WORK" 1 "$WORKLOADS"
+mkdir -p "$WORK/empty"
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# run_once OUT CMD...: appends "own_seconds wall_ms peak_kB fini_seconds" to OUT.
+run_once() {
+    local out=$1; shift
+    local t0 t1 own fini
+    t0=$(date +%s%N)
+    /usr/bin/time -f "%M" -o "$tmp/mem" "$@" >/dev/null 2>"$tmp/err"
+    t1=$(date +%s%N)
+    own=$(sed -n 's/.*, total \([0-9.]*\) s$/\1/p' "$tmp/err" | tail -1)
+    fini=$(sed -n 's/^window fini \([0-9.]*\) s.*/\1/p' "$tmp/err")
+    echo "${own:-0} $(( (t1 - t0) / 1000000 )) $(tail -1 "$tmp/mem") ${fini:-0}" >> "$out"
+}
+
+median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+col() { cut -d' ' -f"$2" "$1" | median; }
+files_of() { sed -n 's/^files \([0-9]*\),.*/\1/p' "$tmp/err"; }
+
+# Baseline: a folder without files, a few runs each.
+for r in 1 2 3; do
+    run_once "$tmp/scan-empty" "$SCAN" "$WORK/empty"
+    run_once "$tmp/win-empty" "$WIN" "$WORK/empty"
+done
+scan_empty=$(col "$tmp/scan-empty" 3)
+win_empty=$(col "$tmp/win-empty" 3)
+echo "== no files: parelix-scan peak $scan_empty kB, window peak $win_empty kB"
+
+for w in $WORKLOADS; do
+    dir=$WORK/$w
+    # Same groups in the same order, member for member; these runs also warm the cache.
+    "$SCAN" "$dir" >"$tmp/scan.out" 2>/dev/null
+    "$WIN" --groups "$dir" >"$tmp/win.out" 2>"$tmp/err"
+    files=$(files_of)
+    if cmp -s "$tmp/scan.out" "$tmp/win.out"; then same="identical"; else same="DIFFERENT"; fi
+    groups=$(grep -c '^(' "$tmp/scan.out" || true)
+
+    rm -f "$tmp/scan.txt" "$tmp/win.txt"
+    for r in $(seq 1 "$RUNS"); do
+        run_once "$tmp/scan.txt" "$SCAN" "$dir"
+        run_once "$tmp/win.txt" "$WIN" "$dir"
+    done
+    s_own=$(col "$tmp/scan.txt" 1); s_wall=$(col "$tmp/scan.txt" 2); s_kb=$(col "$tmp/scan.txt" 3)
+    w_own=$(col "$tmp/win.txt" 1); w_wall=$(col "$tmp/win.txt" 2); w_kb=$(col "$tmp/win.txt" 3)
+    w_fini=$(col "$tmp/win.txt" 4)
+
+    echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each, medians)"
+    printf "  parelix-scan  run %7.3f s                 wall %7.3f s  peak %8d kB\n" \
+        "$s_own" "$(echo "$s_wall / 1000" | bc -l)" "$s_kb"
+    printf "  window        run %7.3f s  (fini %7.3f)  wall %7.3f s  peak %8d kB\n" \
+        "$w_own" "$w_fini" "$(echo "$w_wall / 1000" | bc -l)" "$w_kb"
+    printf "  ratio window/scan %.2f\n" "$(echo "$w_own / $s_own" | bc -l)"
+    printf "  bytes per file: window over scan %.1f, window over no files %.1f, scan over no files %.1f,\n" \
+        "$(echo "($w_kb - $s_kb) * 1024 / $files" | bc -l)" \
+        "$(echo "($w_kb - $win_empty) * 1024 / $files" | bc -l)" \
+        "$(echo "($s_kb - $scan_empty) * 1024 / $files" | bc -l)"
+    printf "    the window's growth beyond the scan's %.1f\n" \
+        "$(echo "(($w_kb - $win_empty) - ($s_kb - $scan_empty)) * 1024 / $files" | bc -l)"
+    echo "  runs (s) scan: $(cut -d' ' -f1 "$tmp/scan.txt" | tr '\n' ' ')"
+    echo "  runs (s) window: $(cut -d' ' -f1 "$tmp/win.txt" | tr '\n' ' ')"
+done
