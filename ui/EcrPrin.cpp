@@ -741,9 +741,7 @@ void T_EcrPrin::setStatusText(const std::string& text) { Etat->setSimpleText(QSt
 
 void T_EcrPrin::setStatusPanelMode(bool panels) { Etat->setPanelMode(panels); }
 
-void T_EcrPrin::setStatusPanelText(int panel, const std::string& text) {
-    Etat->setPanelText(panel, QString::fromUtf8(text));
-}
+void T_EcrPrin::setStatusPanelText(int panel, const std::string& text) { Etat->setPanelBytes(panel, text); }
 
 void T_EcrPrin::setStatusPanelWidth(int panel, int width) { Etat->setPanelWidth(panel, width); }
 

@@ -47,12 +47,31 @@ void StatusBar::setPanelMode(bool panels) {
 }
 
 void StatusBar::setPanelText(int panel, const QString& text) {
-    if (panel < 0 || panel > 1 || panelText_[panel] == text) return;
+    if (panel < 0 || panel > 1) return;
+    panelStale_[panel] = false;
+    if (panelText_[panel] == text) return;
     panelText_[panel] = text;
     if (panelMode_) scheduleRepaint();
 }
 
+void StatusBar::setPanelBytes(int panel, const std::string& bytes) {
+    if (panel < 0 || panel > 1) return;
+    panelBytes_[panel].assign(bytes);
+    if (panelStale_[panel]) return;   // a repaint is already on its way
+    panelStale_[panel] = true;
+    if (panelMode_) scheduleRepaint();
+}
+
+void StatusBar::decodePanels() const {
+    for (int i = 0; i < 2; ++i) {
+        if (!panelStale_[i]) continue;
+        panelText_[i] = QString::fromUtf8(panelBytes_[i]);
+        panelStale_[i] = false;
+    }
+}
+
 QString StatusBar::panelText(int panel) const {
+    decodePanels();
     return panel >= 0 && panel <= 1 ? panelText_[panel] : QString();
 }
 
@@ -65,6 +84,7 @@ void StatusBar::setPanelWidth(int panel, int width) {
 int StatusBar::panelWidth(int panel) const { return panel >= 0 && panel <= 1 ? panelWidth_[panel] : 0; }
 
 void StatusBar::paintEvent(QPaintEvent*) {
+    decodePanels();
     QPainter p(this);
     const int textFlags = Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine;
     auto drawPanel = [&](const QRect& r, const QString& text) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <string>
 
 namespace parelix {
 
@@ -19,6 +20,10 @@ public:
     void setPanelMode(bool panels);
     bool panelMode() const { return panelMode_; }
     void setPanelText(int panel, const QString& text);
+    // The same from the file system's bytes. The comparison names every pair it looks at,
+    // millions a second on a crowded size class: only the bytes are kept here, and they
+    // become a text when the panel is painted or read.
+    void setPanelBytes(int panel, const std::string& bytes);
     QString panelText(int panel) const;
     void setPanelWidth(int panel, int width);
     int panelWidth(int panel) const;
@@ -30,9 +35,12 @@ protected:
 
 private:
     void scheduleRepaint();
+    void decodePanels() const;
 
     QString simpleText_;
-    QString panelText_[2];
+    mutable QString panelText_[2];
+    std::string panelBytes_[2];
+    mutable bool panelStale_[2] = {false, false};   // panelBytes_ not yet decoded
     int panelWidth_[2] = {313, 50};
     bool panelMode_ = false;
     QElapsedTimer sincePaint_;
