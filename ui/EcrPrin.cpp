@@ -173,24 +173,16 @@ QPixmap splitCursorPixmap(bool horizontal) {
     return pm;
 }
 
-// The monotonic clock at the scheduler's tick, in milliseconds, or -1: several times
-// cheaper to read than the precise one.
-qint64 coarseMonotonicMs() {
+// The monotonic clock in milliseconds, read at the scheduler's tick where the system offers
+// it: several times cheaper than a precise read, and precise enough to space event turns.
+std::int64_t turnClockMs() {
+    timespec ts{};
 #ifdef CLOCK_MONOTONIC_COARSE
-    timespec ts;
     if (clock_gettime(CLOCK_MONOTONIC_COARSE, &ts) == 0)
-        return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+        return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 #endif
-    return -1;
-}
-
-// True when the coarse clock counts from QElapsedTimer's reference, so that the two can be
-// subtracted; otherwise the timer is asked itself.
-bool coarseClockMatches() {
-    QElapsedTimer now;
-    now.start();
-    const qint64 coarse = coarseMonotonicMs();
-    return coarse >= 0 && std::llabs(now.msecsSinceReference() - coarse) < 100;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 // Runs a handler bound to a signal; its exception is shown and goes no further.
@@ -756,22 +748,16 @@ void T_EcrPrin::setProgressPosition(int position) { Progress->setValue(position)
 void T_EcrPrin::processEvents() {
     // The search run asks once per directory and once per comparison step; asking the
     // window system tens of thousands of times a second costs more than the search itself.
-    // A turn every few milliseconds keeps painting and the Stop button just as live.
-    // On a class of small files told apart by their first chunk a step takes tens of
-    // nanoseconds, as long as a precise clock read: between turns the coarse clock is read
-    // instead, and a turn comes a few milliseconds late (every 16 ms or so rather than 10).
-    if (sinceEvents_.isValid()) {
-        static const bool coarse = coarseClockMatches();
-        const qint64 since = coarse ? coarseMonotonicMs() - sinceEvents_.msecsSinceReference()
-                                    : sinceEvents_.elapsed();
-        if (since < kEventTurnMs) return;
-    }
+    // A turn every few milliseconds keeps painting and the Stop button just as live. On a
+    // crowded size class a step takes tens of nanoseconds, so the test itself stays cheap:
+    // one coarse clock read (turns then come every 10 to 20 ms).
+    if (turnClockMs() - lastTurnMs_ < kEventTurnMs) return;
     processEventsNow();
 }
 
 void T_EcrPrin::processEventsNow() {
     QCoreApplication::processEvents();
-    sinceEvents_.restart();
+    lastTurnMs_ = turnClockMs();
 }
 
 void T_EcrPrin::setStopCaption(const std::string& caption) { BtnStopRtn->setText(QString::fromUtf8(caption)); }

@@ -6,7 +6,7 @@
 //   EcrPrinSearch.cpp     search run, stop, close query, destruction (engine glue)
 //   EcrPrinSelection.cpp  path selection (drive tree and search list)
 //   EcrPrinResults.cpp    results browsing and deletion
-#include <QElapsedTimer>
+#include <cstdint>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
@@ -183,7 +183,7 @@ private:
     QWidget* pressedHandle_ = nullptr;
     QPoint pressPos_;
     bool firstShow_ = true;
-    QElapsedTimer sinceEvents_;
+    std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
 };
 
 }  // namespace parelix

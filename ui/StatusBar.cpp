@@ -54,10 +54,7 @@ void StatusBar::setPanelText(int panel, const QString& text) {
     if (panelMode_) scheduleRepaint();
 }
 
-void StatusBar::setPanelBytes(int panel, const std::string& bytes) {
-    if (panel < 0 || panel > 1) return;
-    panelBytes_[panel].assign(bytes);
-    if (panelStale_[panel]) return;   // a repaint is already on its way
+void StatusBar::markStale(int panel) {
     panelStale_[panel] = true;
     if (panelMode_) scheduleRepaint();
 }
@@ -65,7 +62,7 @@ void StatusBar::setPanelBytes(int panel, const std::string& bytes) {
 void StatusBar::decodePanels() const {
     for (int i = 0; i < 2; ++i) {
         if (!panelStale_[i]) continue;
-        panelText_[i] = QString::fromUtf8(panelBytes_[i]);
+        panelText_[i] = QString::fromUtf8(panelBytes_[i], static_cast<qsizetype>(panelLength_[i]));
         panelStale_[i] = false;
     }
 }

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <string>
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 
 namespace parelix {
 
@@ -23,7 +25,14 @@ public:
     // The same from the file system's bytes. The comparison names every pair it looks at,
     // millions a second on a crowded size class: only the bytes are kept here, and they
     // become a text when the panel is painted or read.
-    void setPanelBytes(int panel, const std::string& bytes);
+    void setPanelBytes(int panel, std::string_view bytes) {
+        if (panel < 0 || panel > 1) return;
+        // A fixed buffer: a string's assign costs several times this copy on that path.
+        const std::size_t n = std::min<std::size_t>(bytes.size(), sizeof panelBytes_[0]);
+        std::memcpy(panelBytes_[panel], bytes.data(), n);
+        panelLength_[panel] = n;
+        if (!panelStale_[panel]) markStale(panel);   // else a repaint is on its way already
+    }
     QString panelText(int panel) const;
     void setPanelWidth(int panel, int width);
     int panelWidth(int panel) const;
@@ -36,10 +45,12 @@ protected:
 private:
     void scheduleRepaint();
     void decodePanels() const;
+    void markStale(int panel);
 
     QString simpleText_;
     mutable QString panelText_[2];
-    std::string panelBytes_[2];
+    char panelBytes_[2][255];
+    std::size_t panelLength_[2] = {0, 0};
     mutable bool panelStale_[2] = {false, false};   // panelBytes_ not yet decoded
     int panelWidth_[2] = {313, 50};
     bool panelMode_ = false;
