@@ -14,25 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// GLib reads XDG_DATA_HOME once, at its first use: point it at a private trash before any
-// test runs, on the same file system as the test folders so the home trash takes them.
-struct PrivateTrash {
-    std::string base;
-    PrivateTrash() {
-        base = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
-        if (!mkdtemp(base.data())) std::abort();
-        fs::create_directories(base + "/data");
-        setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-        setenv("HOME", base.c_str(), 1);
-    }
-    ~PrivateTrash() {
-        std::error_code ec;
-        fs::remove_all(base, ec);
-    }
-    fs::path files() const { return fs::path(base) / "data/Trash/files"; }
-    fs::path info() const { return fs::path(base) / "data/Trash/info"; }
-};
-PrivateTrash trash;
+test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -78,8 +60,8 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     EXPECT_FALSE(first.fAnyOperationsAborted);
     EXPECT_EQ(questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?"}));
     EXPECT_FALSE(fs::exists(file));
-    EXPECT_EQ(slurp(trash.files() / "report.txt"), "contents");
-    const std::string info = slurp(trash.info() / "report.txt.trashinfo");
+    EXPECT_EQ(slurp(fs::path(trash.files()) / "report.txt"), "contents");
+    const std::string info = slurp(fs::path(trash.info()) / "report.txt.trashinfo");
     EXPECT_NE(info.find("Path=" + file), std::string::npos) << info;
 
     // A whole folder, without a question.
@@ -89,8 +71,8 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     EXPECT_EQ(SHFileOperationA(op), 0);
     EXPECT_EQ(questions.size(), 1u);
     EXPECT_FALSE(fs::exists(dir.path() + "/album"));
-    EXPECT_EQ(slurp(trash.files() / "album/deep/b.jpg"), "B");
-    EXPECT_TRUE(fs::exists(trash.info() / "album.trashinfo"));
+    EXPECT_EQ(slurp(fs::path(trash.files()) / "album/deep/b.jpg"), "B");
+    EXPECT_TRUE(fs::exists(fs::path(trash.info()) / "album.trashinfo"));
     EXPECT_TRUE(errors.empty());
 }
 
@@ -101,7 +83,7 @@ TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     EXPECT_NE(SHFileOperationA(refused), 0);
     EXPECT_TRUE(refused.fAnyOperationsAborted);
     EXPECT_TRUE(fs::exists(file));
-    EXPECT_FALSE(fs::exists(trash.files() / "keep.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(trash.files()) / "keep.txt"));
     EXPECT_TRUE(errors.empty());
 
     // A file gone since the walk: the error dialog, a non-zero answer, and no question.

@@ -29,22 +29,7 @@ namespace fs = std::filesystem;
 namespace parelix {
 namespace {
 
-// A private trash, set before GLib first reads XDG_DATA_HOME, on the test folders' file system.
-struct PrivateTrash {
-    std::string base;
-    PrivateTrash() {
-        base = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
-        if (!mkdtemp(base.data())) std::abort();
-        fs::create_directories(base + "/data");
-        setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-        setenv("HOME", base.c_str(), 1);
-    }
-    ~PrivateTrash() {
-        std::error_code ec;
-        fs::remove_all(base, ec);
-    }
-};
-PrivateTrash trash;
+test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 struct Shown {
     std::string text, caption;
@@ -189,7 +174,7 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(questions.empty());
     EXPECT_FALSE(fs::exists(dir.path() + "/sub/a.txt"));
-    EXPECT_TRUE(fs::exists(trash.base + "/data/Trash/files/a.txt"));
+    EXPECT_TRUE(fs::exists(trash.base() + "/data/Trash/files/a.txt"));
     EXPECT_FALSE(dir_().isValid(a));
     EXPECT_TRUE(w->trees.dblList.empty());
     EXPECT_EQ(dir_().link(bt), kNoNode);

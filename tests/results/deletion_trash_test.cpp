@@ -15,27 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// GLib reads XDG_DATA_HOME once: set it before any test runs, on the file system of the
-// test folders, so that the home trash takes their files.
-struct PrivateTrash {
-    std::string base;
-    PrivateTrash() {
-        base = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
-        if (!mkdtemp(base.data())) std::abort();
-        fs::create_directories(base + "/data");
-        setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-        setenv("HOME", base.c_str(), 1);
-    }
-    ~PrivateTrash() {
-        std::error_code ec;
-        fs::remove_all(base, ec);
-    }
-    bool holds(const std::string& name) const {
-        const fs::path t = fs::path(base) / "data/Trash";
-        return fs::exists(t / "files" / name) && fs::exists(t / "info" / (name + ".trashinfo"));
-    }
-};
-PrivateTrash trash;
+test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 // The window stand-in, with the platform's own drive types and shell behind it.
 class RealShellWindow : public test::FakeResultsWindow {
@@ -107,7 +87,7 @@ TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_FALSE(onDisk("folder"));
     EXPECT_TRUE(trash.holds("folder"));
-    EXPECT_TRUE(fs::exists(trash.base + "/data/Trash/files/folder/inner.txt"));
+    EXPECT_TRUE(fs::exists(trash.base() + "/data/Trash/files/folder/inner.txt"));
     EXPECT_FALSE(trees.dirList.isValid(folder));
     EXPECT_TRUE(trees.dblList.empty());
     EXPECT_EQ(trees.dirList.link(outside), kNoNode);

@@ -45,3 +45,24 @@ void ensureApplication() {
 }
 
 }  // namespace parelix::test
+
+namespace parelix::test {
+
+PrivateTrash::PrivateTrash() {
+    base_ = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
+    if (!mkdtemp(base_.data())) std::abort();
+    fs::create_directories(base_ + "/data");
+    setenv("XDG_DATA_HOME", (base_ + "/data").c_str(), 1);
+    setenv("HOME", base_.c_str(), 1);
+}
+
+PrivateTrash::~PrivateTrash() {
+    std::error_code ec;
+    fs::remove_all(base_, ec);
+}
+
+bool PrivateTrash::holds(const std::string& name) const {
+    return fs::exists(fs::path(files()) / name) && fs::exists(fs::path(info()) / (name + ".trashinfo"));
+}
+
+}  // namespace parelix::test

@@ -23,3 +23,26 @@ private:
 void ensureApplication();
 
 }  // namespace parelix::test
+
+namespace parelix::test {
+
+// A private recycle bin: XDG_DATA_HOME and HOME point into a fresh temporary folder, on the
+// file system of the test folders so that the home trash takes their files. GLib reads
+// XDG_DATA_HOME once, at its first use: make one as a global of the test file, before any
+// test runs.
+class PrivateTrash {
+public:
+    PrivateTrash();
+    ~PrivateTrash();
+    PrivateTrash(const PrivateTrash&) = delete;
+    PrivateTrash& operator=(const PrivateTrash&) = delete;
+    const std::string& base() const { return base_; }
+    std::string files() const { return base_ + "/data/Trash/files"; }
+    std::string info() const { return base_ + "/data/Trash/info"; }
+    // The name lies in the trash with its .trashinfo.
+    bool holds(const std::string& name) const;
+private:
+    std::string base_;
+};
+
+}  // namespace parelix::test
