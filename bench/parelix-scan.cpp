@@ -14,6 +14,7 @@
 #include "platform/Drives.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
+#include "SearchPathArg.h"
 
 namespace {
 
@@ -61,17 +62,6 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-// A POSIX folder to a search path: "X:" for a drive's root, else "X:\a\b".
-bool toSearchPath(const char* arg, std::string& out) {
-    char resolved[PATH_MAX];
-    if (!realpath(arg, resolved)) return false;
-    auto win = parelix::DriveTable::current().toWindows(resolved);
-    if (!win) return false;
-    out = *win;
-    while (!out.empty() && out.back() == '\\') out.pop_back();
-    return !out.empty();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +72,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         std::string p;
-        if (!toSearchPath(argv[i], p)) {
+        if (!parelix::bench::toSearchPath(argv[i], p)) {
             std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], argv[i]);
             return 2;
         }

@@ -27,21 +27,11 @@
 #include "ui/Application.h"
 #include "ui/EcrPrin.h"
 #include "ui/PathSelection.h"
+#include "SearchPathArg.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A POSIX folder to a search path, as parelix-scan names it: "X:" for a drive's root, else "X:\a\b".
-bool toSearchPath(const char* arg, std::string& out) {
-    char resolved[PATH_MAX];
-    if (!realpath(arg, resolved)) return false;
-    auto win = parelix::DriveTable::current().toWindows(resolved);
-    if (!win) return false;
-    out = *win;
-    while (!out.empty() && out.back() == '\\') out.pop_back();
-    return !out.empty();
-}
 
 // Peak resident set of this process in kB, or -1.
 long peakRssKb() {
@@ -72,7 +62,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     for (const char* f : folders) {
         std::string p;
-        if (!toSearchPath(f, p)) {
+        if (!parelix::bench::toSearchPath(f, p)) {
             std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], f);
             return 2;
         }
