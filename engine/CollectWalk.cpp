@@ -70,7 +70,9 @@ void SearchEngine::walkDirectory(NodeId node, const std::string& path) {
         const std::string& name = found.name;
         if (name == "." || name == "..") continue;
         if (found.attributes & faDirectory) {
-            const NodeId child = tree.addChild(node, kDirPrefix + name);
+            // A node text holds 255 characters like every short string: a name near the
+            // limit loses its end to the prefix.
+            const NodeId child = tree.addChild(node, cut255(kDirPrefix + name));
             walkDirectory(child, dirPath + name);
         } else if (!(found.attributes & faVolumeID)) {
             const NodeId child = tree.addChild(node, name);

@@ -269,6 +269,9 @@ TEST_F(CollectTest, FolderWhosePathWouldPassTheLimitIsReportedNotWalked) {
     tree_.write(fits + "/inside", "12");
     tree_.write(fits + "/deeper/lost", "3");
     tree_.write(tooLong + "/lost", "456");
+    // A folder name as long as a name may be: its node text, prefix included, is cut.
+    const std::string longestName(255, 'c');
+    tree_.write(longestName + "/lost", "7");
 
     engine_.collectFiles({root_});
 
@@ -286,10 +289,14 @@ TEST_F(CollectTest, FolderWhosePathWouldPassTheLimitIsReportedNotWalked) {
     const std::multiset<std::string> lines(ui_.log.begin(), ui_.log.end());
     EXPECT_EQ(lines.count("Chemin trop long, répertoire ignoré : " + tooLongPath), 1u);
     EXPECT_EQ(lines.count("Chemin trop long, répertoire ignoré : " + cut255(deeperPath)), 1u);
+    EXPECT_EQ(lines.count("Chemin trop long, répertoire ignoré : " + cut255(root_ + "\\" + longestName)), 1u);
     EXPECT_EQ(ui_.log.back(), "1 fichiers dans 2 répertoires");
 
     const NodeId top = tree().firstRoot();
     expectUnwalkedFolder(childByText(top, "--> " + tooLong));
+    const NodeId longest = childByText(top, cut255("--> " + longestName));
+    EXPECT_EQ(tree().text(longest).size(), 255u);
+    expectUnwalkedFolder(longest);
     const NodeId walked = childByText(top, "--> " + fits);
     expectWalkedFolder(walked);
     expectUnwalkedFolder(childByText(walked, "--> deeper"));
