@@ -356,6 +356,8 @@ void TreeModel::attachView(QTreeView* view) {
     view->setUniformRowHeights(true);
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onViewCurrentChanged(current); });
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { onViewSelectionChanged(); });
     connect(view, &QTreeView::expanded, this, [this](const QModelIndex& i) { onViewExpanded(i, true); });
     connect(view, &QTreeView::collapsed, this, [this](const QModelIndex& i) { onViewExpanded(i, false); });
     if (store_.selected() != kNoNode) selectionChanged(store_.selected());
@@ -364,6 +366,19 @@ void TreeModel::attachView(QTreeView* view) {
 void TreeModel::onViewCurrentChanged(const QModelIndex& current) {
     if (syncDepth_ > 0 || !current.isValid()) return;
     store_.select(nodeOf(current));
+}
+
+void TreeModel::onViewSelectionChanged() {
+    // The view drops its selection on a click beside the nodes or a Ctrl+click; a tree
+    // keeps showing its selected node, so the store's choice is put back.
+    if (syncDepth_ > 0 || !view_) return;
+    const NodeId node = store_.selected();
+    if (node == kNoNode || !store_.isValid(node)) return;
+    const QModelIndex idx = indexOf(node);
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (selection->isSelected(idx)) return;
+    SyncScope guard(syncDepth_);
+    selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TreeModel::onViewExpanded(const QModelIndex& index, bool expanded) {

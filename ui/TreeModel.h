@@ -90,6 +90,7 @@ private:
     void scheduleFlush();
     void applyExpanded(NodeId node);
     void onViewCurrentChanged(const QModelIndex& current);
+    void onViewSelectionChanged();
     void onViewExpanded(const QModelIndex& index, bool expanded);
 
     TreeStore& store_;

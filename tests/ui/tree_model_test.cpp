@@ -1,6 +1,8 @@
 // The item model over a tree store, and its view kept in step with the store.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QTreeView>
@@ -190,6 +192,38 @@ TEST_F(TreeModelTest, SelectionFollowsBothWays) {
 
     store.clear();
     EXPECT_FALSE(view.currentIndex().isValid());
+}
+
+// A tree always shows its selected node: a click beside the nodes or a Ctrl+click on the
+// selected one leaves the store's selection highlighted.
+TEST_F(TreeModelTest, ViewKeepsTheStoresSelectionHighlighted) {
+    TreeModel model(store);
+    QTreeView view;
+    view.resize(200, 200);
+    model.attachView(&view);
+    view.show();
+    const NodeId root = store.addChild(kNoNode, "C:");
+    const NodeId file = store.addChild(root, "a.txt");
+    store.select(file);
+    ASSERT_TRUE(view.selectionModel()->isSelected(model.indexOf(file)));
+
+    auto click = [&](QPoint at, Qt::KeyboardModifiers mods) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, view.viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, mods);
+        QCoreApplication::sendEvent(view.viewport(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, view.viewport()->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, mods);
+        QCoreApplication::sendEvent(view.viewport(), &release);
+    };
+    const QPoint blank(view.viewport()->width() / 2, view.viewport()->height() - 5);
+    ASSERT_FALSE(view.indexAt(blank).isValid());
+    click(blank, Qt::NoModifier);
+    EXPECT_EQ(store.selected(), file);
+    EXPECT_TRUE(view.selectionModel()->isSelected(model.indexOf(file)));
+
+    click(view.visualRect(model.indexOf(file)).center(), Qt::ControlModifier);
+    EXPECT_EQ(store.selected(), file);
+    EXPECT_TRUE(view.selectionModel()->isSelected(model.indexOf(file)));
 }
 
 TEST_F(TreeModelTest, ExpansionFollowsBothWaysAndRaisesEachEventOnce) {
