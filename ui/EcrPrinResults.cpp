@@ -77,8 +77,20 @@ public:
     }
 
     // DirList's mouse moves (xxxListMouseMove): a drag of the selected node that starts
-    // away from any node, which the tree's own drag does not cover.
+    // away from any node, which the tree's own drag does not cover. And the double clicks
+    // beside the nodes of both trees, for which the views signal nothing: they open the
+    // selected node as well.
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            (watched == w.DirList->viewport() || watched == w.DblList->viewport())) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            QTreeView* view = watched == w.DirList->viewport() ? w.DirList : w.DblList;
+            if (me->button() == Qt::LeftButton && !view->indexAt(me->position().toPoint()).isValid()) {
+                if (view == w.DirList) w.DirListDblClick();
+                else w.DblListDblClick();
+            }
+            return false;
+        }
         if (watched != w.DirList->viewport()) return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
@@ -201,6 +213,7 @@ void T_EcrPrin::setupResultsHandlers() {
     DirList->setDefaultDropAction(Qt::MoveAction);
     DblList->setDragEnabled(false);
     DirList->viewport()->installEventFilter(g);
+    DblList->viewport()->installEventFilter(g);
 
     g->setHideSelection(TreeId::DirList, false);
     g->setHideSelection(TreeId::DblList, false);

@@ -202,6 +202,22 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     EXPECT_EQ(shown[0].text, "There is no application associated with the given filename extension.");
     EXPECT_EQ(shown[0].kind, MessageKind::Plain);
 
+    // A double click beside the nodes opens the selected node all the same.
+    auto doubleClickBlank = [](QTreeView* view) {
+        const QPoint at(view->viewport()->width() - 3, view->viewport()->height() - 3);
+        ASSERT_FALSE(view->indexAt(at).isValid());
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &dbl);
+    };
+    launchWorks = true;
+    launched.clear();
+    doubleClickBlank(w->DirList);
+    EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt"}));
+    w->trees.dblList.select(dir_().link(bt));
+    doubleClickBlank(w->DblList);
+    EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt", dir.path() + "/b.txt"}));
+
     w->DblList->setFocus();
     w->trees.dblList.select(dir_().link(bt));
     w->PoubelleClick();
