@@ -173,16 +173,16 @@ struct SearchEngine::CompareState {
         return dirs.emplace(index, decodeDirRecord(record)).first->second;
     }
 
-    std::string fullPath(const std::uint8_t* record) {
-        std::string path = dirPath(entryDirIndex(record));
-        path.append(entryName(record));
-        return cut255(path);
-    }
-
     FileFacts& factsOf(const std::uint8_t* record) {
         const NodeId node = entryNode(record);
         if (FileFacts* f = memory.find(node)) return *f;
-        return memory.add(node, fullPath(record));
+        std::string path = dirPath(entryDirIndex(record));
+        path.append(entryName(record));
+        const bool whole = path.size() <= kShortStringMax;
+        FileFacts& facts = memory.add(node, cut255(path));
+        // Cut, the path names some other file or none: this file cannot be opened by it.
+        if (!whole) facts.posixPath.clear();
+        return facts;
     }
 
     void showPanel(int panel, std::string_view name) {

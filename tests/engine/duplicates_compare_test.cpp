@@ -102,6 +102,27 @@ TEST(DuplicatesUnreadable, SpecialFileInPlaceOfARegularOneIsUnreadable) {
     EXPECT_EQ(countOf(s.compareLog(), inaccessible(s, "F")), 1);
 }
 
+TEST(DuplicatesUnreadable, PathPastTheLimitIsNotReadThroughItsCutNamesake) {
+    // The long name's full path passes 255 characters; cut, it names "abcde" beside it,
+    // another file of the same size. The long one counts as unreadable, never as that file.
+    DuplicateScene s;
+    const std::string folder(250 - s.rootWin.size() - 2, 'f');
+    const std::string longRel = folder + "/abcdefghij";
+    const std::string namesakeRel = folder + "/abcde";
+    s.build({{longRel, "other"}, {"T", "same!"}, {namesakeRel, "same!"}});
+    ASSERT_GT(s.win(longRel).size(), 255u);
+    ASSERT_EQ(s.fullPaths[0], s.win(namesakeRel));
+    s.engine.findDuplicates();
+
+    std::vector<std::string> members{s.win("T"), s.win(namesakeRel)};
+    sortMembers(members);
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5)", members}}));
+    EXPECT_EQ(s.compareLog(), std::vector<std::string>(2, s.fullPaths[0] + " inaccessible"));
+    EXPECT_EQ(s.trees.dirList.link(s.fileNodes[0]), kNoNode);
+    EXPECT_NE(s.trees.dirList.link(s.fileNodes[2]), kNoNode);
+    s.expectConsistentTrees();
+}
+
 TEST(DuplicatesUnreadable, EveryPairIsReportedEvenWhenTheDigestsAreKnown) {
     // Two copies and an unreadable file among distinct files: the memory of first chunks must
     // not swallow the unreadable file's lines nor the copies' match.
