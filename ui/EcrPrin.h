@@ -183,6 +183,7 @@ private:
     QWidget* pressedHandle_ = nullptr;
     QPoint pressPos_;
     bool firstShow_ = true;
+    bool searchRunning_ = false;                // BtnChercheClick is under way
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
 };
 

@@ -31,6 +31,14 @@ private:
 }  // namespace
 
 void T_EcrPrin::BtnChercheClick() {
+    // Stop in its third role can bring the selection page back while a run still sorts or
+    // compares; a second run inside it would clear the trees under the first one's feet.
+    if (searchRunning_) return;
+    searchRunning_ = true;
+    const struct RunEnd {
+        bool& running;
+        ~RunEnd() { running = false; }
+    } runEnd{searchRunning_};
     BatchedViews batched(dirModel, dblModel);
     engine->searchRun(searchPaths());
 }

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <memory>
@@ -434,6 +435,49 @@ TEST_F(MainWindow, SearchRunThroughTheWindowShowsTheResults) {
     EXPECT_TRUE(w.DblList->isExpanded(group));
     EXPECT_EQ(w.DirList->currentIndex(), w.dirModel->index(0, 0));
     EXPECT_FALSE(w.dirModel->deferred());
+}
+
+// A Stop clicked while the sort logs its line goes back to the selection page with the run
+// still going; a Search clicked then must not start a second run inside the first.
+TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
+    test::TempDir dir;
+    dir.write("a/one.txt", "same content");
+    dir.write("b/two.txt", "same content");
+    const auto root = DriveTable::current().toWindows(dir.path());
+    ASSERT_TRUE(root.has_value());
+
+    T_EcrPrin& w = makeShown();
+    auto* item = new QListWidgetItem(QString::fromUtf8(*root));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(*root));
+    w.RepList->addItem(item);
+    w.BtnCherche->setEnabled(true);
+
+    bool stopped = false;
+    bool searchedAgain = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        const QString last = w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString();
+        if (!stopped && last == QStringLiteral("Tri des fichiers par taille")) {
+            stopped = true;
+            w.BtnStopRtn->click();
+        } else if (stopped && !searchedAgain && w.engine->comparing) {
+            searchedAgain = true;
+            ASSERT_FALSE(w._PanSel->isHidden());
+            w.BtnCherche->click();
+        }
+    });
+    user.start(0);
+    w.BtnChercheClick();
+    user.stop();
+
+    ASSERT_TRUE(searchedAgain);
+    int started = 0;
+    for (int i = 0; i < w.Infos->count(); ++i)
+        if (w.Infos->item(i)->text() == QStringLiteral("Collecte des informations")) ++started;
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(w.Infos->item(w.Infos->count() - 1)->text(), QStringLiteral("Fini !"));
+    ASSERT_EQ(w.trees.dblList.childCount(kNoNode), 1);
+    EXPECT_EQ(w.trees.dblList.childCount(w.trees.dblList.child(kNoNode, 0)), 2);
 }
 
 }  // namespace
