@@ -64,7 +64,13 @@ public:
     void setStatusText(const std::string& text) override { w.setStatusText(text); }
     void appendLog(const std::string& line) override { w.appendLog(line); }
     void setWaitCursor(bool on) override { w.setWaitCursor(on); }
-    void lockWindowUpdate(bool on) override { LockWindowUpdate(on ? static_cast<QWidget*>(&w) : nullptr); }
+    void lockWindowUpdate(bool on) override {
+        LockWindowUpdate(on ? static_cast<QWidget*>(&w) : nullptr);
+        // A log line's event turn under the lock can take the window's pending repaint
+        // while painting is off; the toolkit then waits for a request that never comes.
+        // Painting now settles what is outstanding.
+        if (!on && w.updatesEnabled()) w.repaint();
+    }
     bool searchActive() const override { return w.engine && (w.engine->collecting || w.engine->comparing); }
 
     unsigned driveType(const std::string& root) override { return GetDriveTypeA(root); }

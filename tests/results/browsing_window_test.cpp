@@ -156,6 +156,36 @@ TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
     EXPECT_EQ(dir_().selected(), c);
 }
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// The walk holds the window-update lock across its log lines, whose event turns may take the
+// window's pending repaint while painting is off; the window must paint again afterwards.
+TEST_F(ResultsWindowTest, WindowPaintsAgainAfterDeletingTheDuplicatesOfAFolder) {
+    w->DirList->setFocus();
+    dir_().select(sub);
+    QCoreApplication::processEvents();
+
+    PaintCounter counter;
+    w->Infos->viewport()->installEventFilter(&counter);
+    w->Infos->viewport()->update();   // a repaint waits when the walk starts
+    menuItem(QStringLiteral("Supprime les doubles de ce répertoire"))->trigger();
+    ASSERT_FALSE(dir_().isValid(a));
+    ASSERT_TRUE(w->updatesEnabled());
+
+    QCoreApplication::processEvents();
+    counter.paints = 0;
+    w->Infos->viewport()->update();
+    QCoreApplication::processEvents();
+    EXPECT_GT(counter.paints, 0);
+}
+
 TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_TRUE(w->PoubelleDragOver(w->DirList));
     EXPECT_FALSE(w->PoubelleDragOver(w->TitreInfos));
