@@ -5,8 +5,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <QPointer>
-#include <QWidget>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -98,25 +96,6 @@ std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, 
         if (errno != EEXIST) return {};
     }
     return {};
-}
-
-void LockWindowUpdate(void* window) {
-    // Locks nest: a deletion inside a longer locked walk gives its lock back without
-    // ending the walk's own.
-    static QPointer<QWidget> locked;
-    static int depth = 0;
-    if (window) {
-        QWidget* widget = static_cast<QWidget*>(window);
-        if (locked && locked != widget) locked->setUpdatesEnabled(true);
-        if (locked != widget) depth = 0;
-        locked = widget;
-        ++depth;
-        widget->setUpdatesEnabled(false);
-        return;
-    }
-    if (depth > 0 && --depth > 0) return;
-    if (locked) locked->setUpdatesEnabled(true);
-    locked = nullptr;
 }
 
 }  // namespace parelix
