@@ -46,14 +46,6 @@ void StatusBar::setPanelMode(bool panels) {
     update();
 }
 
-void StatusBar::setPanelText(int panel, const QString& text) {
-    if (panel < 0 || panel > 1) return;
-    panelStale_[panel] = false;
-    if (panelText_[panel] == text) return;
-    panelText_[panel] = text;
-    if (panelMode_) scheduleRepaint();
-}
-
 void StatusBar::markStale(int panel) {
     panelStale_[panel] = true;
     if (panelMode_) scheduleRepaint();

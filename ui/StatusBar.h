@@ -21,8 +21,7 @@ public:
     const QString& simpleText() const { return simpleText_; }
     void setPanelMode(bool panels);
     bool panelMode() const { return panelMode_; }
-    void setPanelText(int panel, const QString& text);
-    // The same from the file system's bytes. The comparison names every pair it looks at,
+    // A panel's text, in the file system's bytes. The comparison names every pair it looks at,
     // millions a second on a crowded size class: only the bytes are kept here, and they
     // become a text when the panel is painted or read.
     void setPanelBytes(int panel, std::string_view bytes) {
