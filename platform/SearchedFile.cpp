@@ -1,0 +1,91 @@
+#include "platform/SearchedFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/WorkFile.h"
+
+namespace parelix {
+
+namespace {
+
+ReadCall readCall = &::read;
+
+FileStat statOf(const struct stat& st) {
+    FileStat s;
+    s.identity.device = static_cast<std::uint64_t>(st.st_dev);
+    s.identity.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    return s;
+}
+
+}  // namespace
+
+void setReadCallForTests(ReadCall call) { readCall = call ? call : &::read; }
+
+std::optional<FileStat> statRegularFile(const std::string& posixPath) {
+    struct stat st {};
+    if (posixPath.empty() || ::stat(posixPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return statOf(st);
+}
+
+bool SearchedFile::open(const std::string& posixPath) {
+    close();
+    if (posixPath.empty()) return false;
+    fd_ = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close();
+        return false;
+    }
+    stat_ = statOf(st);
+    // The flag only kept a FIFO from blocking the open; reads of the file itself may wait.
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    return true;
+}
+
+std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) {
+    std::size_t got = 0;
+    while (got < capacity) {
+        const ssize_t n = readCall(fd_, buffer + got, capacity - got);
+        if (n == 0) break;
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (errno != EINTR) {
+            raiseInOutError(inOutCodeFromErrno(errno));
+        }
+    }
+    return got;
+}
+
+void SearchedFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix) {
+    SearchedFile first, second;
+    if (!first.open(firstPosix)) return ContentMatch::FirstUnreadable;
+    if (!second.open(secondPosix)) return ContentMatch::SecondUnreadable;
+    if (first.stat().size != second.stat().size) return ContentMatch::Different;
+    auto a = std::make_unique<std::uint8_t[]>(kContentChunkSize);
+    auto b = std::make_unique<std::uint8_t[]>(kContentChunkSize);
+    try {
+        for (;;) {
+            const std::size_t n1 = first.readChunk(a.get(), kContentChunkSize);
+            const std::size_t n2 = second.readChunk(b.get(), kContentChunkSize);
+            if (n1 != n2 || std::memcmp(a.get(), b.get(), n1) != 0) return ContentMatch::Different;
+            if (n1 < kContentChunkSize) return ContentMatch::Same;
+        }
+    } catch (const InOutError&) {
+        return ContentMatch::Different;
+    }
+}
+
+}  // namespace parelix

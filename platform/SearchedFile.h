@@ -1,0 +1,74 @@
+#pragma once
+// Reading the user's files: opening one read-only, its identity (device and inode), and
+// reading it chunk by chunk. Paths here are POSIX paths; callers map Windows-style ones
+// through DriveTable first.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace parelix {
+
+// The chunk the content compare reads at a time (the size of a block buffer).
+constexpr std::size_t kContentChunkSize = 65528;
+
+// Device and inode: two paths with the same identity name one file (hard links, bind mounts).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const {
+        return static_cast<std::size_t>(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+// Identity and size of a regular file, from stat; nullopt when the path names none.
+struct FileStat {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+};
+std::optional<FileStat> statRegularFile(const std::string& posixPath);
+
+// A searched file opened read-only; closed on every way out.
+class SearchedFile {
+public:
+    SearchedFile() = default;
+    ~SearchedFile() { close(); }
+    SearchedFile(const SearchedFile&) = delete;
+    SearchedFile& operator=(const SearchedFile&) = delete;
+
+    // Only regular files open: a path that became a FIFO or a folder since it was listed is
+    // as good as unreadable (the open does not block on a FIFO).
+    bool open(const std::string& posixPath);
+    bool isOpen() const { return fd_ >= 0; }
+    const FileStat& stat() const { return stat_; }
+
+    // Fills the buffer up to `capacity` bytes, reading until it is full or the file ends: a
+    // short read in mid-file (network and FUSE file systems) is followed by another. Returns
+    // the count; a read error raises InOutError.
+    std::size_t readChunk(std::uint8_t* buffer, std::size_t capacity);
+    void close();
+
+private:
+    int fd_ = -1;
+    FileStat stat_;
+};
+
+// Outcome of comparing two files' contents byte by byte.
+enum class ContentMatch { Same, Different, FirstUnreadable, SecondUnreadable };
+
+// Reads both files through to the end in chunks of kContentChunkSize; Same only when every
+// pair of chunks read the same count and the same bytes. A read error counts as Different.
+ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix);
+
+// Tests only: replaces the read system call of SearchedFile (for short reads), or restores it
+// with nullptr.
+using ReadCall = ssize_t (*)(int fd, void* buffer, std::size_t count);
+void setReadCallForTests(ReadCall call);
+
+}  // namespace parelix
