@@ -1,10 +1,6 @@
 #include "engine/ContentDigest.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
-
-#include "platform/Drives.h"
 
 namespace parelix {
 
@@ -13,6 +9,8 @@ namespace {
 constexpr std::uint64_t kMul1 = 0x9E3779B185EBCA87ull;
 constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4Full;
 constexpr std::uint64_t kMul3 = 0x165667B19E3779F9ull;
+
+bool allCollide = false;
 
 inline std::uint64_t load64(const std::uint8_t* p) {
     std::uint64_t v;
@@ -37,7 +35,10 @@ inline std::uint64_t avalanche(std::uint64_t h) {
 
 }  // namespace
 
+void setDigestCollisionsForTests(bool on) { allCollide = on; }
+
 std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length) {
+    if (allCollide) return 0;
     // Four independent lanes over 32-byte stripes keep the multiplier pipelines busy:
     // a 65,528-byte chunk is hashed in a few microseconds.
     std::uint64_t a = kMul1 + kMul2, b = kMul2, c = 0, d = 0 - kMul1;
@@ -54,35 +55,6 @@ std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length) {
     for (; n >= 8; p += 8, n -= 8) h = rotl(h ^ lane(0, load64(p)), 27) * kMul1 + kMul3;
     for (; n > 0; ++p, --n) h = rotl(h ^ (*p * kMul3), 11) * kMul1;
     return avalanche(h);
-}
-
-bool SizeClassMemory::enterClass(std::int32_t size) {
-    if (inClass_ && size == size_) return false;
-    facts_.clear();
-    inClass_ = true;
-    size_ = size;
-    return true;
-}
-
-void FileFacts::statIdentity() {
-    struct stat st {};
-    if (identityKnown || posixPath.empty() || ::stat(posixPath.c_str(), &st) != 0) return;
-    identityKnown = true;
-    regular = S_ISREG(st.st_mode);
-    device = static_cast<std::uint64_t>(st.st_dev);
-    inode = static_cast<std::uint64_t>(st.st_ino);
-}
-
-FileFacts& SizeClassMemory::add(std::uint32_t node, std::string fullPath) {
-    FileFacts f;
-    if (auto posix = DriveTable::current().toPosix(fullPath)) f.posixPath = std::move(*posix);
-    f.fullPath = std::move(fullPath);
-    return facts_.insert_or_assign(node, std::move(f)).first->second;
-}
-
-void SizeClassMemory::clear() {
-    facts_.clear();
-    inClass_ = false;
 }
 
 }  // namespace parelix

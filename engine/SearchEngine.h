@@ -61,8 +61,6 @@ private:
     void buildRun(int level, int side);
     void merge(int level, int side);
     void sortBlock(int first, int last);
-    // Duplicate detection.
-    bool contentCompare(const std::string& representative, const std::string& candidate);
 
     ResultTrees& trees_;
     SearchUi& ui_;
@@ -79,11 +77,6 @@ private:
     bool endOfInput_ = false;
     WorkFile* currentOutput_ = nullptr;
     WorkFile runOutput_;
-
-    // Duplicate detection state (added by the detection code as it needs).
-    struct CompareState;
-    struct CompareStateDeleter { void operator()(CompareState* state) const; };
-    std::unique_ptr<CompareState, CompareStateDeleter> compare_;
 };
 
 }  // namespace parelix

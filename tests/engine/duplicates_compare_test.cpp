@@ -81,13 +81,17 @@ TEST(DuplicatesEmptyFiles, AllEmptyFilesFormOneGroupWithoutBeingOpened) {
     s.expectConsistentTrees();
 }
 
-TEST(DuplicatesUnreadable, LoggedOncePerPairAndNeverAMember) {
-    // Unreadable first in its class: it is the representative of every pair of the class.
+TEST(DuplicatesUnreadable, LoggedOncePerRunWhereThePairwiseWalkFirstMeetsIt) {
+    // L leads its class, so the walk meets it as a representative; M is met later as a
+    // candidate. Each is logged once, in class order, and never becomes a member. In the
+    // second class both files fail: the walk opens only the first of them.
     DuplicateScene s;
-    s.build({{"L", "12345"}, {"A", "abcde"}, {"A2", "abcde"}, {"B", "bbbbb"}});
-    s.remove("L");
+    s.build({{"L", "12345"}, {"A", "abcde"}, {"M", "mmmmm"}, {"A2", "abcde"}, {"B", "bbbbb"},
+             {"V1", "vvv"}, {"V2", "www"}});
+    for (const char* gone : {"L", "M", "V1", "V2"}) s.remove(gone);
     s.engine.findDuplicates();
-    EXPECT_EQ(s.compareLog(), std::vector<std::string>(3, inaccessible(s, "L")));
+    EXPECT_EQ(s.compareLog(), (std::vector<std::string>{inaccessible(s, "L"), inaccessible(s, "M"),
+                                                        inaccessible(s, "V1")}));
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5)", {s.win("A"), s.win("A2")}}}));
 }
 
@@ -117,26 +121,10 @@ TEST(DuplicatesUnreadable, PathPastTheLimitIsNotReadThroughItsCutNamesake) {
     std::vector<std::string> members{s.win("T"), s.win(namesakeRel)};
     sortMembers(members);
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5)", members}}));
-    EXPECT_EQ(s.compareLog(), std::vector<std::string>(2, s.fullPaths[0] + " inaccessible"));
+    EXPECT_EQ(s.compareLog(), std::vector<std::string>{s.fullPaths[0] + " inaccessible"});
     EXPECT_EQ(s.trees.dirList.link(s.fileNodes[0]), kNoNode);
     EXPECT_NE(s.trees.dirList.link(s.fileNodes[2]), kNoNode);
     s.expectConsistentTrees();
-}
-
-TEST(DuplicatesUnreadable, EveryPairIsReportedEvenWhenTheDigestsAreKnown) {
-    // Two copies and an unreadable file among distinct files: the memory of first chunks must
-    // not swallow the unreadable file's lines nor the copies' match.
-    DuplicateScene s;
-    std::vector<SceneFile> files;
-    for (int i = 0; i < 6; ++i) files.push_back({"d" + std::to_string(i), std::string(8, char('a' + i))});
-    files.insert(files.begin() + 2, {"L", "LLLLLLLL"});
-    files.insert(files.begin() + 4, {"c1", "cccccccC"});
-    files.push_back({"c2", "cccccccC"});
-    s.build(files);
-    s.remove("L");
-    s.engine.findDuplicates();
-    // Sequence d0 d1 L d2 c1 d3 d4 d5 c2: L meets each of the eight others in one pair.
-    EXPECT_EQ(s.compareLog(), std::vector<std::string>(8, inaccessible(s, "L")));
 }
 
 TEST(DuplicatesChunks, LastByteDifferenceAndChunkMultiples) {
@@ -173,6 +161,31 @@ TEST(DuplicatesChunks, FileLongerThanItsRecordedSizeIsNotEqual) {
     }
 }
 
+TEST(DuplicatesChunks, RecordedSizeZeroIsReadWhenTheRealSizeIsNot) {
+    // The size kept is the low 32 bits: a 4 GiB file is recorded as 0 beside the empty files.
+    // It must be read, not grouped with them, and two such files that differ are no group.
+    DuplicateScene s;
+    s.build({{"big", "", 0}, {"big2", "", 0}, {"e1", ""}, {"e2", ""}});
+    const std::int64_t fourGiB = std::int64_t{1} << 32;
+    for (const char* name : {"big", "big2"}) {
+        const std::string p = s.dir.path() + "/" + name;
+        ASSERT_EQ(::truncate(p.c_str(), fourGiB), 0);
+        std::ofstream(p, std::ios::in | std::ios::out | std::ios::binary).write(name, 3);   // "big" and "big"
+    }
+    // big and big2 share their first 3 bytes; big2 differs at byte 3.
+    std::ofstream(s.dir.path() + "/big2", std::ios::in | std::ios::out | std::ios::binary).seekp(3).put('2');
+    s.engine.findDuplicates();
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(0)", {s.win("e1"), s.win("e2")}}}));
+}
+
+TEST(DuplicatesChunks, GroupTextShowsTheRealSize) {
+    // Both copies grew since the walk: the group shows the size of what was compared.
+    DuplicateScene s;
+    s.build({{"g1", "grown!!", 5}, {"g2", "grown!!", 5}});
+    s.engine.findDuplicates();
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(7)", {s.win("g1"), s.win("g2")}}}));
+}
+
 TEST(DuplicatesIdentity, HardLinksAreNeverGroupedWithEachOther) {
     DuplicateScene s;
     s.build({{"a", "linked data"}, {"b", "unrelated!!"}, {"copy", "linked data"}, {"e1", ""}});
@@ -197,9 +210,23 @@ TEST(DuplicatesIdentity, LinkOfAnEarlierMemberIsLeftOut) {
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(7)", {s.win("a"), s.win("copy")}}}));
 }
 
-TEST(DuplicatesRefill, ManyDistinctFilesOfOneSizeAreEachComparedWithEveryLaterOne) {
-    // 300 files of one size, all different, with an unreadable one in the middle: it is paired
-    // with every other file exactly once, whichever side of the pair it is on.
+TEST(DuplicatesIdentity, OneFileIsAMemberOfOneGroupOnly) {
+    // a and a2 name one file, b and b2 another, all four with one content: a group {a, b}
+    // and a second one {a2, b2} would show each file twice, each group looking safe to delete
+    // from. Only the first group is made.
+    DuplicateScene s;
+    s.build({{"a", "same bytes"}, {"a2", "xxxxxxxxxx"}, {"b", "same bytes"}, {"b2", "yyyyyyyyyy"}});
+    for (auto [target, name] : {std::pair{"a", "a2"}, std::pair{"b", "b2"}}) {
+        ASSERT_EQ(::unlink((s.dir.path() + "/" + name).c_str()), 0);
+        ASSERT_EQ(::link((s.dir.path() + "/" + target).c_str(), (s.dir.path() + "/" + name).c_str()), 0);
+    }
+    s.engine.findDuplicates();
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(10)", {s.win("a"), s.win("b")}}}));
+}
+
+TEST(DuplicatesCrowdedClass, ManyDistinctFilesOfOneSizeMakeNoGroup) {
+    // 300 files of one size, all different, with an unreadable one in the middle: no group,
+    // and the unreadable file is logged once, not once per file it would have met.
     DuplicateScene s;
     std::vector<SceneFile> files;
     for (int i = 0; i < 300; ++i) {
@@ -211,12 +238,12 @@ TEST(DuplicatesRefill, ManyDistinctFilesOfOneSizeAreEachComparedWithEveryLaterOn
     s.remove("f150");
     s.engine.findDuplicates();
     EXPECT_TRUE(s.groups().empty());
-    EXPECT_EQ(s.compareLog(), std::vector<std::string>(299, inaccessible(s, "f150")));
+    EXPECT_EQ(s.compareLog(), std::vector<std::string>{inaccessible(s, "f150")});
 }
 
-TEST(DuplicatesRefill, GroupScatteredBeyondTheWindowIsComplete) {
-    // Members at both ends of a class of 700 and others in between: matches are made in
-    // refill mode, and the records they displace must still be seen once each.
+TEST(DuplicatesCrowdedClass, GroupScatteredThroughALargeClassIsComplete) {
+    // Members at both ends of a class of 700 and others in between: every match displaces a
+    // record, which must still be seen once, and the pair's group comes second.
     DuplicateScene s;
     std::vector<SceneFile> files;
     for (int i = 0; i < 700; ++i) {
@@ -245,24 +272,55 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
         files.push_back({"c" + std::to_string(i), c + std::string(40 - c.size(), '.')});
     }
     s.build(files);
-    int steps = 0;
+    int steps = 0, stepsAtStop = 0;
     bool panelsDuringRun = false;
     s.ui.onProcessEvents = [&] {
+        ++steps;
         panelsDuringRun = s.ui.panelMode && s.ui.progressVisible;
-        if (++steps == 50) s.engine.comparing = false;   // what the Stop button's second role does
+        // What the Stop button's second role does, once a few groups are shown.
+        if (stepsAtStop == 0 && s.trees.dblList.childCount(kNoNode) == 5) {
+            s.engine.comparing = false;
+            stepsAtStop = steps;
+        }
     };
     s.engine.findDuplicates();
 
     EXPECT_TRUE(panelsDuringRun);
-    EXPECT_LT(steps, 60);
+    EXPECT_EQ(steps, stepsAtStop) << "answered within the step";
+    // The group open at the stop is closed with the members found so far.
     const auto groups = s.groups();
-    EXPECT_FALSE(groups.empty());
-    EXPECT_LT(groups.size(), 40u);
+    ASSERT_EQ(groups.size(), 5u);
     s.expectConsistentTrees();
-    for (const auto& g : groups) EXPECT_EQ(g.members.size(), 3u) << g;
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(groups[i].members.size(), 3u) << groups[i];
     EXPECT_FALSE(s.ui.panelMode);
     EXPECT_FALSE(s.ui.progressVisible);
     EXPECT_FALSE(s.engine.comparing);
+}
+
+TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
+    // Two copies of several chunks: the window gets turns between chunks, and a Stop in one
+    // of them ends the pair at once, uncompared.
+    const std::string big(5 * kBlockBufferSize, 'q');
+    for (bool stop : {false, true}) {
+        DuplicateScene s;
+        s.build({{"big1", big}, {"big2", big}});
+        int turnsInPair = 0;
+        s.ui.onProcessEvents = [&] {
+            if (s.ui.panelText[0] != "big1" || s.ui.panelText[1] != "big2") return;
+            ++turnsInPair;
+            if (stop) s.engine.comparing = false;
+        };
+        s.engine.findDuplicates();
+        if (stop) {
+            EXPECT_EQ(turnsInPair, 1);
+            EXPECT_TRUE(s.groups().empty());
+            EXPECT_FALSE(s.ui.panelMode);
+            EXPECT_FALSE(s.ui.progressVisible);
+        } else {
+            EXPECT_GE(turnsInPair, 4) << "a turn between every two chunks";
+            EXPECT_EQ(s.groups().size(), 1u);
+        }
+    }
 }
 
 TEST(DuplicatesRun, StatusPanelsAndProgress) {
