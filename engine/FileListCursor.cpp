@@ -10,7 +10,6 @@ FileListCursor::FileListCursor(WorkFile& list, std::uint8_t* buffer, std::size_t
 const std::uint8_t* FileListCursor::peek() {
     if (atEnd()) return nullptr;
     if (next_ >= blockFirst_ + static_cast<std::int64_t>(blockCount_)) {
-        // Single reads by number move the file position, so every block read seeks first.
         list_.seek(next_);
         blockFirst_ = next_;
         blockCount_ = list_.blockRead(buffer_, capacity_);
@@ -27,9 +26,6 @@ const std::uint8_t* FileListCursor::next() {
     return current_.data();
 }
 
-void FileListCursor::recordAt(std::int64_t number, std::uint8_t* out) {
-    list_.seek(number);
-    list_.read(out);
-}
+void FileListCursor::recordAt(std::int64_t number, std::uint8_t* out) { list_.readAt(number, out); }
 
 }  // namespace parelix

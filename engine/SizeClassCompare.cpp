@@ -25,10 +25,11 @@ constexpr std::size_t kArenaCap = 8u << 20;
 const std::string& DirectoryPaths::path(std::uint32_t index) {
     auto it = cache_.find(index);
     if (it != cache_.end()) return it->second;
-    if (cache_.size() >= 4096) cache_.clear();
+    // Files of one size lie in folders all over the tree: a cache that holds few folders
+    // reads the directory list again for most files.
+    if (cache_.size() >= 65536) cache_.clear();
     std::uint8_t record[kDirRecordSize];
-    dirList_.seek(index);
-    dirList_.read(record);
+    dirList_.readAt(index, record);
     return cache_.emplace(index, decodeDirRecord(record)).first->second;
 }
 
@@ -64,10 +65,13 @@ SizeClassCompare::Paths SizeClassCompare::pathsOf(const std::uint8_t* record) {
     return p;
 }
 
-SizeClassCompare::Paths SizeClassCompare::pathsOf(const ClassFile& file) {
+const SizeClassCompare::Paths& SizeClassCompare::pathsOf(const ClassFile& file) {
+    const auto index = static_cast<std::uint32_t>(&file - files_.data());
+    auto it = paths_.find(index);
+    if (it != paths_.end()) return it->second;
     std::uint8_t record[kFileEntrySize];
     list_.recordAt(file.record, record);
-    return pathsOf(record);
+    return paths_.emplace(index, pathsOf(record)).first->second;
 }
 
 void SizeClassCompare::showPanel(int panel, std::string_view name) {
@@ -84,6 +88,7 @@ bool SizeClassCompare::run() {
     const std::int32_t size = entrySize(first);
     classStart_ = list_.position();
     files_.clear();
+    paths_.clear();
     arena_.clear();
     anyReadable_ = false;
     learned_ = finished_ = 0;
@@ -195,8 +200,8 @@ void SizeClassCompare::logUnreadable(ClassFile& file) {
 // read the same count and the same bytes, so a file that runs past the other (changed since
 // the walk, or 4 GiB apart) is different.
 SizeClassCompare::Match SizeClassCompare::confirm(ClassFile& rep, ClassFile& cand) {
-    const Paths repPaths = pathsOf(rep);
-    const Paths candPaths = pathsOf(cand);
+    const Paths& repPaths = pathsOf(rep);
+    const Paths& candPaths = pathsOf(cand);
     showPanel(0, repPaths.name);
     showPanel(1, candPaths.name);
     if (rep.state == State::Empty) return Match::Same;   // the bucket holds only empty files

@@ -102,7 +102,7 @@ private:
         std::string posix;
         std::string name;
     };
-    Paths pathsOf(const ClassFile& file);
+    const Paths& pathsOf(const ClassFile& file);   // kept for the rest of the class
     Paths pathsOf(const std::uint8_t* record);
     void showPanel(int panel, std::string_view name);
 
@@ -121,6 +121,7 @@ private:
     std::vector<std::uint32_t> sequence_;       // position -> file, exchanges applied
     std::vector<std::uint32_t> positionOf_;     // file -> position
     std::vector<std::set<std::uint32_t>> pending_;   // per bucket: positions still to be met
+    std::unordered_map<std::uint32_t, Paths> paths_;  // per file met in a pair
     bool anyReadable_ = false;
     std::int64_t learned_ = 0;
     std::int64_t finished_ = 0;

@@ -37,6 +37,7 @@ std::optional<FileStat> statRegularFile(const std::string& posixPath) {
 bool SearchedFile::open(const std::string& posixPath) {
     close();
     if (posixPath.empty()) return false;
+    offset_ = 0;
     fd_ = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) return false;
     struct stat st {};
@@ -45,8 +46,6 @@ bool SearchedFile::open(const std::string& posixPath) {
         return false;
     }
     stat_ = statOf(st);
-    // The flag only kept a FIFO from blocking the open; reads of the file itself may wait.
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     return true;
 }
 
@@ -57,6 +56,14 @@ std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) 
         if (n == 0) break;
         if (n > 0) {
             got += static_cast<std::size_t>(n);
+            offset_ += static_cast<std::uint64_t>(n);
+            // At the size the file had when opened it ends; asking again only to be told so
+            // would cost a second read for every small file.
+            if (offset_ == stat_.size) break;
+        } else if (errno == EAGAIN) {
+            // O_NONBLOCK only kept a FIFO from blocking the open; a file that honours it
+            // is read blocking.
+            ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
         } else if (errno != EINTR) {
             raiseInOutError(inOutCodeFromErrno(errno));
         }

@@ -48,14 +48,16 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     const FileStat& stat() const { return stat_; }
 
-    // Fills the buffer up to `capacity` bytes, reading until it is full or the file ends: a
-    // short read in mid-file (network and FUSE file systems) is followed by another. Returns
-    // the count; a read error raises InOutError.
+    // Fills the buffer up to `capacity` bytes, reading until it is full or the file ends (at
+    // the size it had when opened, or earlier if it shrank): a short read in mid-file
+    // (network and FUSE file systems) is followed by another. Returns the count; a read
+    // error raises InOutError.
     std::size_t readChunk(std::uint8_t* buffer, std::size_t capacity);
     void close();
 
 private:
     int fd_ = -1;
+    std::uint64_t offset_ = 0;
     FileStat stat_;
 };
 

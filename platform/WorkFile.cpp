@@ -153,6 +153,22 @@ void WorkFile::read(void* record) {
     }
 }
 
+void WorkFile::readAt(std::int64_t recordNumber, void* record) {
+    if (fd_ < 0) raiseInOutError(kNotOpen);
+    flush();
+    if (recordNumber < 0) raiseErrno(EINVAL);
+    const off_t at = static_cast<off_t>(recordNumber) * static_cast<off_t>(recordSize_);
+    std::size_t got = 0;
+    while (got < recordSize_) {
+        const ssize_t n = ::pread(fd_, static_cast<char*>(record) + got, recordSize_ - got,
+                                  at + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) raiseErrno(errno);
+        if (n == 0) raiseInOutError(kReadPastEnd);
+        got += static_cast<std::size_t>(n);
+    }
+}
+
 void WorkFile::write(const void* record) { blockWrite(record, 1); }
 
 void WorkFile::blockWrite(const void* buffer, std::size_t count) {

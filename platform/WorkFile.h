@@ -42,6 +42,8 @@ public:
     // Reads up to count records; returns how many were read (fewer at the end of file).
     std::size_t blockRead(void* buffer, std::size_t count);
     void read(void* record);                // exactly one record, else error 100
+    // One record by number, without moving the position the block reads go on from.
+    void readAt(std::int64_t recordNumber, void* record);
     void write(const void* record);
     void blockWrite(const void* buffer, std::size_t count);
     void seek(std::int64_t recordNumber);
