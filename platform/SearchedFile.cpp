@@ -34,6 +34,11 @@ std::optional<FileStat> statRegularFile(const std::string& posixPath) {
     return statOf(st);
 }
 
+bool pathExists(const std::string& posixPath) {
+    struct stat st {};
+    return !posixPath.empty() && ::lstat(posixPath.c_str(), &st) == 0;
+}
+
 bool SearchedFile::open(const std::string& posixPath) {
     close();
     if (posixPath.empty()) return false;

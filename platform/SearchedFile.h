@@ -33,6 +33,8 @@ struct FileStat {
     std::uint64_t size = 0;
 };
 std::optional<FileStat> statRegularFile(const std::string& posixPath);
+// True when anything at all is at the path (a dangling symbolic link included), from lstat.
+bool pathExists(const std::string& posixPath);
 
 // A searched file opened read-only; closed on every way out.
 class SearchedFile {

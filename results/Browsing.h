@@ -5,6 +5,7 @@
 //
 // The window is reached only through ResultsWindow, so that tests drive all of this headless.
 #include <string>
+#include <vector>
 
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
@@ -13,6 +14,11 @@
 namespace parelix {
 
 enum class TreeId { None, DirList, DblList };
+
+// What the disk says, when a duplicate is about to go, of the other copies of its group:
+// one still holds its bytes as another file; none does; or the file itself is no longer
+// there (nothing left to keep: the shell reports it).
+enum class OtherCopy { Found, NotFound, FileGone };
 
 // What browsing and deletion need of the main window and of the platform's shell.
 class ResultsWindow {
@@ -36,6 +42,8 @@ public:
     virtual int fileOperation(SHFILEOPSTRUCTA& op) = 0;
     virtual int shellExecute(const std::string& file, const std::string& directory, int show) = 0;
     virtual void showMessage(const std::string& text, const std::string& caption, MessageKind kind) = 0;
+    // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk.
+    virtual OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) = 0;
 
 private:
     friend class BusyHold;

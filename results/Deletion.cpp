@@ -1,6 +1,7 @@
 #include "results/Deletion.h"
 
 #include "platform/Drives.h"
+#include "platform/SearchedFile.h"
 #include "platform/Text.h"
 
 namespace parelix {
@@ -18,6 +19,46 @@ private:
 };
 
 }  // namespace
+
+std::string noOtherCopyRefusal(const std::string& name) {
+    return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
+}
+
+OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others) {
+    const DriveTable& drives = DriveTable::current();
+    const std::optional<std::string> posix = drives.toPosix(file);
+    if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
+    // A folder or a device now at the path is no copy of anything: it stays.
+    const std::optional<FileStat> self = statRegularFile(*posix);
+    if (!self) return OtherCopy::NotFound;
+    for (const std::string& other : others) {
+        const std::optional<std::string> otherPosix = drives.toPosix(other);
+        if (!otherPosix) continue;
+        // The same file under a second name (hard link, bind mount) is no copy.
+        const std::optional<FileStat> st = statRegularFile(*otherPosix);
+        if (!st || st->identity == self->identity || st->size != self->size) continue;
+        if (compareFileContents(*posix, *otherPosix) == ContentMatch::Same) return OtherCopy::Found;
+    }
+    return OtherCopy::NotFound;
+}
+
+bool Deletion::otherCopyRemains(NodeId member, const std::string& path) {
+    const TreeStore& dbl = trees_.dblList;
+    std::vector<std::string> others;
+    for (NodeId m = dbl.firstChild(dbl.parent(member)); m != kNoNode; m = dbl.nextSibling(m)) {
+        if (m == member) continue;
+        std::string other = shellPath(TreeId::DblList, m);   // empty when the path is not whole
+        if (!other.empty()) others.push_back(std::move(other));
+    }
+    OtherCopy answer;
+    {
+        BusyHold hold(window_, false);   // reads whole files
+        answer = window_.findOtherCopy(path, others);
+    }
+    if (answer != OtherCopy::NotFound) return true;
+    window_.showMessage(noOtherCopyRefusal(path.substr(path.rfind('\\') + 1)), "Erreur", MessageKind::Error);
+    return false;
+}
 
 std::string Deletion::shellPath(TreeId tree, NodeId node) const {
     const TreeStore& dir = trees_.dirList;
@@ -70,6 +111,12 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
     default:
         break;   // the shell asks
     }
+
+    // The groups are the search's picture of the disk, which may have changed since: a
+    // duplicate goes only while another copy still holds its bytes. Checked before the
+    // shell's question, so that nobody is asked about a file that will be kept.
+    const NodeId member = tree == TreeId::DblList ? node : trees_.dirList.link(node);
+    if (member != kNoNode && !otherCopyRemains(member, path)) return false;
 
     window_.appendLog("Effacement de " + path);
     op.pFrom = path;

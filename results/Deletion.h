@@ -3,6 +3,7 @@
 // one path to the shell's recycle-bin operation and prunes the trees only once the shell has
 // reported success. Nothing here touches a user's file by itself.
 #include <string>
+#include <vector>
 
 #include "results/Browsing.h"
 
@@ -10,6 +11,14 @@ namespace parelix {
 
 constexpr const char* kCdromRefusal = "Impossible d'effacer sur un CDROM !";
 constexpr const char* kPathTooLongRefusal = "Chemin trop long, impossible d'effacer : ";
+
+// "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
+std::string noOtherCopyRefusal(const std::string& name);
+
+// Found when one of `others` is, on disk now, a regular file other than `file` (another
+// device or inode) with the same bytes; FileGone when nothing is at `file`'s path any more.
+// Paths are Windows-style.
+OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others);
 
 class Deletion {
 public:
@@ -33,6 +42,11 @@ public:
     std::string shellPath(TreeId tree, NodeId node) const;
 
 private:
+    // For a duplicate about to go (member: its DblList node; path: the path handed to the
+    // shell): true when another copy is still on disk, or the file itself is gone. Otherwise
+    // says why the file stays and answers false.
+    bool otherCopyRemains(NodeId member, const std::string& path);
+
     ResultTrees& trees_;
     ResultsWindow& window_;
     bool inProgress_ = false;

@@ -81,6 +81,9 @@ public:
     void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override {
         ShowMessage(text, caption, kind);
     }
+    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
+        return findOtherCopyOnDisk(file, others);
+    }
 
     // DirList's mouse moves (xxxListMouseMove): a drag of the selected node that starts
     // away from any node, which the tree's own drag does not cover. And the double clicks

@@ -34,6 +34,13 @@ public:
     std::vector<Execute> executes;
     int executeResult = 42;
     std::vector<Message> messages;
+    struct CopyQuery {
+        std::string file;
+        std::vector<std::string> others;
+    };
+    std::vector<CopyQuery> copyQueries;
+    // Answers the check for another copy on disk; by default one is found.
+    std::function<OtherCopy(const std::string& file, const std::vector<std::string>& others)> onFindOtherCopy;
 
     TreeId focusedTree() const override { return focus; }
     void setHideSelection(TreeId tree, bool hide) override { hidden[tree] = hide; }
@@ -57,6 +64,10 @@ public:
     }
     void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override {
         messages.push_back({text, caption, kind});
+    }
+    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
+        copyQueries.push_back({file, others});
+        return onFindOtherCopy ? onFindOtherCopy(file, others) : OtherCopy::Found;
     }
 };
 

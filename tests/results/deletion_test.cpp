@@ -60,6 +60,10 @@ TEST_F(DeletionTest, DropOfOneOfTwoCopiesDissolvesTheGroupWithoutAQuestion) {
     EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Keep\\k1");
     EXPECT_EQ(window.operations[0].fFlags, kNoQuestion);
     EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Keep\\k1"}));
+    // The disk was asked first whether the other member still holds the same bytes.
+    ASSERT_EQ(window.copyQueries.size(), 1u);
+    EXPECT_EQ(window.copyQueries[0].file, "D:\\Data\\Keep\\k1");
+    EXPECT_EQ(window.copyQueries[0].others, (std::vector<std::string>{"D:\\Data\\Mixed\\m1"}));
 
     EXPECT_FALSE(alive(k1));
     EXPECT_FALSE(trees.dblList.isValid(g2));
@@ -70,8 +74,10 @@ TEST_F(DeletionTest, DropOfOneOfTwoCopiesDissolvesTheGroupWithoutAQuestion) {
     EXPECT_EQ(image(keep), kImgFolder);
     EXPECT_EQ(trees.dirList.counter(data), 5);    // t1..t3, m2, out; k1 and m1 gone
     EXPECT_EQ(trees.dirList.selected(), k2);
-    // Pruning runs under the wait cursor and the update lock, released in order.
-    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+    // The check reads under the wait cursor; pruning runs under it and the update lock,
+    // released in order.
+    EXPECT_EQ(window.holds,
+              (std::vector<std::string>{"wait on", "wait off", "wait on", "lock on", "lock off", "wait off"}));
 }
 
 TEST_F(DeletionTest, TrashClickOnAMemberOfThreeAsksAndLeavesAGroupOfTwo) {
@@ -82,6 +88,9 @@ TEST_F(DeletionTest, TrashClickOnAMemberOfThreeAsksAndLeavesAGroupOfTwo) {
     ASSERT_EQ(window.operations.size(), 1u);
     EXPECT_EQ(window.operations[0].fFlags, kAsk);   // a click always keeps the question
     EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Trip\\t2");
+    ASSERT_EQ(window.copyQueries.size(), 1u);
+    EXPECT_EQ(window.copyQueries[0].others,
+              (std::vector<std::string>{"D:\\Data\\Trip\\t1", "D:\\Data\\Trip\\t3"}));
     EXPECT_FALSE(alive(t2));
     EXPECT_EQ(trees.dblList.childCount(g3), 2);
     EXPECT_TRUE(linked(t1));
@@ -119,6 +128,7 @@ TEST_F(DeletionTest, FolderRemovalTakesLinksInsideAndRepairsGroupsOutside) {
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 1);
     EXPECT_EQ(trees.dirList.counter(data), 3);
     EXPECT_EQ(trees.dirList.selected(), out);
+    EXPECT_TRUE(window.copyQueries.empty());   // a folder goes as it is
 }
 
 TEST_F(DeletionTest, SearchRootsAndOtherDrivesAlwaysAsk) {
@@ -172,7 +182,7 @@ TEST_F(DeletionTest, CancelledOrFailedShellLeavesTheTreesWithTheLogLine) {
     EXPECT_TRUE(alive(m1));
     EXPECT_TRUE(trees.dblList.isValid(g4));
     EXPECT_EQ(trees.dirList.counter(data), 7);
-    EXPECT_TRUE(window.holds.empty());
+    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "wait off"}));   // the check only
 }
 
 TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
@@ -191,6 +201,7 @@ TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
     deletion.deleteDuplicatesOfDirectory();
     EXPECT_EQ(window.messages.size(), 4u);   // t3, t2, t1
     EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(window.copyQueries.empty());   // refused before any file is read
     EXPECT_TRUE(alive(t3));
 }
 
@@ -207,6 +218,45 @@ TEST_F(DeletionTest, DuplicatesOfADirectoryKeepTheFirstCopy) {
     EXPECT_FALSE(trees.dblList.isValid(g3));
     // One wait cursor and one lock for the whole walk, however many deletions ran inside.
     EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+}
+
+TEST_F(DeletionTest, ADuplicateWithoutAnotherCopyOnDiskStaysAndTheWalkGoesOn) {
+    // t3 changed since the search: no other member holds its bytes, and it holds no one's.
+    const std::string t3Path = "D:\\Data\\Trip\\t3";
+    window.onFindOtherCopy = [&](const std::string& file, const std::vector<std::string>& others) {
+        if (file == t3Path) return OtherCopy::NotFound;
+        for (const std::string& other : others)
+            if (other != t3Path) return OtherCopy::Found;
+        return OtherCopy::NotFound;
+    };
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+
+    // t3 stays; t2 goes (t1 holds its bytes); t1, whose only other member left is t3, stays.
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t2"}));
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[0].text, "Plus aucune autre copie identique de « t3 », fichier conservé.");
+    EXPECT_EQ(window.messages[0].caption, "Erreur");
+    EXPECT_EQ(window.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(window.messages[1].text, "Plus aucune autre copie identique de « t1 », fichier conservé.");
+    ASSERT_EQ(window.copyQueries.size(), 3u);
+    EXPECT_EQ(window.copyQueries[2].others, (std::vector<std::string>{t3Path}));
+    EXPECT_TRUE(alive(t1) && alive(t3));
+    EXPECT_FALSE(alive(t2));
+    EXPECT_EQ(trees.dblList.childCount(g3), 2);
+    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+
+    // A file no longer on disk is the shell's to report; an unlinked file is not checked.
+    window.onFindOtherCopy = [](const std::string&, const std::vector<std::string>&) {
+        return OtherCopy::FileGone;
+    };
+    trees.dirList.select(k1);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_EQ(window.operations.back().pFrom, "D:\\Data\\Keep\\k1");
+    trees.dirList.select(k2);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_EQ(window.operations.back().pFrom, "D:\\Data\\Keep\\k2");
+    EXPECT_EQ(window.copyQueries.size(), 4u);
 }
 
 TEST_F(DeletionTest, DuplicatesOfADirectoryFromAFileCoverItsSiblingsOnly) {

@@ -25,6 +25,9 @@ public:
         operations.push_back(op);
         return SHFileOperationA(op);
     }
+    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
+        return findOtherCopyOnDisk(file, others);
+    }
 };
 
 //  <temp>            search root
@@ -60,6 +63,11 @@ protected:
     void TearDown() override { setShellHooks({}); }
 
     bool onDisk(const std::string& relative) const { return fs::exists(dir.path() + "/" + relative); }
+    // The Windows-style path of a file under the search root.
+    std::string inRoot(const std::string& relative) const { return trees.dirList.text(root) + "\\" + relative; }
+    static std::string refusal(const std::string& name) {
+        return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
+    }
 
     test::TempDir dir;
     ResultTrees trees;
@@ -130,6 +138,93 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryLeaveOneCopyOnDisk) {
     EXPECT_TRUE(trees.dirList.isValid(one));
     EXPECT_EQ(trees.dirList.link(one), kNoNode);
     EXPECT_TRUE(questions.empty());
+}
+
+// The issue seen in use: a copy edited between the search and the command.
+TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) {
+    //   --> b: a1 (== c1), a2 (== c2); c1 and c2 beside b
+    dir.write("b/a1", "one");
+    dir.write("b/a2", "two");
+    dir.write("c1", "one");
+    dir.write("c2", "two");
+    test::TreeBuilder builder(trees);
+    const NodeId b = builder.folder(root, "b");
+    const NodeId a1 = builder.file(b, "a1");
+    const NodeId a2 = builder.file(b, "a2");
+    builder.group("3", {a1, builder.file(root, "c1")});
+    builder.group("3", {a2, builder.file(root, "c2")});
+    dir.write("b/a1", "ONE");   // same size, other bytes
+
+    trees.dirList.select(b);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_TRUE(onDisk("b/a1"));
+    EXPECT_FALSE(onDisk("b/a2"));
+    EXPECT_TRUE(trash.holds("a2"));
+    EXPECT_FALSE(trash.holds("a1"));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, refusal("a1"));
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2")}));
+    EXPECT_TRUE(trees.dirList.isValid(a1));
+    EXPECT_FALSE(trees.dirList.isValid(a2));
+    EXPECT_TRUE(questions.empty() && errors.empty());
+}
+
+TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
+    // The other copy removed behind the program's back: the drop keeps the file, without a
+    // log line or a shell call.
+    fs::remove(dir.path() + "/keep/one.txt");
+    trees.dirList.select(two);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_TRUE(onDisk("keep/two.txt"));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, refusal("two.txt"));
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(window.operations.empty());
+    EXPECT_TRUE(trees.dirList.isValid(two));
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
+
+    // Back as a hard link of the file itself: one file under two names. The click on its
+    // member is refused before the shell would ask.
+    fs::create_hard_link(dir.path() + "/keep/two.txt", dir.path() + "/keep/one.txt");
+    window.focus = TreeId::DblList;
+    trees.dblList.select(trees.dirList.link(two));
+    deletion.trashClick();
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(window.messages.size(), 2u);
+    EXPECT_TRUE(onDisk("keep/two.txt"));
+
+    // A real copy again: the click asks, and the file goes.
+    fs::remove(dir.path() + "/keep/one.txt");
+    dir.write("keep/one.txt", "twin");
+    deletion.trashClick();
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_FALSE(onDisk("keep/two.txt"));
+    EXPECT_TRUE(trash.holds("two.txt"));
+    EXPECT_EQ(window.messages.size(), 2u);
+}
+
+TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
+    dir.write("x/file", "abcd");
+    dir.write("x/same", "abcd");
+    dir.write("x/flipped", "abcD");
+    dir.write("x/longer", "abcde");
+    dir.mkdir("x/folder");
+    fs::create_hard_link(dir.path() + "/x/file", dir.path() + "/x/link");
+    fs::create_symlink(dir.path() + "/x/file", dir.path() + "/x/symlink");
+    auto check = [this](const std::string& file, std::vector<std::string> others) {
+        for (std::string& other : others) other = inRoot("x\\" + other);
+        return findOtherCopyOnDisk(inRoot("x\\" + file), others);
+    };
+    EXPECT_EQ(check("file", {"same"}), OtherCopy::Found);
+    const std::vector<std::string> none{"flipped", "longer", "link", "symlink", "folder", "missing"};
+    EXPECT_EQ(check("file", none), OtherCopy::NotFound);
+    std::vector<std::string> last = none;
+    last.push_back("same");
+    EXPECT_EQ(check("file", last), OtherCopy::Found);   // any member will do
+    EXPECT_EQ(check("file", {}), OtherCopy::NotFound);
+    // The file itself: gone is the shell's to report; a folder now at its path is kept.
+    EXPECT_EQ(check("missing", {"same"}), OtherCopy::FileGone);
+    EXPECT_EQ(check("folder", {"same"}), OtherCopy::NotFound);
 }
 
 }  // namespace
