@@ -2,6 +2,8 @@
 // Prints each group of the duplicates tree in order (the group's text, one line per member,
 // an empty line) on standard output; counts, other log lines and the time of each phase
 // go to standard error.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -20,24 +22,38 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// User and system time of the process so far: on a shared machine, what each phase costs
+// itself, beside the wall time that others' load stretches.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 // Keeps the log and the moment each phase's first line arrived; shows nothing.
 class ScanUi : public parelix::SearchUi {
 public:
     std::vector<std::string> log;
     Clock::time_point walkEnd{}, sortStart{}, compareStart{}, end{};
+    double walkEndCpu = 0, sortStartCpu = 0, compareStartCpu = 0, endCpu = 0;
     bool walkEnded = false;
 
     void appendLog(const std::string& line) override {
         const auto now = Clock::now();
         if (!walkEnded && line.find(" fichiers dans ") != std::string::npos) {
             walkEnd = now;
+            walkEndCpu = cpuSeconds();
             walkEnded = true;
         } else if (line == "Tri des fichiers par taille") {
             sortStart = now;
+            sortStartCpu = cpuSeconds();
         } else if (line == "Comparaison des fichiers présumés doubles") {
             compareStart = now;
+            compareStartCpu = cpuSeconds();
         } else if (line == "Fini !" || line == "Aucun fichier à traiter !") {
             end = now;
+            endCpu = cpuSeconds();
         }
         log.push_back(line);
     }
@@ -114,5 +130,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "walk %.3f s, sort %.3f s, compare %.3f s, total %.3f s\n",
                  seconds(start, ui.walkEnd), seconds(ui.sortStart, ui.compareStart),
                  seconds(ui.compareStart, ui.end), seconds(start, Clock::now()));
+    std::fprintf(stderr, "cpu: walk %.3f s, sort %.3f s, compare %.3f s, total %.3f s\n", ui.walkEndCpu,
+                 ui.compareStartCpu - ui.sortStartCpu, ui.compareStart == Clock::time_point{} ? 0.0 : ui.endCpu - ui.compareStartCpu,
+                 cpuSeconds());
     return 0;
 }

@@ -16,8 +16,14 @@ namespace {
 
 static_assert(kBlockBufferSize == kContentChunkSize, "a chunk is a block buffer");
 
-// Whole contents of small files kept from the first reading, so that confirming a pair
-// of them needs no second opening. Beyond the cap, files are read again when confirmed.
+// What is read of every file of a size class: enough to tell apart files that differ early,
+// at the cost of one small read. Most files of a crowded class differ in their first bytes,
+// and reading whole chunks of every one would copy several times as much.
+constexpr std::size_t kProbeSize = 4096;
+
+// Probes kept from the first reading, so that confirming a pair of small files needs no second
+// opening and a large pair reads on from where its probes end. Beyond the cap, files are read
+// again from their start when confirmed.
 constexpr std::size_t kArenaCap = 8u << 20;
 
 }  // namespace
@@ -145,12 +151,13 @@ void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::i
     file.identity = f.stat().identity;
     file.identityKnown = true;
     file.shownSize = static_cast<std::int64_t>(f.stat().size);
-    const std::size_t n = f.readChunk(chunkA_, kBlockBufferSize);
-    file.firstLength = static_cast<std::uint32_t>(n);
+    const std::size_t n = f.readChunk(chunkA_, kProbeSize);
+    file.probeLength = static_cast<std::uint32_t>(n);
+    file.whole = n < kProbeSize || n == f.stat().size;
     file.digest = chunkDigest(chunkA_, n);
     file.state = State::Read;
     anyReadable_ = true;
-    if (n < kBlockBufferSize && arena_.size() + n <= kArenaCap) {
+    if (arena_.size() + n <= kArenaCap) {
         file.held = static_cast<std::uint32_t>(arena_.size());
         arena_.insert(arena_.end(), chunkA_, chunkA_ + n);
     }
@@ -163,7 +170,7 @@ void SizeClassCompare::fileBuckets() {
         if (files_[i].state != State::Unreadable) order.push_back(i);
     auto key = [this](std::uint32_t i) {
         const ClassFile& f = files_[i];
-        return std::make_tuple(f.state, f.firstLength, f.digest);
+        return std::make_tuple(f.state, f.probeLength, f.shownSize, f.digest);
     };
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
     pending_.clear();
@@ -206,31 +213,39 @@ SizeClassCompare::Match SizeClassCompare::confirm(ClassFile& rep, ClassFile& can
     showPanel(1, candPaths.name);
     if (rep.state == State::Empty) return Match::Same;   // the bucket holds only empty files
 
+    // The probes, kept or read again; the representative is opened first.
     SearchedFile first, second;
     const std::uint8_t* a = chunkA_;
     const std::uint8_t* b = chunkB_;
     std::size_t na = 0, nb = 0;
     if (rep.held != kNotHeld) {
         a = arena_.data() + rep.held;
-        na = rep.firstLength;
+        na = rep.probeLength;
     } else {
         if (!first.open(repPaths.posix)) return logUnreadable(rep), Match::RepresentativeUnreadable;
-        na = first.readChunk(chunkA_, kBlockBufferSize);
+        na = first.readChunk(chunkA_, kProbeSize);
     }
     if (cand.held != kNotHeld) {
         b = arena_.data() + cand.held;
-        nb = cand.firstLength;
+        nb = cand.probeLength;
     } else {
         if (!second.open(candPaths.posix)) return logUnreadable(cand), Match::CandidateUnreadable;
-        nb = second.readChunk(chunkB_, kBlockBufferSize);
+        nb = second.readChunk(chunkB_, kProbeSize);
     }
-    // A held content is one short chunk, so the loop never reads past it.
+    if (na != nb || std::memcmp(a, b, na) != 0) return Match::Different;
+    if (rep.whole && cand.whole) return Match::Same;
+
+    // The rest, from where the probes end.
+    if (!first.isOpen() && (!first.open(repPaths.posix) || !first.seek(na)))
+        return logUnreadable(rep), Match::RepresentativeUnreadable;
+    if (!second.isOpen() && (!second.open(candPaths.posix) || !second.seek(nb)))
+        return logUnreadable(cand), Match::CandidateUnreadable;
     for (;;) {
-        if (na != nb || std::memcmp(a, b, na) != 0) return Match::Different;
-        if (na < kBlockBufferSize) return Match::Same;
         if (!steps_.turn()) return Match::Stopped;   // the pair counts as not compared
         na = first.readChunk(chunkA_, kBlockBufferSize);
         nb = second.readChunk(chunkB_, kBlockBufferSize);
+        if (na != nb || std::memcmp(chunkA_, chunkB_, na) != 0) return Match::Different;
+        if (na < kBlockBufferSize) return Match::Same;
     }
 }
 

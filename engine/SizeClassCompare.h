@@ -5,9 +5,10 @@
 // file list: each representative compared with every later file of its size, a match taking
 // over as representative and exchanged to stand right after the previous one. That walk costs
 // the square of a crowded class. Here every file of the class is read once up to its first
-// chunk and filed by that chunk's digest; the walk is then replayed on the class's sequence,
+// few kilobytes and filed by their digest; the walk is then replayed on the class's sequence,
 // its exchanges included, but a representative only meets the later files of its own digest
-// bucket, which are confirmed byte by byte. Files of other buckets would have compared
+// bucket, which are confirmed byte by byte. The first bytes read (the probe) are kept, so a
+// file is opened again only when it shares them with another and runs past them. Files of other buckets would have compared
 // different, so skipping them changes neither a group nor the sequence.
 #include <cstdint>
 #include <set>
@@ -72,14 +73,15 @@ private:
     struct ClassFile {
         std::uint32_t record = 0;        // record number in the file list
         NodeId node = kNoNode;
-        std::uint64_t digest = 0;        // of the first chunk
+        std::uint64_t digest = 0;        // of the probe
         std::int64_t shownSize = 0;      // real size when known, for the group's text
         FileIdentity identity;
-        std::uint32_t firstLength = 0;   // bytes in the first chunk
-        std::uint32_t held = kNotHeld;   // offset of its whole content in the arena
+        std::uint32_t probeLength = 0;   // bytes read from its start, up to kProbeSize
+        std::uint32_t held = kNotHeld;   // offset of those bytes in the arena
         std::int32_t bucket = kNoBucket; // digest bucket, when it has other files
         State state = State::Unreadable;
         bool identityKnown = false;
+        bool whole = false;              // the file ended within the probe
         bool logged = false;             // " inaccessible" was logged
     };
     enum class Match { Same, Different, RepresentativeUnreadable, CandidateUnreadable, Stopped };
@@ -117,7 +119,7 @@ private:
     // The class.
     std::int64_t classStart_ = 0;
     std::vector<ClassFile> files_;
-    std::vector<std::uint8_t> arena_;           // whole contents of small files, up to a cap
+    std::vector<std::uint8_t> arena_;           // the probes read, up to a cap
     std::vector<std::uint32_t> sequence_;       // position -> file, exchanges applied
     std::vector<std::uint32_t> positionOf_;     // file -> position
     std::vector<std::set<std::uint32_t>> pending_;   // per bucket: positions still to be met

@@ -76,6 +76,12 @@ std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) 
     return got;
 }
 
+bool SearchedFile::seek(std::uint64_t offset) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+    offset_ = offset;
+    return true;
+}
+
 void SearchedFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

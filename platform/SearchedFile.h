@@ -55,6 +55,8 @@ public:
     // (network and FUSE file systems) is followed by another. Returns the count; a read
     // error raises InOutError.
     std::size_t readChunk(std::uint8_t* buffer, std::size_t capacity);
+    // Reading goes on from this byte; false when the file cannot be positioned there.
+    bool seek(std::uint64_t offset);
     void close();
 
 private:
