@@ -29,14 +29,18 @@ constexpr std::size_t kArenaCap = 8u << 20;
 }  // namespace
 
 const std::string& DirectoryPaths::path(std::uint32_t index) {
-    auto it = cache_.find(index);
-    if (it != cache_.end()) return it->second;
     // Files of one size lie in folders all over the tree: a cache that holds few folders
-    // reads the directory list again for most files.
-    if (cache_.size() >= 65536) cache_.clear();
-    std::uint8_t record[kDirRecordSize];
-    dirList_.readAt(index, record);
-    return cache_.emplace(index, decodeDirRecord(record)).first->second;
+    // reads the directory list again for most files. Direct-mapped, so a hit costs one
+    // comparison.
+    if (slots_.empty()) slots_.resize(kSlots);
+    Slot& slot = slots_[index % kSlots];
+    if (slot.index != index) {
+        std::uint8_t record[kDirRecordSize];
+        dirList_.readAt(index, record);
+        slot.path = decodeDirRecord(record);
+        slot.index = index;
+    }
+    return slot.path;
 }
 
 bool CompareSteps::step(std::int64_t done) {

@@ -33,8 +33,13 @@ public:
     const std::string& path(std::uint32_t index);
 
 private:
+    static constexpr std::size_t kSlots = 65536;
+    struct Slot {
+        std::uint32_t index = UINT32_MAX;
+        std::string path;
+    };
     WorkFile& dirList_;
-    std::unordered_map<std::uint32_t, std::string> cache_;
+    std::vector<Slot> slots_;
 };
 
 // The comparison's pace: the progress bar about once per hundredth of the files, an event
