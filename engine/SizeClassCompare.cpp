@@ -125,7 +125,9 @@ bool SizeClassCompare::run() {
 
 void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last) {
     const Paths p = pathsOf(record);
+    // One file is read at a time here: the second panel names a partner only in a pair.
     showPanel(0, p.name);
+    showPanel(1, {});
     if (size == 0) {
         // Empty files are equal without being opened. The size kept is the low 32 bits, so a
         // recorded 0 may also be a multiple of 4 GiB: only a real size of 0 goes unread.
