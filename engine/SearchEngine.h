@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/Records.h"
 #include "engine/SearchUi.h"
+#include "platform/SearchedFile.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 
@@ -57,6 +59,8 @@ public:
 private:
     // Collection walk.
     void walkDirectory(NodeId node, const std::string& path);
+    // Directories the walk of this run has entered: none is entered twice.
+    std::unordered_set<FileIdentity, FileIdentityHash> walkedFolders_;
     // External sort.
     void buildRun(int level, int side);
     void merge(int level, int side);
