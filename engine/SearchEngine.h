@@ -65,6 +65,7 @@ private:
     void buildRun(int level, int side);
     void merge(int level, int side);
     void sortBlock(int first, int last);
+    void removeRunFiles(int topLevel);   // after a failure: closes and deletes levels 0..topLevel
 
     ResultTrees& trees_;
     SearchUi& ui_;
