@@ -39,6 +39,7 @@ struct MergeInput {
 
 void SearchEngine::sortFileList() {
     ui_.appendLog("Tri des fichiers par taille");
+    if (abandoned_) return;   // the program is ending: nothing will read the order
     int level = 0;
     try {
         file1_.assign(fileListName_);

@@ -91,6 +91,7 @@ void SearchEngine::shutdown() {
 }
 
 void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
+    if (abandoned_) return;
     trees_.clear();
     ui_.clearLog();
     ui_.showResultsMode();
@@ -102,6 +103,8 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     file2_.assign(dirListName_);
 
     collectFiles(searchPaths);
+    // A run abandoned because the program ends stops here: what follows is of use to nobody.
+    if (abandoned_) return;
 
     if (fileCount < 1) {
         ui_.appendLog("Aucun fichier à traiter !");
@@ -109,13 +112,20 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
         ui_.enablePopupMenu();
         if (fileCount >= 2) {
             sortFileList();
-            findDuplicates();
+            if (!abandoned_) findDuplicates();
         }
+        if (abandoned_) return;
         trees_.dirList.select(trees_.dirList.firstRoot());
         ui_.focusDirList();
         ui_.appendLog("Fini !");
     }
     ui_.setStopCaption("Faire une autre sélection");
+}
+
+void SearchEngine::abandonRun() {
+    abandoned_ = true;
+    collecting = false;
+    comparing = false;
 }
 
 SearchEngine::StopRole SearchEngine::stop() {

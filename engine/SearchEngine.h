@@ -31,6 +31,11 @@ public:
     // The window may close only while neither flag is set.
     bool canClose() const { return !collecting && !comparing; }
 
+    // The program is ending (a signal asked it to): the run under way, if any, stops its
+    // phase and starts no other, and the window may close. For good: no run starts again.
+    void abandonRun();
+    bool abandoned() const { return abandoned_; }
+
     // The search run of BtnCherche, on the search list's entries in list order.
     void searchRun(const std::vector<std::string>& searchPaths);
 
@@ -77,6 +82,8 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer1_;
     std::unique_ptr<std::uint8_t[]> buffer2_;
     std::unique_ptr<std::uint8_t[]> buffer3_;
+
+    bool abandoned_ = false;
 
     // Sort state.
     bool endOfInput_ = false;
