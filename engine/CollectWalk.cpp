@@ -23,6 +23,7 @@ void SearchEngine::collectFiles(const std::vector<std::string>& searchPaths) {
     file2_.rewrite(kDirRecordSize);
     fileCount = 0;
     dirCount = 0;
+    walkedFolders_.clear();
 
     for (const std::string& entry : searchPaths) {
         const std::string path = cut255(entry);
@@ -31,6 +32,7 @@ void SearchEngine::collectFiles(const std::vector<std::string>& searchPaths) {
         ui_.repaintDirList();
     }
 
+    walkedFolders_ = {};   // needed by this walk only
     file1_.close();
     file2_.close();
     ui_.appendLog(std::to_string(fileCount) + " fichiers dans " + std::to_string(dirCount) +
@@ -49,24 +51,33 @@ void SearchEngine::walkDirectory(NodeId node, const std::string& path) {
         return;
     }
 
-    TreeStore& tree = trees_.dirList;
-    tree.setImages(node, kImgFolder, kImgFolderOpen);
-    tree.setCounter(node, 0);
-
     ui_.setStatusText(path);
     ui_.processEvents();
 
     const std::string dirPath = path + '\\';
+    DirEnumerator listing;
+    FindData found;
+    bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found);
+    // A directory reached a second time (a bind mount of an ancestor, a search path inside
+    // another) would show each of its files twice, each copy looking like the other's
+    // double: it keeps its unwalked node and is reported instead.
+    if (const auto identity = listing.folderIdentity(); identity && !walkedFolders_.insert(*identity).second) {
+        listing.findClose();
+        ui_.appendLog("Répertoire déjà parcouru, ignoré : " + cut255(path));
+        return;
+    }
+
+    TreeStore& tree = trees_.dirList;
+    tree.setImages(node, kImgFolder, kImgFolderOpen);
+    tree.setCounter(node, 0);
+
     std::uint8_t record[kFileEntrySize] = {};
     encodeDirRecord(dirPath, record);
     file2_.write(record);
     const std::uint32_t dirIndex = static_cast<std::uint32_t>(dirCount);
     ++dirCount;
 
-    DirEnumerator listing;
-    FindData found;
-    for (bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found); more;
-         more = listing.findNext(found)) {
+    for (; more; more = listing.findNext(found)) {
         const std::string& name = found.name;
         if (name == "." || name == "..") continue;
         if (found.attributes & faDirectory) {

@@ -39,20 +39,50 @@ struct MergeInput {
 
 void SearchEngine::sortFileList() {
     ui_.appendLog("Tri des fichiers par taille");
-    file1_.assign(fileListName_);
-    file1_.reset(kFileEntrySize);
-    endOfInput_ = false;
+    if (abandoned_) return;   // the program is ending: nothing will read the order
     int level = 0;
-    buildRun(0, 0);
-    while (!endOfInput_) {
-        buildRun(level, 1);
-        ++level;
-        merge(level, 0);
+    try {
+        file1_.assign(fileListName_);
+        file1_.reset(kFileEntrySize);
+        endOfInput_ = false;
+        buildRun(0, 0);
+        while (!endOfInput_) {
+            buildRun(level, 1);
+            ++level;
+            merge(level, 0);
+        }
+        file1_.close();
+        file1_.erase();
+        currentOutput_->rename(fileListName_);
+        currentOutput_ = nullptr;
+    } catch (...) {
+        // Run files hold file names and may fill the disk (a full disk is the usual cause):
+        // none outlives a failed sort. Every run so far is named at this level or below.
+        removeRunFiles(level);
+        throw;
     }
-    file1_.close();
-    file1_.erase();
-    currentOutput_->rename(fileListName_);
+}
+
+void SearchEngine::removeRunFiles(int topLevel) {
     currentOutput_ = nullptr;
+    for (WorkFile* file : {&runOutput_, &file1_}) {
+        if (!file->isOpen()) continue;
+        try {
+            file->close();
+        } catch (const InOutError&) {
+        }
+    }
+    for (int level = 0; level <= topLevel; ++level) {
+        for (int side = 0; side < 2; ++side) {
+            WorkFile run;
+            run.assign(runFileName(fileListName_, level, side));
+            try {
+                run.erase();
+            } catch (const InOutError&) {
+                // Never made, or deleted by its merge already.
+            }
+        }
+    }
 }
 
 void SearchEngine::buildRun(int level, int side) {

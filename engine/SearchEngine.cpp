@@ -2,9 +2,12 @@
 // three roles of the Stop button.
 #include "engine/SearchEngine.h"
 
+#include <exception>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "platform/Drives.h"
 #include "platform/System.h"
@@ -70,16 +73,25 @@ void SearchEngine::shutdown() {
     closeIfOpen(file1_);
     closeIfOpen(file2_);
     closeIfOpen(runOutput_);
-    file1_.assign(fileListName_);
-    file1_.erase();
-    file2_.assign(dirListName_);
-    file2_.erase();
+    // The directory list goes even when the file list cannot (a failed sort may have
+    // deleted it): the first failure is reported once both were tried.
+    std::exception_ptr failure;
+    for (auto [file, name] : {std::pair{&file1_, &fileListName_}, std::pair{&file2_, &dirListName_}}) {
+        try {
+            file->assign(*name);
+            file->erase();
+        } catch (const InOutError&) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
     buffer1_.reset();
     buffer2_.reset();
     buffer3_.reset();
+    if (failure) std::rethrow_exception(failure);
 }
 
 void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
+    if (abandoned_) return;
     trees_.clear();
     ui_.clearLog();
     ui_.showResultsMode();
@@ -91,6 +103,8 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     file2_.assign(dirListName_);
 
     collectFiles(searchPaths);
+    // A run abandoned because the program ends stops here: what follows is of use to nobody.
+    if (abandoned_) return;
 
     if (fileCount < 1) {
         ui_.appendLog("Aucun fichier à traiter !");
@@ -98,13 +112,20 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
         ui_.enablePopupMenu();
         if (fileCount >= 2) {
             sortFileList();
-            findDuplicates();
+            if (!abandoned_) findDuplicates();
         }
+        if (abandoned_) return;
         trees_.dirList.select(trees_.dirList.firstRoot());
         ui_.focusDirList();
         ui_.appendLog("Fini !");
     }
     ui_.setStopCaption("Faire une autre sélection");
+}
+
+void SearchEngine::abandonRun() {
+    abandoned_ = true;
+    collecting = false;
+    comparing = false;
 }
 
 SearchEngine::StopRole SearchEngine::stop() {

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/Records.h"
 #include "engine/SearchUi.h"
+#include "platform/SearchedFile.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 
@@ -28,6 +30,11 @@ public:
 
     // The window may close only while neither flag is set.
     bool canClose() const { return !collecting && !comparing; }
+
+    // The program is ending (a signal asked it to): the run under way, if any, stops its
+    // phase and starts no other, and the window may close. For good: no run starts again.
+    void abandonRun();
+    bool abandoned() const { return abandoned_; }
 
     // The search run of BtnCherche, on the search list's entries in list order.
     void searchRun(const std::vector<std::string>& searchPaths);
@@ -57,10 +64,13 @@ public:
 private:
     // Collection walk.
     void walkDirectory(NodeId node, const std::string& path);
+    // Directories the walk of this run has entered: none is entered twice.
+    std::unordered_set<FileIdentity, FileIdentityHash> walkedFolders_;
     // External sort.
     void buildRun(int level, int side);
     void merge(int level, int side);
     void sortBlock(int first, int last);
+    void removeRunFiles(int topLevel);   // after a failure: closes and deletes levels 0..topLevel
 
     ResultTrees& trees_;
     SearchUi& ui_;
@@ -72,6 +82,8 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer1_;
     std::unique_ptr<std::uint8_t[]> buffer2_;
     std::unique_ptr<std::uint8_t[]> buffer3_;
+
+    bool abandoned_ = false;
 
     // Sort state.
     bool endOfInput_ = false;

@@ -22,6 +22,7 @@ struct DirEnumerator::State {
     std::vector<std::string> hiddenNames;
     int dotsLeft = 2;             // "." then ".." come before the folder's own entries
     struct stat self {};
+    bool selfKnown = false;
     struct stat parent {};
     bool parentKnown = false;
 
@@ -75,7 +76,7 @@ bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attribut
     const std::string_view name = std::string_view(pattern).substr(cut + 1);
     if (!isAllPattern(name)) state->pattern.assign(name);
     state->hiddenNames = drives.hiddenNamesIn(*folder);
-    fstat(fd, &state->self);
+    state->selfKnown = fstat(fd, &state->self) == 0;
     state->parentKnown = fstatat(fd, "..", &state->parent, AT_SYMLINK_NOFOLLOW) == 0;
     state_ = std::move(state);
 
@@ -137,5 +138,11 @@ bool DirEnumerator::findNext(FindData& out) {
 }
 
 void DirEnumerator::findClose() { state_.reset(); }
+
+std::optional<FileIdentity> DirEnumerator::folderIdentity() const {
+    if (!state_ || !state_->selfKnown) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(state_->self.st_dev),
+                        static_cast<std::uint64_t>(state_->self.st_ino)};
+}
 
 }  // namespace parelix

@@ -2,7 +2,10 @@
 // Directory enumeration by pattern and attribute mask (first, next, close).
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/SearchedFile.h"
 
 namespace parelix {
 
@@ -39,6 +42,9 @@ public:
     bool findFirst(const std::string& pattern, std::uint32_t attributeMask, FindData& out);
     bool findNext(FindData& out);
     void findClose();
+    // Device and inode of the folder being listed, taken from the opened folder itself (a
+    // path swapped meanwhile cannot mislead); nullopt when no listing is open.
+    std::optional<FileIdentity> folderIdentity() const;
 
 private:
     struct State;

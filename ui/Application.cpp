@@ -1,6 +1,10 @@
 #include "ui/Application.h"
 
+#include <QSocketNotifier>
+
 #include "platform/Dialogs.h"
+#include "platform/QuitSignals.h"
+#include "ui/EcrPrin.h"
 
 namespace parelix {
 
@@ -18,6 +22,21 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         showException(std::runtime_error("Erreur inconnue"));
     }
     return false;
+}
+
+void Application::catchQuitSignals() { quitSignalFd_ = parelix::catchQuitSignals(); }
+
+int Application::run(T_EcrPrin& window) {
+    if (!window.startupRefused) window.show();
+    if (quitSignalFd_ >= 0) {
+        // A signal that came before is waiting in the pipe: the first turn of the loop takes it.
+        auto* notifier = new QSocketNotifier(quitSignalFd_, QSocketNotifier::Read, this);
+        const int fd = quitSignalFd_;
+        connect(notifier, &QSocketNotifier::activated, &window, [fd, &window] {
+            if (takeQuitSignals(fd)) window.quitBySignal();
+        });
+    }
+    return exec();
 }
 
 void Application::showException(const std::exception& error) {

@@ -7,6 +7,8 @@
 
 namespace parelix {
 
+class T_EcrPrin;
+
 class Application : public QApplication {
     Q_OBJECT
 public:
@@ -14,8 +16,18 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // From here on SIGTERM, SIGHUP and SIGINT no longer end the process at once: they wait
+    // for run(), which ends the program through the window, as its Quit button does.
+    void catchQuitSignals();
+    // Shows the window (unless its start-up was refused), hands it the signals and runs the
+    // event loop.
+    int run(T_EcrPrin& window);
+
     // Shows the message of an exception that ended a handler.
     static void showException(const std::exception& error);
+
+private:
+    int quitSignalFd_ = -1;
 };
 
 }  // namespace parelix

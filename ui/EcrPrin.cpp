@@ -280,7 +280,8 @@ T_EcrPrin::~T_EcrPrin() {
         try {
             FormDestroy();
         } catch (const std::exception& e) {
-            Application::showException(e);
+            // After a signal nobody waits for a message box: it would only hold the end up.
+            if (!signalled_) Application::showException(e);
         }
     }
 }

@@ -143,6 +143,9 @@ public:
     void BtnStopRtnClick();
     bool FormCloseQuery();
     void FormDestroy();
+    // SIGTERM, SIGHUP or SIGINT: the program ends as by BtnQuitte, also during a search run,
+    // which first stops its phase and unwinds.
+    void quitBySignal();
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
     void fillDriveTree();
@@ -184,6 +187,8 @@ private:
     QPoint pressPos_;
     bool firstShow_ = true;
     bool searchRunning_ = false;                // BtnChercheClick is under way
+    bool signalled_ = false;                    // a signal asked the program to end
+    void endProgram();
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
 };
 

@@ -1,4 +1,5 @@
 // The window's side of a search run: start, stop, close query and the engine's end.
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QToolButton>
 #include <QTreeView>
@@ -47,13 +48,21 @@ void T_EcrPrin::BtnChercheClick() {
     // Stop in its third role can bring the selection page back while a run still sorts or
     // compares; a second run inside it would clear the trees under the first one's feet.
     if (searchRunning_) return;
-    searchRunning_ = true;
-    const struct RunEnd {
-        bool& running;
-        ~RunEnd() { running = false; }
-    } runEnd{searchRunning_};
-    BatchedViews batched({{dirModel, DirList}, {dblModel, DblList}});
-    engine->searchRun(searchPaths());
+    {
+        searchRunning_ = true;
+        const struct RunEnd {
+            bool& running;
+            ~RunEnd() { running = false; }
+        } runEnd{searchRunning_};
+        BatchedViews batched({{dirModel, DirList}, {dblModel, DblList}});
+        try {
+            engine->searchRun(searchPaths());
+        } catch (const std::exception&) {
+            if (!signalled_) throw;   // the program is ending: no message box to hold it up
+        }
+    }
+    // A signal came during the run, which has now unwound.
+    if (signalled_) endProgram();
 }
 
 void T_EcrPrin::BtnStopRtnClick() {
@@ -65,6 +74,23 @@ void T_EcrPrin::BtnStopRtnClick() {
 }
 
 bool T_EcrPrin::FormCloseQuery() { return engine->canClose(); }
+
+void T_EcrPrin::quitBySignal() {
+    signalled_ = true;
+    engine->abandonRun();
+    // The run is somewhere below this handler, in one of its event turns: it ends the
+    // program itself once it has unwound.
+    if (searchRunning_) return;
+    endProgram();
+}
+
+void T_EcrPrin::endProgram() {
+    // As BtnQuitte: the close query, which the cleared flags now pass; the loop then ends
+    // (also a modal dialog's, and whatever else is open), and the window's destruction
+    // deletes the work files.
+    close();
+    QCoreApplication::exit(0);
+}
 
 void T_EcrPrin::FormDestroy() {
     engineStarted = false;

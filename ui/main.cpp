@@ -4,7 +4,8 @@
 
 int main(int argc, char** argv) {
     parelix::Application app(argc, argv);
+    // Before the window makes its work files, so that no signal can leave them behind.
+    app.catchQuitSignals();
     parelix::T_EcrPrin window;
-    if (!window.startupRefused) window.show();
-    return app.exec();
+    return app.run(window);
 }

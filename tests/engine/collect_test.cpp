@@ -1,5 +1,5 @@
-// The collection walk over real folder trees: nodes, records, counters, the stop, and
-// folders whose path is too long to be named.
+// The collection walk over real folder trees: nodes, records, counters, the stop, folders
+// whose path is too long to be named, and folders reached a second time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -300,6 +300,66 @@ TEST_F(CollectTest, FolderWhosePathWouldPassTheLimitIsReportedNotWalked) {
     const NodeId walked = childByText(top, "--> " + fits);
     expectWalkedFolder(walked);
     expectUnwalkedFolder(childByText(walked, "--> deeper"));
+}
+
+// A search path inside another, in either order, and one given twice: each folder is walked
+// once, by whichever path reaches it first; the other keeps an unwalked node and is reported.
+TEST_F(CollectTest, FolderReachedBySecondSearchPathIsWalkedOnce) {
+    tree_.write("top", "1");
+    tree_.write("sub/inner", "22");
+    tree_.write("sub/deeper/leaf", "333");
+    const std::string sub = root_ + "\\sub";
+    const std::string skipped = "Répertoire déjà parcouru, ignoré : ";
+
+    engine_.collectFiles({root_, sub});
+    EXPECT_EQ(engine_.fileCount, 3);
+    EXPECT_EQ(engine_.dirCount, 3);
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + sub,
+                                                 "3 fichiers dans 3 répertoires"}));
+    expectWalkedFolder(tree().child(kNoNode, 0));
+    EXPECT_EQ(tree().text(tree().child(kNoNode, 1)), sub);
+    expectUnwalkedFolder(tree().child(kNoNode, 1));
+    expectRecordsMatchNodes();
+
+    trees_.clear();
+    ui_.log.clear();
+    engine_.collectFiles({sub, root_, root_});
+    EXPECT_EQ(engine_.fileCount, 3);
+    EXPECT_EQ(engine_.dirCount, 3);
+    EXPECT_EQ(dirs(), (std::vector<std::string>{sub + "\\", sub + "\\deeper\\", root_ + "\\"}));
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + sub, skipped + root_,
+                                                 "3 fichiers dans 3 répertoires"}));
+    expectWalkedFolder(tree().child(kNoNode, 0));
+    const NodeId second = tree().child(kNoNode, 1);
+    expectWalkedFolder(second);
+    EXPECT_EQ(childTexts(second), (std::vector<std::string>{"--> sub", "top"}));
+    expectUnwalkedFolder(childByText(second, "--> sub"));
+    expectUnwalkedFolder(tree().child(kNoNode, 2));
+    expectRecordsMatchNodes();
+}
+
+// A bind mount of an ancestor below itself: without the check the walk would go round until
+// paths passed the limit, and every file would be a double of itself.
+TEST_F(CollectTest, BindMountOfAnAncestorIsNotWalkedAgain) {
+    tree_.write("x", "one");
+    tree_.write("a/y", "one");
+    const std::string target = tree_.mkdir("a/b");
+    const test::ScopedMount mount = test::ScopedMount::bind(tree_.path(), target);
+    if (!mount.ok()) GTEST_SKIP() << mount.why();
+
+    engine_.collectFiles({root_});
+
+    EXPECT_EQ(engine_.fileCount, 2);
+    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(dirs(), (std::vector<std::string>{root_ + "\\", root_ + "\\a\\"}));
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations",
+                                                 "Répertoire déjà parcouru, ignoré : " + root_ + "\\a\\b",
+                                                 "2 fichiers dans 2 répertoires"}));
+    const NodeId a = childByText(tree().firstRoot(), "--> a");
+    expectWalkedFolder(a);
+    EXPECT_EQ(childTexts(a), (std::vector<std::string>{"--> b", "y"}));
+    expectUnwalkedFolder(childByText(a, "--> b"));
+    expectRecordsMatchNodes();
 }
 
 }  // namespace

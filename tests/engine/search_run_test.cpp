@@ -81,6 +81,19 @@ TEST_F(SearchRunTest, StartupCreatesTwoEmptyWorkFilesAndShutdownRemovesThem) {
     EXPECT_TRUE(workFolder().empty());
 }
 
+// A file list already gone (a sort that failed after deleting it) is reported, and the
+// directory list is deleted all the same.
+TEST_F(SearchRunTest, ShutdownDeletesTheDirectoryListEvenWhenTheFileListIsGone) {
+    ASSERT_TRUE(fs::remove(DriveTable::current().toPosix(engine_.fileListName()).value_or("")));
+    try {
+        engine_.shutdown();
+        FAIL() << "no input/output error";
+    } catch (const InOutError& e) {
+        EXPECT_STREQ(e.what(), "Fichier introuvable");
+    }
+    EXPECT_TRUE(workFolder().empty());
+}
+
 TEST_F(SearchRunTest, RunWithoutFilesSaysSoAndSelectsNothing) {
     tree_.mkdir("hollow");
     engine_.searchRun({root_});

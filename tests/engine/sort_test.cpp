@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,9 +45,10 @@ protected:
     }
 
     // Writes the file list: record k has the given size and node k.
-    void writeFileList(const std::vector<std::int32_t>& sizes) {
+    void writeFileList(const std::vector<std::int32_t>& sizes) { writeFileList(engine_.fileListName(), sizes); }
+    static void writeFileList(const std::string& name, const std::vector<std::int32_t>& sizes) {
         WorkFile f;
-        f.assign(engine_.fileListName());
+        f.assign(name);
         f.rewrite(kFileEntrySize);
         std::uint8_t record[kFileEntrySize] = {};
         for (std::size_t k = 0; k < sizes.size(); ++k) {
@@ -58,9 +60,10 @@ protected:
         f.close();
     }
 
-    std::vector<FileEntry> readFileList() {
+    std::vector<FileEntry> readFileList() { return readFileList(engine_.fileListName()); }
+    static std::vector<FileEntry> readFileList(const std::string& name) {
         WorkFile f;
-        f.assign(engine_.fileListName());
+        f.assign(name);
         f.reset(kFileEntrySize);
         std::vector<FileEntry> out;
         std::uint8_t record[kFileEntrySize];
@@ -72,10 +75,13 @@ protected:
     // Sorts and returns what happened to the work folder's files of this engine: "+ext"
     // created, "-ext" deleted, "from>to" renamed.
     std::vector<std::string> sortWatched() {
+        return watched(tmp_.path(), [&] { engine_.sortFileList(); });
+    }
+    std::vector<std::string> watched(const std::string& folder, const std::function<void()>& action) {
         const int fd = inotify_init1(IN_NONBLOCK);
         EXPECT_GE(fd, 0);
-        inotify_add_watch(fd, tmp_.path().c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
-        engine_.sortFileList();
+        inotify_add_watch(fd, folder.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
+        action();
         std::vector<std::string> events;
         alignas(inotify_event) char buffer[65536];
         ssize_t n;
@@ -97,12 +103,17 @@ protected:
         return events;
     }
 
+    static std::vector<std::string> namesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     // The sort left only the work files, and the file list holds the input's records
     // in order of decreasing signed size.
     void expectSortedPermutation(const std::vector<std::int32_t>& sizes) {
-        std::vector<std::string> left;
-        for (const auto& e : fs::directory_iterator(tmp_.path())) left.push_back(e.path().filename());
-        std::sort(left.begin(), left.end());
+        const std::vector<std::string> left = namesIn(tmp_.path());
         std::vector<std::string> workFiles{lastComponent(engine_.fileListName()),
                                            lastComponent(engine_.dirListName())};
         std::sort(workFiles.begin(), workFiles.end());
@@ -230,6 +241,50 @@ TEST_F(SortTest, AllSizesEqualKeepsEveryRecord) {
     writeFileList(sizes);
     engine_.sortFileList();
     expectSortedPermutation(sizes);
+}
+
+// A disk that fills up in mid-sort: the error keeps its text, the run files made so far go
+// with it (they would keep the disk full), and the file list keeps every record.
+TEST_F(SortTest, FullDiskFailureLeavesNoRunFile) {
+    const std::string small = tmp_.mkdir("small");
+    const test::ScopedMount mount = test::ScopedMount::tmpfs(small, "512k");
+    if (!mount.ok()) GTEST_SKIP() << mount.why();
+    setenv("TMPDIR", small.c_str(), 1);
+    SearchEngine engine{trees_, ui_};
+    engine.startup();
+    const std::string leaf = lastComponent(engine.fileListName());
+    stem_ = leaf.substr(0, leaf.find('.') + 1);
+    const std::vector<std::string> workFiles = namesIn(small);
+    ASSERT_EQ(workFiles.size(), 2u);
+    // 268,000 bytes of file list fit in the 512 KiB; the first merge's output does not.
+    const std::vector<std::int32_t> sizes = randomSizes(1000, 50);
+    writeFileList(engine.fileListName(), sizes);
+
+    std::vector<std::string> first;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        const std::vector<std::string> events = watched(small, [&] {
+            try {
+                engine.sortFileList();
+                ADD_FAILURE() << "the sort did not fail";
+            } catch (const InOutError& e) {
+                EXPECT_EQ(e.code(), 101);
+                EXPECT_STREQ(e.what(), "Disque plein");
+            }
+        });
+        // Runs of two levels were made before the disk filled up.
+        for (const char* run : {"+000", "+001", "+010"})
+            EXPECT_NE(std::find(events.begin(), events.end(), run), events.end()) << run;
+        EXPECT_EQ(namesIn(small), workFiles);
+        // The next attempt gets as far as this one.
+        if (attempt == 0) first = events;
+        else EXPECT_EQ(events, first);
+    }
+    const std::vector<FileEntry> kept = readFileList(engine.fileListName());
+    ASSERT_EQ(kept.size(), sizes.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(kept[k].size, sizes[k]);
+    engine.shutdown();
+    EXPECT_TRUE(namesIn(small).empty());
 }
 
 }  // namespace

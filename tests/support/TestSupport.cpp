@@ -1,7 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <sys/mount.h>
+
 #include <QApplication>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -33,6 +37,32 @@ std::string TempDir::mkdir(const std::string& relative) const {
     fs::path p = fs::path(path_) / relative;
     fs::create_directories(p);
     return p.string();
+}
+
+ScopedMount ScopedMount::bind(const std::string& source, const std::string& target) {
+    ScopedMount m;
+    if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0) m.target_ = target;
+    else m.why_ = "bind mount refused: " + std::string(std::strerror(errno));
+    return m;
+}
+
+ScopedMount ScopedMount::tmpfs(const std::string& target, const std::string& size) {
+    ScopedMount m;
+    const std::string options = "size=" + size;
+    if (::mount("tmpfs", target.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0) m.target_ = target;
+    else m.why_ = "tmpfs mount refused: " + std::string(std::strerror(errno));
+    return m;
+}
+
+ScopedMount::ScopedMount(ScopedMount&& other) noexcept : target_(std::move(other.target_)), why_(std::move(other.why_)) {
+    other.target_.clear();
+}
+
+ScopedMount::~ScopedMount() {
+    if (target_.empty()) return;
+    // A busy mount is detached all the same, so that removing the test's folders never
+    // walks into it.
+    if (::umount2(target_.c_str(), 0) != 0) ::umount2(target_.c_str(), MNT_DETACH);
 }
 
 void ensureApplication() {

@@ -19,6 +19,24 @@ private:
     std::string path_;
 };
 
+// A mount made for one test (tests run as root): a bind mount or a tmpfs, undone at
+// destruction whatever the test's outcome. Declare it after the folders it uses, so that it
+// goes first. Where the system refuses the mount, ok() is false and why() says so.
+class ScopedMount {
+public:
+    static ScopedMount bind(const std::string& source, const std::string& target);
+    static ScopedMount tmpfs(const std::string& target, const std::string& size);   // "256k"
+    ScopedMount(ScopedMount&& other) noexcept;
+    ScopedMount& operator=(ScopedMount&&) = delete;
+    ~ScopedMount();
+    bool ok() const { return !target_.empty(); }
+    const std::string& why() const { return why_; }
+private:
+    ScopedMount() = default;
+    std::string target_;   // empty: nothing mounted
+    std::string why_;
+};
+
 // Creates the QApplication on first use (widget tests run under QT_QPA_PLATFORM=offscreen).
 void ensureApplication();
 
