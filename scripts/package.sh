@@ -16,5 +16,5 @@ debs=(build/release/package/*.deb)
 [ ${#debs[@]} -eq 1 ] || { echo "expected one package, found: ${debs[*]}" >&2; exit 1; }
 mv -f "${debs[0]}" build/
 deb="build/$(basename "${debs[0]}")"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 echo "Made $deb; install it with: apt-get install ./$deb"
