@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test (widgets on the offscreen platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream   # the package test
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 cd build

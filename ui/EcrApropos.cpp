@@ -156,7 +156,7 @@ TEcrApropos::TEcrApropos(QObject* owner)
     QFont big = base;
     big.setPixelSize(32);
     ProductName->setFont(big);
-    Version = label("Version", QStringLiteral("Version 0.4"), {208, 53, 53, 13}, Qt::AlignRight);
+    Version = label("Version", QStringLiteral("Version " PARELIX_VERSION), {208, 53, 53, 13}, Qt::AlignRight);
 
     // The author's notice: two lines at the top right, three centred under the picture,
     // and a closing line.
