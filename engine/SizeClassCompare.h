@@ -33,7 +33,7 @@ public:
     const std::string& path(std::uint32_t index);
 
 private:
-    static constexpr std::size_t kSlots = 65536;
+    static constexpr std::size_t kSlots = 16384;
     struct Slot {
         std::uint32_t index = UINT32_MAX;
         std::string path;
