@@ -4,21 +4,27 @@
 #
 #   bench/dups-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
 #
-# BUILD_DIR holds bench/parelix-scan (default build), WORK_DIR the workloads (default
-# /tmp/parelix-bench, about 3.5 GB), RUNS the counted runs of each command (default 5),
-# WORKLOADS a list among w1 w2 w3 (default all).
+# BUILD_DIR holds bench/parelix-scan and bench/make-bench-tree (default build), WORK_DIR the
+# workloads (default /var/tmp/parelix-bench, about 6 GB, kept between runs), RUNS the counted
+# runs of each command (default 5), WORKLOADS a list among w1 w2 w3 w4 w5 (default all).
 #   w1  real file sizes: copies of /usr/share and /usr/include, plus second copies of
 #       /usr/share/doc and /usr/include/linux beside them
 #   w2  100 files of 8 to 24 MB, each of its own size, and a copy of 50 of them elsewhere;
 #       also timed: cat of the 100 paired files to /dev/null
 #   w3  3,000 files of one size that differ at the start
+#   w4  20,000 files of 4,096 bytes in 200 folders: 19,500 distinct contents, 500 of them
+#       with one copy (500 pairs)
+#   w5  300,000 files in 15,000 folders (150 x 100, 20 each): 1 in 50 empty, the others 1 to
+#       65,535 bytes, log-uniform by octave (octave uniform, size uniform inside it); about 1 in
+#       12 a copy of an earlier file
+# w4 and w5 are written by make-bench-tree from a fixed seed: the same trees on every machine.
 # With MAKE_ONLY=1 in the environment it only builds the workloads that are missing.
 set -euo pipefail
 
 BUILD=${1:-build}
-WORK=${2:-/tmp/parelix-bench}
+WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5"}
 SCAN=$(realpath "$BUILD/bench/parelix-scan")
 [ -x "$SCAN" ] || { echo "no $SCAN: build the parelix-scan target first" >&2; exit 1; }
 
@@ -76,6 +82,19 @@ make_w3() {
     touch "$d.done"
 }
 
+# The generated trees: written into a fresh folder, marked done only once complete.
+make_generated() {
+    local d=$WORK/$1
+    [ -f "$d.done" ] && return
+    local gen; gen=$(realpath "$BUILD/bench/make-bench-tree")
+    [ -x "$gen" ] || { echo "no $gen: build the make-bench-tree target first" >&2; exit 1; }
+    rm -rf "$d"
+    "$gen" "$1" "$d"
+    touch "$d.done"
+}
+make_w4() { make_generated w4; }
+make_w5() { make_generated w5; }
+
 # One run: wall seconds (from the clock) and peak resident kB (from time -v).
 run_once() {
     local out=$1; shift
@@ -122,7 +141,7 @@ command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
 if ! $timing; then
     for w in $WORKLOADS; do
         case $w in
-        w1 | w2 | w3) make_$w ;;
+        w1 | w2 | w3 | w4 | w5) make_$w ;;
         *) echo "unknown workload $w" >&2; exit 2 ;;
         esac
     done
@@ -149,6 +168,16 @@ for w in $WORKLOADS; do
         make_w3
         bench "W3 one crowded size" parelix-scan "$SCAN $WORK/w3" fdupes "fdupes -r $WORK/w3" jdupes "jdupes -r $WORK/w3"
         scan_report "$WORK/w3"
+        ;;
+    w4)
+        make_w4
+        bench "W4 one size, mostly different" parelix-scan "$SCAN $WORK/w4" fdupes "fdupes -r $WORK/w4" jdupes "jdupes -r $WORK/w4"
+        scan_report "$WORK/w4"
+        ;;
+    w5)
+        make_w5
+        bench "W5 many small files" parelix-scan "$SCAN $WORK/w5" fdupes "fdupes -r $WORK/w5" jdupes "jdupes -r $WORK/w5"
+        scan_report "$WORK/w5"
         ;;
     *) echo "unknown workload $w" >&2; exit 2 ;;
     esac

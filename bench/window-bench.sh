@@ -5,8 +5,9 @@
 #   bench/window-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
 #
 # BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
-# WORK_DIR the workloads of dups-bench.sh (default /tmp/parelix-bench; missing ones are
-# built by it), RUNS the counted runs of each program (default 5), WORKLOADS among w1 w2 w3.
+# WORK_DIR the workloads of dups-bench.sh (default /var/tmp/parelix-bench; missing ones are
+# built by it), RUNS the counted runs of each program (default 5), WORKLOADS among
+# w1 w2 w3 w4 w5 (default all).
 #
 # Times are each program's own: parelix-scan from the engine's start to the end of the run,
 # the window from its search button's handler until the run has ended and its events are
@@ -19,9 +20,9 @@ set -euo pipefail
 
 HERE=$(dirname "$(realpath "$0")")
 BUILD=${1:-build}
-WORK=${2:-/tmp/parelix-bench}
+WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5"}
 SCAN=$(realpath "$BUILD/bench/parelix-scan")
 WIN=$(realpath "$BUILD/bench/parelix-window-bench")
 for exe in "$SCAN" "$WIN"; do
