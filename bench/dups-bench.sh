@@ -133,7 +133,7 @@ bench() {
 
 scan_report() {
     echo "  parelix-scan on $1:"
-    "$SCAN" "$1" 2>&1 >/dev/null | grep -E '^(files|walk)' | sed 's/^/    /'
+    "$SCAN" "$1" 2>&1 >/dev/null | grep -E '^(files|walk|cpu)' | sed 's/^/    /'
 }
 
 command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }

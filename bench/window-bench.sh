@@ -45,7 +45,8 @@ run_once() {
     t0=$(date +%s%N)
     /usr/bin/time -f "%M" -o "$tmp/mem" "$@" >/dev/null 2>"$tmp/err"
     t1=$(date +%s%N)
-    own=$(sed -n 's/.*, total \([0-9.]*\) s$/\1/p' "$tmp/err" | tail -1)
+    # The wall-clock line only: parelix-scan also prints a "cpu:" line ending the same way.
+    own=$(sed -n '/^cpu:/!s/.*, total \([0-9.]*\) s$/\1/p' "$tmp/err" | tail -1)
     fini=$(sed -n 's/^window fini \([0-9.]*\) s.*/\1/p' "$tmp/err")
     echo "${own:-0} $(( (t1 - t0) / 1000000 )) $(tail -1 "$tmp/mem") ${fini:-0}" >> "$out"
 }
