@@ -13,7 +13,7 @@ void TreeStore::removeListener(TreeListener* listener) {
 }
 
 bool TreeStore::isValid(NodeId node) const {
-    return node < nodes_.size() && nodes_[node].alive;
+    return node < places_.size() && places_[node].parent != kFreed;
 }
 
 const std::vector<NodeId>& TreeStore::children(NodeId parent) const {
@@ -40,16 +40,16 @@ NodeId TreeStore::lastChild(NodeId parent) const {
 }
 
 NodeId TreeStore::nextSibling(NodeId node) const {
-    return child(nodes_[node].parent, static_cast<int>(nodes_[node].row) + 1);
+    return child(places_[node].parent, static_cast<int>(places_[node].row) + 1);
 }
 
 NodeId TreeStore::prevSibling(NodeId node) const {
-    return child(nodes_[node].parent, static_cast<int>(nodes_[node].row) - 1);
+    return child(places_[node].parent, static_cast<int>(places_[node].row) - 1);
 }
 
 NodeId TreeStore::nextInTreeOrder(NodeId node) const {
     if (!nodes_[node].children.empty()) return nodes_[node].children.front();
-    for (NodeId n = node; n != kNoNode; n = nodes_[n].parent) {
+    for (NodeId n = node; n != kNoNode; n = places_[n].parent) {
         NodeId next = nextSibling(n);
         if (next != kNoNode) return next;
     }
@@ -58,7 +58,7 @@ NodeId TreeStore::nextInTreeOrder(NodeId node) const {
 
 NodeId TreeStore::prevInTreeOrder(NodeId node) const {
     NodeId prev = prevSibling(node);
-    if (prev == kNoNode) return nodes_[node].parent;
+    if (prev == kNoNode) return places_[node].parent;
     while (!nodes_[prev].children.empty()) prev = nodes_[prev].children.back();
     return prev;
 }
@@ -72,41 +72,39 @@ NodeId TreeStore::addChild(NodeId parent, std::string text) {
     } else {
         id = static_cast<NodeId>(nodes_.size());
         nodes_.emplace_back();
+        places_.emplace_back();
     }
     auto& list = childrenRef(parent);
     const int row = static_cast<int>(list.size());
     for (auto* l : listeners_) l->nodesAboutToBeInserted(parent, row, row);
-    Node& n = nodes_[id];
-    n.text = std::move(text);
-    n.parent = parent;
-    n.row = static_cast<std::uint32_t>(row);
-    n.alive = true;
+    nodes_[id].text = std::move(text);
+    places_[id] = Place{parent, static_cast<std::uint32_t>(row)};
     childrenRef(parent).push_back(id);
     for (auto* l : listeners_) l->nodesInserted(parent, row, row);
     return id;
 }
 
 void TreeStore::renumber(std::vector<NodeId>& list, std::size_t from) {
-    for (std::size_t i = from; i < list.size(); ++i) nodes_[list[i]].row = static_cast<std::uint32_t>(i);
+    for (std::size_t i = from; i < list.size(); ++i) places_[list[i]].row = static_cast<std::uint32_t>(i);
 }
 
 void TreeStore::releaseSubtree(NodeId node) {
     for (NodeId c : nodes_[node].children) releaseSubtree(c);
-    Node& n = nodes_[node];
-    n = Node{};
+    nodes_[node] = Node{};
+    places_[node] = Place{};
     freeList_.push_back(node);
 }
 
 bool TreeStore::contains(NodeId ancestor, NodeId node) const {
-    for (NodeId n = node; n != kNoNode; n = nodes_[n].parent)
+    for (NodeId n = node; n != kNoNode; n = places_[n].parent)
         if (n == ancestor) return true;
     return false;
 }
 
 void TreeStore::remove(NodeId node) {
     if (!isValid(node)) return;
-    const NodeId parent = nodes_[node].parent;
-    const int row = static_cast<int>(nodes_[node].row);
+    const NodeId parent = places_[node].parent;
+    const int row = static_cast<int>(places_[node].row);
 
     // Like a tree view, pick a neighbour when the selection goes away with the subtree.
     NodeId successor = kNoNode;
@@ -134,6 +132,8 @@ void TreeStore::clear() {
     for (auto* l : listeners_) l->aboutToBeCleared();
     nodes_.clear();
     nodes_.shrink_to_fit();
+    places_.clear();
+    places_.shrink_to_fit();
     roots_.clear();
     roots_.shrink_to_fit();
     freeList_.clear();
@@ -190,13 +190,23 @@ void TreeStore::select(NodeId node) {
     if (node != kNoNode) {
         // Reveal: open the collapsed ancestors, outermost first.
         std::vector<NodeId> closed;
-        for (NodeId a = nodes_[node].parent; a != kNoNode; a = nodes_[a].parent)
+        for (NodeId a = places_[node].parent; a != kNoNode; a = places_[a].parent)
             if (!nodes_[a].expanded) closed.push_back(a);
         for (auto it = closed.rbegin(); it != closed.rend(); ++it) expand(*it);
     }
     selected_ = node;
     for (auto* l : listeners_) l->selectionChanged(node);
     if (node != kNoNode && events.change) events.change(node);
+}
+
+void TreeStore::beginBatch() {
+    if (batchDepth_++ == 0)
+        for (auto* l : listeners_) l->batchBegins();
+}
+
+void TreeStore::endBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    for (auto* l : listeners_) l->batchEnded();
 }
 
 }  // namespace parelix

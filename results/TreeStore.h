@@ -31,6 +31,10 @@ public:
     virtual void cleared() {}
     virtual void expandedChanged(NodeId /*node*/, bool /*expanded*/) {}
     virtual void selectionChanged(NodeId /*node*/) {}
+    // Around many changes made as one (see TreeStore::Batch): a view may hold back what it
+    // shows of expanded states, node pictures and the selection, and catch up once.
+    virtual void batchBegins() {}
+    virtual void batchEnded() {}
 };
 
 // The tree view's notifications, bound to the window's handlers.
@@ -60,13 +64,13 @@ public:
 
     // Navigation.
     bool isValid(NodeId node) const;
-    NodeId parent(NodeId node) const { return nodes_[node].parent; }
+    NodeId parent(NodeId node) const { return places_[node].parent; }
     const std::vector<NodeId>& children(NodeId parent) const;
     int childCount(NodeId parent) const { return static_cast<int>(children(parent).size()); }
     NodeId child(NodeId parent, int index) const;
     NodeId firstChild(NodeId parent) const;
     NodeId lastChild(NodeId parent) const;
-    int row(NodeId node) const { return static_cast<int>(nodes_[node].row); }
+    int row(NodeId node) const { return static_cast<int>(places_[node].row); }
     NodeId nextSibling(NodeId node) const;
     NodeId prevSibling(NodeId node) const;
     NodeId firstRoot() const { return firstChild(kNoNode); }
@@ -101,20 +105,41 @@ public:
     NodeId selected() const { return selected_; }
     void select(NodeId node);
 
+    // Many changes as one for the views (expanding or collapsing a whole subtree, a run of
+    // deletions): the listeners hear batchBegins at the outermost begin and batchEnded at its
+    // end. Every change is still made, and told, at once; only what the views show may wait.
+    void beginBatch();
+    void endBatch();
+    bool inBatch() const { return batchDepth_ > 0; }
+    class Batch {
+    public:
+        explicit Batch(TreeStore& store) : store_(store) { store_.beginBatch(); }
+        ~Batch() { store_.endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+    private:
+        TreeStore& store_;
+    };
+
 private:
     struct Node {
         std::string text;
         std::vector<NodeId> children;
-        NodeId parent = kNoNode;
         NodeId link = kNoNode;
-        std::uint32_t row = 0;
         std::int32_t counter = -1;
         std::uint8_t image = 0;
         std::uint8_t selectedImage = 0;
         bool expanded = false;
         bool populated = false;
-        bool alive = false;
     };
+    // Where each node hangs, apart from the rest: a view asks a node's parent and row for
+    // every index it keeps, thousands of times per removal, and a dense array answers
+    // from the cache. parent kFreed: the id is free.
+    struct Place {
+        NodeId parent = kFreed;
+        std::uint32_t row = 0;
+    };
+    static constexpr NodeId kFreed = 0xFFFFFFFEu;
 
     std::vector<NodeId>& childrenRef(NodeId parent);
     void releaseSubtree(NodeId node);
@@ -122,10 +147,12 @@ private:
     bool contains(NodeId ancestor, NodeId node) const;
 
     std::vector<Node> nodes_;
+    std::vector<Place> places_;   // by node id, beside nodes_
     std::vector<NodeId> roots_;
     std::vector<NodeId> freeList_;
     std::vector<TreeListener*> listeners_;
     NodeId selected_ = kNoNode;
+    int batchDepth_ = 0;
 };
 
 }  // namespace parelix
