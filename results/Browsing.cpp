@@ -98,6 +98,8 @@ void Browsing::setFirstRootExpanded(bool expand) {
     TreeStore& tree = trees_.dirList;
     if (tree.empty()) return;
     BusyHold hold(window_, false);
+    // One batch for the views: each would otherwise lay itself out again for every folder.
+    TreeStore::Batch batch(tree);
     // Pre-order over the first root's subtree; an explicit stack keeps deep trees off the
     // call stack.
     std::vector<NodeId> pending{tree.firstRoot()};

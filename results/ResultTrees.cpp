@@ -72,6 +72,14 @@ bool ResultTrees::isFileNode(NodeId node) const {
     return (dirList.imageIndex(node) & ~1) == kImgFile;
 }
 
+std::string_view ResultTrees::name(NodeId node) const {
+    std::string_view t = dirList.text(node);
+    // Only folders carry the "--> " prefix. A file may itself be called "--> x" here, and
+    // cutting its name would name another file.
+    if (!isFileNode(node) && t.substr(0, 4) == kDirPrefix) t.remove_prefix(4);
+    return t;
+}
+
 std::string ResultTrees::fullNodePath(NodeId node) const {
     std::vector<NodeId> chain;
     std::size_t length = 0;
@@ -82,12 +90,8 @@ std::string ResultTrees::fullNodePath(NodeId node) const {
     std::string path;
     path.reserve(length);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        std::string_view t = dirList.text(*it);
-        // Only folders carry the "--> " prefix. A file may itself be called "--> x" here,
-        // and cutting its name would name another file.
-        if (!isFileNode(*it) && t.substr(0, 4) == kDirPrefix) t.remove_prefix(4);
         if (!path.empty()) path += '\\';
-        path += t;
+        path += name(*it);
     }
     return path;
 }

@@ -2,6 +2,7 @@
 // The two result trees, DirList (searched folders) and DblList (duplicate groups), and the
 // operations that keep their links, duplicate counters and marks consistent.
 #include <string>
+#include <string_view>
 
 #include "results/TreeStore.h"
 
@@ -41,6 +42,8 @@ public:
     bool isSearchRoot(NodeId node) const;
     // True for a file node of DirList (image 4 or 5), whatever its name.
     bool isFileNode(NodeId node) const;
+    // A DirList node's name: its text, without the "--> " that starts a folder's.
+    std::string_view name(NodeId node) const;
 
     // Bound to DirList's expanding and collapsing events.
     void expandingRule(NodeId node);

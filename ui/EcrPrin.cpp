@@ -40,6 +40,7 @@
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeView.h"
 
 namespace parelix {
 
@@ -124,7 +125,7 @@ QLabel* makeTitle(const QString& name, const QString& text, QWidget* parent) {
 }
 
 QTreeView* makeTree(const QString& name, const QString& title, int indent, QWidget* parent) {
-    auto* tree = new QTreeView(parent);
+    auto* tree = new TreeView(parent);
     tree->setObjectName(name);
     tree->setAccessibleName(title);
     tree->setHeaderHidden(true);
@@ -229,6 +230,8 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     dirModel = new TreeModel(trees.dirList, this);
     dirModel->setImages(ImageList);
     dirModel->setNodesDraggable(true);
+    // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
+    dirModel->setSearchName([this](NodeId node) { return trees.name(node); });
     dirModel->attachView(DirList);
     dblModel = new TreeModel(trees.dblList, this);
     dblModel->setImages(ImageList);

@@ -8,13 +8,13 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPointer>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
-#include "platform/System.h"
 #include "results/Browsing.h"
 #include "results/Deletion.h"
 #include "ui/EcrPrin.h"
@@ -65,11 +65,17 @@ public:
     void appendLog(const std::string& line) override { w.appendLog(line); }
     void setWaitCursor(bool on) override { w.setWaitCursor(on); }
     void lockWindowUpdate(bool on) override {
-        LockWindowUpdate(on ? static_cast<QWidget*>(&w) : nullptr);
-        // A log line's event turn under the lock can take the window's pending repaint
-        // while painting is off; the toolkit then waits for a request that never comes.
-        // Painting now settles what is outstanding.
-        if (!on && w.updatesEnabled()) w.repaint();
+        // The lock is a batch of both result trees: their views hold their layout, painting
+        // and selection while it lasts and catch up once at its end, where repainting them
+        // node by node would cost a relayout each. The log and the status bar go on
+        // painting, so that each line of a long walk shows as it comes.
+        if (on) {
+            w.trees.dirList.beginBatch();
+            w.trees.dblList.beginBatch();
+        } else {
+            w.trees.dblList.endBatch();
+            w.trees.dirList.endBatch();
+        }
     }
     bool searchActive() const override { return w.engine && (w.engine->collecting || w.engine->comparing); }
 
@@ -206,6 +212,13 @@ void T_EcrPrin::setupResultsHandlers() {
     connect(DblList, &QTreeView::doubleClicked, this, [this] { DblListDblClick(); });
 
     connect(Poubelle, &TrashLabel::clicked, this, [this] { PoubelleClick(); });
+    // The trash never takes the focus; the Delete key on a focused result tree does what a
+    // click on it does then, so that the keyboard reaches it too.
+    for (QTreeView* tree : {DirList, DblList}) {
+        auto* key = new QShortcut(QKeySequence(Qt::Key_Delete), tree);
+        key->setContext(Qt::WidgetShortcut);
+        connect(key, &QShortcut::activated, this, [this] { PoubelleClick(); });
+    }
     Poubelle->dragOver = [this](QObject* source) { return PoubelleDragOver(source); };
     // The deletion may ask through modal dialogs: run it once the drag has ended.
     Poubelle->dropped = [this](QObject* source) {

@@ -2,8 +2,11 @@
 
 #include <QItemSelectionModel>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTreeView>
 #include <algorithm>
+
+#include "ui/TreeView.h"
 
 namespace parelix {
 
@@ -73,7 +76,9 @@ void TreeModel::expose(NodeId parent) {
         setShown(parent, have);
         return;
     }
-    {
+    if (layoutOpen_) {
+        setShown(parent, total);   // part of the layout change under way
+    } else {
         SyncScope guard(syncDepth_);
         beginInsertRows(indexInModel(parent), have, total - 1);
         setShown(parent, total);
@@ -103,6 +108,10 @@ NodeId TreeModel::nodeOf(const QModelIndex& index) const {
 }
 
 void TreeModel::applyExpanded(NodeId node) {
+    if (batching_) {
+        batchExpanded_.push_back(node);
+        return;
+    }
     expose(node);
     if (!view_) return;
     const QModelIndex idx = indexInModel(node);
@@ -181,6 +190,10 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         return QString::fromUtf8(store_.text(node));
+    case kSearchNameRole: {
+        const std::string_view name = searchName_ ? searchName_(node) : std::string_view(store_.text(node));
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
     case Qt::DecorationRole: {
         if (images_.empty()) return {};
         const int i = store_.selected() == node ? store_.selectedIndex(node) : store_.imageIndex(node);
@@ -210,10 +223,15 @@ QMimeData* TreeModel::mimeData(const QModelIndexList& indexes) const {
 
 Qt::DropActions TreeModel::supportedDragActions() const { return Qt::MoveAction; }
 
+QModelIndexList TreeModel::match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                                 Qt::MatchFlags flags) const {
+    return QAbstractItemModel::match(start, role == Qt::DisplayRole ? kSearchNameRole : role, value, hits, flags);
+}
+
 // --- Store events ----------------------------------------------------------------------
 
 void TreeModel::nodesAboutToBeInserted(NodeId parent, int first, int last) {
-    if (!isLive(parent)) return;
+    if (!isLive(parent) || layoutOpen_) return;
     const int have = shown(parent);
     const bool pending = have < store_.childCount(parent);
     if (deferred_) {
@@ -233,6 +251,10 @@ void TreeModel::nodesAboutToBeInserted(NodeId parent, int first, int last) {
 void TreeModel::nodesInserted(NodeId parent, int first, int last) {
     // A new node may take the id of a removed one: it starts unfetched.
     for (int row = first; row <= last; ++row) setShown(store_.child(parent, row), -1);
+    if (layoutOpen_) {
+        if (isLive(parent) && shown(parent) == first) setShown(parent, last + 1);
+        return;
+    }
     if (insertingRow_ >= 0) {
         insertingRow_ = -1;
         setShown(parent, shown(parent) + (last - first + 1));
@@ -241,34 +263,102 @@ void TreeModel::nodesInserted(NodeId parent, int first, int last) {
         return;
     }
     // An unfetched node that just got its first child: let the view draw its button.
-    if (first == 0 && parent != kNoNode && !isLive(parent) && inModel(parent)) {
-        const QModelIndex idx = indexInModel(parent);
-        emit dataChanged(idx, idx);
-    }
+    if (first == 0 && parent != kNoNode && !isLive(parent)) nodeChanged(parent);
+}
+
+bool TreeModel::within(NodeId node, NodeId parent, int first, int last) const {
+    for (NodeId n = node; n != kNoNode && store_.isValid(n); n = store_.parent(n))
+        if (store_.parent(n) == parent) return store_.row(n) >= first && store_.row(n) <= last;
+    return false;
 }
 
 void TreeModel::nodesAboutToBeRemoved(NodeId parent, int first, int last) {
     if (!isLive(parent) || first >= shown(parent)) return;   // unseen or still pending
-    ++syncDepth_;
     removingRows_ = std::min(last, shown(parent) - 1) - first + 1;
+    if (batching_) {
+        // Every removal told as such makes the toolkit go over every persistent index (one
+        // per open row of the view): thousands per deleted file. In a batch the removals
+        // join one layout change, closed when the batch ends.
+        batchChanged_ = true;
+        if (view_) {
+            // A view whose current row goes picks a neighbour and shows it at once; here it
+            // lets go of its selection, and gets the store's at the end.
+            QItemSelectionModel* selection = view_->selectionModel();
+            const QModelIndexList selected = selection->selectedIndexes();
+            if (within(nodeOf(selection->currentIndex()), parent, first, last) ||
+                (!selected.isEmpty() && within(nodeOf(selected.first()), parent, first, last))) {
+                SyncScope guard(syncDepth_);
+                selection->clear();
+                batchSelection_ = true;
+            }
+        }
+        openLayoutChange();
+        for (int row = first; row < first + removingRows_; ++row) noteGone(store_.child(parent, row));
+        return;
+    }
+    ++syncDepth_;
     beginRemoveRows(indexInModel(parent), first, first + removingRows_ - 1);
+}
+
+void TreeModel::noteGone(NodeId node) {
+    // Only rows the view has been told of can have persistent indexes.
+    std::vector<NodeId> pending{node};
+    while (!pending.empty()) {
+        const NodeId n = pending.back();
+        pending.pop_back();
+        gone_.insert(n);
+        const int rows = shown(n);
+        for (int row = 0; row < rows; ++row) pending.push_back(store_.child(n, row));
+    }
 }
 
 void TreeModel::nodesRemoved(NodeId parent, int, int) {
     if (removingRows_ > 0) {
         setShown(parent, shown(parent) - removingRows_);
         removingRows_ = 0;
-        endRemoveRows();
-        --syncDepth_;
+        if (!layoutOpen_) {
+            endRemoveRows();
+            --syncDepth_;
+        }
     }
-    if (parent != kNoNode && store_.childCount(parent) == 0 && inModel(parent)) {
-        const QModelIndex idx = indexInModel(parent);
-        emit dataChanged(idx, idx);
+    if (parent != kNoNode && store_.childCount(parent) == 0) nodeChanged(parent);
+}
+
+void TreeModel::openLayoutChange() {
+    if (layoutOpen_) return;
+    layoutOpen_ = true;
+    SyncScope guard(syncDepth_);
+    emit layoutAboutToBeChanged();
+}
+
+void TreeModel::closeLayoutChange() {
+    if (!layoutOpen_) return;
+    SyncScope guard(syncDepth_);
+    // Persistent indexes follow their nodes to their rows now; those of removed nodes go.
+    QModelIndexList from;
+    QModelIndexList to;
+    for (const QModelIndex& idx : persistentIndexList()) {
+        const NodeId node = nodeOf(idx);
+        QModelIndex now;
+        if (node != kNoNode && !gone_.count(node) && inModel(node))
+            now = createIndex(store_.row(node), idx.column(), static_cast<quintptr>(node));
+        if (now == idx) continue;
+        from.append(idx);
+        to.append(now);
     }
+    changePersistentIndexList(from, to);
+    gone_.clear();
+    layoutOpen_ = false;
+    emit layoutChanged();
 }
 
 void TreeModel::childrenAboutToBeReordered(NodeId parent) {
     if (!isLive(parent)) return;
+    if (batching_) {   // the batch's layout change puts every persistent index right
+        batchChanged_ = true;
+        openLayoutChange();
+        return;
+    }
     if (shown(parent) < store_.childCount(parent)) expose(parent);
     if (shown(parent) == 0) return;
     ++syncDepth_;
@@ -299,11 +389,16 @@ void TreeModel::childrenReordered(NodeId parent) {
 
 void TreeModel::nodeChanged(NodeId node) {
     if (!inModel(node)) return;
+    if (batching_) {
+        batchChanged_ = true;
+        return;
+    }
     const QModelIndex idx = indexInModel(node);
     emit dataChanged(idx, idx);
 }
 
 void TreeModel::aboutToBeCleared() {
+    closeLayoutChange();
     ++syncDepth_;
     beginResetModel();
 }
@@ -322,6 +417,10 @@ void TreeModel::cleared() {
 void TreeModel::expandedChanged(NodeId node, bool expanded) {
     // A node the view does not show yet takes its state when it is shown (expose).
     if (!view_ || !inModel(node)) return;
+    if (batching_) {
+        batchExpanded_.push_back(node);
+        return;
+    }
     if (expanded) expose(node);
     const QModelIndex idx = indexInModel(node);
     if (view_->isExpanded(idx) == expanded) return;
@@ -332,19 +431,84 @@ void TreeModel::expandedChanged(NodeId node, bool expanded) {
 void TreeModel::selectionChanged(NodeId node) {
     if (lastSelected_ != node && inModel(lastSelected_)) nodeChanged(lastSelected_);
     lastSelected_ = node;
-    if (node == kNoNode) {
-        if (view_ && view_->selectionModel()) {
-            SyncScope guard(syncDepth_);
-            view_->selectionModel()->clear();
+    if (node != kNoNode) nodeChanged(node);   // its picture is the selected one
+    if (batching_) {
+        batchSelection_ = true;
+        return;
+    }
+    syncViewSelection(true);
+}
+
+void TreeModel::batchBegins() {
+    batching_ = true;
+    batchChanged_ = false;
+    batchSelection_ = false;
+    batchExpanded_.clear();
+    if (auto* tree = qobject_cast<TreeView*>(view_.data())) tree->holdLayout(true);
+}
+
+void TreeModel::batchEnded() {
+    batching_ = false;
+    std::vector<NodeId> opened;
+    opened.swap(batchExpanded_);
+    const bool changed = batchChanged_ || !opened.empty();
+    const bool selection = batchSelection_;
+    batchChanged_ = batchSelection_ = false;
+    if (changed) {
+        // Views lay themselves out again once, later; until then opening or closing a row
+        // only notes it.
+        openLayoutChange();
+        closeLayoutChange();
+        SyncScope guard(syncDepth_);
+        for (NodeId node : opened) {
+            if (!store_.isValid(node) || !inModel(node)) continue;   // taken up when shown
+            const bool open = store_.isExpanded(node);
+            if (open) expose(node);
+            if (!view_) continue;
+            const QModelIndex idx = indexInModel(node);
+            if (view_->isExpanded(idx) != open) view_->setExpanded(idx, open);
         }
+    }
+    if (auto* tree = qobject_cast<TreeView*>(view_.data())) tree->holdLayout(false);
+    if (changed || selection) syncViewSelection(selection);
+}
+
+void TreeModel::syncViewSelection(bool scroll) {
+    if (!view_ || batching_ || !view_->selectionModel()) return;
+    QItemSelectionModel* selection = view_->selectionModel();
+    const NodeId node = store_.selected();
+    SyncScope guard(syncDepth_);
+    if (node == kNoNode || !store_.isValid(node)) {
+        if (selection->currentIndex().isValid() || selection->hasSelection()) selection->clear();
         return;
     }
     const QModelIndex idx = indexOf(node);
-    emit dataChanged(idx, idx);
-    if (!view_ || view_->currentIndex() == idx) return;
-    SyncScope guard(syncDepth_);
-    view_->setCurrentIndex(idx);
-    view_->scrollTo(idx);
+    if (selection->currentIndex() != idx) {
+        // The view would scroll the new current row just into sight, to an edge; the model
+        // scrolls itself, below.
+        const bool autoScroll = view_->hasAutoScroll();
+        view_->setAutoScroll(false);
+        view_->setCurrentIndex(idx);
+        view_->setAutoScroll(autoScroll);
+        if (!selection->isSelected(idx))
+            selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (scroll) reveal(idx);
+    } else if (!selection->isSelected(idx) || selection->selectedIndexes().size() != 1) {
+        selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+void TreeModel::reveal(const QModelIndex& index) {
+    // A node the view must scroll to lands mid-height, with its group or its siblings around
+    // it, rather than on the first or last row.
+    const QRect area = view_->viewport()->rect();
+    const QRect rect = view_->visualRect(index);
+    if (rect.isValid() && rect.top() >= area.top() && rect.bottom() <= area.bottom()) return;
+    QScrollBar* across = view_->horizontalScrollBar();
+    view_->scrollTo(index, QAbstractItemView::EnsureVisible);
+    const int x = across->value();   // centring would also scroll the wide column sideways
+    view_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    across->setValue(x);
 }
 
 // --- View ------------------------------------------------------------------------------
@@ -366,19 +530,20 @@ void TreeModel::attachView(QTreeView* view) {
 void TreeModel::onViewCurrentChanged(const QModelIndex& current) {
     if (syncDepth_ > 0 || !current.isValid()) return;
     store_.select(nodeOf(current));
+    // The store may have chosen another node (the drive tree's root passes the selection
+    // on), or a key may have moved the current row without selecting it.
+    syncViewSelection(false);
 }
 
 void TreeModel::onViewSelectionChanged() {
-    // The view drops its selection on a click beside the nodes or a Ctrl+click; a tree
-    // keeps showing its selected node, so the store's choice is put back.
     if (syncDepth_ > 0 || !view_) return;
-    const NodeId node = store_.selected();
-    if (node == kNoNode || !store_.isValid(node)) return;
-    const QModelIndex idx = indexOf(node);
-    QItemSelectionModel* selection = view_->selectionModel();
-    if (selection->isSelected(idx)) return;
-    SyncScope guard(syncDepth_);
-    selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // A key or type-ahead moves the current row and selects it in one step, selection first:
+    // the current row's change follows and brings the store along.
+    const QModelIndex current = view_->selectionModel()->currentIndex();
+    if (current.isValid() && nodeOf(current) != store_.selected()) return;
+    // Otherwise the view dropped its selection (a click beside the nodes, a Ctrl+click): a
+    // tree keeps showing its selected node.
+    syncViewSelection(false);
 }
 
 void TreeModel::onViewExpanded(const QModelIndex& index, bool expanded) {

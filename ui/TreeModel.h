@@ -12,6 +12,9 @@
 #include <QIcon>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "results/TreeStore.h"
@@ -34,6 +37,9 @@ public:
     // Pictures by image index; without them the tree shows no icons.
     void setImages(std::vector<QIcon> images) { images_ = std::move(images); }
     void setNodesDraggable(bool on) { draggable_ = on; }
+    // What type-ahead compares the typed letters with: by default a node's text. DirList
+    // gives folders' names without their "--> ".
+    void setSearchName(std::function<std::string_view(NodeId)> name) { searchName_ = std::move(name); }
 
     // Binds a view: sets itself as its model and follows its selection and expansion.
     void attachView(QTreeView* view);
@@ -62,6 +68,9 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
+    // The view's type-ahead matches on the display text; it is pointed at the search name.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits = 1,
+                          Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
     // TreeListener
     void nodesAboutToBeInserted(NodeId parent, int first, int last) override;
@@ -75,8 +84,11 @@ public:
     void cleared() override;
     void expandedChanged(NodeId node, bool expanded) override;
     void selectionChanged(NodeId node) override;
+    void batchBegins() override;
+    void batchEnded() override;
 
 private:
+    static constexpr int kSearchNameRole = Qt::UserRole + 1;
     // Rows of a node the view knows of; -1 while the view has not asked for its children.
     int shown(NodeId parent) const;
     void setShown(NodeId parent, int rows);
@@ -92,6 +104,16 @@ private:
     void onViewCurrentChanged(const QModelIndex& current);
     void onViewSelectionChanged();
     void onViewExpanded(const QModelIndex& index, bool expanded);
+    // Makes the view's current and highlighted row the store's selected node; scroll: the
+    // move is the program's, and the view scrolls to show the node among its neighbours.
+    void syncViewSelection(bool scroll);
+    void reveal(const QModelIndex& index);
+    // True when node is, or lies under, one of the rows first..last of parent.
+    bool within(NodeId node, NodeId parent, int first, int last) const;
+    // A layout change of the model as a whole, open while a batch removes or sorts rows.
+    void openLayoutChange();
+    void closeLayoutChange();
+    void noteGone(NodeId node);   // node and the rows shown below it
 
     TreeStore& store_;
     std::vector<int> shown_;        // by node id
@@ -105,6 +127,14 @@ private:
     int syncDepth_ = 0;             // > 0: the model itself is moving the view
     int removingRows_ = 0;          // set between the two halves of a removal
     bool reordering_ = false;
+    // A batch of the store: the view's expanded states, pictures and selection wait for its end.
+    bool batching_ = false;
+    bool batchChanged_ = false;           // something shown changed: one relayout at the end
+    bool batchSelection_ = false;         // the selection moved or the view's was let go
+    std::vector<NodeId> batchExpanded_;   // nodes opened or closed, in order
+    bool layoutOpen_ = false;             // layoutAboutToBeChanged told, layoutChanged owed
+    std::unordered_set<NodeId> gone_;     // removed while the layout change is open
+    std::function<std::string_view(NodeId)> searchName_;
     std::vector<QIcon> images_;
     QPointer<QTreeView> view_;
     QTimer flushTimer_;

@@ -1,0 +1,26 @@
+#pragma once
+// The tree view of the program's trees: Qt's, whose layout can be held while its nodes change
+// many at a time (a batch of the store, the deletion walk's window-update lock). A held view
+// neither lays itself out nor paints; when the last hold goes, it does both once. A relayout
+// costs a pass over every open row, and Qt starts one after each removal: a walk over a
+// thousand files under a tree opened to a hundred thousand rows would pay it a thousand times.
+#include <QTreeView>
+
+namespace parelix {
+
+class TreeView : public QTreeView {
+    Q_OBJECT
+public:
+    using QTreeView::QTreeView;
+
+    // Holds nest: the view catches up when the last one is let go.
+    void holdLayout(bool hold);
+    bool layoutHeld() const { return holds_ > 0; }
+
+    void doItemsLayout() override;
+
+private:
+    int holds_ = 0;
+};
+
+}  // namespace parelix
