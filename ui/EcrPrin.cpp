@@ -272,6 +272,7 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     logSplitRatio = perMille(kDesignDblListHeight, kDesignHeight);
     dirWidthRatio = perMille(kDesignDirPanelWidth, kDesignWidth);
     dirPanelWidth = kDesignDirPanelWidth;
+    dblListHeight = kDesignDblListHeight;
 }
 
 T_EcrPrin::~T_EcrPrin() {
@@ -438,6 +439,9 @@ void T_EcrPrin::buildResultsPage(QWidget* central) {
     Infos->setFocusPolicy(Qt::ClickFocus);
     Infos->setSelectionMode(QAbstractItemView::SingleSelection);
     Infos->setMinimumHeight(0);
+    // The log may shrink to nothing under its title; the layout would otherwise keep it its
+    // scroll bars' height and push the title onto the duplicates tree.
+    Infos->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     dblCol->addWidget(toolBar);
     dblCol->addWidget(TitreDblList);
     dblCol->addWidget(DblList);
@@ -471,6 +475,7 @@ void T_EcrPrin::buildResultsPage(QWidget* central) {
     col->addWidget(Etat);
 
     TitreInfos->installEventFilter(this);
+    PanelDblList->installEventFilter(this);
     DirList->viewport()->installEventFilter(this);
     for (QWidget* target : {DblList->viewport(), static_cast<QWidget*>(TitreInfos), Infos->viewport()}) {
         target->setAcceptDrops(true);
@@ -531,7 +536,8 @@ void T_EcrPrin::resizeEvent(QResizeEvent* event) {
     if (dirWidthRatio <= 0 || logSplitRatio <= 0) return;   // creation has not set them yet
     dirPanelWidth = dirPanelWidthFor(dirWidthRatio, w);
     applyDirPanelWidth();
-    DblList->setFixedHeight(std::max(0, dblListHeightFor(logSplitRatio, h)));
+    dblListHeight = dblListHeightFor(logSplitRatio, h);
+    applyDblListHeight();
 }
 
 void T_EcrPrin::applyDirPanelWidth() {
@@ -555,10 +561,20 @@ void T_EcrPrin::setDskPanelWidth(int width) {
 }
 
 void T_EcrPrin::setDblListHeight(int height) {
+    dblListHeight = height;
+    applyDblListHeight();
+    dblListHeight = DblList->height();   // a drag asks for what it shows
+}
+
+void T_EcrPrin::applyDblListHeight() {
+    // Room left by the tool bar and both titles at their full height: the tree never takes
+    // a title's place, whatever the ratio or the drag asks; the log takes what remains.
     const QMargins m = PanelDblList->layout()->contentsMargins();
-    const int room = PanelDblList->height() - m.top() - m.bottom() - ToolBar1->height() -
-                     TitreDblList->height() - TitreInfos->height();
-    DblList->setFixedHeight(std::clamp(height, 0, std::max(0, room)));
+    const int room = PanelDblList->contentsRect().height() - m.top() - m.bottom() -
+                     ToolBar1->sizeHint().height() - TitreDblList->sizeHint().height() -
+                     TitreInfos->sizeHint().height();
+    const int height = std::clamp(dblListHeight, 0, std::max(0, room));
+    DblList->setFixedHeight(height);
     PanelDblList->layout()->activate();
 }
 
@@ -642,6 +658,8 @@ bool T_EcrPrin::eventFilter(QObject* watched, QEvent* event) {
             _PanRes->setGeometry(central_->rect());
         } else if (watched == PanelBoutons) {
             layoutButtonColumn();
+        } else if (watched == PanelDblList) {
+            applyDblListHeight();
         }
         break;
     case QEvent::MouseButtonPress:

@@ -56,6 +56,7 @@ public:
     bool startupRefused = false;            // the version check asked to close
     bool engineStarted = false;             // the work files exist and must be deleted
     int dirPanelWidth = 200;                // PanelDirList width the results page is to show
+    int dblListHeight = 268;                // DblList height asked by the ratio or a drag
     std::vector<QIcon> ImageList;           // the six pictures of the result trees
 
     // --- Controls (names of the layout) ------------------------------------------------
@@ -110,6 +111,7 @@ public:
     int outerHeight() const;
     void setDskPanelWidth(int width);       // PanelDskList, kept within the page
     void setDblListHeight(int height);      // DblList, kept within its panel
+    void applyDblListHeight();              // the asked height, as far as both titles stay whole
     void applyDirPanelWidth();
 
     // Pane-resizing drags. The drag carries kPaneMimeType with the handle's name.

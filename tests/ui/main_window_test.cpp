@@ -324,6 +324,48 @@ TEST_F(MainWindow, DraggingTheLogTitleResizesTheDuplicatesTreeAndNothingElseIsAc
     EXPECT_EQ(w.logSplitRatio, perMille(w.DblList->height(), w.outerHeight()));
 }
 
+// The log's title stays whole between the duplicates tree and the log, wherever the drag
+// or a resize of the window puts the split, down to the design's minimum sizes.
+TEST_F(MainWindow, TheLogTitleNeverOverlapsTheDuplicatesTree) {
+    T_EcrPrin& w = makeShown();
+    w.showResultsPage();
+    QCoreApplication::processEvents();
+    auto expectWhole = [&](const char* when) {
+        SCOPED_TRACE(when);
+        QCoreApplication::processEvents();
+        const QRect tree = w.DblList->geometry();
+        const QRect title = w.TitreInfos->geometry();
+        const QRect log = w.Infos->geometry();
+        const QRect inside = w.PanelDblList->contentsRect();
+        EXPECT_GE(title.height(), w.TitreInfos->sizeHint().height());
+        EXPECT_LT(w.TitreDblList->geometry().bottom(), tree.top());
+        EXPECT_LT(tree.bottom(), title.top());
+        EXPECT_LE(title.bottom(), log.top());
+        EXPECT_LE(log.bottom(), inside.bottom());
+        EXPECT_GE(log.height(), 0);
+        EXPECT_GE(tree.height(), 0);
+    };
+    expectWhole("at the design size");
+    const QSize frame = w.frameGeometry().size() - w.size();
+
+    for (int y : {5000, 2000, 120, -5000}) {
+        w.paneDragBegin(w.TitreInfos, QPoint(50, 4));
+        paneEnter(w.TitreInfos, QPoint(50, 4), "TitreInfos");
+        paneMove(w.TitreInfos, QPoint(50, y), "TitreInfos");
+        w.paneDragEnd(w.TitreInfos);
+        expectWhole(("title dragged by " + std::to_string(y)).c_str());
+        // The split the drag left is kept through resizes of the window.
+        for (QSize outer : {QSize(640, 497), QSize(640, 300), QSize(900, 800), QSize(640, 497)}) {
+            w.resize(outer - frame);
+            expectWhole(("window " + std::to_string(outer.height()) + " high").c_str());
+        }
+    }
+    paneEnter(w.Infos->viewport(), QPoint(10, 5000), "TitreInfos");
+    expectWhole("pointer far below the log");
+    paneEnter(w.DblList->viewport(), QPoint(10, -5000), "TitreInfos");
+    expectWhole("pointer far above the tree");
+}
+
 TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
