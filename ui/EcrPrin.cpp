@@ -743,6 +743,10 @@ void T_EcrPrin::setWaitCursor(bool on) {
 void T_EcrPrin::appendLog(const std::string& line) {
     auto* item = new QListWidgetItem(QString::fromUtf8(line));
     Infos->addItem(item);
+    // The list lays every line out again each time one is added; measured once here, a
+    // line's size is not shaped again from its text each time (a walk of a thousand
+    // deletions would shape half a million lines).
+    item->setSizeHint(Infos->sizeHintForIndex(Infos->indexFromItem(item)));
     Infos->setCurrentItem(item);
     Infos->scrollToItem(item);
     Infos->clearSelection();
