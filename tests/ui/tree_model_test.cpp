@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QTreeView>
@@ -11,6 +13,7 @@
 #include "results/TreeStore.h"
 #include "support/TestSupport.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeView.h"
 
 namespace parelix {
 namespace {
@@ -224,6 +227,151 @@ TEST_F(TreeModelTest, ViewKeepsTheStoresSelectionHighlighted) {
     click(view.visualRect(model.indexOf(file)).center(), Qt::ControlModifier);
     EXPECT_EQ(store.selected(), file);
     EXPECT_TRUE(view.selectionModel()->isSelected(model.indexOf(file)));
+}
+
+// Keys and type-ahead move the view's current row and its highlight in one step, the
+// highlight first: the store's selected node and the highlighted row stay one.
+TEST_F(TreeModelTest, KeysAndTypeAheadMoveTheHighlightWithTheSelection) {
+    TreeModel model(store);
+    // Folders are found by name, as DirList's are.
+    model.setSearchName([this](NodeId n) {
+        std::string_view t = store.text(n);
+        return t.substr(0, 4) == "--> " ? t.substr(4) : t;
+    });
+    QTreeView view;
+    view.resize(300, 300);
+    model.attachView(&view);
+    view.show();
+    const NodeId root = store.addChild(kNoNode, "C:");
+    const NodeId a = store.addChild(root, "--> ux-a");
+    const NodeId big = store.addChild(root, "--> ux-big");
+    const NodeId edge = store.addChild(root, "--> ux-edge");
+    store.addChild(edge, "inside.txt");
+    const NodeId file = store.addChild(root, "ux-file.txt");
+    store.select(root);
+    store.expand(root);
+    view.setFocus();
+
+    auto press = [&](int key, const QString& text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, key, mods, text);
+        QCoreApplication::sendEvent(&view, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods, text);
+        QCoreApplication::sendEvent(&view, &up);
+    };
+    auto expectOne = [&](NodeId node, const char* after) {
+        SCOPED_TRACE(after);
+        EXPECT_EQ(store.selected(), node);
+        EXPECT_EQ(model.nodeOf(view.currentIndex()), node);
+        const QModelIndexList highlighted = view.selectionModel()->selectedIndexes();
+        ASSERT_EQ(highlighted.size(), 1);
+        EXPECT_EQ(model.nodeOf(highlighted.first()), node);
+    };
+    for (QChar c : QStringLiteral("ux-e")) press(c.toUpper().unicode(), QString(c));
+    expectOne(edge, "typing ux-e");
+    press(Qt::Key_Up);
+    expectOne(big, "the up arrow");
+    press(Qt::Key_Home);
+    expectOne(root, "Home");
+    // A new search after a pause: "ux-f" finds a file by its whole text.
+    view.keyboardSearch({});
+    for (QChar c : QStringLiteral("ux-f")) press(c.toUpper().unicode(), QString(c));
+    expectOne(file, "typing ux-f");
+    // Ctrl+arrow moves the current row alone; the store follows it, and the highlight too.
+    press(Qt::Key_Up, {}, Qt::ControlModifier);
+    expectOne(edge, "Ctrl+up");
+    (void)a;
+}
+
+// Changes made as one batch reach the view once: expanded states, removals as one layout
+// change (persistent indexes follow their nodes), the selection at the end; meanwhile the
+// view neither lays itself out nor paints.
+TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
+    TreeModel model(store);
+    TreeView view;
+    view.resize(300, 300);
+    model.attachView(&view);
+    view.show();
+    const NodeId root = store.addChild(kNoNode, "C:");
+    std::vector<NodeId> folders, files;
+    for (int i = 0; i < 5; ++i) {
+        const NodeId f = store.addChild(root, "--> d" + std::to_string(i));
+        folders.push_back(f);
+        for (int j = 0; j < 4; ++j) files.push_back(store.addChild(f, "f" + std::to_string(j)));
+    }
+    store.select(files[1]);   // reveals d0
+    QCoreApplication::processEvents();
+    QPersistentModelIndex goes(model.indexOf(files[0]));
+    QPersistentModelIndex moves(model.indexOf(files[3]));
+    QPersistentModelIndex folderMoves(model.indexOf(folders[2]));
+    ASSERT_TRUE(view.isExpanded(model.indexOf(folders[0])));
+    Count removedRows(model, &QAbstractItemModel::rowsRemoved);
+
+    store.beginBatch();
+    EXPECT_TRUE(view.layoutHeld());
+    EXPECT_FALSE(view.updatesEnabled());
+    for (NodeId f : folders) store.expand(f);
+    EXPECT_FALSE(view.isExpanded(model.indexOf(folders[3])));   // not yet
+    store.remove(files[1]);   // the selected node: the store picks its neighbour
+    store.remove(files[0]);
+    store.remove(folders[1]);
+    store.select(files[17]);
+    store.endBatch();
+
+    EXPECT_EQ(removedRows.count(), 0);
+    EXPECT_FALSE(view.layoutHeld());
+    EXPECT_TRUE(view.updatesEnabled());
+    for (NodeId f : {folders[0], folders[2], folders[3], folders[4]})
+        EXPECT_TRUE(view.isExpanded(model.indexOf(f))) << store.text(f);
+    EXPECT_FALSE(goes.isValid());
+    ASSERT_TRUE(moves.isValid());
+    EXPECT_EQ(model.nodeOf(moves), files[3]);
+    EXPECT_EQ(moves.row(), store.row(files[3]));
+    EXPECT_EQ(model.nodeOf(folderMoves), folders[2]);
+    EXPECT_EQ(folderMoves.row(), 1);
+    EXPECT_EQ(model.nodeOf(view.currentIndex()), files[17]);
+    EXPECT_TRUE(view.selectionModel()->isSelected(model.indexOf(files[17])));
+    expectMirrors(model, store);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.visualRect(model.indexOf(files[17])).isValid());
+
+    // Collapsing in a batch closes the rows in the view too.
+    {
+        TreeStore::Batch batch(store);
+        for (NodeId f : {folders[0], folders[2], folders[3]}) store.collapse(f);
+    }
+    EXPECT_FALSE(view.isExpanded(model.indexOf(folders[2])));
+    EXPECT_TRUE(view.isExpanded(model.indexOf(folders[4])));
+}
+
+// A node the program selects out of sight is scrolled to mid-height, with neighbours on
+// both sides; one already in sight does not move the view.
+TEST_F(TreeModelTest, AProgramsSelectionOutOfSightLandsMidHeight) {
+    TreeModel model(store);
+    QTreeView view;
+    view.resize(200, 200);
+    model.attachView(&view);
+    view.show();
+    std::vector<NodeId> rows;
+    for (int i = 0; i < 200; ++i) rows.push_back(store.addChild(kNoNode, "row " + std::to_string(i)));
+    QCoreApplication::processEvents();
+    const QRect area = view.viewport()->rect();
+    auto place = [&](NodeId n) { return view.visualRect(model.indexOf(n)); };
+
+    store.select(rows[150]);
+    QRect at = place(rows[150]);
+    EXPECT_GT(at.top(), area.height() / 4);
+    EXPECT_LT(at.bottom(), area.height() * 3 / 4);
+    EXPECT_TRUE(place(rows[147]).intersects(area));
+    EXPECT_TRUE(place(rows[153]).intersects(area));
+
+    const int scrolled = view.verticalScrollBar()->value();
+    store.select(rows[152]);
+    EXPECT_EQ(view.verticalScrollBar()->value(), scrolled);
+
+    store.select(rows[3]);   // back up: no row above to show, the first rows stay
+    at = place(rows[3]);
+    EXPECT_TRUE(at.intersects(area));
+    EXPECT_TRUE(place(rows[0]).intersects(area));
 }
 
 TEST_F(TreeModelTest, ExpansionFollowsBothWaysAndRaisesEachEventOnce) {
