@@ -165,9 +165,9 @@ struct PaintCounter : QObject {
     }
 };
 
-// The walk holds the window-update lock across its log lines, whose event turns may take the
-// window's pending repaint while painting is off; the window must paint again afterwards.
-TEST_F(ResultsWindowTest, WindowPaintsAgainAfterDeletingTheDuplicatesOfAFolder) {
+// The walk holds the window-update lock across its log lines: each line is painted as it
+// comes, and the window paints again afterwards.
+TEST_F(ResultsWindowTest, DeletingTheDuplicatesOfAFolderPaintsEachLogLine) {
     w->DirList->setFocus();
     dir_().select(sub);
     QCoreApplication::processEvents();
@@ -177,7 +177,12 @@ TEST_F(ResultsWindowTest, WindowPaintsAgainAfterDeletingTheDuplicatesOfAFolder) 
     w->Infos->viewport()->update();   // a repaint waits when the walk starts
     menuItem(QStringLiteral("Supprime les doubles de ce répertoire"))->trigger();
     ASSERT_FALSE(dir_().isValid(a));
+    ASSERT_EQ(w->Infos->count(), 1);
+    EXPECT_GT(counter.paints, 0);   // during the walk
     ASSERT_TRUE(w->updatesEnabled());
+    EXPECT_TRUE(w->DirList->updatesEnabled());
+    EXPECT_TRUE(w->DblList->updatesEnabled());
+    EXPECT_EQ(w->dirModel->nodeOf(w->DirList->currentIndex()), dir_().selected());
 
     QCoreApplication::processEvents();
     counter.paints = 0;
