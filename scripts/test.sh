@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream   # the package test
+# Xvfb, xdotool, ImageMagick's import and xprop: the tests that drive the program on a real display.
+scripts/install-deps.sh xvfb xdotool imagemagick x11-utils
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 cd build

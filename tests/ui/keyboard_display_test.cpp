@@ -1,0 +1,204 @@
+// The keyboard reaches every action, and the highlighted row is the node the program acts
+// on: the program itself on a real X display, driven by real key events. Skipped when
+// Xvfb, xdotool, ImageMagick's import or xprop is missing.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "support/RealDisplay.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace parelix::test {
+namespace {
+
+// Places in the main window at its design size, from its top-left corner.
+constexpr int kDskLeft = 4, kDskRight = 184, kDskTop = 20, kDskBottom = 470;
+constexpr int kDskListBlankX = 90, kDskListBlankY = 400;
+constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 62, kDblBottom = 325;
+
+// Text drawn on a highlighted row.
+bool isHighlightedText(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }
+
+class KeyboardDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string missing = RealDisplay::missingTools();
+        if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/test.sh installs them)";
+        display_ = std::make_unique<RealDisplay>();
+        ASSERT_TRUE(display_->ok()) << "Xvfb did not start";
+        // Under /tmp, reached in the drive tree as C:\tmp\<name>; the private recycle bin
+        // and work files beside it.
+        std::string base = "/tmp/pxkb-XXXXXX";
+        ASSERT_TRUE(mkdtemp(base.data()));
+        base_ = base;
+        fs::create_directories(base_ + "/home/data");
+        fs::create_directories(base_ + "/work");
+    }
+    void TearDown() override {
+        if (display_ && display_->ok() && HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            display_->saveScreenshot(fs::current_path() / (std::string("keyboard-display-") + info->name() + ".png"));
+        }
+        program_.stop();
+        display_.reset();
+        std::error_code ec;
+        if (!base_.empty()) fs::remove_all(base_, ec);
+    }
+
+    std::string write(const std::string& relative, const std::string& content) const {
+        const fs::path p = fs::path(base_) / relative;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+    bool has(const std::string& relative) const { return fs::exists(fs::path(base_) / relative); }
+    bool trashHolds(const std::string& name) const {
+        return fs::exists(base_ + "/home/data/Trash/files/" + name) &&
+               fs::exists(base_ + "/home/data/Trash/info/" + name + ".trashinfo");
+    }
+
+    void start() {
+        program_ = ChildProcess({PARELIX_PROGRAM},
+                                {{"DISPLAY", display_->display()},
+                                 {"QT_QPA_PLATFORM", "xcb"},
+                                 {"HOME", base_ + "/home"},
+                                 {"XDG_DATA_HOME", base_ + "/home/data"},
+                                 {"TMPDIR", base_ + "/work"}},
+                                base_ + "/program.log");
+        ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
+        ASSERT_TRUE(display_->waitForNoWindow("^A propos de", 10s));
+        std::tie(x0_, y0_) = display_->windowOrigin(main_);
+    }
+
+    // Type-ahead goes on from what was typed less than 0.4 s before: a pause between names.
+    void typeName(const std::string& name) {
+        display_->type(name);
+        std::this_thread::sleep_for(500ms);
+    }
+
+    // The highlighted rows of a tree: their centres, and how far the text drawn on the first
+    // one reaches across, in pixels.
+    struct Highlight {
+        std::vector<int> rows;
+        int textWidth = 0;
+    };
+    Highlight highlightIn(int left, int right, int top, int bottom) {
+        const Screenshot shot = display_->screenshot();
+        Highlight h;
+        h.rows = shot.bands(x0_ + left, x0_ + right, y0_ + top, y0_ + bottom, isHighlight, 20);
+        if (h.rows.empty()) return h;
+        int first = -1, last = -1;
+        for (int y = h.rows[0] - 8; y <= h.rows[0] + 8; ++y) {
+            // Only within the band: its row of pixels, between its first and last pixel.
+            int bandLeft = -1, bandRight = -1;
+            for (int x = x0_ + left; x < x0_ + right; ++x)
+                if (shot.matches(x, y, isHighlight)) {
+                    if (bandLeft < 0) bandLeft = x;
+                    bandRight = x;
+                }
+            if (bandRight - bandLeft < 20) continue;
+            for (int x = bandLeft; x <= bandRight; ++x)
+                if (shot.matches(x, y, isHighlightedText)) {
+                    if (first < 0 || x < first) first = x;
+                    last = std::max(last, x);
+                }
+        }
+        h.textWidth = first < 0 ? 0 : last - first + 1;
+        return h;
+    }
+
+    bool asked(std::string* dialog = nullptr, std::chrono::milliseconds wait = 5s) {
+        return display_->waitForWindow("^Confirmer la suppression", wait, dialog);
+    }
+
+    std::unique_ptr<RealDisplay> display_;
+    std::string base_;
+    ChildProcess program_;
+    std::string main_;
+    int x0_ = 0, y0_ = 0;
+};
+
+// In the drive tree, type-ahead moves the highlight with the node Ajoute adds. In the result
+// trees, type-ahead finds a folder by its name alone, and the Delete key does what a click on
+// the trash does: it asks, then sends the focused tree's selected node to the recycle bin, and
+// does nothing for a group node.
+TEST_F(KeyboardDisplayTest, TypeAheadAndTheDeleteKeyActOnTheHighlightedNode) {
+    write("ux-big/seul.txt", "seul");
+    const std::string edge = "ux-edge-au-nom-bien-plus-long";
+    write(edge + "/a.txt", "pareil");
+    write(edge + "/zeta/b.txt", "pareil");
+    write(edge + "/c.txt", "autre chose");
+    write(edge + "/d.txt", "autre chose");
+    start();
+
+    display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);   // the drive tree takes the focus
+    for (const std::string& name : {std::string("C:"), std::string("tmp"), fs::path(base_).filename().string()}) {
+        if (name != "C:") display_->key("Right");
+        typeName(name);
+    }
+    display_->key("Right");
+    display_->type("ux-e");
+    std::this_thread::sleep_for(300ms);
+    // One row highlighted, the long name's: it runs to the tree's edge where ux-big\ is short.
+    const Highlight drive = highlightIn(kDskLeft, kDskRight, kDskTop, kDskBottom);
+    ASSERT_EQ(drive.rows.size(), 1u);
+    EXPECT_GT(drive.textWidth, 70);
+    std::this_thread::sleep_for(300ms);
+
+    display_->key("alt+a");
+    std::this_thread::sleep_for(300ms);
+    display_->key("alt+c");
+    // Both groups shown: the run is ending; after "Fini !" the search root is selected and
+    // DirList has the focus.
+    std::vector<int> members;
+    auto marked = [&](std::size_t count) {
+        return waitUntil(
+            [&] {
+                members = display_->screenshot().bands(x0_ + kDblLeft, x0_ + kDblRight, y0_ + kDblTop,
+                                                       y0_ + kDblBottom, isMarkRed);
+                return members.size() == count;
+            },
+            20s);
+    };
+    ASSERT_TRUE(marked(4));
+    std::this_thread::sleep_for(500ms);
+
+    // The root is the folder Ajoute took: deleting it from the results would ask about it.
+    display_->key("Right");
+    typeName("zeta");
+    display_->key("Delete");
+    std::string dialog;
+    ASSERT_TRUE(asked(&dialog)) << "the Delete key asked nothing";
+    display_->key("Return");   // Oui
+    EXPECT_TRUE(waitUntil([&] { return !has(edge + "/zeta"); }, 10s));
+    EXPECT_TRUE(trashHolds("zeta"));
+    EXPECT_TRUE(has(edge + "/a.txt"));
+    EXPECT_TRUE(has("ux-big/seul.txt"));
+
+    // DblList: one group left (c.txt, d.txt), its two members marked red.
+    ASSERT_TRUE(marked(2));
+    const int groupRow = members[0] - (members[1] - members[0]);
+    display_->click(x0_ + 320, groupRow);
+    std::this_thread::sleep_for(300ms);
+    display_->key("Delete");
+    EXPECT_FALSE(asked(nullptr, 1s)) << "a group node was offered to the recycle bin";
+
+    display_->click(x0_ + 320, members[0]);
+    std::this_thread::sleep_for(300ms);
+    display_->key("Delete");
+    ASSERT_TRUE(asked(&dialog));
+    display_->key("Return");
+    EXPECT_TRUE(waitUntil([&] { return !has(edge + "/c.txt"); }, 10s));
+    EXPECT_TRUE(trashHolds("c.txt"));
+    EXPECT_TRUE(has(edge + "/d.txt"));
+    EXPECT_TRUE(has(edge + "/a.txt"));
+}
+
+}  // namespace
+}  // namespace parelix::test
