@@ -1,5 +1,5 @@
 #pragma once
-// System services: version, temporary directory and names, window-update lock.
+// System services: version, temporary directory and names.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,9 +25,5 @@ std::string GetTempPathA();
 // Windows-style path; dir is a Windows-style folder path ending with a backslash.
 // With unique != 0 the number is used as given and nothing is created. Empty on failure.
 std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, unsigned unique);
-
-// Window-update lock: switches painting of the given top-level window (a QWidget*) off;
-// nullptr switches the locked window back on.
-void LockWindowUpdate(void* window);
 
 }  // namespace parelix

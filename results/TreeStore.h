@@ -110,7 +110,6 @@ public:
     // end. Every change is still made, and told, at once; only what the views show may wait.
     void beginBatch();
     void endBatch();
-    bool inBatch() const { return batchDepth_ > 0; }
     class Batch {
     public:
         explicit Batch(TreeStore& store) : store_(store) { store_.beginBatch(); }

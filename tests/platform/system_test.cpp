@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <sys/utsname.h>
 
-#include <QWidget>
 #include <cstdlib>
 #include <regex>
 #include <set>
@@ -128,27 +127,4 @@ TEST(Version, KernelOrTestAnswer) {
     setVersionAnswerForTesting(std::nullopt);
     ASSERT_TRUE(GetVersionExA(info));
     EXPECT_EQ(info.majorVersion, static_cast<std::uint32_t>(std::atoi(u.release)));
-}
-
-TEST(WindowUpdateLock, NestsAndSurvivesTheWindow) {
-    test::ensureApplication();
-    QWidget window;
-    LockWindowUpdate(&window);
-    EXPECT_FALSE(window.updatesEnabled());
-    LockWindowUpdate(&window);   // a deletion inside a locked walk
-    LockWindowUpdate(nullptr);
-    EXPECT_FALSE(window.updatesEnabled());
-    LockWindowUpdate(nullptr);
-    EXPECT_TRUE(window.updatesEnabled());
-    LockWindowUpdate(nullptr);   // nothing locked: harmless
-    EXPECT_TRUE(window.updatesEnabled());
-
-    auto* gone = new QWidget;
-    LockWindowUpdate(gone);
-    delete gone;
-    LockWindowUpdate(nullptr);
-    LockWindowUpdate(&window);
-    EXPECT_FALSE(window.updatesEnabled());
-    LockWindowUpdate(nullptr);
-    EXPECT_TRUE(window.updatesEnabled());
 }
