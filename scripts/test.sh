@@ -2,9 +2,11 @@
 # Installs what is missing, builds, and runs every test (widgets on the offscreen platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# dpkg-dev ... appstream: the package test; Xvfb, xdotool, ImageMagick's import and xprop
-# (x11-utils): the tests that drive the program on a real display.
-scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream xvfb xdotool imagemagick x11-utils
+# The package test needs dpkg-dev, file, desktop-file-utils and appstream; the tests on a
+# real display run the program under Xvfb, driven by xdotool, and read the screen with
+# ImageMagick and the window captions with xprop (x11-utils).
+scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream \
+    xvfb xauth xdotool imagemagick x11-utils
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 cd build
