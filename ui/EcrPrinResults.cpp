@@ -208,8 +208,14 @@ void T_EcrPrin::setupResultsHandlers() {
 
     connect(BtnPrecSuiv, &SpinButton::upClicked, this, [this] { BtnPrecSuivUpClick(); });
     connect(BtnPrecSuiv, &SpinButton::downClicked, this, [this] { BtnPrecSuivDownClick(); });
-    connect(DirList, &QTreeView::doubleClicked, this, [this] { DirListDblClick(); });
-    connect(DblList, &QTreeView::doubleClicked, this, [this] { DblListDblClick(); });
+    // A double click in a row's band beside its text reaches the view's signal with no
+    // index as well as the filter above: only the filter answers it, so that it opens once.
+    connect(DirList, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) DirListDblClick();
+    });
+    connect(DblList, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) DblListDblClick();
+    });
 
     connect(Poubelle, &TrashLabel::clicked, this, [this] { PoubelleClick(); });
     // The trash never takes the focus; the Delete key on a focused result tree does what a

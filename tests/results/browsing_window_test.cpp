@@ -237,21 +237,30 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     EXPECT_EQ(shown[0].text, "There is no application associated with the given filename extension.");
     EXPECT_EQ(shown[0].kind, MessageKind::Plain);
 
-    // A double click beside the nodes opens the selected node all the same.
-    auto doubleClickBlank = [](QTreeView* view) {
-        const QPoint at(view->viewport()->width() - 3, view->viewport()->height() - 3);
+    // A double click beside the nodes opens the selected node all the same, once: below
+    // the last row, and in a row's band right of its text (where the view signals too).
+    auto doubleClickBeside = [](QTreeView* view, int y) {
+        const QPoint at(view->viewport()->width() - 3, y);
         ASSERT_FALSE(view->indexAt(at).isValid());
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view->viewport(), &dbl);
+        const QPoint global = view->viewport()->mapToGlobal(at);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                                  QEvent::MouseButtonRelease}) {
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
+            QCoreApplication::sendEvent(view->viewport(), &event);
+        }
     };
     launchWorks = true;
     launched.clear();
-    doubleClickBlank(w->DirList);
+    doubleClickBeside(w->DirList, w->DirList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt"}));
     w->trees.dblList.select(dir_().link(bt));
-    doubleClickBlank(w->DblList);
+    doubleClickBeside(w->DblList, w->DblList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt", dir.path() + "/b.txt"}));
+    launched.clear();
+    doubleClickBeside(w->DblList, w->DblList->visualRect(w->DblList->currentIndex()).center().y());
+    EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
+    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(bt));
 
     w->DblList->setFocus();
     w->trees.dblList.select(dir_().link(bt));
