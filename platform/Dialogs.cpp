@@ -25,7 +25,7 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageKin
         return;
     }
     QString title = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
-    if (title.isEmpty()) title = QGuiApplication::applicationDisplayName();
+    if (title.isEmpty()) title = QCoreApplication::applicationName();
     QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, title,
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
     box.exec();

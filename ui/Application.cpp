@@ -9,8 +9,9 @@
 namespace parelix {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The name only: with a display name set, the window system would show it after every
+    // caption ("Erreur — Parelix"), and captions are the program's own.
     setApplicationName(QStringLiteral("Parelix"));
-    setApplicationDisplayName(QStringLiteral("Parelix"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
