@@ -37,6 +37,26 @@ const char* openFileMessage(int code) {
     }
 }
 
+std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node) {
+    const TreeStore& dir = trees.dirList;
+    if (tree == TreeId::DblList) {
+        // The member's text is the file's path; it is trusted only while the file node's own
+        // path is whole.
+        const NodeId file = trees.dblList.link(node);
+        if (file == kNoNode || wholePath(trees, TreeId::DirList, file).empty()) return {};
+        return cut255(trees.dblList.text(node));
+    }
+    // A path cut to 255 characters names another file or folder (possibly an ancestor of
+    // this one), which must never reach the shell.
+    std::string path = trees.fullNodePath(node);
+    if (path.size() > kShortStringMax) return {};
+    // A folder name too long for its node text was cut when the node was made, and the cut
+    // name cannot be told from a whole one.
+    for (NodeId n = node; dir.parent(n) != kNoNode; n = dir.parent(n))
+        if (!trees.isFileNode(n) && dir.text(n).size() >= kShortStringMax) return {};
+    return path;
+}
+
 std::string statusTextFor(const ResultTrees& trees, NodeId node) {
     std::string text = trees.nodePath(node);
     if (trees.dirList.childCount(node) == 0) return text;
@@ -119,13 +139,23 @@ void Browsing::collapseAll() { setFirstRootExpanded(false); }
 
 void Browsing::dirListDblClick() {
     const NodeId node = trees_.dirList.selected();
-    if (node != kNoNode) openFile(trees_.nodePath(node));
+    if (node != kNoNode) openNode(TreeId::DirList, node);
 }
 
 void Browsing::dblListDblClick() {
     // A group node's text, "(size)", names no file: only members are opened.
     const NodeId node = trees_.dblList.selected();
-    if (node != kNoNode && trees_.dblList.link(node) != kNoNode) openFile(trees_.dblList.text(node));
+    if (node != kNoNode && trees_.dblList.link(node) != kNoNode) openNode(TreeId::DblList, node);
+}
+
+void Browsing::openNode(TreeId tree, NodeId node) {
+    const std::string path = wholePath(trees_, tree, node);
+    if (!path.empty()) {
+        openFile(path);
+        return;
+    }
+    const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
+    window_.showMessage(cut255(kPathTooLongToOpen + shown), "Erreur", MessageKind::Error);
 }
 
 void Browsing::openFile(const std::string& path) {

@@ -54,6 +54,15 @@ private:
 // The message shown for a failed open, or nullptr for a code that shows nothing.
 const char* openFileMessage(int code);
 
+// "Chemin trop long, impossible d'ouvrir : " followed by the path, for a node whose real
+// path does not fit the 255 characters.
+constexpr const char* kPathTooLongToOpen = "Chemin trop long, impossible d'ouvrir : ";
+
+// The path of a node (a DirList node, or a DblList member) that the shell may be handed, or
+// empty when the node's real path does not fit the 255 characters: the cut path would name
+// some other file or folder.
+std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node);
+
 // Status bar text for a DirList node: its path, and for a folder its number of duplicates.
 std::string statusTextFor(const ResultTrees& trees, NodeId node);
 
@@ -82,6 +91,8 @@ public:
     void openFile(const std::string& path);
 
 private:
+    // Opens the node's path, or refuses one that does not fit the 255 characters.
+    void openNode(TreeId tree, NodeId node);
     void stepDuplicate(bool forward);
     void setFirstRootExpanded(bool expand);
 

@@ -60,25 +60,7 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path) {
     return false;
 }
 
-std::string Deletion::shellPath(TreeId tree, NodeId node) const {
-    const TreeStore& dir = trees_.dirList;
-    if (tree == TreeId::DblList) {
-        // The member's text is the file's path; it is trusted only while the file node's own
-        // path is whole.
-        const NodeId file = trees_.dblList.link(node);
-        if (file == kNoNode || shellPath(TreeId::DirList, file).empty()) return {};
-        return cut255(trees_.dblList.text(node));
-    }
-    // A path cut to 255 characters names another file or folder (possibly an ancestor of
-    // this one), which must never reach the shell.
-    std::string path = trees_.fullNodePath(node);
-    if (path.size() > kShortStringMax) return {};
-    // A folder name too long for its node text was cut when the node was made, and the cut
-    // name cannot be told from a whole one.
-    for (NodeId n = node; dir.parent(n) != kNoNode; n = dir.parent(n))
-        if (!trees_.isFileNode(n) && dir.text(n).size() >= kShortStringMax) return {};
-    return path;
-}
+std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
 bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
     if (inProgress_ || window_.searchActive()) return false;

@@ -228,4 +228,34 @@ TEST_F(BrowsingTest, DoubleClickOpensThroughTheShellWithItsMessages) {
     EXPECT_EQ(window.executes.back().directory, "D:\\Data\\");
 }
 
+TEST_F(BrowsingTest, APathLongerThan255IsNeverOpenedCut) {
+    // Cut to 255 characters the file's path would name its folder "D:\Data\<long>".
+    TreeBuilder b(trees);
+    const std::string name(255 - 8, 'n');
+    const NodeId longFolder = b.folder(data, name);
+    const NodeId inner = b.file(longFolder, "inner.jpg");
+    const NodeId twin = b.file(data, "twin.jpg");
+    b.group("30", {inner, twin});
+    ASSERT_EQ(trees.nodePath(inner), "D:\\Data\\" + name);
+
+    const std::string refusal = "Chemin trop long, impossible d'ouvrir : D:\\Data\\" + name;
+    trees.dirList.select(inner);
+    browsing.dirListDblClick();
+    trees.dblList.select(member(inner));
+    browsing.dblListDblClick();
+    EXPECT_TRUE(window.executes.empty());
+    ASSERT_EQ(window.messages.size(), 2u);
+    for (const auto& m : window.messages) {
+        EXPECT_EQ(m.text, refusal.substr(0, 255));
+        EXPECT_EQ(m.caption, "Erreur");
+        EXPECT_EQ(m.kind, MessageKind::Error);
+    }
+
+    // The folder itself fits and opens.
+    trees.dirList.select(longFolder);
+    browsing.dirListDblClick();
+    ASSERT_EQ(window.executes.size(), 1u);
+    EXPECT_EQ(window.executes[0].file, "D:\\Data\\" + name);
+}
+
 }  // namespace
