@@ -92,6 +92,11 @@ void SearchEngine::shutdown() {
 
 void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     if (abandoned_) return;
+    running = true;
+    const struct RunState {
+        bool& flag;
+        ~RunState() { flag = false; }
+    } runState{running};
     trees_.clear();
     ui_.clearLog();
     ui_.showResultsMode();
@@ -107,6 +112,7 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     if (abandoned_) return;
 
     if (fileCount < 1) {
+        running = false;
         ui_.appendLog("Aucun fichier à traiter !");
     } else {
         ui_.enablePopupMenu();
@@ -117,6 +123,7 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
         if (abandoned_) return;
         trees_.dirList.select(trees_.dirList.firstRoot());
         ui_.focusDirList();
+        running = false;
         ui_.appendLog("Fini !");
     }
     ui_.setStopCaption("Faire une autre sélection");

@@ -50,6 +50,10 @@ public:
     void findDuplicates();
 
     // State, read by the window and by tests.
+    // From the run's first log line until just before its last ("Fini !" or "Aucun fichier à
+    // traiter !"): the trees are being built and the records refer to their nodes, so
+    // nothing may remove a node. Cleared too when an error ends the run.
+    bool running = false;
     bool collecting = false;
     bool comparing = false;
     std::int32_t fileCount = 0;

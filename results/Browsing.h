@@ -34,7 +34,8 @@ public:
     // Called in matched pairs; the callers keep nested holds to one on/off pair.
     virtual void setWaitCursor(bool on) = 0;
     virtual void lockWindowUpdate(bool on) = 0;
-    // True while a search run collects or compares: the engine then holds node references.
+    // True while a search run builds the trees (collection, sort and comparison): the
+    // engine then holds node references.
     virtual bool searchActive() const = 0;
 
     // Platform services, here so that tests can replace them.

@@ -77,7 +77,9 @@ public:
             w.trees.dirList.endBatch();
         }
     }
-    bool searchActive() const override { return w.engine && (w.engine->collecting || w.engine->comparing); }
+    bool searchActive() const override {
+        return w.engine && (w.engine->running || w.engine->collecting || w.engine->comparing);
+    }
 
     unsigned driveType(const std::string& root) override { return GetDriveTypeA(root); }
     int fileOperation(SHFILEOPSTRUCTA& op) override { return SHFileOperationA(op); }

@@ -178,12 +178,17 @@ TEST_F(SearchRunTest, StopRolesFollowTheFlagsAndSoDoesClosing) {
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::Idle);
 }
 
+// Neither phase flag is set during the sort's log line; the run itself is under way from its
+// first line until its last.
 TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     for (int k = 0; k < 4; ++k) tree_.write("f" + std::to_string(k), std::string(k % 2 + 1, 'q'));
     bool collectingSeen = false;
     bool sortLineSeen = false;
+    std::vector<std::string> runningAt;
     ui_.onProcessEvents = [&] {
         if (ui_.log.empty()) return;
+        if (engine_.running && (runningAt.empty() || runningAt.back() != ui_.log.back()))
+            runningAt.push_back(ui_.log.back());
         if (ui_.log.back() == "Collecte des informations") {
             collectingSeen = true;
             EXPECT_FALSE(engine_.canClose());
@@ -197,6 +202,19 @@ TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     EXPECT_TRUE(collectingSeen);
     EXPECT_TRUE(sortLineSeen);
     EXPECT_EQ(ui_.log.back(), "Fini !");
+    EXPECT_EQ(runningAt, (std::vector<std::string>{"Collecte des informations", "4 fichiers dans 1 répertoires",
+                                                  "Tri des fichiers par taille",
+                                                  "Comparaison des fichiers présumés doubles"}));
+    EXPECT_FALSE(engine_.running);
+
+    // A run without files ends its state before its only verdict, too.
+    test::TempDir empty;
+    bool runningAtVerdict = true;
+    ui_.onProcessEvents = [&] {
+        if (!ui_.log.empty() && ui_.log.back() == "Aucun fichier à traiter !") runningAtVerdict = engine_.running;
+    };
+    engine_.searchRun({DriveTable::current().toWindows(empty.path()).value_or("")});
+    EXPECT_FALSE(runningAtVerdict);
 }
 
 TEST_F(SearchRunTest, StopDuringCollectionStillSortsWhatWasGathered) {
@@ -226,6 +244,7 @@ TEST_F(SearchRunTest, WorkFileErrorLeavesTheRunWithItsFlagSet) {
         EXPECT_STREQ(e.what(), "Fichier introuvable");
     }
     EXPECT_TRUE(engine_.collecting);
+    EXPECT_FALSE(engine_.running);
     EXPECT_FALSE(engine_.canClose());
     EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedCollection);

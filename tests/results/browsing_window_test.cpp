@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <memory>
@@ -270,6 +271,50 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
     EXPECT_EQ(dir_().link(a), kNoNode);
+}
+
+// The sort's log line runs an event turn with neither phase flag set; the collection's
+// records still name DirList's nodes then, and a deletion would leave a group member linked
+// to a freed node. No way to the trash works until "Fini !".
+TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
+    const std::string searched = dir_().text(root);
+    auto* entry = new QListWidgetItem(QString::fromUtf8(searched));
+    entry->setData(Qt::UserRole, QByteArray::fromStdString(searched));
+    w->RepList->addItem(entry);
+    auto fileNamed = [this](const std::string& name) {
+        for (NodeId n : dir_().children(dir_().firstRoot()))
+            if (dir_().text(n) == name) return n;
+        return kNoNode;
+    };
+
+    std::vector<std::string> triedAt;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        const std::string last = w->Infos->count() ? w->Infos->item(w->Infos->count() - 1)->text().toStdString() : "";
+        if (last.empty() || (!triedAt.empty() && triedAt.back() == last) || fileNamed("b.txt") == kNoNode) return;
+        if (last == "Fini !") return;
+        triedAt.push_back(last);
+        dir_().select(fileNamed("b.txt"));
+        w->DirList->setFocus();
+        w->PoubelleClick();
+        w->PoubelleDragDrop(w->DirList);
+        w->SupDblsDuRepClick();
+    });
+    user.start(0);
+    w->BtnChercheClick();
+    user.stop();
+
+    EXPECT_NE(std::find(triedAt.begin(), triedAt.end(), "Tri des fichiers par taille"), triedAt.end());
+    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
+    for (int i = 0; i < w->Infos->count(); ++i) EXPECT_FALSE(w->Infos->item(i)->text().startsWith("Effacement"));
+    ASSERT_EQ(w->trees.dblList.childCount(kNoNode), 1);
+
+    // Once the run is over the same drop goes through.
+    dir_().select(fileNamed("b.txt"));
+    w->PoubelleDragDrop(w->DirList);
+    EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
+    EXPECT_TRUE(w->trees.dblList.empty());
 }
 
 }  // namespace
