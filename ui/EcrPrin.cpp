@@ -792,8 +792,6 @@ void T_EcrPrin::showResultsMode() { showResultsPage(); }
 
 void T_EcrPrin::enablePopupMenu() { popupEnabled = true; }
 
-void T_EcrPrin::focusDirList() { DirList->setFocus(); }
-
 void T_EcrPrin::repaintDirList() {
     dirModel->flush();
     DirList->viewport()->update();

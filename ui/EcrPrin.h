@@ -148,6 +148,7 @@ public:
     // SIGTERM, SIGHUP or SIGINT: the program ends as by BtnQuitte, also during a search run,
     // which first stops its phase and unwinds.
     void quitBySignal();
+    void notePick(QTreeView* view, NodeId node);   // a node the user picked in a result tree
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
     void fillDriveTree();
@@ -191,6 +192,8 @@ private:
     bool searchRunning_ = false;                // BtnChercheClick is under way
     bool signalled_ = false;                    // a signal asked the program to end
     void endProgram();
+    QTreeView* runPickView_ = nullptr;          // the result tree, and its node, that the
+    NodeId runPickNode_ = kNoNode;              // user last picked during the search run
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
 };
 

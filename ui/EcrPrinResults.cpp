@@ -208,6 +208,10 @@ void T_EcrPrin::setupResultsHandlers() {
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);
 
+    // What the user picks while a search run goes on outlasts the run's own choice.
+    connect(dirModel, &TreeModel::userSelected, this, [this](NodeId n) { notePick(DirList, n); });
+    connect(dblModel, &TreeModel::userSelected, this, [this](NodeId n) { notePick(DblList, n); });
+
     connect(BtnPrecSuiv, &SpinButton::upClicked, this, [this] { BtnPrecSuivUpClick(); });
     connect(BtnPrecSuiv, &SpinButton::downClicked, this, [this] { BtnPrecSuivDownClick(); });
     // A double click in a row's band beside its text reaches the view's signal with no

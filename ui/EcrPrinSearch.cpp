@@ -54,6 +54,8 @@ void T_EcrPrin::BtnChercheClick() {
             bool& running;
             ~RunEnd() { running = false; }
         } runEnd{searchRunning_};
+        runPickView_ = nullptr;
+        runPickNode_ = kNoNode;
         BatchedViews batched({{dirModel, DirList}, {dblModel, DblList}});
         try {
             engine->searchRun(searchPaths());
@@ -63,6 +65,34 @@ void T_EcrPrin::BtnChercheClick() {
     }
     // A signal came during the run, which has now unwound.
     if (signalled_) endProgram();
+}
+
+void T_EcrPrin::notePick(QTreeView* view, NodeId node) {
+    if (!searchRunning_) return;
+    runPickView_ = view;
+    runPickNode_ = node;
+}
+
+// The run has just selected the first root and asks for DirList's focus. Rows show while
+// the run goes on, and a node the user clicked (or reached by key) in either tree meanwhile
+// keeps the selection and the focus: the run's choice must not undo a click that came a
+// moment before "Fini !".
+void T_EcrPrin::focusDirList() {
+    QTreeView* view = runPickView_;
+    const NodeId node = runPickNode_;
+    runPickView_ = nullptr;
+    runPickNode_ = kNoNode;
+    TreeStore* store = view == DirList ? &trees.dirList : view == DblList ? &trees.dblList : nullptr;
+    if (!store || !store->isValid(node)) {
+        DirList->setFocus();
+        return;
+    }
+    // The run's choice moved the other tree's selection and the status bar: the pick's
+    // change handling puts them back.
+    if (store->selected() != node) store->select(node);
+    else if (view == DirList) DirListChange(node);
+    else DblListChange(node);
+    view->setFocus();
 }
 
 void T_EcrPrin::BtnStopRtnClick() {

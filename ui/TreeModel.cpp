@@ -533,6 +533,7 @@ void TreeModel::onViewCurrentChanged(const QModelIndex& current) {
     // The store may have chosen another node (the drive tree's root passes the selection
     // on), or a key may have moved the current row without selecting it.
     syncViewSelection(false);
+    if (store_.selected() != kNoNode) emit userSelected(store_.selected());
 }
 
 void TreeModel::onViewSelectionChanged() {

@@ -72,6 +72,11 @@ public:
     QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits = 1,
                           Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
+signals:
+    // The view moved its current row itself: a click, a key or type-ahead, not the store.
+    void userSelected(parelix::NodeId node);
+
+public:
     // TreeListener
     void nodesAboutToBeInserted(NodeId parent, int first, int last) override;
     void nodesInserted(NodeId parent, int first, int last) override;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <QTreeView>
 #include <filesystem>
 #include <memory>
@@ -315,6 +316,45 @@ TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
     w->PoubelleDragDrop(w->DirList);
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_TRUE(w->trees.dblList.empty());
+}
+
+// Rows show while the run goes on; a row clicked then, a moment before "Fini !", stays
+// selected: the run's own choice of the first root does not undo the click.
+TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
+    const std::string searched = dir_().text(root);
+    auto* entry = new QListWidgetItem(QString::fromUtf8(searched));
+    entry->setData(Qt::UserRole, QByteArray::fromStdString(searched));
+    w->RepList->addItem(entry);
+    NodeId clicked = kNoNode;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (clicked != kNoNode || !w->Infos->count() ||
+            w->Infos->item(w->Infos->count() - 1)->text() != QStringLiteral("Tri des fichiers par taille"))
+            return;
+        w->dirModel->flush();   // the batch the user sees
+        const NodeId top = dir_().firstRoot();
+        w->DirList->expand(w->dirModel->indexOf(top));
+        for (NodeId n : dir_().children(top))
+            if (dir_().text(n) == "b.txt") clicked = n;
+        const QRect row = w->DirList->visualRect(w->dirModel->indexOf(clicked));
+        QTest::mouseClick(w->DirList->viewport(), Qt::LeftButton, {}, row.center());
+        ASSERT_EQ(dir_().selected(), clicked);
+    });
+    user.start(0);
+    w->BtnChercheClick();
+    user.stop();
+
+    ASSERT_NE(clicked, kNoNode);
+    EXPECT_EQ(w->Infos->item(w->Infos->count() - 1)->text(), QStringLiteral("Fini !"));
+    EXPECT_EQ(dir_().selected(), clicked);
+    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(clicked));
+    EXPECT_EQ(w->Etat->simpleText().toStdString(), searched + "\\b.txt");
+    EXPECT_EQ(w->focusWidget(), w->DirList);
+
+    // Without a click the run leaves the first root selected.
+    user.disconnect();
+    w->BtnChercheClick();
+    EXPECT_EQ(dir_().selected(), dir_().firstRoot());
 }
 
 }  // namespace
