@@ -1,0 +1,272 @@
+// The program itself on a real X display, driven as a person drives it: real pointer and
+// key events, what the screen shows, and what the window system reads as captions. Skipped
+// when Xvfb, xdotool, ImageMagick's import or xprop is missing.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <sstream>
+
+#include "support/RealDisplay.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace parelix::test {
+namespace {
+
+// Places in the main window at its design size, from its top-left corner.
+constexpr int kDskListBlankX = 90, kDskListBlankY = 400;
+constexpr int kTrashX = 226, kTrashY = 23;
+constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 62, kDblBottom = 325;
+constexpr int kDirLeft = 6, kDirRight = 190, kDirTop = 20, kDirBottom = 468;
+
+const char* const kMainTitle = "Parelix - Sélection des chemins à scruter";
+
+// A folder directly under /tmp, reached in the drive tree as C:\tmp\<name>, removed at the end.
+class Scene {
+public:
+    Scene() {
+        std::string base = "/tmp/pxui-XXXXXX";
+        if (!mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = base;
+    }
+    ~Scene() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+    std::string name() const { return fs::path(path_).filename(); }
+    std::string write(const std::string& relative, const std::string& content) const {
+        const fs::path p = fs::path(path_) / relative;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+    // A file of the given size, a hole but for its last bytes: slow enough to compare that a
+    // search run lasts a second, and no room taken on disk.
+    void sparse(const std::string& relative, std::size_t size, const std::string& tail) const {
+        const fs::path p = fs::path(path_) / relative;
+        fs::create_directories(p.parent_path());
+        const int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())),
+                  static_cast<ssize_t>(tail.size()));
+        close(fd);
+    }
+    bool has(const std::string& relative) const { return fs::exists(fs::path(path_) / relative); }
+
+private:
+    std::string path_;
+};
+
+class RealDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string missing = RealDisplay::missingTools();
+        if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/test.sh installs them)";
+        display_ = std::make_unique<RealDisplay>();
+        ASSERT_TRUE(display_->ok()) << "Xvfb did not start";
+        std::string base = "/tmp/pxui-home-XXXXXX";
+        ASSERT_TRUE(mkdtemp(base.data()));
+        home_ = base;
+        fs::create_directories(home_ + "/data");
+        fs::create_directories(home_ + "/work");
+        fs::create_directories(home_ + "/bin");
+        // The desktop's opener, replaced by one that notes what it is asked to open.
+        const std::string opener = home_ + "/bin/xdg-open";
+        std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home_ << "/opens.log'\n";
+        fs::permissions(opener, fs::perms::owner_all);
+    }
+    void TearDown() override {
+        if (display_ && display_->ok() && HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            display_->saveScreenshot(fs::current_path() / (std::string("real-display-") + info->name() + ".png"));
+        }
+        program_.stop();
+        display_.reset();
+        std::error_code ec;
+        if (!home_.empty()) fs::remove_all(home_, ec);
+    }
+
+    bool trashHolds(const std::string& name) const {
+        return fs::exists(home_ + "/data/Trash/files/" + name) &&
+               fs::exists(home_ + "/data/Trash/info/" + name + ".trashinfo");
+    }
+    std::vector<std::string> opened() const {
+        std::ifstream in(home_ + "/opens.log");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    // Starts the program, waits for its window and the end of its splash, puts the scene's
+    // folder in the search list through the drive tree's keyboard, and starts the search.
+    void startAndSearch(const Scene& scene) {
+        program_ = ChildProcess({PARELIX_PROGRAM},
+                                {{"DISPLAY", display_->display()},
+                                 {"QT_QPA_PLATFORM", "xcb"},
+                                 {"HOME", home_},
+                                 {"XDG_DATA_HOME", home_ + "/data"},
+                                 {"TMPDIR", home_ + "/work"},
+                                 {"PATH", home_ + "/bin:/usr/bin:/bin"}},
+                                home_ + "/program.log");
+        ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
+        std::string splash;
+        if (display_->waitForWindow("^A propos de", 1s, &splash)) {
+            EXPECT_EQ(display_->windowName(splash), "A propos de...");
+        }
+        ASSERT_TRUE(display_->waitForNoWindow("^A propos de", 10s));
+        std::tie(x0_, y0_) = display_->windowOrigin(main_);
+
+        // Type-ahead goes on from the text typed less than 0.4 s before: pause between names.
+        display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);
+        for (const std::string& name : {std::string("C:"), std::string("tmp"), scene.name()}) {
+            if (name != "C:") display_->key("Right");
+            display_->type(name);
+            std::this_thread::sleep_for(500ms);
+        }
+        // A mnemonic clicks its button a tenth of a second later; Cherche is enabled by Ajoute.
+        display_->key("alt+a");
+        std::this_thread::sleep_for(300ms);
+        display_->key("alt+c");
+    }
+
+    // Centres of the duplicate marks shown in a tree, top to bottom.
+    std::vector<int> markedRows(bool dblList) {
+        const Screenshot shot = display_->screenshot();
+        if (dblList) return shot.bands(x0_ + kDblLeft, x0_ + kDblRight, y0_ + kDblTop, y0_ + kDblBottom, isMarkRed);
+        return shot.bands(x0_ + kDirLeft, x0_ + kDirRight, y0_ + kDirTop, y0_ + kDirBottom, isMarkRed);
+    }
+    bool highlighted(int y, bool dblList) {
+        const Screenshot shot = display_->screenshot();
+        const int left = x0_ + (dblList ? kDblLeft : kDirLeft);
+        const int right = x0_ + (dblList ? kDblRight : kDirRight);
+        return !shot.bands(left, right, y - 2, y + 3, isHighlight, 20).empty();
+    }
+    bool waitForMarkedRows(bool dblList, std::size_t count, std::chrono::milliseconds timeout,
+                           std::vector<int>* rows = nullptr, bool orMore = false) {
+        return waitUntil(
+            [&] {
+                std::vector<int> found = markedRows(dblList);
+                if (rows) *rows = found;
+                return found.size() == count || (orMore && found.size() > count);
+            },
+            timeout, 20ms);
+    }
+    // Clicks the trash until the shell's question shows: a click while the run still builds
+    // the trees does nothing.
+    bool trashUntilAsked(std::string* dialog) {
+        return waitUntil(
+            [&] {
+                display_->click(x0_ + kTrashX, y0_ + kTrashY);
+                return display_->waitForWindow("^Confirmer la suppression", 700ms, dialog);
+            },
+            20s, 0ms);
+    }
+
+    std::unique_ptr<RealDisplay> display_;
+    std::string home_;
+    ChildProcess program_;
+    std::string main_;
+    int x0_ = 0, y0_ = 0;
+};
+
+// The run shows each batch of groups as it finds them. A member clicked while the run still
+// compares (a moment before "Fini !") stays selected and focused, and the trash acts on it,
+// never on the search root the run selects at its end.
+TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
+    Scene scene;
+    constexpr std::size_t kMiB = 1024 * 1024;
+    scene.sparse("big1", 96 * kMiB, "first group");   // the largest: grouped first
+    scene.sparse("sub/big2", 96 * kMiB, "first group");
+    for (int i = 1; i <= 4; ++i) scene.sparse("mid" + std::to_string(i), 90 * kMiB, "slow " + std::to_string(i));
+    scene.write("small1", "last group");               // the smallest: grouped last
+    scene.write("sub/small2", "last group");
+    startAndSearch(scene);
+
+    std::vector<int> rows;
+    ASSERT_TRUE(waitForMarkedRows(true, 2, 30s, &rows)) << "the first group never showed alone";
+    display_->click(x0_ + 320, rows[0]);
+    // The clicked row's icon shows selected, without its red disc.
+    ASSERT_TRUE(waitForMarkedRows(true, 3, 30s, nullptr, true)) << "the last group never showed";
+    std::string dialog;
+    ASSERT_TRUE(trashUntilAsked(&dialog));
+    EXPECT_EQ(display_->windowName(dialog), "Confirmer la suppression");
+    EXPECT_TRUE(highlighted(rows[0], true));
+    display_->key("Return");   // Oui
+
+    EXPECT_TRUE(waitUntil([&] { return !scene.has("big1"); }, 10s));
+    EXPECT_TRUE(trashHolds("big1"));
+    EXPECT_TRUE(scene.has("sub/big2"));
+    EXPECT_TRUE(fs::exists(scene.path()));
+}
+
+// One double click in a row's band right of its text opens the selected file once. The
+// captions the window system shows are the program's own.
+TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
+    Scene scene;
+    scene.write("a1", "same bytes");
+    scene.write("sub/a2", "same bytes");
+    scene.write("b", "other bytes");
+    startAndSearch(scene);
+    EXPECT_EQ(display_->windowName(main_), kMainTitle);
+
+    std::vector<int> rows;
+    ASSERT_TRUE(waitForMarkedRows(true, 2, 20s, &rows));
+    std::this_thread::sleep_for(500ms);   // the run is over
+    display_->click(x0_ + 320, rows[0]);
+    ASSERT_TRUE(waitUntil([&] { return highlighted(rows[0], true); }, 3s));
+    display_->doubleClick(x0_ + kDblRight - 20, rows[0]);
+    EXPECT_TRUE(waitUntil([&] { return !opened().empty(); }, 5s));
+    std::this_thread::sleep_for(700ms);   // a second opening would come now
+    ASSERT_EQ(opened().size(), 1u);
+    EXPECT_EQ(opened()[0], "file://" + scene.path() + "/a1");
+
+    // The other copy is gone from the disk: the trash refuses, in a box captioned "Erreur".
+    fs::remove(scene.path() + "/sub/a2");
+    display_->click(x0_ + kTrashX, y0_ + kTrashY);
+    std::string box;
+    ASSERT_TRUE(display_->waitForWindow("^Erreur", 5s, &box));
+    EXPECT_EQ(display_->windowName(box), "Erreur");
+    display_->key("Return");
+    EXPECT_TRUE(display_->waitForNoWindow("^Erreur", 5s));
+    EXPECT_TRUE(scene.has("a1"));
+}
+
+// DirList's nodes go to the trash by a real drag: the view's own drag of the node under the
+// pointer, and the drag of the selected node started from the empty area below the nodes.
+// A drop on a fixed drive asks nothing.
+TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
+    Scene scene;
+    scene.write("x1", "twin x");
+    scene.write("x2", "twin x");
+    scene.write("y1", "twin y!");
+    scene.write("y2", "twin y!");
+    startAndSearch(scene);
+    ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
+    std::this_thread::sleep_for(500ms);   // the run is over; DirList has the focus
+    display_->key("Right");               // open the search root
+    std::vector<int> files;
+    ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));
+
+    display_->drag(x0_ + 60, files[0], x0_ + kTrashX, y0_ + kTrashY);
+    EXPECT_TRUE(waitUntil([&] { return !scene.has("x1"); }, 5s));
+    EXPECT_TRUE(trashHolds("x1"));
+    EXPECT_TRUE(display_->windows("^Confirmer").empty());
+
+    ASSERT_TRUE(waitForMarkedRows(false, 2, 5s, &files));   // x2 lost its copy and its mark
+    display_->click(x0_ + 60, files[1]);                     // y2
+    ASSERT_TRUE(waitUntil([&] { return highlighted(files[1], false); }, 3s));
+    display_->drag(x0_ + kDirRight - 20, y0_ + kDirBottom - 20, x0_ + kTrashX, y0_ + kTrashY);
+    EXPECT_TRUE(waitUntil([&] { return !scene.has("y2"); }, 5s));
+    EXPECT_TRUE(trashHolds("y2"));
+    EXPECT_TRUE(scene.has("x2") && scene.has("y1"));
+}
+
+}  // namespace
+}  // namespace parelix::test
