@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -31,6 +32,8 @@
 
 namespace parelix {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Shown {
     std::string text;
@@ -520,6 +523,118 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
     EXPECT_EQ(w.Infos->item(w.Infos->count() - 1)->text(), QStringLiteral("Fini !"));
     ASSERT_EQ(w.trees.dblList.childCount(kNoNode), 1);
     EXPECT_EQ(w.trees.dblList.childCount(w.trees.dblList.child(kNoNode, 0)), 2);
+}
+
+// Puts a folder in the search list as Ajoute would.
+void addSearchPath(T_EcrPrin& w, const std::string& posix) {
+    const auto windows = DriveTable::current().toWindows(posix);
+    ASSERT_TRUE(windows.has_value());
+    auto* item = new QListWidgetItem(QString::fromUtf8(*windows));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(*windows));
+    w.RepList->addItem(item);
+    w.BtnCherche->setEnabled(true);
+}
+
+QString lastLine(const T_EcrPrin& w) { return w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString(); }
+
+// Every group keeps two members or more, each linked both ways with its file.
+void expectConsistentGroups(const ResultTrees& trees) {
+    for (NodeId g : trees.dblList.children(kNoNode)) {
+        EXPECT_GE(trees.dblList.childCount(g), 2);
+        for (NodeId m : trees.dblList.children(g)) {
+            const NodeId f = trees.dblList.link(m);
+            ASSERT_TRUE(trees.dirList.isValid(f));
+            EXPECT_EQ(trees.dirList.link(f), m);
+        }
+    }
+}
+
+// A work-file error in the middle of the sort, then in the middle of the comparison: the
+// run ends with the error's message, the window goes on working, and the next search runs
+// whole.
+TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGoesOn) {
+    test::TempDir dir;
+    for (int i = 0; i < 300; ++i) dir.write("many/f" + std::to_string(i), "file " + std::to_string(i % 250));
+    for (const char* big : {"big1/x", "big2/x"}) {   // the first class compared: long enough for turns
+        const std::string path = dir.write(big, "");
+        fs::resize_file(path, 24u << 20);
+    }
+    T_EcrPrin& w = makeShown();
+    addSearchPath(w, dir.path());
+    const std::string fileList = *DriveTable::current().toPosix(w.engine->fileListName());
+
+    // The sort's second level-0 run cannot be written: a folder holds its name.
+    const std::string blocked = *DriveTable::current().toPosix(SearchEngine::runFileName(w.engine->fileListName(), 0, 1));
+    fs::create_directory(blocked);
+    w.BtnCherche->click();
+    fs::remove(blocked);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Erreur E/S 21");   // EISDIR
+    EXPECT_EQ(shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(lastLine(w), QStringLiteral("Tri des fichiers par taille"));
+    EXPECT_FALSE(w.engine->running);
+    EXPECT_TRUE(w.engine->canClose());
+    EXPECT_FALSE(w.dirModel->deferred());
+
+    // The directory list loses its records while the comparison reads the first class.
+    bool cut = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (cut || !w.engine->comparing || w.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
+        cut = true;
+        fs::resize_file(*DriveTable::current().toPosix(w.engine->dirListName()), 0);
+    });
+    user.start(0);
+    w.BtnCherche->click();
+    user.stop();
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text, "Lecture au-delà de la fin de fichier");
+    EXPECT_EQ(lastLine(w), QStringLiteral("Comparaison des fichiers présumés doubles"));
+    expectConsistentGroups(w.trees);
+    // The comparison's flag stays set: closing waits for Stop, whose second role clears it.
+    EXPECT_FALSE(w.close());
+    w.BtnStopRtn->click();
+    EXPECT_TRUE(w.engine->canClose());
+    w.BtnStopRtn->click();
+    EXPECT_FALSE(w._PanSel->isHidden());
+
+    w.BtnCherche->click();
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
+    EXPECT_EQ(w.trees.dblList.childCount(kNoNode), 51);   // 50 pairs of small files and the big one
+    expectConsistentGroups(w.trees);
+    EXPECT_TRUE(fs::exists(fileList));
+}
+
+// Stop pressed while the comparison logs its first line stops the comparison (its flag is
+// already set), not the run: the run ends as usual, with only whole groups.
+TEST_F(MainWindow, StopAtTheComparisonsLogLineEndsTheComparisonOnly) {
+    test::TempDir dir;
+    for (int i = 0; i < 40; ++i) dir.write("f" + std::to_string(i), std::string(i % 4 + 1, 'a') + std::to_string(i % 20));
+    T_EcrPrin& w = makeShown();
+    addSearchPath(w, dir.path());
+    bool stopped = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (stopped || lastLine(w) != QStringLiteral("Comparaison des fichiers présumés doubles")) return;
+        stopped = true;
+        w.BtnStopRtn->click();
+    });
+    user.start(0);
+    w.BtnCherche->click();
+    user.stop();
+
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
+    EXPECT_TRUE(w._PanSel->isHidden());
+    EXPECT_FALSE(w.engine->comparing);
+    EXPECT_TRUE(w.Progress->isHidden());
+    EXPECT_FALSE(w.Etat->panelMode());
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+    EXPECT_LT(w.trees.dblList.childCount(kNoNode), 20);
+    expectConsistentGroups(w.trees);
 }
 
 }  // namespace
