@@ -108,6 +108,16 @@ public:
             }
             return false;
         }
+        // A press on a row is a pick even on the row already current, which the view does
+        // not signal: the search run's end leaves it, and its tree, as the user left them.
+        if (event->type() == QEvent::MouseButtonPress &&
+            (watched == w.DirList->viewport() || watched == w.DblList->viewport())) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            const bool dir = watched == w.DirList->viewport();
+            const QModelIndex index = (dir ? w.DirList : w.DblList)->indexAt(me->position().toPoint());
+            if (me->button() == Qt::LeftButton && index.isValid())
+                w.notePick(dir ? w.DirList : w.DblList, (dir ? w.dirModel : w.dblModel)->nodeOf(index));
+        }
         if (watched != w.DirList->viewport()) return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress: {

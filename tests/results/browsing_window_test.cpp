@@ -355,6 +355,34 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     user.disconnect();
     w->BtnChercheClick();
     EXPECT_EQ(dir_().selected(), dir_().firstRoot());
+
+    // While the comparison reads a long pair, a member of the group found before it is
+    // clicked, then its file's row in DirList, already current through the link: the last
+    // click's tree keeps the focus.
+    for (const char* big : {"p1", "p2", "q1", "q2"}) fs::resize_file(dir.write(big, ""), (big[0] == 'p' ? 64u : 63u) << 20);
+    auto rowOf = [](QTreeView* view, TreeModel* model, NodeId node) {
+        const QModelIndex index = model->indexOf(node);
+        view->scrollTo(index);
+        return view->visualRect(index).center();
+    };
+    NodeId file = kNoNode;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (file != kNoNode || !w->engine->comparing || w->trees.dblList.empty()) return;
+        w->dblModel->flush();
+        const NodeId member = w->trees.dblList.firstChild(w->trees.dblList.firstRoot());
+        QTest::mouseClick(w->DblList->viewport(), Qt::LeftButton, {}, rowOf(w->DblList, w->dblModel, member));
+        file = w->trees.dblList.link(member);
+        ASSERT_EQ(dir_().selected(), file);
+        w->dirModel->flush();
+        QTest::mouseClick(w->DirList->viewport(), Qt::LeftButton, {}, rowOf(w->DirList, w->dirModel, file));
+        ASSERT_EQ(w->focusWidget(), w->DirList);
+    });
+    user.start(0);
+    w->BtnChercheClick();
+    user.stop();
+    ASSERT_NE(file, kNoNode);
+    EXPECT_EQ(dir_().selected(), file);
+    EXPECT_EQ(w->focusWidget(), w->DirList);
 }
 
 }  // namespace
