@@ -42,7 +42,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 // Forks and runs argv with the merged environment; stdout goes to outFd (or stays), the
 // other standard streams to /dev/null. keepFd stays open in the child.
 pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int outFd,
-            int keepFd = -1) {
+            int keepFd = -1, bool errorsToo = false) {
     std::vector<std::string> args = argv;
     std::vector<std::string> envStrings = mergedEnvironment(env);
     std::vector<char*> argp = pointers(args);
@@ -53,7 +53,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, st
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(outFd >= 0 ? outFd : null, 1);
-    dup2(null, 2);
+    dup2(errorsToo && outFd >= 0 ? outFd : null, 2);
     for (int fd = 3; fd < 256; ++fd)
         if (fd != keepFd) close(fd);
     execve(argp[0], argp.data(), envp.data());
@@ -108,7 +108,7 @@ std::string runCapture(const std::vector<std::string>& argv, const std::map<std:
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                            const std::string& outputFile) {
     const int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_ = spawn(argv, env, out);
+    pid_ = spawn(argv, env, out, -1, true);
     if (out >= 0) close(out);
 }
 
@@ -130,6 +130,8 @@ bool ChildProcess::running() {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
+        ended_ = WIFEXITED(status) ? "exited with " + std::to_string(WEXITSTATUS(status))
+                                   : "killed by signal " + std::to_string(WTERMSIG(status));
         return false;
     }
     return true;

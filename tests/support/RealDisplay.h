@@ -26,6 +26,7 @@ std::string runCapture(const std::vector<std::string>& argv, const std::map<std:
 class ChildProcess {
 public:
     ChildProcess() = default;
+    // Both output streams go to outputFile.
     ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                  const std::string& outputFile = "/dev/null");
     ~ChildProcess();
@@ -33,10 +34,13 @@ public:
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     pid_t pid() const { return pid_; }
     bool running();
+    // How the process ended, once running() has found it gone.
+    const std::string& ended() const { return ended_; }
     void stop();
 
 private:
     pid_t pid_ = -1;
+    std::string ended_;
 };
 
 // An RGB screenshot of the whole screen.

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <thread>
 #include <sstream>
@@ -86,6 +87,11 @@ protected:
         if (display_ && display_->ok() && HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
             display_->saveScreenshot(fs::current_path() / (std::string("real-display-") + info->name() + ".png"));
+            std::ifstream log(home_ + "/program.log");
+            std::stringstream text;
+            text << log.rdbuf();
+            std::cerr << "The program " << (program_.running() ? "still runs" : program_.ended()) << "; it wrote:\n"
+                      << text.str() << '\n';
         }
         program_.stop();
         display_.reset();
@@ -152,6 +158,7 @@ protected:
                            std::vector<int>* rows = nullptr, bool orMore = false) {
         return waitUntil(
             [&] {
+                if (!program_.running()) return true;   // TearDown tells how it ended
                 std::vector<int> found = markedRows(dblList);
                 if (rows) *rows = found;
                 return found.size() == count || (orMore && found.size() > count);
@@ -163,6 +170,7 @@ protected:
     bool trashUntilAsked(std::string* dialog) {
         return waitUntil(
             [&] {
+                if (!program_.running()) return false;
                 display_->click(x0_ + kTrashX, y0_ + kTrashY);
                 return display_->waitForWindow("^Confirmer la suppression", 700ms, dialog);
             },
