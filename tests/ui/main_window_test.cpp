@@ -555,6 +555,10 @@ void expectConsistentGroups(const ResultTrees& trees) {
 TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGoesOn) {
     test::TempDir dir;
     for (int i = 0; i < 300; ++i) dir.write("many/f" + std::to_string(i), "file " + std::to_string(i % 250));
+    // The smallest files come last, past the comparison's first window of records: their
+    // folder's path is read from the directory list only then.
+    dir.write("tiny/t1", "t");
+    dir.write("tiny/t2", "t");
     for (const char* big : {"big1/x", "big2/x"}) {   // the first class compared: long enough for turns
         const std::string path = dir.write(big, "");
         fs::resize_file(path, 24u << 20);
@@ -602,7 +606,7 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     w.BtnCherche->click();
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
-    EXPECT_EQ(w.trees.dblList.childCount(kNoNode), 51);   // 50 pairs of small files and the big one
+    EXPECT_EQ(w.trees.dblList.childCount(kNoNode), 52);   // 50 pairs of small files, the big one, the tiny one
     expectConsistentGroups(w.trees);
     EXPECT_TRUE(fs::exists(fileList));
 }
