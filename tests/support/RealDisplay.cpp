@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,7 +50,9 @@ pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, st
     std::vector<char*> envp = pointers(envStrings);
     const pid_t pid = fork();
     if (pid != 0) return pid;
-    // Child: only async-signal-safe calls from here.
+    // Child: only async-signal-safe calls from here. It ends with the test, also when the
+    // test is killed (a time-out): no server or program is left behind.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(outFd >= 0 ? outFd : null, 1);
