@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     for (const auto& line : ui.log) std::fprintf(stderr, "log: %s\n", line.c_str());
-    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", engine.fileCount,
-                 engine.dirCount, dbl.children(parelix::kNoNode).size(), members);
+    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", engine.fileCount(),
+                 engine.dirCount(), dbl.children(parelix::kNoNode).size(), members);
     std::fprintf(stderr, "walk %.3f s, sort %.3f s, compare %.3f s, total %.3f s\n",
                  seconds(start, ui.walkEnd), seconds(ui.sortStart, ui.compareStart),
                  seconds(ui.compareStart, ui.end), seconds(start, Clock::now()));

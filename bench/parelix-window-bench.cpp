@@ -132,8 +132,9 @@ int main(int argc, char** argv) {
 
     for (int i = 0; i < lines; ++i)
         std::fprintf(stderr, "log: %s\n", window.Infos->item(i)->text().toUtf8().constData());
-    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", window.engine->fileCount,
-                 window.engine->dirCount, dbl.children(parelix::kNoNode).size(), members);
+    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",
+                 window.engine->fileCount(), window.engine->dirCount(),
+                 dbl.children(parelix::kNoNode).size(), members);
     std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
                  finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));
     std::fprintf(stderr, "peak %ld kB\n", peakRssKb());

@@ -1,5 +1,4 @@
-// The search run as a whole: engine start-up and shut-down, the run's steps, and the
-// three roles of the Stop button.
+// The search run as a whole: engine start-up and shut-down, and the run's steps.
 #include "engine/SearchEngine.h"
 
 #include <exception>
@@ -40,12 +39,12 @@ std::string currentFolder() {
 
 }  // namespace
 
-SearchEngine::SearchEngine(ResultTrees& trees, SearchUi& ui) : trees_(trees), ui_(ui) {}
+SearchEngine::SearchEngine(ResultTrees& trees, SearchUi& ui) : run_(trees, ui) {}
 
 SearchEngine::~SearchEngine() {
     // The window shuts the engine down itself; this only keeps a forgotten shut-down from
     // leaving work files behind, and never lets an error out of a destructor.
-    if (!buffer1_) return;
+    if (!run_.buffer1) return;
     try {
         shutdown();
     } catch (...) {
@@ -53,30 +52,32 @@ SearchEngine::~SearchEngine() {
 }
 
 void SearchEngine::startup() {
-    buffer1_ = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
-    buffer2_ = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
-    buffer3_ = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
+    run_.buffer1 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
+    run_.buffer2 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
+    run_.buffer3 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
 
-    tempPath_ = GetTempPathA();
-    if (!tempPath_.empty() && tempPath_.back() != '\\') tempPath_ = cut255(tempPath_ + '\\');
+    std::string& temp = run_.tempPath;
+    temp = GetTempPathA();
+    if (!temp.empty() && temp.back() != '\\') temp = cut255(temp + '\\');
 
-    const std::string folder = tempPath_.empty() ? currentFolder() : tempPath_;
+    const std::string folder = temp.empty() ? currentFolder() : temp;
     // The system picks unused names and creates both files empty; the file list first.
-    fileListName_ = GetTempFileNameA(folder, "DBL", 0);
-    dirListName_ = GetTempFileNameA(folder, "DBL", 0);
-    file1_.assign(fileListName_);
-    file2_.assign(dirListName_);
+    run_.fileListName = GetTempFileNameA(folder, "DBL", 0);
+    run_.dirListName = GetTempFileNameA(folder, "DBL", 0);
+    run_.fileList.assign(run_.fileListName);
+    run_.dirList.assign(run_.dirListName);
 }
 
 void SearchEngine::shutdown() {
-    if (!buffer1_) return;   // not started, or shut down already
-    closeIfOpen(file1_);
-    closeIfOpen(file2_);
-    closeIfOpen(runOutput_);
+    if (!run_.buffer1) return;   // not started, or shut down already
+    closeIfOpen(run_.fileList);
+    closeIfOpen(run_.dirList);
+    sort_.closeRunOutput();
     // The directory list goes even when the file list cannot (a failed sort may have
     // deleted it): the first failure is reported once both were tried.
     std::exception_ptr failure;
-    for (auto [file, name] : {std::pair{&file1_, &fileListName_}, std::pair{&file2_, &dirListName_}}) {
+    for (auto [file, name] : {std::pair{&run_.fileList, &run_.fileListName},
+                              std::pair{&run_.dirList, &run_.dirListName}}) {
         try {
             file->assign(*name);
             file->erase();
@@ -84,77 +85,48 @@ void SearchEngine::shutdown() {
             if (!failure) failure = std::current_exception();
         }
     }
-    buffer1_.reset();
-    buffer2_.reset();
-    buffer3_.reset();
+    run_.buffer1.reset();
+    run_.buffer2.reset();
+    run_.buffer3.reset();
     if (failure) std::rethrow_exception(failure);
 }
 
 void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
-    if (abandoned_) return;
-    running = true;
-    const struct RunState {
-        bool& flag;
-        ~RunState() { flag = false; }
-    } runState{running};
-    trees_.clear();
-    ui_.clearLog();
-    ui_.showResultsMode();
+    RunState& state = run_.state;
+    if (state.abandoned()) return;
+    const RunState::RunScope underWay(state);
+    ResultTrees& trees = run_.trees;
+    SearchUi& ui = run_.ui;
+    trees.clear();
+    ui.clearLog();
+    ui.showResultsMode();
 
-    closeIfOpen(file1_);
-    closeIfOpen(file2_);
-    closeIfOpen(runOutput_);
-    file1_.assign(fileListName_);
-    file2_.assign(dirListName_);
+    closeIfOpen(run_.fileList);
+    closeIfOpen(run_.dirList);
+    sort_.closeRunOutput();
+    run_.fileList.assign(run_.fileListName);
+    run_.dirList.assign(run_.dirListName);
 
-    collectFiles(searchPaths);
+    walk_.run(searchPaths);
     // A run abandoned because the program ends stops here: what follows is of use to nobody.
-    if (abandoned_) return;
+    if (state.abandoned()) return;
 
-    if (fileCount < 1) {
-        running = false;
-        ui_.appendLog("Aucun fichier à traiter !");
+    if (run_.fileCount < 1) {
+        state.treesBuilt();
+        ui.appendLog("Aucun fichier à traiter !");
     } else {
-        ui_.enablePopupMenu();
-        if (fileCount >= 2) {
-            sortFileList();
-            if (!abandoned_) findDuplicates();
+        ui.enablePopupMenu();
+        if (run_.fileCount >= 2) {
+            sort_.run();
+            if (!state.abandoned()) duplicates_.run();
         }
-        if (abandoned_) return;
-        trees_.dirList.select(trees_.dirList.firstRoot());
-        ui_.focusDirList();
-        running = false;
-        ui_.appendLog("Fini !");
+        if (state.abandoned()) return;
+        trees.dirList.select(trees.dirList.firstRoot());
+        ui.focusDirList();
+        state.treesBuilt();
+        ui.appendLog("Fini !");
     }
-    ui_.setStopCaption("Faire une autre sélection");
-}
-
-void SearchEngine::abandonRun() {
-    abandoned_ = true;
-    collecting = false;
-    comparing = false;
-}
-
-SearchEngine::StopRole SearchEngine::stop() {
-    if (collecting) {
-        collecting = false;
-        return StopRole::StoppedCollection;
-    }
-    if (comparing) {
-        comparing = false;
-        return StopRole::StoppedComparison;
-    }
-    return StopRole::Idle;
-}
-
-std::string SearchEngine::runFileName(const std::string& fileListName, int level, int side) {
-    const char ext[5] = {'.', '0', static_cast<char>(level < 10 ? '0' + level : level + 55),
-                         static_cast<char>('0' + side), '\0'};
-    // Only a dot inside the last component starts an extension.
-    const std::size_t lastSep = fileListName.find_last_of('\\');
-    const std::size_t dot = fileListName.find_last_of('.');
-    const bool hasExt = dot != std::string::npos && (lastSep == std::string::npos || dot > lastSep);
-    return (hasExt ? fileListName.substr(0, dot) : fileListName) + ext;
+    ui.setStopCaption("Faire une autre sélection");
 }
 
 }  // namespace parelix

@@ -1,16 +1,17 @@
 #pragma once
-// The search engine: work files, block buffers, run flags and counters, and the search run
-// with its three phases (collection walk, external sort by size, duplicate detection).
+// The search engine: starts up and shuts down the run context (work files, block buffers),
+// runs a search through its three stages (collection walk, sort by size, duplicate search)
+// and plays the engine's part of the Stop button and of the close query.
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
-#include "engine/Records.h"
+#include "engine/CollectionWalk.h"
+#include "engine/DuplicateSearch.h"
+#include "engine/FileListSort.h"
+#include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "engine/SearchUi.h"
-#include "platform/SearchedFile.h"
-#include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
@@ -28,71 +29,52 @@ public:
     // Deletes both work files and releases the buffers; a failed deletion raises InOutError.
     void shutdown();
 
-    // The window may close only while neither flag is set.
-    bool canClose() const { return !collecting && !comparing; }
+    // The window may close only while no phase runs.
+    bool canClose() const { return run_.state.canClose(); }
 
     // The program is ending (a signal asked it to): the run under way, if any, stops its
     // phase and starts no other, and the window may close. For good: no run starts again.
-    void abandonRun();
-    bool abandoned() const { return abandoned_; }
+    void abandonRun() { run_.state.abandon(); }
+    bool abandoned() const { return run_.state.abandoned(); }
 
     // The search run of BtnCherche, on the search list's entries in list order.
     void searchRun(const std::vector<std::string>& searchPaths);
 
-    enum class StopRole { StoppedCollection, StoppedComparison, Idle };
+    using StopRole = RunState::StopRole;
     // Stop button, engine side: clears the collecting flag, else the comparing flag;
     // Idle tells the window to return to selection mode.
-    StopRole stop();
+    StopRole stop() { return run_.state.stop(); }
 
-    // The phases, as the search run calls them.
-    void collectFiles(const std::vector<std::string>& searchPaths);
-    void sortFileList();
-    void findDuplicates();
+    // The stages, as the search run calls them.
+    void collectFiles(const std::vector<std::string>& searchPaths) { walk_.run(searchPaths); }
+    void sortFileList() { sort_.run(); }
+    void findDuplicates() { duplicates_.run(); }
 
     // State, read by the window and by tests.
-    // From the run's first log line until just before its last ("Fini !" or "Aucun fichier à
-    // traiter !"): the trees are being built and the records refer to their nodes, so
-    // nothing may remove a node. Cleared too when an error ends the run.
-    bool running = false;
-    bool collecting = false;
-    bool comparing = false;
-    std::int32_t fileCount = 0;
-    std::int32_t dirCount = 0;
-    const std::string& tempPath() const { return tempPath_; }
-    const std::string& fileListName() const { return fileListName_; }
-    const std::string& dirListName() const { return dirListName_; }
+    const RunState& runState() const { return run_.state; }
+    bool running() const { return run_.state.running(); }
+    bool collecting() const { return run_.state.collecting(); }
+    bool comparing() const { return run_.state.comparing(); }
+    std::int32_t fileCount() const { return run_.fileCount; }
+    std::int32_t dirCount() const { return run_.dirCount; }
+    const std::string& tempPath() const { return run_.tempPath; }
+    const std::string& fileListName() const { return run_.fileListName; }
+    const std::string& dirListName() const { return run_.dirListName; }
 
-    // Run-file name of the sort: the file list name with the extension ".0<level><side>".
-    static std::string runFileName(const std::string& fileListName, int level, int side);
+    // Work files written by someone other than the walk (tests, tools): their record counts,
+    // as the walk would have left them.
+    void setListCounts(std::int32_t files, std::int32_t dirs) {
+        run_.fileCount = files;
+        run_.dirCount = dirs;
+    }
+    // Tests put the engine in a phase without running one.
+    RunState& runStateForTests() { return run_.state; }
 
 private:
-    // Collection walk.
-    void walkDirectory(NodeId node, const std::string& path);
-    // Directories the walk of this run has entered: none is entered twice.
-    std::unordered_set<FileIdentity, FileIdentityHash> walkedFolders_;
-    // External sort.
-    void buildRun(int level, int side);
-    void merge(int level, int side);
-    void sortBlock(int first, int last);
-    void removeRunFiles(int topLevel);   // after a failure: closes and deletes levels 0..topLevel
-
-    ResultTrees& trees_;
-    SearchUi& ui_;
-    std::string tempPath_;
-    std::string fileListName_;
-    std::string dirListName_;
-    WorkFile file1_;   // file list
-    WorkFile file2_;   // directory list
-    std::unique_ptr<std::uint8_t[]> buffer1_;
-    std::unique_ptr<std::uint8_t[]> buffer2_;
-    std::unique_ptr<std::uint8_t[]> buffer3_;
-
-    bool abandoned_ = false;
-
-    // Sort state.
-    bool endOfInput_ = false;
-    WorkFile* currentOutput_ = nullptr;
-    WorkFile runOutput_;
+    RunContext run_;
+    CollectionWalk walk_{run_};
+    FileListSort sort_{run_};
+    DuplicateSearch duplicates_{run_};
 };
 
 }  // namespace parelix

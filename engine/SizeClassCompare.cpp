@@ -57,12 +57,12 @@ bool CompareSteps::step(std::int64_t done) {
         ui_.setProgressPosition(static_cast<std::int32_t>(done));
     }
     ui_.processEvents();
-    return comparing_;
+    return state_.comparing();
 }
 
 bool CompareSteps::turn() {
     ui_.processEvents();
-    return comparing_;
+    return state_.comparing();
 }
 
 SizeClassCompare::SizeClassCompare(SearchUi& ui, ResultTrees& trees, FileListCursor& list, DirectoryPaths& dirs,

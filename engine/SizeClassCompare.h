@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/FileListCursor.h"
+#include "engine/RunState.h"
 #include "engine/SearchUi.h"
 #include "platform/SearchedFile.h"
 #include "platform/WorkFile.h"
@@ -46,8 +47,8 @@ private:
 // turn after every step, and the Stop button's answer.
 class CompareSteps {
 public:
-    CompareSteps(SearchUi& ui, const bool& comparing, std::int32_t fileCount)
-        : ui_(ui), comparing_(comparing), fileCount_(fileCount), threshold_(fileCount / 100) {}
+    CompareSteps(SearchUi& ui, const RunState& state, std::int32_t fileCount)
+        : ui_(ui), state_(state), fileCount_(fileCount), threshold_(fileCount / 100) {}
     // After a step; `done` counts the records finished. False once Stop was pressed.
     bool step(std::int64_t done);
     // Between two chunks of one long pair: the window stays alive. False once Stop was pressed.
@@ -55,7 +56,7 @@ public:
 
 private:
     SearchUi& ui_;
-    const bool& comparing_;
+    const RunState& state_;
     std::int32_t fileCount_;
     std::int64_t threshold_;
 };

@@ -265,8 +265,6 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     engine->startup();
     engineStarted = true;
     fillDriveTree();
-    engine->collecting = false;
-    engine->comparing = false;
 
     // Ratios of the design sizes; the window is resized later by ratio.
     logSplitRatio = perMille(kDesignDblListHeight, kDesignHeight);

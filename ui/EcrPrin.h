@@ -189,7 +189,6 @@ private:
     QWidget* pressedHandle_ = nullptr;
     QPoint pressPos_;
     bool firstShow_ = true;
-    bool searchRunning_ = false;                // BtnChercheClick is under way
     bool signalled_ = false;                    // a signal asked the program to end
     void endProgram();
     QTreeView* runPickView_ = nullptr;          // the result tree, and its node, that the

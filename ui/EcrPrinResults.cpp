@@ -77,9 +77,7 @@ public:
             w.trees.dirList.endBatch();
         }
     }
-    bool searchActive() const override {
-        return w.engine && (w.engine->running || w.engine->collecting || w.engine->comparing);
-    }
+    bool searchActive() const override { return w.engine && w.engine->runState().active(); }
 
     unsigned driveType(const std::string& root) override { return GetDriveTypeA(root); }
     int fileOperation(SHFILEOPSTRUCTA& op) override { return SHFileOperationA(op); }

@@ -47,13 +47,8 @@ private:
 void T_EcrPrin::BtnChercheClick() {
     // Stop in its third role can bring the selection page back while a run still sorts or
     // compares; a second run inside it would clear the trees under the first one's feet.
-    if (searchRunning_) return;
+    if (engine->runState().inRun()) return;
     {
-        searchRunning_ = true;
-        const struct RunEnd {
-            bool& running;
-            ~RunEnd() { running = false; }
-        } runEnd{searchRunning_};
         runPickView_ = nullptr;
         runPickNode_ = kNoNode;
         BatchedViews batched({{dirModel, DirList}, {dblModel, DblList}});
@@ -68,7 +63,7 @@ void T_EcrPrin::BtnChercheClick() {
 }
 
 void T_EcrPrin::notePick(QTreeView* view, NodeId node) {
-    if (!searchRunning_) return;
+    if (!engine->runState().inRun()) return;
     runPickView_ = view;
     runPickNode_ = node;
 }
@@ -110,7 +105,7 @@ void T_EcrPrin::quitBySignal() {
     engine->abandonRun();
     // The run is somewhere below this handler, in one of its event turns: it ends the
     // program itself once it has unwound.
-    if (searchRunning_) return;
+    if (engine->runState().inRun()) return;
     endProgram();
 }
 

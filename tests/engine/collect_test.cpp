@@ -130,9 +130,9 @@ TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
 
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "7 fichiers dans 5 répertoires"}));
     EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
-    EXPECT_FALSE(engine_.collecting);
-    EXPECT_EQ(engine_.fileCount, 7);
-    EXPECT_EQ(engine_.dirCount, 5);
+    EXPECT_FALSE(engine_.collecting());
+    EXPECT_EQ(engine_.fileCount(), 7);
+    EXPECT_EQ(engine_.dirCount(), 5);
 
     // Top level in the order given, not sorted.
     ASSERT_EQ(childTexts(kNoNode), (std::vector<std::string>{root2, root_}));
@@ -194,8 +194,8 @@ TEST_F(CollectTest, FolderThatCannotBeListedIsEmptyButCounted) {
         if (ui_.statusText == gone && fs::exists(tree_.path() + "/gone")) fs::remove_all(tree_.path() + "/gone");
     };
     engine_.collectFiles({root_});
-    EXPECT_EQ(engine_.fileCount, 1);
-    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(engine_.fileCount(), 1);
+    EXPECT_EQ(engine_.dirCount(), 2);
     EXPECT_EQ(dirs(), (std::vector<std::string>{root_ + "\\", gone + "\\"}));
     const NodeId node = childByText(tree().firstRoot(), "--> gone");
     expectWalkedFolder(node);
@@ -219,7 +219,7 @@ TEST_F(CollectTest, StopFinishesListingsUnderWayAndWalksNothingMore) {
     std::string stoppedIn;
     SearchEngine::StopRole role = SearchEngine::StopRole::Idle;
     ui_.onProcessEvents = [&] {
-        if (ui_.statusText.empty() || !engine_.collecting || ++turns != 2) return;
+        if (ui_.statusText.empty() || !engine_.collecting() || ++turns != 2) return;
         stoppedIn = ui_.statusText;
         EXPECT_FALSE(engine_.canClose());
         role = engine_.stop();
@@ -227,15 +227,15 @@ TEST_F(CollectTest, StopFinishesListingsUnderWayAndWalksNothingMore) {
     engine_.collectFiles({root_, laterRoot});
 
     EXPECT_EQ(role, SearchEngine::StopRole::StoppedCollection);
-    EXPECT_FALSE(engine_.collecting);
+    EXPECT_FALSE(engine_.collecting());
     EXPECT_EQ(turns, 2);
     ASSERT_EQ(stoppedIn.substr(0, root_.size() + 2), root_ + "\\d");
 
     const std::vector<FileEntry> f = files();
     const std::vector<std::string> d = dirs();
-    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(engine_.dirCount(), 2);
     EXPECT_EQ(d, (std::vector<std::string>{root_ + "\\", stoppedIn + "\\"}));
-    EXPECT_EQ(static_cast<std::size_t>(engine_.fileCount), f.size());
+    EXPECT_EQ(static_cast<std::size_t>(engine_.fileCount()), f.size());
     EXPECT_EQ(ui_.log.back(), std::to_string(f.size()) + " fichiers dans 2 répertoires");
     // All five files of the top folder and the two of the stopped folder.
     EXPECT_EQ(f.size(), 7u);
@@ -275,8 +275,8 @@ TEST_F(CollectTest, FolderWhosePathWouldPassTheLimitIsReportedNotWalked) {
 
     engine_.collectFiles({root_});
 
-    EXPECT_EQ(engine_.dirCount, 2);
-    EXPECT_EQ(engine_.fileCount, 1);
+    EXPECT_EQ(engine_.dirCount(), 2);
+    EXPECT_EQ(engine_.fileCount(), 1);
     const std::vector<std::string> d = dirs();
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[1], root_ + "\\" + fits + "\\");
@@ -312,8 +312,8 @@ TEST_F(CollectTest, FolderReachedBySecondSearchPathIsWalkedOnce) {
     const std::string skipped = "Répertoire déjà parcouru, ignoré : ";
 
     engine_.collectFiles({root_, sub});
-    EXPECT_EQ(engine_.fileCount, 3);
-    EXPECT_EQ(engine_.dirCount, 3);
+    EXPECT_EQ(engine_.fileCount(), 3);
+    EXPECT_EQ(engine_.dirCount(), 3);
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + sub,
                                                  "3 fichiers dans 3 répertoires"}));
     expectWalkedFolder(tree().child(kNoNode, 0));
@@ -324,8 +324,8 @@ TEST_F(CollectTest, FolderReachedBySecondSearchPathIsWalkedOnce) {
     trees_.clear();
     ui_.log.clear();
     engine_.collectFiles({sub, root_, root_});
-    EXPECT_EQ(engine_.fileCount, 3);
-    EXPECT_EQ(engine_.dirCount, 3);
+    EXPECT_EQ(engine_.fileCount(), 3);
+    EXPECT_EQ(engine_.dirCount(), 3);
     EXPECT_EQ(dirs(), (std::vector<std::string>{sub + "\\", sub + "\\deeper\\", root_ + "\\"}));
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + sub, skipped + root_,
                                                  "3 fichiers dans 3 répertoires"}));
@@ -349,8 +349,8 @@ TEST_F(CollectTest, BindMountOfAnAncestorIsNotWalkedAgain) {
 
     engine_.collectFiles({root_});
 
-    EXPECT_EQ(engine_.fileCount, 2);
-    EXPECT_EQ(engine_.dirCount, 2);
+    EXPECT_EQ(engine_.fileCount(), 2);
+    EXPECT_EQ(engine_.dirCount(), 2);
     EXPECT_EQ(dirs(), (std::vector<std::string>{root_ + "\\", root_ + "\\a\\"}));
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations",
                                                  "Répertoire déjà parcouru, ignoré : " + root_ + "\\a\\b",

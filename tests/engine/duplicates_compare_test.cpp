@@ -33,7 +33,7 @@ TEST(DuplicatesGrouping, TwoEqualFilesMakeOneLinkedSortedGroup) {
     EXPECT_EQ(s.trees.dirList.counter(root), 2);
     EXPECT_EQ(s.trees.dirList.imageIndex(root), kImgFolderMarked);
     EXPECT_EQ(s.trees.dirList.imageIndex(s.fileNodes[2]), kImgFile);   // other.txt, unmatched
-    EXPECT_FALSE(s.engine.comparing);
+    EXPECT_FALSE(s.engine.comparing());
     EXPECT_EQ(s.ui.log.front(), "Comparaison des fichiers présumés doubles");
     EXPECT_EQ(s.ui.stopCaption, "Arrête les comparaisons");
 }
@@ -279,7 +279,7 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
         panelsDuringRun = s.ui.panelMode && s.ui.progressVisible;
         // What the Stop button's second role does, once a few groups are shown.
         if (stepsAtStop == 0 && s.trees.dblList.childCount(kNoNode) == 5) {
-            s.engine.comparing = false;
+            s.engine.stop();
             stepsAtStop = steps;
         }
     };
@@ -294,7 +294,7 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(groups[i].members.size(), 3u) << groups[i];
     EXPECT_FALSE(s.ui.panelMode);
     EXPECT_FALSE(s.ui.progressVisible);
-    EXPECT_FALSE(s.engine.comparing);
+    EXPECT_FALSE(s.engine.comparing());
 }
 
 TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
@@ -308,7 +308,7 @@ TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
         s.ui.onProcessEvents = [&] {
             if (s.ui.panelText[0] != "big1" || s.ui.panelText[1] != "big2") return;
             ++turnsInPair;
-            if (stop) s.engine.comparing = false;
+            if (stop) s.engine.stop();
         };
         s.engine.findDuplicates();
         if (stop) {

@@ -250,7 +250,7 @@ TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {
         }
     };
     s.engine.searchRun({s.rootWin});
-    ASSERT_EQ(s.engine.fileCount, static_cast<std::int32_t>(maker.files.size()));
+    ASSERT_EQ(s.engine.fileCount(), static_cast<std::int32_t>(maker.files.size()));
 
     std::map<std::pair<std::size_t, std::string>, std::set<std::string>> byContent;
     for (const auto& f : maker.files) {

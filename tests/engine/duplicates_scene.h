@@ -127,8 +127,8 @@ public:
             dirs.write(dirRecord);
         }
         dirs.close();
-        engine.fileCount = static_cast<std::int32_t>(sequence.size());
-        engine.dirCount = static_cast<std::int32_t>(dirRecords.size());
+        engine.setListCounts(static_cast<std::int32_t>(sequence.size()),
+                             static_cast<std::int32_t>(dirRecords.size()));
     }
 
     // Sorts by decreasing size, keeping the given order within a size, then builds.

@@ -165,15 +165,15 @@ TEST_F(SearchRunTest, StopRolesFollowTheFlagsAndSoDoesClosing) {
     EXPECT_TRUE(engine_.canClose());
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::Idle);
 
-    engine_.collecting = true;
-    engine_.comparing = true;
+    engine_.runStateForTests().beginCollection();
+    engine_.runStateForTests().beginComparison();
     EXPECT_FALSE(engine_.canClose());
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedCollection);
-    EXPECT_FALSE(engine_.collecting);
-    EXPECT_TRUE(engine_.comparing);
+    EXPECT_FALSE(engine_.collecting());
+    EXPECT_TRUE(engine_.comparing());
     EXPECT_FALSE(engine_.canClose());
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedComparison);
-    EXPECT_FALSE(engine_.comparing);
+    EXPECT_FALSE(engine_.comparing());
     EXPECT_TRUE(engine_.canClose());
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::Idle);
 }
@@ -187,7 +187,7 @@ TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     std::vector<std::string> runningAt;
     ui_.onProcessEvents = [&] {
         if (ui_.log.empty()) return;
-        if (engine_.running && (runningAt.empty() || runningAt.back() != ui_.log.back()))
+        if (engine_.running() && (runningAt.empty() || runningAt.back() != ui_.log.back()))
             runningAt.push_back(ui_.log.back());
         if (ui_.log.back() == "Collecte des informations") {
             collectingSeen = true;
@@ -205,13 +205,13 @@ TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     EXPECT_EQ(runningAt, (std::vector<std::string>{"Collecte des informations", "4 fichiers dans 1 répertoires",
                                                   "Tri des fichiers par taille",
                                                   "Comparaison des fichiers présumés doubles"}));
-    EXPECT_FALSE(engine_.running);
+    EXPECT_FALSE(engine_.running());
 
     // A run without files ends its state before its only verdict, too.
     test::TempDir empty;
     bool runningAtVerdict = true;
     ui_.onProcessEvents = [&] {
-        if (!ui_.log.empty() && ui_.log.back() == "Aucun fichier à traiter !") runningAtVerdict = engine_.running;
+        if (!ui_.log.empty() && ui_.log.back() == "Aucun fichier à traiter !") runningAtVerdict = engine_.running();
     };
     engine_.searchRun({DriveTable::current().toWindows(empty.path()).value_or("")});
     EXPECT_FALSE(runningAtVerdict);
@@ -222,11 +222,11 @@ TEST_F(SearchRunTest, StopDuringCollectionStillSortsWhatWasGathered) {
     tree_.write("a2", "same");
     tree_.write("later/b", "same");
     ui_.onProcessEvents = [&] {
-        if (ui_.statusText == root_ && engine_.collecting) engine_.stop();
+        if (ui_.statusText == root_ && engine_.collecting()) engine_.stop();
     };
     engine_.searchRun({root_});
-    EXPECT_EQ(engine_.dirCount, 1);
-    EXPECT_EQ(engine_.fileCount, 2);
+    EXPECT_EQ(engine_.dirCount(), 1);
+    EXPECT_EQ(engine_.fileCount(), 2);
     EXPECT_TRUE(logHas("2 fichiers dans 1 répertoires"));
     EXPECT_TRUE(logHas("Tri des fichiers par taille"));
     EXPECT_EQ(ui_.log.back(), "Fini !");
@@ -243,8 +243,8 @@ TEST_F(SearchRunTest, WorkFileErrorLeavesTheRunWithItsFlagSet) {
         EXPECT_EQ(e.code(), 2);
         EXPECT_STREQ(e.what(), "Fichier introuvable");
     }
-    EXPECT_TRUE(engine_.collecting);
-    EXPECT_FALSE(engine_.running);
+    EXPECT_TRUE(engine_.collecting());
+    EXPECT_FALSE(engine_.running());
     EXPECT_FALSE(engine_.canClose());
     EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedCollection);

@@ -153,15 +153,15 @@ protected:
 };
 
 TEST(RunFileNameTest, ReplacesTheExtensionOfTheLastComponent) {
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 0, 0), "C:\\tmp\\DBL1A2B.000");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 0, 1), "C:\\tmp\\DBL1A2B.001");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 9, 0), "C:\\tmp\\DBL1A2B.090");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 10, 1), "C:\\tmp\\DBL1A2B.0A1");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 15, 0), "C:\\tmp\\DBL1A2B.0F0");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\tmp\\DBL1A2B.tmp", 16, 0), "C:\\tmp\\DBL1A2B.0G0");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 0, 0), "C:\\tmp\\DBL1A2B.000");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 0, 1), "C:\\tmp\\DBL1A2B.001");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 9, 0), "C:\\tmp\\DBL1A2B.090");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 10, 1), "C:\\tmp\\DBL1A2B.0A1");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 15, 0), "C:\\tmp\\DBL1A2B.0F0");
+    EXPECT_EQ(FileListSort::runFileName("C:\\tmp\\DBL1A2B.tmp", 16, 0), "C:\\tmp\\DBL1A2B.0G0");
     // No extension: appended; a dot in a folder name is not an extension.
-    EXPECT_EQ(SearchEngine::runFileName("C:\\my.dir\\DBL1A2B", 1, 0), "C:\\my.dir\\DBL1A2B.010");
-    EXPECT_EQ(SearchEngine::runFileName("C:\\a\\b.c.tmp", 2, 1), "C:\\a\\b.c.021");
+    EXPECT_EQ(FileListSort::runFileName("C:\\my.dir\\DBL1A2B", 1, 0), "C:\\my.dir\\DBL1A2B.010");
+    EXPECT_EQ(FileListSort::runFileName("C:\\a\\b.c.tmp", 2, 1), "C:\\a\\b.c.021");
 }
 
 TEST_F(SortTest, SingleBlockIsOneRunRenamedOntoTheFileList) {

@@ -200,12 +200,12 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
 
     // Nothing while a search collects.
     dir_().select(a);
-    w->engine->collecting = true;
+    w->engine->runStateForTests().beginCollection();
     w->Poubelle->dropped(w->DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_EQ(w->Infos->count(), 0);
-    w->engine->collecting = false;
+    w->engine->runStateForTests().endCollection();
 
     w->Poubelle->dropped(w->DirList);
     QCoreApplication::processEvents();
@@ -367,7 +367,7 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     };
     NodeId file = kNoNode;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (file != kNoNode || !w->engine->comparing || w->trees.dblList.empty()) return;
+        if (file != kNoNode || !w->engine->comparing() || w->trees.dblList.empty()) return;
         w->dblModel->flush();
         const NodeId member = w->trees.dblList.firstChild(w->trees.dblList.firstRoot());
         QTest::mouseClick(w->DblList->viewport(), Qt::LeftButton, {}, rowOf(w->DblList, w->dblModel, member));

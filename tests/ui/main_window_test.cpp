@@ -164,8 +164,8 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     EXPECT_EQ(w.Etat->panelWidth(1), 50);
     EXPECT_FALSE(w.Etat->panelMode());
     EXPECT_EQ(w.ImageList.size(), 6u);
-    EXPECT_FALSE(w.engine->collecting);
-    EXPECT_FALSE(w.engine->comparing);
+    EXPECT_FALSE(w.engine->collecting());
+    EXPECT_FALSE(w.engine->comparing());
     // 200 / 640 is 312.5 per mille: ties go to the even neighbour.
     EXPECT_EQ(w.dirWidthRatio, 312);
     EXPECT_EQ(w.logSplitRatio, 539);
@@ -193,15 +193,15 @@ TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
 TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionWhenIdle) {
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
-    w.engine->collecting = true;
-    w.engine->comparing = true;
+    w.engine->runStateForTests().beginCollection();
+    w.engine->runStateForTests().beginComparison();
     w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine->collecting);
-    EXPECT_TRUE(w.engine->comparing);
+    EXPECT_FALSE(w.engine->collecting());
+    EXPECT_TRUE(w.engine->comparing());
     EXPECT_TRUE(w._PanSel->isHidden());
 
     w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine->comparing);
+    EXPECT_FALSE(w.engine->comparing());
     EXPECT_TRUE(w._PanSel->isHidden());
     EXPECT_TRUE(w.BtnRevoir->isHidden());
 
@@ -220,14 +220,14 @@ TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionW
 
 TEST_F(MainWindow, CloseIsRefusedWhileAPhaseRuns) {
     T_EcrPrin& w = makeShown();
-    w.engine->collecting = true;
+    w.engine->runStateForTests().beginCollection();
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    w.engine->collecting = false;
-    w.engine->comparing = true;
+    w.engine->runStateForTests().endCollection();
+    w.engine->runStateForTests().beginComparison();
     w.BtnQuitteClick();
     EXPECT_TRUE(w.isVisible());
-    w.engine->comparing = false;
+    w.engine->runStateForTests().endComparison();
     w.BtnQuitteClick();
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(shown.empty());   // refused without a message
@@ -505,7 +505,7 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
         if (!stopped && last == QStringLiteral("Tri des fichiers par taille")) {
             stopped = true;
             w.BtnStopRtn->click();
-        } else if (stopped && !searchedAgain && w.engine->comparing) {
+        } else if (stopped && !searchedAgain && w.engine->comparing()) {
             searchedAgain = true;
             ASSERT_FALSE(w._PanSel->isHidden());
             w.BtnCherche->click();
@@ -568,7 +568,7 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     const std::string fileList = *DriveTable::current().toPosix(w.engine->fileListName());
 
     // The sort's second level-0 run cannot be written: a folder holds its name.
-    const std::string blocked = *DriveTable::current().toPosix(SearchEngine::runFileName(w.engine->fileListName(), 0, 1));
+    const std::string blocked = *DriveTable::current().toPosix(FileListSort::runFileName(w.engine->fileListName(), 0, 1));
     fs::create_directory(blocked);
     w.BtnCherche->click();
     fs::remove(blocked);
@@ -576,7 +576,7 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     EXPECT_EQ(shown[0].text, "Erreur E/S 21");   // EISDIR
     EXPECT_EQ(shown[0].kind, MessageKind::Error);
     EXPECT_EQ(lastLine(w), QStringLiteral("Tri des fichiers par taille"));
-    EXPECT_FALSE(w.engine->running);
+    EXPECT_FALSE(w.engine->running());
     EXPECT_TRUE(w.engine->canClose());
     EXPECT_FALSE(w.dirModel->deferred());
 
@@ -584,7 +584,7 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     bool cut = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (cut || !w.engine->comparing || w.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
+        if (cut || !w.engine->comparing() || w.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
         cut = true;
         fs::resize_file(*DriveTable::current().toPosix(w.engine->dirListName()), 0);
     });
@@ -633,7 +633,7 @@ TEST_F(MainWindow, StopAtTheComparisonsLogLineEndsTheComparisonOnly) {
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
     EXPECT_TRUE(w._PanSel->isHidden());
-    EXPECT_FALSE(w.engine->comparing);
+    EXPECT_FALSE(w.engine->comparing());
     EXPECT_TRUE(w.Progress->isHidden());
     EXPECT_FALSE(w.Etat->panelMode());
     EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));

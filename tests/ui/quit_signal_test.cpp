@@ -38,9 +38,9 @@ enum class Stage { Collecting, Sorting, Comparing, AfterRun };
 bool reached(T_EcrPrin& w, Stage stage) {
     const QString last = w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString();
     switch (stage) {
-        case Stage::Collecting: return w.engine->collecting;
+        case Stage::Collecting: return w.engine->collecting();
         case Stage::Sorting: return last == QStringLiteral("Tri des fichiers par taille");
-        case Stage::Comparing: return w.engine->comparing;
+        case Stage::Comparing: return w.engine->comparing();
         case Stage::AfterRun: return last == QStringLiteral("Fini !") &&
                                      w.BtnStopRtn->text() == QStringLiteral("Faire une autre sélection");
     }

@@ -1,8 +1,8 @@
-// The collection walk: mirrors every search path into DirList and writes one file-entry
-// record per file and one directory record per directory to the work files.
+#include "engine/CollectionWalk.h"
+
 #include <string>
 
-#include "engine/SearchEngine.h"
+#include "engine/Records.h"
 #include "platform/DirEnum.h"
 #include "platform/Text.h"
 
@@ -14,45 +14,45 @@ const std::string kDirPrefix = "--> ";
 
 }  // namespace
 
-void SearchEngine::collectFiles(const std::vector<std::string>& searchPaths) {
-    collecting = true;
-    ui_.appendLog("Collecte des informations");
-    ui_.setStopCaption("Arrête la recherche");
+void CollectionWalk::run(const std::vector<std::string>& searchPaths) {
+    run_.state.beginCollection();
+    run_.ui.appendLog("Collecte des informations");
+    run_.ui.setStopCaption("Arrête la recherche");
 
-    file1_.rewrite(kFileEntrySize);
-    file2_.rewrite(kDirRecordSize);
-    fileCount = 0;
-    dirCount = 0;
+    run_.fileList.rewrite(kFileEntrySize);
+    run_.dirList.rewrite(kDirRecordSize);
+    run_.fileCount = 0;
+    run_.dirCount = 0;
     walkedFolders_.clear();
 
     for (const std::string& entry : searchPaths) {
         const std::string path = cut255(entry);
-        const NodeId node = trees_.dirList.addChild(kNoNode, path);
+        const NodeId node = run_.trees.dirList.addChild(kNoNode, path);
         walkDirectory(node, path);
-        ui_.repaintDirList();
+        run_.ui.repaintDirList();
     }
 
     walkedFolders_ = {};   // needed by this walk only
-    file1_.close();
-    file2_.close();
-    ui_.appendLog(std::to_string(fileCount) + " fichiers dans " + std::to_string(dirCount) +
-                  " répertoires");
-    collecting = false;
+    run_.fileList.close();
+    run_.dirList.close();
+    run_.ui.appendLog(std::to_string(run_.fileCount) + " fichiers dans " +
+                      std::to_string(run_.dirCount) + " répertoires");
+    run_.state.endCollection();
 }
 
 // path comes uncut, so that a path too long to name the directory is told apart from one
 // that merely ends at the limit.
-void SearchEngine::walkDirectory(NodeId node, const std::string& path) {
-    if (!collecting) return;
+void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
+    if (!run_.state.collecting()) return;
     // A cut path no longer names this directory and may lead back into its parent: such a
     // directory keeps its unwalked node and is reported instead.
     if (path.size() + 1 > kShortStringMax) {
-        ui_.appendLog("Chemin trop long, répertoire ignoré : " + cut255(path));
+        run_.ui.appendLog("Chemin trop long, répertoire ignoré : " + cut255(path));
         return;
     }
 
-    ui_.setStatusText(path);
-    ui_.processEvents();
+    run_.ui.setStatusText(path);
+    run_.ui.processEvents();
 
     const std::string dirPath = path + '\\';
     DirEnumerator listing;
@@ -63,19 +63,19 @@ void SearchEngine::walkDirectory(NodeId node, const std::string& path) {
     // double: it keeps its unwalked node and is reported instead.
     if (const auto identity = listing.folderIdentity(); identity && !walkedFolders_.insert(*identity).second) {
         listing.findClose();
-        ui_.appendLog("Répertoire déjà parcouru, ignoré : " + cut255(path));
+        run_.ui.appendLog("Répertoire déjà parcouru, ignoré : " + cut255(path));
         return;
     }
 
-    TreeStore& tree = trees_.dirList;
+    TreeStore& tree = run_.trees.dirList;
     tree.setImages(node, kImgFolder, kImgFolderOpen);
     tree.setCounter(node, 0);
 
     std::uint8_t record[kFileEntrySize] = {};
     encodeDirRecord(dirPath, record);
-    file2_.write(record);
-    const std::uint32_t dirIndex = static_cast<std::uint32_t>(dirCount);
-    ++dirCount;
+    run_.dirList.write(record);
+    const std::uint32_t dirIndex = static_cast<std::uint32_t>(run_.dirCount);
+    ++run_.dirCount;
 
     for (; more; more = listing.findNext(found)) {
         const std::string& name = found.name;
@@ -92,8 +92,8 @@ void SearchEngine::walkDirectory(NodeId node, const std::string& path) {
             // Low 32 bits of the size, read as signed.
             const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(found.size));
             encodeFileEntry(name, size, dirIndex, child, record);
-            file1_.write(record);
-            ++fileCount;
+            run_.fileList.write(record);
+            ++run_.fileCount;
         }
     }
     listing.findClose();

@@ -1,9 +1,8 @@
-// External sort of the file list by decreasing size, in the fixed block buffers: blocks of
-// 243 records are quicksorted into level-0 runs, and runs of equal level are merged two by
-// two until one run holds everything; that run then takes the file list's name.
+#include "engine/FileListSort.h"
+
 #include <cstring>
 
-#include "engine/SearchEngine.h"
+#include "engine/Records.h"
 
 namespace parelix {
 
@@ -37,13 +36,13 @@ struct MergeInput {
 
 }  // namespace
 
-void SearchEngine::sortFileList() {
-    ui_.appendLog("Tri des fichiers par taille");
-    if (abandoned_) return;   // the program is ending: nothing will read the order
+void FileListSort::run() {
+    run_.ui.appendLog("Tri des fichiers par taille");
+    if (run_.state.abandoned()) return;   // the program is ending: nothing will read the order
     int level = 0;
     try {
-        file1_.assign(fileListName_);
-        file1_.reset(kFileEntrySize);
+        run_.fileList.assign(run_.fileListName);
+        run_.fileList.reset(kFileEntrySize);
         endOfInput_ = false;
         buildRun(0, 0);
         while (!endOfInput_) {
@@ -51,9 +50,9 @@ void SearchEngine::sortFileList() {
             ++level;
             merge(level, 0);
         }
-        file1_.close();
-        file1_.erase();
-        currentOutput_->rename(fileListName_);
+        run_.fileList.close();
+        run_.fileList.erase();
+        currentOutput_->rename(run_.fileListName);
         currentOutput_ = nullptr;
     } catch (...) {
         // Run files hold file names and may fill the disk (a full disk is the usual cause):
@@ -63,9 +62,28 @@ void SearchEngine::sortFileList() {
     }
 }
 
-void SearchEngine::removeRunFiles(int topLevel) {
+std::string FileListSort::runFileName(const std::string& fileListName, int level, int side) {
+    const char ext[5] = {'.', '0', static_cast<char>(level < 10 ? '0' + level : level + 55),
+                         static_cast<char>('0' + side), '\0'};
+    // Only a dot inside the last component starts an extension.
+    const std::size_t lastSep = fileListName.find_last_of('\\');
+    const std::size_t dot = fileListName.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (lastSep == std::string::npos || dot > lastSep);
+    return (hasExt ? fileListName.substr(0, dot) : fileListName) + ext;
+}
+
+void FileListSort::closeRunOutput() {
+    if (!runOutput_.isOpen()) return;
+    try {
+        runOutput_.close();
+    } catch (const InOutError&) {
+        // Its flush error has been reported already.
+    }
+}
+
+void FileListSort::removeRunFiles(int topLevel) {
     currentOutput_ = nullptr;
-    for (WorkFile* file : {&runOutput_, &file1_}) {
+    for (WorkFile* file : {&runOutput_, &run_.fileList}) {
         if (!file->isOpen()) continue;
         try {
             file->close();
@@ -75,7 +93,7 @@ void SearchEngine::removeRunFiles(int topLevel) {
     for (int level = 0; level <= topLevel; ++level) {
         for (int side = 0; side < 2; ++side) {
             WorkFile run;
-            run.assign(runFileName(fileListName_, level, side));
+            run.assign(runFileName(run_.fileListName, level, side));
             try {
                 run.erase();
             } catch (const InOutError&) {
@@ -85,13 +103,13 @@ void SearchEngine::removeRunFiles(int topLevel) {
     }
 }
 
-void SearchEngine::buildRun(int level, int side) {
+void FileListSort::buildRun(int level, int side) {
     if (level == 0) {
-        const int n = static_cast<int>(file1_.blockRead(buffer1_.get(), kSortBlockRecords));
+        const int n = static_cast<int>(run_.fileList.blockRead(run_.buffer1.get(), kSortBlockRecords));
         if (n >= 2) sortBlock(0, n - 1);
-        runOutput_.assign(runFileName(fileListName_, 0, side));
+        runOutput_.assign(runFileName(run_.fileListName, 0, side));
         runOutput_.rewrite(kFileEntrySize);
-        runOutput_.blockWrite(buffer1_.get(), static_cast<std::size_t>(n));
+        runOutput_.blockWrite(run_.buffer1.get(), static_cast<std::size_t>(n));
         runOutput_.close();
         currentOutput_ = &runOutput_;
         endOfInput_ = n != kBlock;
@@ -100,29 +118,29 @@ void SearchEngine::buildRun(int level, int side) {
     buildRun(level - 1, 0);
     if (endOfInput_) {
         // The input ran out within the left half: that half is the whole run.
-        currentOutput_->rename(runFileName(fileListName_, level, side));
+        currentOutput_->rename(runFileName(run_.fileListName, level, side));
         return;
     }
     buildRun(level - 1, 1);
     merge(level, side);
 }
 
-void SearchEngine::merge(int level, int side) {
+void FileListSort::merge(int level, int side) {
     WorkFile fileA;
     WorkFile fileB;
-    fileA.assign(runFileName(fileListName_, level - 1, 0));
+    fileA.assign(runFileName(run_.fileListName, level - 1, 0));
     fileA.reset(kFileEntrySize);
-    fileB.assign(runFileName(fileListName_, level - 1, 1));
+    fileB.assign(runFileName(run_.fileListName, level - 1, 1));
     fileB.reset(kFileEntrySize);
-    runOutput_.assign(runFileName(fileListName_, level, side));
+    runOutput_.assign(runFileName(run_.fileListName, level, side));
     runOutput_.rewrite(kFileEntrySize);
     currentOutput_ = &runOutput_;
 
-    MergeInput a{fileA, buffer1_.get()};
-    MergeInput b{fileB, buffer2_.get()};
+    MergeInput a{fileA, run_.buffer1.get()};
+    MergeInput b{fileB, run_.buffer2.get()};
     a.refill();
     b.refill();
-    std::uint8_t* const out = buffer3_.get();
+    std::uint8_t* const out = run_.buffer3.get();
     int outCount = 0;
     auto copy = [&](MergeInput& input) {
         std::memcpy(recordAt(out, outCount), input.current(), kFileEntrySize);
@@ -148,8 +166,8 @@ void SearchEngine::merge(int level, int side) {
 }
 
 // In-place quicksort of buffer 1's records first..last by decreasing signed size.
-void SearchEngine::sortBlock(int first, int last) {
-    std::uint8_t* const block = buffer1_.get();
+void FileListSort::sortBlock(int first, int last) {
+    std::uint8_t* const block = run_.buffer1.get();
     std::uint8_t pivot[kFileEntrySize];
     std::memcpy(pivot, recordAt(block, (first + last) / 2), kFileEntrySize);
     const std::int32_t pivotSize = entrySize(pivot);
