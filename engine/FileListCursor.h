@@ -16,7 +16,6 @@ public:
     FileListCursor(WorkFile& list, std::uint8_t* buffer, std::size_t capacity);
 
     bool atEnd() const { return next_ >= total_; }
-    std::int64_t total() const { return total_; }
     // Record number of the record next() gives.
     std::int64_t position() const { return next_; }
     // The record next() will give, or nullptr at the end; valid until next().

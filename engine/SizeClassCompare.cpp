@@ -217,6 +217,19 @@ void SizeClassCompare::logUnreadable(ClassFile& file) {
     ui_.appendLog(pathsOf(file).full + " inaccessible");
 }
 
+// The file's probe: kept in the arena, else read again into buffer through file. Null when
+// the file cannot be opened.
+const std::uint8_t* SizeClassCompare::probeOf(const ClassFile& file, const Paths& paths, SearchedFile& opened,
+                                              std::uint8_t* buffer, std::size_t& length) {
+    if (file.held != kNotHeld) {
+        length = file.probeLength;
+        return arena_.data() + file.held;
+    }
+    if (!opened.open(paths.posix)) return nullptr;
+    length = opened.readChunk(buffer, kProbeSize);
+    return buffer;
+}
+
 // Byte by byte: a digest only ever separates files. Equal only when every pair of chunks
 // read the same count and the same bytes, so a file that runs past the other (changed since
 // the walk, or 4 GiB apart) is different.
@@ -229,23 +242,11 @@ SizeClassCompare::Match SizeClassCompare::confirm(ClassFile& rep, ClassFile& can
 
     // The probes, kept or read again; the representative is opened first.
     SearchedFile first, second;
-    const std::uint8_t* a = chunkA_;
-    const std::uint8_t* b = chunkB_;
     std::size_t na = 0, nb = 0;
-    if (rep.held != kNotHeld) {
-        a = arena_.data() + rep.held;
-        na = rep.probeLength;
-    } else {
-        if (!first.open(repPaths.posix)) return logUnreadable(rep), Match::RepresentativeUnreadable;
-        na = first.readChunk(chunkA_, kProbeSize);
-    }
-    if (cand.held != kNotHeld) {
-        b = arena_.data() + cand.held;
-        nb = cand.probeLength;
-    } else {
-        if (!second.open(candPaths.posix)) return logUnreadable(cand), Match::CandidateUnreadable;
-        nb = second.readChunk(chunkB_, kProbeSize);
-    }
+    const std::uint8_t* a = probeOf(rep, repPaths, first, chunkA_, na);
+    if (!a) return logUnreadable(rep), Match::RepresentativeUnreadable;
+    const std::uint8_t* b = probeOf(cand, candPaths, second, chunkB_, nb);
+    if (!b) return logUnreadable(cand), Match::CandidateUnreadable;
     if (na != nb || std::memcmp(a, b, na) != 0) return Match::Different;
     if (rep.whole && cand.whole) return Match::Same;
 

@@ -111,6 +111,8 @@ private:
         std::string name;
     };
     const Paths& pathsOf(const ClassFile& file);   // kept for the rest of the class
+    const std::uint8_t* probeOf(const ClassFile& file, const Paths& paths, SearchedFile& opened,
+                                std::uint8_t* buffer, std::size_t& length);
     Paths pathsOf(const std::uint8_t* record);
     void showPanel(int panel, std::string_view name);
 
