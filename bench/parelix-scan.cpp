@@ -31,46 +31,34 @@ double cpuSeconds() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Keeps the log and the moment each phase's first line arrived; shows nothing.
+// Keeps the log and the moment each phase began and ended; shows nothing.
 class ScanUi : public parelix::SearchUi {
 public:
     std::vector<std::string> log;
     Clock::time_point walkEnd{}, sortStart{}, compareStart{}, end{};
     double walkEndCpu = 0, sortStartCpu = 0, compareStartCpu = 0, endCpu = 0;
-    bool walkEnded = false;
 
-    void appendLog(const std::string& line) override {
-        const auto now = Clock::now();
-        if (!walkEnded && line.find(" fichiers dans ") != std::string::npos) {
-            walkEnd = now;
-            walkEndCpu = cpuSeconds();
-            walkEnded = true;
-        } else if (line == "Tri des fichiers par taille") {
-            sortStart = now;
-            sortStartCpu = cpuSeconds();
-        } else if (line == "Comparaison des fichiers présumés doubles") {
-            compareStart = now;
-            compareStartCpu = cpuSeconds();
-        } else if (line == "Fini !" || line == "Aucun fichier à traiter !") {
-            end = now;
-            endCpu = cpuSeconds();
-        }
-        log.push_back(line);
+    void runStarted() override { log.clear(); }
+    void phaseStarted(parelix::SearchPhase phase, std::int64_t) override {
+        if (phase == parelix::SearchPhase::Sort) mark(sortStart, sortStartCpu);
+        else if (phase == parelix::SearchPhase::Comparison) mark(compareStart, compareStartCpu);
     }
-    void clearLog() override { log.clear(); }
-    void setStatusText(const std::string&) override {}
-    void setStatusPanelMode(bool) override {}
-    void setStatusPanelText(int, const std::string&) override {}
-    void setStatusPanelWidth(int, int) override {}
-    int clientWidth() const override { return 800; }
-    void setProgressVisible(bool) override {}
-    void setProgressMax(int) override {}
-    void setProgressPosition(int) override {}
-    void processEvents() override {}
-    void setStopCaption(const std::string&) override {}
-    void showResultsMode() override {}
-    void enablePopupMenu() override {}
-    void focusDirList() override {}
+    void phaseEnded(parelix::SearchPhase phase, std::int64_t) override {
+        if (phase == parelix::SearchPhase::Collection) mark(walkEnd, walkEndCpu);
+    }
+    void logLine(const std::string& line) override { log.push_back(line); }
+    void folderEntered(const std::string&) override {}
+    void progress(std::int64_t) override {}
+    void pairCompared(const std::string&, const std::string&) override {}
+    void eventTurn() override {}
+    void resultsReady() override {}
+    void runEnded() override { mark(end, endCpu); }
+
+private:
+    static void mark(Clock::time_point& at, double& cpu) {
+        at = Clock::now();
+        cpu = cpuSeconds();
+    }
 };
 
 double seconds(Clock::time_point a, Clock::time_point b) {

@@ -16,8 +16,8 @@ const std::string kDirPrefix = "--> ";
 
 void CollectionWalk::run(const std::vector<std::string>& searchPaths) {
     run_.state.beginCollection();
-    run_.ui.appendLog("Collecte des informations");
-    run_.ui.setStopCaption("Arrête la recherche");
+    run_.ui.logLine("Collecte des informations");
+    run_.ui.phaseStarted(SearchPhase::Collection, 0);
 
     run_.fileList.rewrite(kFileEntrySize);
     run_.dirList.rewrite(kDirRecordSize);
@@ -29,15 +29,16 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths) {
         const std::string path = cut255(entry);
         const NodeId node = run_.trees.dirList.addChild(kNoNode, path);
         walkDirectory(node, path);
-        run_.ui.repaintDirList();
+        run_.ui.searchPathWalked();
     }
 
     walkedFolders_ = {};   // needed by this walk only
     run_.fileList.close();
     run_.dirList.close();
-    run_.ui.appendLog(std::to_string(run_.fileCount) + " fichiers dans " +
-                      std::to_string(run_.dirCount) + " répertoires");
+    run_.ui.logLine(std::to_string(run_.fileCount) + " fichiers dans " +
+                    std::to_string(run_.dirCount) + " répertoires");
     run_.state.endCollection();
+    run_.ui.phaseEnded(SearchPhase::Collection, run_.fileCount);
 }
 
 // path comes uncut, so that a path too long to name the directory is told apart from one
@@ -47,12 +48,12 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     // A cut path no longer names this directory and may lead back into its parent: such a
     // directory keeps its unwalked node and is reported instead.
     if (path.size() + 1 > kShortStringMax) {
-        run_.ui.appendLog("Chemin trop long, répertoire ignoré : " + cut255(path));
+        run_.ui.logLine("Chemin trop long, répertoire ignoré : " + cut255(path));
         return;
     }
 
-    run_.ui.setStatusText(path);
-    run_.ui.processEvents();
+    run_.ui.folderEntered(path);
+    run_.ui.eventTurn();
 
     const std::string dirPath = path + '\\';
     DirEnumerator listing;
@@ -63,7 +64,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     // double: it keeps its unwalked node and is reported instead.
     if (const auto identity = listing.folderIdentity(); identity && !walkedFolders_.insert(*identity).second) {
         listing.findClose();
-        run_.ui.appendLog("Répertoire déjà parcouru, ignoré : " + cut255(path));
+        run_.ui.logLine("Répertoire déjà parcouru, ignoré : " + cut255(path));
         return;
     }
 

@@ -7,12 +7,8 @@ namespace parelix {
 
 void DuplicateSearch::run() {
     run_.state.beginComparison();
-    run_.ui.appendLog("Comparaison des fichiers présumés doubles");
-    run_.ui.setStopCaption("Arrête les comparaisons");
-    run_.ui.setStatusPanelMode(true);
-    run_.ui.setStatusPanelWidth(0, run_.ui.clientWidth() / 2);
-    run_.ui.setProgressVisible(true);
-    run_.ui.setProgressMax(run_.fileCount);
+    run_.ui.logLine("Comparaison des fichiers présumés doubles");
+    run_.ui.phaseStarted(SearchPhase::Comparison, run_.fileCount);
 
     run_.fileList.assign(run_.fileListName);
     run_.fileList.reset(kFileEntrySize);
@@ -29,9 +25,8 @@ void DuplicateSearch::run() {
     }
     run_.fileList.close();
     run_.dirList.close();
-    run_.ui.setProgressVisible(false);
-    run_.ui.setStatusPanelMode(false);
     run_.state.endComparison();
+    run_.ui.phaseEnded(SearchPhase::Comparison, run_.fileCount);
 }
 
 }  // namespace parelix

@@ -37,8 +37,9 @@ struct MergeInput {
 }  // namespace
 
 void FileListSort::run() {
-    run_.ui.appendLog("Tri des fichiers par taille");
+    run_.ui.logLine("Tri des fichiers par taille");
     if (run_.state.abandoned()) return;   // the program is ending: nothing will read the order
+    run_.ui.phaseStarted(SearchPhase::Sort, run_.fileCount);
     int level = 0;
     try {
         run_.fileList.assign(run_.fileListName);
@@ -54,6 +55,7 @@ void FileListSort::run() {
         run_.fileList.erase();
         currentOutput_->rename(run_.fileListName);
         currentOutput_ = nullptr;
+        run_.ui.phaseEnded(SearchPhase::Sort, run_.fileCount);
     } catch (...) {
         // Run files hold file names and may fill the disk (a full disk is the usual cause):
         // none outlives a failed sort. Every run so far is named at this level or below.

@@ -98,8 +98,7 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     ResultTrees& trees = run_.trees;
     SearchUi& ui = run_.ui;
     trees.clear();
-    ui.clearLog();
-    ui.showResultsMode();
+    ui.runStarted();
 
     closeIfOpen(run_.fileList);
     closeIfOpen(run_.dirList);
@@ -113,20 +112,19 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
 
     if (run_.fileCount < 1) {
         state.treesBuilt();
-        ui.appendLog("Aucun fichier à traiter !");
+        ui.logLine("Aucun fichier à traiter !");
     } else {
-        ui.enablePopupMenu();
         if (run_.fileCount >= 2) {
             sort_.run();
             if (!state.abandoned()) duplicates_.run();
         }
         if (state.abandoned()) return;
         trees.dirList.select(trees.dirList.firstRoot());
-        ui.focusDirList();
+        ui.resultsReady();
         state.treesBuilt();
-        ui.appendLog("Fini !");
+        ui.logLine("Fini !");
     }
-    ui.setStopCaption("Faire une autre sélection");
+    ui.runEnded();
 }
 
 }  // namespace parelix

@@ -54,14 +54,14 @@ const std::string& DirectoryPaths::path(std::uint32_t index) {
 bool CompareSteps::step(std::int64_t done) {
     if (done > threshold_) {
         threshold_ = fileCount_ / 100 + done;
-        ui_.setProgressPosition(static_cast<std::int32_t>(done));
+        ui_.progress(done);
     }
-    ui_.processEvents();
+    ui_.eventTurn();
     return state_.comparing();
 }
 
 bool CompareSteps::turn() {
-    ui_.processEvents();
+    ui_.eventTurn();
     return state_.comparing();
 }
 
@@ -92,10 +92,11 @@ const SizeClassCompare::Paths& SizeClassCompare::pathsOf(const ClassFile& file) 
     return paths_.emplace(index, pathsOf(record)).first->second;
 }
 
-void SizeClassCompare::showPanel(int panel, std::string_view name) {
-    if (shown_[panel] == name) return;
-    shown_[panel].assign(name);
-    ui_.setStatusPanelText(panel, shown_[panel]);
+void SizeClassCompare::showPair(std::string_view first, std::string_view second) {
+    if (shown_[0] == first && shown_[1] == second) return;
+    shown_[0].assign(first);
+    shown_[1].assign(second);
+    ui_.pairCompared(shown_[0], shown_[1]);
 }
 
 bool SizeClassCompare::step() { return steps_.step(classStart_ + (learned_ + finished_) / 2); }
@@ -133,9 +134,8 @@ bool SizeClassCompare::run() {
 
 void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last) {
     const Paths p = pathsOf(record);
-    // One file is read at a time here: the second panel names a partner only in a pair.
-    showPanel(0, p.name);
-    showPanel(1, {});
+    // One file is read at a time here: a partner is named only in a pair.
+    showPair(p.name, {});
     if (size == 0) {
         // Empty files are equal without being opened. The size kept is the low 32 bits, so a
         // recorded 0 may also be a multiple of 4 GiB: only a real size of 0 goes unread.
@@ -157,7 +157,7 @@ void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::i
         // Logged where the pairwise walk first meets it: there, the last file of a class
         // whose files all fail to open is never opened.
         if (anyReadable_ || !last) {
-            ui_.appendLog(p.full + " inaccessible");
+            ui_.logLine(p.full + " inaccessible");
             file.logged = true;
         }
         return;
@@ -214,7 +214,7 @@ void SizeClassCompare::logUnreadable(ClassFile& file) {
     file.bucket = kNoBucket;
     if (file.logged) return;
     file.logged = true;
-    ui_.appendLog(pathsOf(file).full + " inaccessible");
+    ui_.logLine(pathsOf(file).full + " inaccessible");
 }
 
 // The file's probe: kept in the arena, else read again into buffer through file. Null when
@@ -236,8 +236,7 @@ const std::uint8_t* SizeClassCompare::probeOf(const ClassFile& file, const Paths
 SizeClassCompare::Match SizeClassCompare::confirm(ClassFile& rep, ClassFile& cand) {
     const Paths& repPaths = pathsOf(rep);
     const Paths& candPaths = pathsOf(cand);
-    showPanel(0, repPaths.name);
-    showPanel(1, candPaths.name);
+    showPair(repPaths.name, candPaths.name);
     if (rep.state == State::Empty) return Match::Same;   // the bucket holds only empty files
 
     // The probes, kept or read again; the representative is opened first.

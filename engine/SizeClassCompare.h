@@ -114,7 +114,7 @@ private:
     const std::uint8_t* probeOf(const ClassFile& file, const Paths& paths, SearchedFile& opened,
                                 std::uint8_t* buffer, std::size_t& length);
     Paths pathsOf(const std::uint8_t* record);
-    void showPanel(int panel, std::string_view name);
+    void showPair(std::string_view first, std::string_view second);
 
     SearchUi& ui_;
     ResultTrees& trees_;

@@ -755,21 +755,64 @@ void T_EcrPrin::clearLog() { Infos->clear(); }
 
 void T_EcrPrin::setStatusText(const std::string& text) { Etat->setSimpleText(QString::fromUtf8(text)); }
 
-void T_EcrPrin::setStatusPanelMode(bool panels) { Etat->setPanelMode(panels); }
+void T_EcrPrin::runStarted() {
+    clearLog();
+    showResultsPage();
+}
 
-void T_EcrPrin::setStatusPanelText(int panel, const std::string& text) { Etat->setPanelBytes(panel, text); }
+// Stop's caption says what it will stop; during the comparison the status bar names the two
+// files of the pair, half the window's width each, above the progress bar.
+void T_EcrPrin::phaseStarted(SearchPhase phase, std::int64_t files) {
+    switch (phase) {
+    case SearchPhase::Collection:
+        BtnStopRtn->setText(QStringLiteral("Arrête la recherche"));
+        break;
+    case SearchPhase::Sort:
+        break;
+    case SearchPhase::Comparison:
+        BtnStopRtn->setText(QStringLiteral("Arrête les comparaisons"));
+        Etat->setPanelMode(true);
+        Etat->setPanelWidth(0, width() / 2);
+        Progress->setVisible(true);
+        Progress->setMaximum(static_cast<int>(files));
+        break;
+    }
+}
 
-void T_EcrPrin::setStatusPanelWidth(int panel, int width) { Etat->setPanelWidth(panel, width); }
+void T_EcrPrin::phaseEnded(SearchPhase phase, std::int64_t files) {
+    switch (phase) {
+    case SearchPhase::Collection:
+        // DirList's context menu pops up by itself once there is a file to show.
+        if (files >= 1) popupEnabled = true;
+        break;
+    case SearchPhase::Sort:
+        break;
+    case SearchPhase::Comparison:
+        Progress->setVisible(false);
+        Etat->setPanelMode(false);
+        break;
+    }
+}
 
-int T_EcrPrin::clientWidth() const { return width(); }
+void T_EcrPrin::logLine(const std::string& line) { appendLog(line); }
 
-void T_EcrPrin::setProgressVisible(bool visible) { Progress->setVisible(visible); }
+void T_EcrPrin::folderEntered(const std::string& path) { setStatusText(path); }
 
-void T_EcrPrin::setProgressMax(int max) { Progress->setMaximum(max); }
+void T_EcrPrin::searchPathWalked() {
+    dirModel->flush();
+    DirList->viewport()->update();
+}
 
-void T_EcrPrin::setProgressPosition(int position) { Progress->setValue(position); }
+void T_EcrPrin::progress(std::int64_t filesDone) { Progress->setValue(static_cast<int>(filesDone)); }
 
-void T_EcrPrin::processEvents() {
+void T_EcrPrin::pairCompared(const std::string& first, const std::string& second) {
+    Etat->setPanelBytes(0, first);
+    Etat->setPanelBytes(1, second);
+}
+
+void T_EcrPrin::runEnded() { BtnStopRtn->setText(QStringLiteral("Faire une autre sélection")); }
+
+void T_EcrPrin::eventTurn() {
     // The search run asks once per directory and once per comparison step; asking the
     // window system tens of thousands of times a second costs more than the search itself.
     // A turn every few milliseconds keeps painting and the Stop button just as live. On a
@@ -782,17 +825,6 @@ void T_EcrPrin::processEvents() {
 void T_EcrPrin::processEventsNow() {
     QCoreApplication::processEvents();
     lastTurnMs_ = turnClockMs();
-}
-
-void T_EcrPrin::setStopCaption(const std::string& caption) { BtnStopRtn->setText(QString::fromUtf8(caption)); }
-
-void T_EcrPrin::showResultsMode() { showResultsPage(); }
-
-void T_EcrPrin::enablePopupMenu() { popupEnabled = true; }
-
-void T_EcrPrin::repaintDirList() {
-    dirModel->flush();
-    DirList->viewport()->update();
 }
 
 // --- Closing ---------------------------------------------------------------------------

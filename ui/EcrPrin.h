@@ -120,25 +120,25 @@ public:
     bool paneDragOver(QWidget* target, QWidget* handle, QPoint pos);   // true: accepted
     void paneDragEnd(QWidget* handle);
 
-    // SearchUi
-    void appendLog(const std::string& line) override;
-    void clearLog() override;
-    void setStatusText(const std::string& text) override;
-    void setStatusPanelMode(bool panels) override;
-    void setStatusPanelText(int panel, const std::string& text) override;
-    void setStatusPanelWidth(int panel, int width) override;
-    int clientWidth() const override;
-    void setProgressVisible(bool visible) override;
-    void setProgressMax(int max) override;
-    void setProgressPosition(int position) override;
-    void processEvents() override;          // at most one turn every kEventTurnMs
+    // The operations log and the status bar's single text.
+    void appendLog(const std::string& line);   // shown at once, with an event turn
+    void clearLog();
+    void setStatusText(const std::string& text);
     void processEventsNow();
     static constexpr int kEventTurnMs = 10;
-    void setStopCaption(const std::string& caption) override;
-    void showResultsMode() override;
-    void enablePopupMenu() override;
-    void focusDirList() override;
-    void repaintDirList() override;
+
+    // What the search run tells (SearchUi), and what the window makes of it.
+    void runStarted() override;
+    void phaseStarted(SearchPhase phase, std::int64_t files) override;
+    void phaseEnded(SearchPhase phase, std::int64_t files) override;
+    void logLine(const std::string& line) override;
+    void folderEntered(const std::string& path) override;
+    void searchPathWalked() override;
+    void progress(std::int64_t filesDone) override;
+    void pairCompared(const std::string& first, const std::string& second) override;
+    void eventTurn() override;              // at most one turn every kEventTurnMs
+    void resultsReady() override;
+    void runEnded() override;
 
     // --- Search run (EcrPrinSearch.cpp) ------------------------------------------------
     void BtnChercheClick();

@@ -68,11 +68,11 @@ void T_EcrPrin::notePick(QTreeView* view, NodeId node) {
     runPickNode_ = node;
 }
 
-// The run has just selected the first root and asks for DirList's focus. Rows show while
-// the run goes on, and a node the user clicked (or reached by key) in either tree meanwhile
+// The run has just selected the first root: DirList takes the focus. Rows show while the
+// run goes on, and a node the user clicked (or reached by key) in either tree meanwhile
 // keeps the selection and the focus: the run's choice must not undo a click that came a
 // moment before "Fini !".
-void T_EcrPrin::focusDirList() {
+void T_EcrPrin::resultsReady() {
     QTreeView* view = runPickView_;
     const NodeId node = runPickNode_;
     runPickView_ = nullptr;

@@ -129,7 +129,7 @@ TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
     engine_.collectFiles({root2, root_});
 
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "7 fichiers dans 5 répertoires"}));
-    EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
+    EXPECT_EQ(ui_.phases, (std::vector<std::string>{"+Collection", "-Collection 7"}));
     EXPECT_FALSE(engine_.collecting());
     EXPECT_EQ(engine_.fileCount(), 7);
     EXPECT_EQ(engine_.dirCount(), 5);
@@ -181,7 +181,7 @@ TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
     for (const FileEntry& f : files()) written.push_back(d[f.dirIndex] + f.name);
     EXPECT_EQ(written, expected);
     expectRecordsMatchNodes();
-    EXPECT_EQ(ui_.processEventsCalls, 2 + 5);   // two log lines, one turn per folder
+    EXPECT_EQ(ui_.eventTurns, 2 + 5);   // two log lines, one turn per folder
 }
 
 TEST_F(CollectTest, FolderThatCannotBeListedIsEmptyButCounted) {
@@ -190,8 +190,8 @@ TEST_F(CollectTest, FolderThatCannotBeListedIsEmptyButCounted) {
     tree_.write("kept", "k");
     const std::string gone = root_ + "\\gone";
     // Removed between the folder's turn of the event loop and its listing.
-    ui_.onProcessEvents = [&] {
-        if (ui_.statusText == gone && fs::exists(tree_.path() + "/gone")) fs::remove_all(tree_.path() + "/gone");
+    ui_.onEventTurn = [&] {
+        if (ui_.folder == gone && fs::exists(tree_.path() + "/gone")) fs::remove_all(tree_.path() + "/gone");
     };
     engine_.collectFiles({root_});
     EXPECT_EQ(engine_.fileCount(), 1);
@@ -218,9 +218,9 @@ TEST_F(CollectTest, StopFinishesListingsUnderWayAndWalksNothingMore) {
     int turns = 0;
     std::string stoppedIn;
     SearchEngine::StopRole role = SearchEngine::StopRole::Idle;
-    ui_.onProcessEvents = [&] {
-        if (ui_.statusText.empty() || !engine_.collecting() || ++turns != 2) return;
-        stoppedIn = ui_.statusText;
+    ui_.onEventTurn = [&] {
+        if (ui_.folder.empty() || !engine_.collecting() || ++turns != 2) return;
+        stoppedIn = ui_.folder;
         EXPECT_FALSE(engine_.canClose());
         role = engine_.stop();
     };

@@ -35,7 +35,7 @@ TEST(DuplicatesGrouping, TwoEqualFilesMakeOneLinkedSortedGroup) {
     EXPECT_EQ(s.trees.dirList.imageIndex(s.fileNodes[2]), kImgFile);   // other.txt, unmatched
     EXPECT_FALSE(s.engine.comparing());
     EXPECT_EQ(s.ui.log.front(), "Comparaison des fichiers présumés doubles");
-    EXPECT_EQ(s.ui.stopCaption, "Arrête les comparaisons");
+    EXPECT_EQ(s.ui.phases, (std::vector<std::string>{"+Comparison", "-Comparison 3"}));
 }
 
 TEST(DuplicatesGrouping, ExchangeKeepsPassedOverFileOutOfTheGroup) {
@@ -274,9 +274,9 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
     s.build(files);
     int steps = 0, stepsAtStop = 0;
     bool panelsDuringRun = false;
-    s.ui.onProcessEvents = [&] {
+    s.ui.onEventTurn = [&] {
         ++steps;
-        panelsDuringRun = s.ui.panelMode && s.ui.progressVisible;
+        panelsDuringRun = s.ui.currentPhase() == "Comparison";
         // What the Stop button's second role does, once a few groups are shown.
         if (stepsAtStop == 0 && s.trees.dblList.childCount(kNoNode) == 5) {
             s.engine.stop();
@@ -292,8 +292,7 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
     ASSERT_EQ(groups.size(), 5u);
     s.expectConsistentTrees();
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(groups[i].members.size(), 3u) << groups[i];
-    EXPECT_FALSE(s.ui.panelMode);
-    EXPECT_FALSE(s.ui.progressVisible);
+    EXPECT_EQ(s.ui.currentPhase(), "");
     EXPECT_FALSE(s.engine.comparing());
 }
 
@@ -305,8 +304,8 @@ TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
         DuplicateScene s;
         s.build({{"big1", big}, {"big2", big}});
         int turnsInPair = 0;
-        s.ui.onProcessEvents = [&] {
-            if (s.ui.panelText[0] != "big1" || s.ui.panelText[1] != "big2") return;
+        s.ui.onEventTurn = [&] {
+            if (s.ui.pair[0] != "big1" || s.ui.pair[1] != "big2") return;
             ++turnsInPair;
             if (stop) s.engine.stop();
         };
@@ -314,8 +313,7 @@ TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
         if (stop) {
             EXPECT_EQ(turnsInPair, 1);
             EXPECT_TRUE(s.groups().empty());
-            EXPECT_FALSE(s.ui.panelMode);
-            EXPECT_FALSE(s.ui.progressVisible);
+            EXPECT_EQ(s.ui.phases.back(), "-Comparison 2") << "the phase ends as after a step";
         } else {
             EXPECT_GE(turnsInPair, 4) << "a turn between every two chunks";
             EXPECT_EQ(s.groups().size(), 1u);
@@ -325,18 +323,16 @@ TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
 
 TEST(DuplicatesRun, StatusPanelsAndProgress) {
     DuplicateScene s;
-    s.ui.width = 901;
     std::vector<SceneFile> files;
     for (int i = 0; i < 250; ++i) files.push_back({"f" + std::to_string(i), std::to_string(i * 7919)});
     files.push_back({"twin1", "12345678901234567890"});
     files.push_back({"twin2", "12345678901234567890"});
     s.buildSorted(files);
     std::vector<std::string> panelPairs;
-    s.ui.onProcessEvents = [&] { panelPairs.push_back(s.ui.panelText[0] + "|" + s.ui.panelText[1]); };
+    s.ui.onEventTurn = [&] { panelPairs.push_back(s.ui.pair[0] + "|" + s.ui.pair[1]); };
     s.engine.findDuplicates();
 
-    EXPECT_EQ(s.ui.panelWidth[0], 450);
-    EXPECT_EQ(s.ui.progressMax, 252);
+    EXPECT_EQ(s.ui.comparisonFiles, 252);
     // Names, not paths, while the twins were compared.
     EXPECT_NE(std::find(panelPairs.begin(), panelPairs.end(), "twin1|twin2"), panelPairs.end());
     // Moved about once per hundredth, never backwards, never past the end.

@@ -243,7 +243,7 @@ TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {
     maker.make();
     DuplicateScene s;
     for (const auto& f : maker.files) s.dir.write(f.rel, f.content);
-    s.ui.onProcessEvents = [&] {
+    s.ui.onEventTurn = [&] {
         if (!s.ui.log.empty() && s.ui.log.back() == "Tri des fichiers par taille") {
             for (const auto& rel : maker.removed) ::unlink((s.dir.path() + "/" + rel).c_str());
             maker.removed.clear();

@@ -97,13 +97,13 @@ TEST_F(SearchRunTest, ShutdownDeletesTheDirectoryListEvenWhenTheFileListIsGone) 
 TEST_F(SearchRunTest, RunWithoutFilesSaysSoAndSelectsNothing) {
     tree_.mkdir("hollow");
     engine_.searchRun({root_});
-    EXPECT_TRUE(ui_.resultsMode);
+    EXPECT_TRUE(ui_.started);
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "0 fichiers dans 2 répertoires",
                                                  "Aucun fichier à traiter !"}));
-    EXPECT_FALSE(ui_.popupEnabled);
-    EXPECT_FALSE(ui_.dirListFocused);
+    EXPECT_EQ(ui_.phases, (std::vector<std::string>{"+Collection", "-Collection 0"}));
+    EXPECT_FALSE(ui_.resultsShown);
     EXPECT_EQ(trees_.dirList.selected(), kNoNode);
-    EXPECT_EQ(ui_.stopCaption, "Faire une autre sélection");
+    EXPECT_TRUE(ui_.ended);
     EXPECT_TRUE(engine_.canClose());
 }
 
@@ -112,10 +112,10 @@ TEST_F(SearchRunTest, RunWithOneFileFinishesWithoutSorting) {
     engine_.searchRun({root_});
     EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "1 fichiers dans 2 répertoires",
                                                  "Fini !"}));
-    EXPECT_TRUE(ui_.popupEnabled);
-    EXPECT_TRUE(ui_.dirListFocused);
+    EXPECT_EQ(ui_.phases, (std::vector<std::string>{"+Collection", "-Collection 1"}));
+    EXPECT_TRUE(ui_.resultsShown);
     EXPECT_EQ(trees_.dirList.selected(), trees_.dirList.firstRoot());
-    EXPECT_EQ(ui_.stopCaption, "Faire une autre sélection");
+    EXPECT_TRUE(ui_.ended);
     EXPECT_TRUE(trees_.dblList.empty());
 }
 
@@ -146,7 +146,7 @@ TEST_F(SearchRunTest, SecondRunStartsAfreshAndOverwritesTheWorkFiles) {
 
     // The second run's first turn already sees empty trees and an empty log.
     bool checked = false;
-    ui_.onProcessEvents = [&] {
+    ui_.onEventTurn = [&] {
         if (checked) return;
         checked = true;
         EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations"}));
@@ -185,7 +185,7 @@ TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     bool collectingSeen = false;
     bool sortLineSeen = false;
     std::vector<std::string> runningAt;
-    ui_.onProcessEvents = [&] {
+    ui_.onEventTurn = [&] {
         if (ui_.log.empty()) return;
         if (engine_.running() && (runningAt.empty() || runningAt.back() != ui_.log.back()))
             runningAt.push_back(ui_.log.back());
@@ -210,7 +210,7 @@ TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
     // A run without files ends its state before its only verdict, too.
     test::TempDir empty;
     bool runningAtVerdict = true;
-    ui_.onProcessEvents = [&] {
+    ui_.onEventTurn = [&] {
         if (!ui_.log.empty() && ui_.log.back() == "Aucun fichier à traiter !") runningAtVerdict = engine_.running();
     };
     engine_.searchRun({DriveTable::current().toWindows(empty.path()).value_or("")});
@@ -221,8 +221,8 @@ TEST_F(SearchRunTest, StopDuringCollectionStillSortsWhatWasGathered) {
     tree_.write("a1", "same");
     tree_.write("a2", "same");
     tree_.write("later/b", "same");
-    ui_.onProcessEvents = [&] {
-        if (ui_.statusText == root_ && engine_.collecting()) engine_.stop();
+    ui_.onEventTurn = [&] {
+        if (ui_.folder == root_ && engine_.collecting()) engine_.stop();
     };
     engine_.searchRun({root_});
     EXPECT_EQ(engine_.dirCount(), 1);
@@ -230,7 +230,9 @@ TEST_F(SearchRunTest, StopDuringCollectionStillSortsWhatWasGathered) {
     EXPECT_TRUE(logHas("2 fichiers dans 1 répertoires"));
     EXPECT_TRUE(logHas("Tri des fichiers par taille"));
     EXPECT_EQ(ui_.log.back(), "Fini !");
-    EXPECT_EQ(ui_.stopCaption, "Faire une autre sélection");
+    EXPECT_EQ(ui_.phases, (std::vector<std::string>{"+Collection", "-Collection 2", "+Sort", "-Sort 2",
+                                                    "+Comparison", "-Comparison 2"}));
+    EXPECT_TRUE(ui_.ended);
 }
 
 TEST_F(SearchRunTest, WorkFileErrorLeavesTheRunWithItsFlagSet) {
@@ -246,7 +248,8 @@ TEST_F(SearchRunTest, WorkFileErrorLeavesTheRunWithItsFlagSet) {
     EXPECT_TRUE(engine_.collecting());
     EXPECT_FALSE(engine_.running());
     EXPECT_FALSE(engine_.canClose());
-    EXPECT_EQ(ui_.stopCaption, "Arrête la recherche");
+    EXPECT_EQ(ui_.currentPhase(), "Collection");
+    EXPECT_FALSE(ui_.ended);
     EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedCollection);
     EXPECT_TRUE(engine_.canClose());
     // Both work files went with their folder: shutting down reports it.

@@ -1,5 +1,6 @@
 #pragma once
-// A window stand-in for engine tests: records what the search run shows.
+// A window stand-in for engine tests: records what the search run tells.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,44 +12,60 @@ namespace parelix::test {
 class FakeSearchUi : public SearchUi {
 public:
     std::vector<std::string> log;
-    std::string statusText;
-    bool panelMode = false;
-    std::string panelText[2];
-    int panelWidth[2] = {313, 50};
-    int width = 640;
-    bool progressVisible = false;
-    int progressMax = 100;
-    int progressPosition = 0;
-    std::vector<int> progressPositions;
-    int processEventsCalls = 0;
-    std::string stopCaption;
-    bool resultsMode = false;
-    bool popupEnabled = false;
-    bool dirListFocused = false;
-    // Runs inside processEvents, as a click would during the event loop's turn.
-    std::function<void()> onProcessEvents;
+    // "+Collection", "-Collection 12", ...: each phase's start, and its end with its file count.
+    std::vector<std::string> phases;
+    std::int64_t comparisonFiles = -1;   // the count the comparison's progress runs to
+    std::string folder;                // the last folder entered
+    std::string pair[2];               // the last pair compared
+    std::vector<std::int64_t> progressPositions;
+    int eventTurns = 0;
+    bool started = false;
+    bool resultsShown = false;         // resultsReady came
+    bool ended = false;
+    // Runs inside each event turn, as a click would during the event loop's turn.
+    std::function<void()> onEventTurn;
 
-    void appendLog(const std::string& line) override { log.push_back(line); processEvents(); }
-    void clearLog() override { log.clear(); }
-    void setStatusText(const std::string& text) override { statusText = text; }
-    void setStatusPanelMode(bool panels) override { panelMode = panels; }
-    void setStatusPanelText(int panel, const std::string& text) override { panelText[panel] = text; }
-    void setStatusPanelWidth(int panel, int w) override { panelWidth[panel] = w; }
-    int clientWidth() const override { return width; }
-    void setProgressVisible(bool visible) override { progressVisible = visible; }
-    void setProgressMax(int max) override { progressMax = max; }
-    void setProgressPosition(int position) override {
-        progressPosition = position;
-        progressPositions.push_back(position);
+    static std::string phaseName(SearchPhase phase) {
+        switch (phase) {
+        case SearchPhase::Collection: return "Collection";
+        case SearchPhase::Sort: return "Sort";
+        case SearchPhase::Comparison: return "Comparison";
+        }
+        return "?";
     }
-    void processEvents() override {
-        ++processEventsCalls;
-        if (onProcessEvents) onProcessEvents();
+    // The phase under way: started and not ended ("" when none).
+    std::string currentPhase() const {
+        if (phases.empty() || phases.back()[0] != '+') return {};
+        return phases.back().substr(1);
     }
-    void setStopCaption(const std::string& caption) override { stopCaption = caption; }
-    void showResultsMode() override { resultsMode = true; }
-    void enablePopupMenu() override { popupEnabled = true; }
-    void focusDirList() override { dirListFocused = true; }
+
+    void runStarted() override {
+        started = true;
+        log.clear();
+    }
+    void phaseStarted(SearchPhase phase, std::int64_t files) override {
+        phases.push_back("+" + phaseName(phase));
+        if (phase == SearchPhase::Comparison) comparisonFiles = files;
+    }
+    void phaseEnded(SearchPhase phase, std::int64_t files) override {
+        phases.push_back("-" + phaseName(phase) + " " + std::to_string(files));
+    }
+    void logLine(const std::string& line) override {
+        log.push_back(line);
+        eventTurn();
+    }
+    void folderEntered(const std::string& path) override { folder = path; }
+    void progress(std::int64_t filesDone) override { progressPositions.push_back(filesDone); }
+    void pairCompared(const std::string& first, const std::string& second) override {
+        pair[0] = first;
+        pair[1] = second;
+    }
+    void eventTurn() override {
+        ++eventTurns;
+        if (onEventTurn) onEventTurn();
+    }
+    void resultsReady() override { resultsShown = true; }
+    void runEnded() override { ended = true; }
 };
 
 }  // namespace parelix::test

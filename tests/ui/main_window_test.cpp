@@ -381,17 +381,37 @@ TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
     EXPECT_EQ(w.Infos->count(), 0);
 }
 
-TEST_F(MainWindow, StatusBarKeepsTheLatestTexts) {
+// What the window makes of the run's news: Stop's caption per phase, the folder walked, the
+// pair compared on two half-width panels over the progress bar, and all of it undone after.
+TEST_F(MainWindow, RunPhasesShowInTheStatusBarProgressAndStop) {
     T_EcrPrin& w = make();
-    for (int i = 0; i < 50; ++i) w.setStatusText("C:\\dir" + std::to_string(i));
+    w.phaseStarted(SearchPhase::Collection, 0);
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrête la recherche"));
+    for (int i = 0; i < 50; ++i) w.folderEntered("C:\\dir" + std::to_string(i));
     EXPECT_EQ(w.Etat->simpleText(), QStringLiteral("C:\\dir49"));
-    w.setStatusPanelMode(true);
-    w.setStatusPanelWidth(0, w.clientWidth() / 2);
-    w.setStatusPanelText(0, "a.txt");
-    w.setStatusPanelText(1, "b.txt");
+    w.phaseEnded(SearchPhase::Collection, 252);
+    w.phaseStarted(SearchPhase::Sort, 252);
+    w.phaseEnded(SearchPhase::Sort, 252);
+
+    w.phaseStarted(SearchPhase::Comparison, 252);
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrête les comparaisons"));
+    w.pairCompared("a.txt", "b.txt");
+    w.progress(100);
     EXPECT_TRUE(w.Etat->panelMode());
     EXPECT_EQ(w.Etat->panelWidth(0), 320);
+    EXPECT_EQ(w.Etat->panelText(0), QStringLiteral("a.txt"));
     EXPECT_EQ(w.Etat->panelText(1), QStringLiteral("b.txt"));
+    EXPECT_FALSE(w.Progress->isHidden());
+    EXPECT_EQ(w.Progress->maximum(), 252);
+    EXPECT_EQ(w.Progress->value(), 100);
+    w.pairCompared("c.txt", "");
+    EXPECT_EQ(w.Etat->panelText(1), QString());
+
+    w.phaseEnded(SearchPhase::Comparison, 252);
+    EXPECT_FALSE(w.Etat->panelMode());
+    EXPECT_TRUE(w.Progress->isHidden());
+    w.runEnded();
+    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
 }
 
 TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
