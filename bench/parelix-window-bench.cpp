@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     parelix::Application app(argc, argv);
     parelix::T_EcrPrin window;
-    if (window.startupRefused) {
+    if (window.startupRefused()) {
         std::fprintf(stderr, "%s: the window refused to start\n", argv[0]);
         return 1;
     }
@@ -84,17 +84,18 @@ int main(int argc, char** argv) {
 
     // The list keeps its own order (sorted); parelix-scan takes the arguments' order, so
     // give one folder per run when comparing outputs of several.
-    for (const std::string& p : paths) window.selection->insertEntry(p, parelix::kNoNode);
+    for (const std::string& p : paths) window.pathSelection().insertEntry(p, parelix::kNoNode);
     if (window.searchPaths().size() != paths.size()) {
         std::fprintf(stderr, "%s: the search list did not take the folders\n", argv[0]);
         return 1;
     }
 
     // The moment the log receives "Fini !", seen from the log's own model.
+    auto* infos = window.findChild<QListWidget*>(QStringLiteral("Infos"));
     Clock::time_point finiAt{};
-    QObject::connect(window.Infos->model(), &QAbstractItemModel::rowsInserted, &window,
+    QObject::connect(infos->model(), &QAbstractItemModel::rowsInserted, &window,
                      [&](const QModelIndex&, int, int last) {
-                         if (window.Infos->item(last)->text() == QStringLiteral("Fini !")) finiAt = Clock::now();
+                         if (infos->item(last)->text() == QStringLiteral("Fini !")) finiAt = Clock::now();
                      });
 
     const auto start = Clock::now();
@@ -103,14 +104,14 @@ int main(int argc, char** argv) {
     const auto end = Clock::now();
 
     // A folder without files (the baseline of memory) ends on its own line instead.
-    const int lines = window.Infos->count();
-    const QString last = lines > 0 ? window.Infos->item(lines - 1)->text() : QString();
+    const int lines = infos->count();
+    const QString last = lines > 0 ? infos->item(lines - 1)->text() : QString();
     if (last != QStringLiteral("Fini !") && last != QStringLiteral("Aucun fichier à traiter !")) {
         std::fprintf(stderr, "%s: the run ended on \"%s\"\n", argv[0], last.toUtf8().constData());
         return 1;
     }
 
-    const auto& dbl = window.trees.dblList;
+    const auto& dbl = window.trees().dblList;
     std::size_t members = 0;
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
@@ -131,9 +132,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     for (int i = 0; i < lines; ++i)
-        std::fprintf(stderr, "log: %s\n", window.Infos->item(i)->text().toUtf8().constData());
+        std::fprintf(stderr, "log: %s\n", infos->item(i)->text().toUtf8().constData());
     std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",
-                 window.engine->fileCount(), window.engine->dirCount(),
+                 window.engine().fileCount(), window.engine().dirCount(),
                  dbl.children(parelix::kNoNode).size(), members);
     std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
                  finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));

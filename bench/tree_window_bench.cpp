@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
 
     Application app(argc, argv);
     T_EcrPrin w;
-    if (w.startupRefused) return 1;
+    if (w.startupRefused()) return 1;
     w.show();
     settle();
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     p.folder.push_back(1);
     p.childCount.push_back(0);
     while (p.names.size() < nodes) plan(p, rng, nodes, 0);
-    ResultTrees& t = w.trees;
+    ResultTrees& t = w.trees();
     const NodeId first = folderNode(t, kNoNode, p.names[0]);
     std::vector<NodeId> files;
     std::size_t at = 0;
@@ -188,9 +188,13 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < duplicates; ++i) group(t, "65", {delFiles[i], keepFiles[i]});
 
+    // The controls, by name as a user's tools find them.
+    auto* dirList = w.findChild<QTreeView*>(QStringLiteral("DirList"));
+    auto* dirModel = qobject_cast<TreeModel*>(dirList->model());
+    auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
     w.showResultsPage();
     t.dirList.select(first);
-    w.DirList->setFocus();
+    dirList->setFocus();
     settle();
     std::printf("DirList %zu nodes (first root %zu), DblList %zu nodes\n", t.dirList.nodeCount(),
                 t.dirList.nodeCount() - 3 - 2 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
@@ -203,8 +207,8 @@ int main(int argc, char** argv) {
             stack.pop_back();
             if (t.dirList.childCount(n) == 0) continue;
             ++folders;
-            const QModelIndex idx = w.dirModel->indexOf(n);
-            if (w.DirList->isExpanded(idx)) ++open;
+            const QModelIndex idx = dirModel->indexOf(n);
+            if (dirList->isExpanded(idx)) ++open;
             for (NodeId c : t.dirList.children(n)) stack.push_back(c);
         }
         return std::pair{folders, open};
@@ -243,16 +247,16 @@ int main(int argc, char** argv) {
     t.dirList.select(del);
     settle();
     PaintCounter logPaints;
-    w.Infos->viewport()->installEventFilter(&logPaints);
-    const int linesBefore = w.Infos->count();
+    infos->viewport()->installEventFilter(&logPaints);
+    const int linesBefore = infos->count();
     c0 = cpuMs();
     t0 = Clock::now();
     w.SupDblsDuRepClick();
     settle();
     t1 = Clock::now();
     c1 = cpuMs();
-    w.Infos->viewport()->removeEventFilter(&logPaints);
-    const int lines = w.Infos->count() - linesBefore;
+    infos->viewport()->removeEventFilter(&logPaints);
+    const int lines = infos->count() - linesBefore;
     std::size_t trashed = 0;
     for (const auto& e : fs::directory_iterator(work + "/home/data/Trash/files")) trashed += e.is_regular_file();
     const double walk = ms(t0, t1);

@@ -28,7 +28,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 void Application::catchQuitSignals() { quitSignalFd_ = parelix::catchQuitSignals(); }
 
 int Application::run(T_EcrPrin& window) {
-    if (!window.startupRefused) window.show();
+    if (!window.startupRefused()) window.show();
     if (quitSignalFd_ >= 0) {
         // A signal that came before is waiting in the pipe: the first turn of the loop takes it.
         auto* notifier = new QSocketNotifier(quitSignalFd_, QSocketNotifier::Read, this);

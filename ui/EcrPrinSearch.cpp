@@ -1,13 +1,14 @@
 // The window's side of a search run: start, stop, close query and the engine's end.
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QToolButton>
 #include <QTreeView>
 
 #include <utility>
 #include <vector>
 
 #include "ui/EcrPrin.h"
+#include "ui/ResultsPage.h"
+#include "ui/SelectionPage.h"
 #include "ui/TreeModel.h"
 
 namespace parelix {
@@ -47,13 +48,14 @@ private:
 void T_EcrPrin::BtnChercheClick() {
     // Stop in its third role can bring the selection page back while a run still sorts or
     // compares; a second run inside it would clear the trees under the first one's feet.
-    if (engine->runState().inRun()) return;
+    if (engine_->runState().inRun()) return;
     {
         runPickView_ = nullptr;
         runPickNode_ = kNoNode;
-        BatchedViews batched({{dirModel, DirList}, {dblModel, DblList}});
+        BatchedViews batched({{resultsPage_->dirModel(), resultsPage_->dirList()},
+                              {resultsPage_->dblModel(), resultsPage_->dblList()}});
         try {
-            engine->searchRun(searchPaths());
+            engine_->searchRun(searchPaths());
         } catch (const std::exception&) {
             if (!signalled_) throw;   // the program is ending: no message box to hold it up
         }
@@ -63,7 +65,7 @@ void T_EcrPrin::BtnChercheClick() {
 }
 
 void T_EcrPrin::notePick(QTreeView* view, NodeId node) {
-    if (!engine->runState().inRun()) return;
+    if (!engine_->runState().inRun()) return;
     runPickView_ = view;
     runPickNode_ = node;
 }
@@ -77,35 +79,36 @@ void T_EcrPrin::resultsReady() {
     const NodeId node = runPickNode_;
     runPickView_ = nullptr;
     runPickNode_ = kNoNode;
-    TreeStore* store = view == DirList ? &trees.dirList : view == DblList ? &trees.dblList : nullptr;
+    QTreeView* dirList = resultsPage_->dirList();
+    QTreeView* dblList = resultsPage_->dblList();
+    TreeStore* store = view == dirList ? &trees_.dirList : view == dblList ? &trees_.dblList : nullptr;
     if (!store || !store->isValid(node)) {
-        DirList->setFocus();
+        dirList->setFocus();
         return;
     }
     // The run's choice moved the other tree's selection and the status bar: the pick's
     // change handling puts them back.
     if (store->selected() != node) store->select(node);
-    else if (view == DirList) DirListChange(node);
+    else if (view == dirList) DirListChange(node);
     else DblListChange(node);
     view->setFocus();
 }
 
 void T_EcrPrin::BtnStopRtnClick() {
-    if (engine->stop() != SearchEngine::StopRole::Idle) return;
+    if (engine_->stop() != SearchEngine::StopRole::Idle) return;
     // Third role: back to the selection, from where BtnRevoir returns to these results.
-    BtnRevoir->show();
-    layoutButtonColumn();
+    selectionPage_->showBtnRevoir();
     showSelectionPage();
 }
 
-bool T_EcrPrin::FormCloseQuery() { return engine->canClose(); }
+bool T_EcrPrin::FormCloseQuery() { return engine_->canClose(); }
 
 void T_EcrPrin::quitBySignal() {
     signalled_ = true;
-    engine->abandonRun();
+    engine_->abandonRun();
     // The run is somewhere below this handler, in one of its event turns: it ends the
     // program itself once it has unwound.
-    if (engine->runState().inRun()) return;
+    if (engine_->runState().inRun()) return;
     endProgram();
 }
 
@@ -118,8 +121,8 @@ void T_EcrPrin::endProgram() {
 }
 
 void T_EcrPrin::FormDestroy() {
-    engineStarted = false;
-    engine->shutdown();
+    engineStarted_ = false;
+    engine_->shutdown();
 }
 
 }  // namespace parelix

@@ -1,5 +1,6 @@
 #pragma once
-// A window stand-in for the browsing and deletion tests, and a small builder of result trees.
+// A window stand-in for the browsing and deletion tests, a small builder of result trees,
+// and a walk of a tree in display order.
 #include <functional>
 #include <map>
 #include <string>
@@ -102,5 +103,19 @@ private:
     }
     ResultTrees& trees_;
 };
+
+// Every node of a tree in display order: parents before their children, siblings in order.
+inline std::vector<NodeId> preorder(const TreeStore& tree) {
+    std::vector<NodeId> order;
+    std::vector<NodeId> pending(tree.children(kNoNode).rbegin(), tree.children(kNoNode).rend());
+    while (!pending.empty()) {
+        const NodeId n = pending.back();
+        pending.pop_back();
+        order.push_back(n);
+        const auto& kids = tree.children(n);
+        pending.insert(pending.end(), kids.rbegin(), kids.rend());
+    }
+    return order;
+}
 
 }  // namespace parelix::test

@@ -12,14 +12,13 @@
 #include <QtTest/QTest>
 #include <QTreeView>
 #include <filesystem>
-#include <memory>
 
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
 #include "results/browsing_fake_window.h"
 #include "support/TestSupport.h"
-#include "ui/Application.h"
+#include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
@@ -33,84 +32,56 @@ namespace {
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-struct Shown {
-    std::string text, caption;
-    MessageKind kind;
-};
-
 //  <temp>          search root
 //    --> sub:      a.txt (== b.txt), c.txt
 //    b.txt
-class ResultsWindowTest : public ::testing::Test {
+class ResultsWindowTest : public test::WindowTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "results-window-tests";
-            static char* argv[] = {name, nullptr};
-            new Application(argc, argv);
-        }
-    }
     void SetUp() override {
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        previous_ = setMessageHandler([this](const std::string& t, const std::string& c, MessageKind k) {
-            shown.push_back({t, c, k});
-        });
-        ShellHooks hooks;
-        hooks.confirm = [this](const std::string& q) { questions.push_back(q); return true; };
-        hooks.showError = [this](const std::string& m) { shown.push_back({m, "Erreur", MessageKind::Error}); };
-        hooks.launch = [this](const std::string& p) { launched.push_back(p); return launchWorks; };
-        setShellHooks(hooks);
-
-        w = std::make_unique<T_EcrPrin>();
-        w->show();
+        w = &makeShown();
         w->showResultsPage();
         QCoreApplication::processEvents();
 
         dir.write("sub/a.txt", "same");
         dir.write("sub/c.txt", "other");
         dir.write("b.txt", "same");
-        test::TreeBuilder b(w->trees);
+        test::TreeBuilder b(w->trees());
         root = b.root(*DriveTable::current().toWindows(dir.path()));
         sub = b.folder(root, "sub");
         a = b.file(sub, "a.txt");
         c = b.file(sub, "c.txt");
         bt = b.file(root, "b.txt");
         group = b.group("4", {a, bt});
-        w->popupEnabled = true;
-    }
-    void TearDown() override {
-        w.reset();
-        setShellHooks({});
-        setMessageHandler(previous_);
+        w->phaseEnded(SearchPhase::Collection, 1);   // a collection that found files: PopMenu pops up
     }
 
-    TreeStore& dir_() { return w->trees.dirList; }
+    TreeStore& dir_() { return w->trees().dirList; }
     QAction* menuItem(const QString& caption) {
-        for (QAction* act : w->PopMenu->actions())
+        for (QAction* act : ui.PopMenu->actions())
             if (act->text() == caption) return act;
         return nullptr;
     }
     void clickArrow(bool down) {
-        const QPoint at(w->BtnPrecSuiv->width() / 2, down ? w->BtnPrecSuiv->height() - 4 : 4);
-        const QPoint global = w->BtnPrecSuiv->mapToGlobal(at);
+        const QPoint at(ui.BtnPrecSuiv->width() / 2, down ? ui.BtnPrecSuiv->height() - 4 : 4);
+        const QPoint global = ui.BtnPrecSuiv->mapToGlobal(at);
         QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(w->BtnPrecSuiv, &press);
+        QCoreApplication::sendEvent(ui.BtnPrecSuiv, &press);
         QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(w->BtnPrecSuiv, &release);
+        QCoreApplication::sendEvent(ui.BtnPrecSuiv, &release);
     }
 
     test::TempDir dir;
-    std::unique_ptr<T_EcrPrin> w;
-    MessageHandler previous_;
-    std::vector<Shown> shown;
-    std::vector<std::string> questions, launched;
-    bool launchWorks = true;
+    T_EcrPrin* w = nullptr;
+    test::ShellRecorder shell{[this](const std::string& m) { shown.push_back({m, "Erreur", MessageKind::Error}); }};
+    std::vector<std::string>& questions = shell.questions;
+    std::vector<std::string>& launched = shell.launched;
+    bool& launchWorks = shell.launchWorks;
     NodeId root, sub, a, c, bt, group;
 };
 
 TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
-    const QList<QAction*> items = w->PopMenu->actions();
+    const QList<QAction*> items = ui.PopMenu->actions();
     ASSERT_EQ(items.size(), 7);
     const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
                               "", "Tout &Déplier", "Tout &Replier"};
@@ -121,11 +92,11 @@ TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
         }
     }
 
-    w->DirList->setFocus();
+    ui.DirList->setFocus();
     dir_().select(root);
     menuItem(QStringLiteral("Double &Suivant"))->trigger();
     EXPECT_EQ(dir_().selected(), a);
-    EXPECT_TRUE(w->DirList->currentIndex() == w->dirModel->indexOf(a));
+    EXPECT_TRUE(ui.DirList->currentIndex() == ui.dirModel->indexOf(a));
     menuItem(QStringLiteral("Tout &Replier"))->trigger();
     EXPECT_FALSE(dir_().isExpanded(root));
     EXPECT_EQ(dir_().imageIndex(root), kImgFolderMarked);
@@ -135,7 +106,7 @@ TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
 }
 
 TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
-    w->DirList->setFocus();
+    ui.DirList->setFocus();
     dir_().select(root);
     clickArrow(true);
     EXPECT_EQ(dir_().selected(), a);
@@ -143,17 +114,17 @@ TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
     EXPECT_EQ(dir_().selected(), bt);
     clickArrow(false);
     EXPECT_EQ(dir_().selected(), a);
-    EXPECT_EQ(w->focusWidget(), w->DirList);
+    EXPECT_EQ(w->focusWidget(), ui.DirList);
 
     // The counterpart follows, and stays highlighted while DirList has the focus.
-    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(a));
-    EXPECT_FALSE(w->DblList->property("hideSelection").toBool());
-    EXPECT_EQ(w->Etat->simpleText().toStdString(), dir_().text(root) + "\\sub\\a.txt");
+    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(a));
+    EXPECT_FALSE(ui.DblList->property("hideSelection").toBool());
+    EXPECT_EQ(ui.Etat->simpleText().toStdString(), dir_().text(root) + "\\sub\\a.txt");
     dir_().select(c);
-    EXPECT_TRUE(w->DblList->property("hideSelection").toBool());
+    EXPECT_TRUE(ui.DblList->property("hideSelection").toBool());
 
     // Focus elsewhere: nothing moves.
-    w->Infos->setFocus();
+    ui.Infos->setFocus();
     clickArrow(true);
     EXPECT_EQ(dir_().selected(), c);
 }
@@ -170,71 +141,71 @@ struct PaintCounter : QObject {
 // The walk holds the window-update lock across its log lines: each line is painted as it
 // comes, and the window paints again afterwards.
 TEST_F(ResultsWindowTest, DeletingTheDuplicatesOfAFolderPaintsEachLogLine) {
-    w->DirList->setFocus();
+    ui.DirList->setFocus();
     dir_().select(sub);
     QCoreApplication::processEvents();
 
     PaintCounter counter;
-    w->Infos->viewport()->installEventFilter(&counter);
-    w->Infos->viewport()->update();   // a repaint waits when the walk starts
+    ui.Infos->viewport()->installEventFilter(&counter);
+    ui.Infos->viewport()->update();   // a repaint waits when the walk starts
     menuItem(QStringLiteral("Supprime les doubles de ce répertoire"))->trigger();
     ASSERT_FALSE(dir_().isValid(a));
-    ASSERT_EQ(w->Infos->count(), 1);
+    ASSERT_EQ(ui.Infos->count(), 1);
     EXPECT_GT(counter.paints, 0);   // during the walk
     ASSERT_TRUE(w->updatesEnabled());
-    EXPECT_TRUE(w->DirList->updatesEnabled());
-    EXPECT_TRUE(w->DblList->updatesEnabled());
-    EXPECT_EQ(w->dirModel->nodeOf(w->DirList->currentIndex()), dir_().selected());
+    EXPECT_TRUE(ui.DirList->updatesEnabled());
+    EXPECT_TRUE(ui.DblList->updatesEnabled());
+    EXPECT_EQ(ui.dirModel->nodeOf(ui.DirList->currentIndex()), dir_().selected());
 
     QCoreApplication::processEvents();
     counter.paints = 0;
-    w->Infos->viewport()->update();
+    ui.Infos->viewport()->update();
     QCoreApplication::processEvents();
     EXPECT_GT(counter.paints, 0);
 }
 
 TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
-    EXPECT_TRUE(w->PoubelleDragOver(w->DirList));
-    EXPECT_FALSE(w->PoubelleDragOver(w->TitreInfos));
+    EXPECT_TRUE(w->PoubelleDragOver(ui.DirList));
+    EXPECT_FALSE(w->PoubelleDragOver(ui.TitreInfos));
     EXPECT_FALSE(w->PoubelleDragOver(nullptr));
 
     // Nothing while a search collects.
     dir_().select(a);
-    w->engine->runStateForTests().beginCollection();
-    w->Poubelle->dropped(w->DirList);
+    w->engine().runStateForTests().beginCollection();
+    ui.Poubelle->dropped(ui.DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
-    EXPECT_EQ(w->Infos->count(), 0);
-    w->engine->runStateForTests().endCollection();
+    EXPECT_EQ(ui.Infos->count(), 0);
+    w->engine().runStateForTests().endCollection();
 
-    w->Poubelle->dropped(w->DirList);
+    ui.Poubelle->dropped(ui.DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(questions.empty());
     EXPECT_FALSE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_TRUE(fs::exists(trash.base() + "/data/Trash/files/a.txt"));
     EXPECT_FALSE(dir_().isValid(a));
-    EXPECT_TRUE(w->trees.dblList.empty());
+    EXPECT_TRUE(w->trees().dblList.empty());
     EXPECT_EQ(dir_().link(bt), kNoNode);
-    ASSERT_EQ(w->Infos->count(), 1);
-    EXPECT_EQ(w->Infos->item(0)->text().toStdString(), "Effacement de " + dir_().text(root) + "\\sub\\a.txt");
+    ASSERT_EQ(ui.Infos->count(), 1);
+    EXPECT_EQ(ui.Infos->item(0)->text().toStdString(), "Effacement de " + dir_().text(root) + "\\sub\\a.txt");
     EXPECT_EQ(dir_().selected(), c);
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
 }
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
-    w->DblList->setFocus();
-    w->trees.dblList.select(group);
+    ui.DblList->setFocus();
+    w->trees().dblList.select(group);
     w->PoubelleClick();   // a group node: nothing
     EXPECT_TRUE(questions.empty());
 
-    w->trees.dblList.select(dir_().link(bt));
-    emit w->DblList->doubleClicked(w->DblList->currentIndex());
+    w->trees().dblList.select(dir_().link(bt));
+    emit ui.DblList->doubleClicked(ui.DblList->currentIndex());
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
 
     launchWorks = false;
     dir_().select(c);
-    emit w->DirList->doubleClicked(w->DirList->currentIndex());
+    emit ui.DirList->doubleClicked(ui.DirList->currentIndex());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "There is no application associated with the given filename extension.");
     EXPECT_EQ(shown[0].kind, MessageKind::Plain);
@@ -254,18 +225,18 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     };
     launchWorks = true;
     launched.clear();
-    doubleClickBeside(w->DirList, w->DirList->viewport()->height() - 3);
+    doubleClickBeside(ui.DirList, ui.DirList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt"}));
-    w->trees.dblList.select(dir_().link(bt));
-    doubleClickBeside(w->DblList, w->DblList->viewport()->height() - 3);
+    w->trees().dblList.select(dir_().link(bt));
+    doubleClickBeside(ui.DblList, ui.DblList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt", dir.path() + "/b.txt"}));
     launched.clear();
-    doubleClickBeside(w->DblList, w->DblList->visualRect(w->DblList->currentIndex()).center().y());
+    doubleClickBeside(ui.DblList, ui.DblList->visualRect(ui.DblList->currentIndex()).center().y());
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
-    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(bt));
+    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(bt));
 
-    w->DblList->setFocus();
-    w->trees.dblList.select(dir_().link(bt));
+    ui.DblList->setFocus();
+    w->trees().dblList.select(dir_().link(bt));
     w->PoubelleClick();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?");
@@ -279,9 +250,7 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
 // to a freed node. No way to the trash works until "Fini !".
 TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
     const std::string searched = dir_().text(root);
-    auto* entry = new QListWidgetItem(QString::fromUtf8(searched));
-    entry->setData(Qt::UserRole, QByteArray::fromStdString(searched));
-    w->RepList->addItem(entry);
+    test::addSearchPath(*w, searched);
     auto fileNamed = [this](const std::string& name) {
         for (NodeId n : dir_().children(dir_().firstRoot()))
             if (dir_().text(n) == name) return n;
@@ -291,14 +260,14 @@ TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
     std::vector<std::string> triedAt;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        const std::string last = w->Infos->count() ? w->Infos->item(w->Infos->count() - 1)->text().toStdString() : "";
+        const std::string last = test::lastLogLine(*w).toStdString();
         if (last.empty() || (!triedAt.empty() && triedAt.back() == last) || fileNamed("b.txt") == kNoNode) return;
         if (last == "Fini !") return;
         triedAt.push_back(last);
         dir_().select(fileNamed("b.txt"));
-        w->DirList->setFocus();
+        ui.DirList->setFocus();
         w->PoubelleClick();
-        w->PoubelleDragDrop(w->DirList);
+        w->PoubelleDragDrop(ui.DirList);
         w->SupDblsDuRepClick();
     });
     user.start(0);
@@ -308,36 +277,32 @@ TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
     EXPECT_NE(std::find(triedAt.begin(), triedAt.end(), "Tri des fichiers par taille"), triedAt.end());
     EXPECT_TRUE(questions.empty());
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
-    for (int i = 0; i < w->Infos->count(); ++i) EXPECT_FALSE(w->Infos->item(i)->text().startsWith("Effacement"));
-    ASSERT_EQ(w->trees.dblList.childCount(kNoNode), 1);
+    for (int i = 0; i < ui.Infos->count(); ++i) EXPECT_FALSE(ui.Infos->item(i)->text().startsWith("Effacement"));
+    ASSERT_EQ(w->trees().dblList.childCount(kNoNode), 1);
 
     // Once the run is over the same drop goes through.
     dir_().select(fileNamed("b.txt"));
-    w->PoubelleDragDrop(w->DirList);
+    w->PoubelleDragDrop(ui.DirList);
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
-    EXPECT_TRUE(w->trees.dblList.empty());
+    EXPECT_TRUE(w->trees().dblList.empty());
 }
 
 // Rows show while the run goes on; a row clicked then, a moment before "Fini !", stays
 // selected: the run's own choice of the first root does not undo the click.
 TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     const std::string searched = dir_().text(root);
-    auto* entry = new QListWidgetItem(QString::fromUtf8(searched));
-    entry->setData(Qt::UserRole, QByteArray::fromStdString(searched));
-    w->RepList->addItem(entry);
+    test::addSearchPath(*w, searched);
     NodeId clicked = kNoNode;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (clicked != kNoNode || !w->Infos->count() ||
-            w->Infos->item(w->Infos->count() - 1)->text() != QStringLiteral("Tri des fichiers par taille"))
-            return;
-        w->dirModel->flush();   // the batch the user sees
+        if (clicked != kNoNode || test::lastLogLine(*w) != QStringLiteral("Tri des fichiers par taille")) return;
+        ui.dirModel->flush();   // the batch the user sees
         const NodeId top = dir_().firstRoot();
-        w->DirList->expand(w->dirModel->indexOf(top));
+        ui.DirList->expand(ui.dirModel->indexOf(top));
         for (NodeId n : dir_().children(top))
             if (dir_().text(n) == "b.txt") clicked = n;
-        const QRect row = w->DirList->visualRect(w->dirModel->indexOf(clicked));
-        QTest::mouseClick(w->DirList->viewport(), Qt::LeftButton, {}, row.center());
+        const QRect row = ui.DirList->visualRect(ui.dirModel->indexOf(clicked));
+        QTest::mouseClick(ui.DirList->viewport(), Qt::LeftButton, {}, row.center());
         ASSERT_EQ(dir_().selected(), clicked);
     });
     user.start(0);
@@ -345,11 +310,11 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     user.stop();
 
     ASSERT_NE(clicked, kNoNode);
-    EXPECT_EQ(w->Infos->item(w->Infos->count() - 1)->text(), QStringLiteral("Fini !"));
+    EXPECT_EQ(test::lastLogLine(*w), QStringLiteral("Fini !"));
     EXPECT_EQ(dir_().selected(), clicked);
-    EXPECT_EQ(w->trees.dblList.selected(), dir_().link(clicked));
-    EXPECT_EQ(w->Etat->simpleText().toStdString(), searched + "\\b.txt");
-    EXPECT_EQ(w->focusWidget(), w->DirList);
+    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(clicked));
+    EXPECT_EQ(ui.Etat->simpleText().toStdString(), searched + "\\b.txt");
+    EXPECT_EQ(w->focusWidget(), ui.DirList);
 
     // Without a click the run leaves the first root selected.
     user.disconnect();
@@ -360,29 +325,29 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     // clicked, then its file's row in DirList, already current through the link: the last
     // click's tree keeps the focus.
     for (const char* big : {"p1", "p2", "q1", "q2"}) fs::resize_file(dir.write(big, ""), (big[0] == 'p' ? 64u : 63u) << 20);
-    auto rowOf = [](QTreeView* view, TreeModel* model, NodeId node) {
-        const QModelIndex index = model->indexOf(node);
-        view->scrollTo(index);
-        return view->visualRect(index).center();
+    auto click = [](QTreeView* view, NodeId node) {
+        const std::optional<QPoint> row = test::rowPoint(view, node);
+        ASSERT_TRUE(row.has_value());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, *row);
     };
     NodeId file = kNoNode;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (file != kNoNode || !w->engine->comparing() || w->trees.dblList.empty()) return;
-        w->dblModel->flush();
-        const NodeId member = w->trees.dblList.firstChild(w->trees.dblList.firstRoot());
-        QTest::mouseClick(w->DblList->viewport(), Qt::LeftButton, {}, rowOf(w->DblList, w->dblModel, member));
-        file = w->trees.dblList.link(member);
+        if (file != kNoNode || !w->engine().comparing() || w->trees().dblList.empty()) return;
+        ui.dblModel->flush();
+        const NodeId member = w->trees().dblList.firstChild(w->trees().dblList.firstRoot());
+        click(ui.DblList, member);
+        file = w->trees().dblList.link(member);
         ASSERT_EQ(dir_().selected(), file);
-        w->dirModel->flush();
-        QTest::mouseClick(w->DirList->viewport(), Qt::LeftButton, {}, rowOf(w->DirList, w->dirModel, file));
-        ASSERT_EQ(w->focusWidget(), w->DirList);
+        ui.dirModel->flush();
+        click(ui.DirList, file);
+        ASSERT_EQ(w->focusWidget(), ui.DirList);
     });
     user.start(0);
     w->BtnChercheClick();
     user.stop();
     ASSERT_NE(file, kNoNode);
     EXPECT_EQ(dir_().selected(), file);
-    EXPECT_EQ(w->focusWidget(), w->DirList);
+    EXPECT_EQ(w->focusWidget(), ui.DirList);
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDragMoveEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -14,7 +12,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
-#include <memory>
 #include <unistd.h>
 
 #include "platform/Dialogs.h"
@@ -22,7 +19,7 @@
 #include "platform/System.h"
 #include "platform/WorkFile.h"
 #include "support/TestSupport.h"
-#include "ui/Application.h"
+#include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
 #include "ui/PaneLayout.h"
 #include "ui/SpinButton.h"
@@ -35,66 +32,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Shown {
-    std::string text;
-    std::string caption;
-    MessageKind kind;
-};
-
-class MainWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "main-window-tests";
-            static char* argv[] = {name, nullptr};
-            new Application(argc, argv);
-        }
-    }
-    void SetUp() override {
-        previous_ = setMessageHandler([this](const std::string& text, const std::string& caption, MessageKind kind) {
-            shown.push_back({text, caption, kind});
-        });
-    }
-    void TearDown() override {
-        window.reset();
-        setMessageHandler(previous_);
-        setVersionAnswerForTesting(std::nullopt);
-    }
-    T_EcrPrin& make() {
-        window = std::make_unique<T_EcrPrin>();
-        return *window;
-    }
-    T_EcrPrin& makeShown() {
-        make();
-        window->show();
-        QCoreApplication::processEvents();
-        return *window;
-    }
-    // A drag of the given MIME data entering a control (true: accepted), then moving over
-    // it; Qt sends the moves only to a control that accepted the enter.
-    static bool dragEnter(QWidget* receiver, QPoint pos, const QString& type, const QByteArray& data) {
-        QMimeData mime;
-        mime.setData(type, data);
-        QDragEnterEvent enter(pos, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(receiver, &enter);
-        return enter.isAccepted();
-    }
-    static bool paneEnter(QWidget* receiver, QPoint pos, const char* handle) {
-        return dragEnter(receiver, pos, QString::fromLatin1(T_EcrPrin::kPaneMimeType), QByteArray(handle));
-    }
-    static bool paneMove(QWidget* receiver, QPoint pos, const char* handle) {
-        QMimeData mime;
-        mime.setData(QString::fromLatin1(T_EcrPrin::kPaneMimeType), QByteArray(handle));
-        QDragMoveEvent move(pos, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(receiver, &move);
-        return move.isAccepted();
-    }
-
-    std::unique_ptr<T_EcrPrin> window;
-    std::vector<Shown> shown;
-    MessageHandler previous_;
-};
+using test::dragEnter;
+using test::paneEnter;
+using test::paneMove;
+using MainWindow = test::WindowTest;
 
 TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     T_EcrPrin& w = make();
@@ -102,10 +43,19 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     EXPECT_EQ(w.width(), 640);
     EXPECT_EQ(w.height(), 497);
     EXPECT_FALSE(w.windowIcon().isNull());
-    EXPECT_FALSE(w._PanSel->isHidden());
-    EXPECT_TRUE(w._PanRes->isHidden());
-    EXPECT_FALSE(w.startupRefused);
+    EXPECT_FALSE(ui._PanSel->isHidden());
+    EXPECT_TRUE(ui._PanRes->isHidden());
+    EXPECT_FALSE(w.startupRefused());
     EXPECT_TRUE(shown.empty());
+    // Every control answers to its own name, and to no other's: tests, the display tests and
+    // the accessibility tools find them so.
+    for (const char* name : {"_PanSel", "PanelDskList", "TitreDskList", "DskList", "PanelBoutons", "BtnAjoute",
+                             "BtnEnleve", "BtnRevoir", "BtnCherche", "BtnQuitte", "PanelRepList", "TitreRepList",
+                             "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
+                             "DirList", "SepVRes", "PanelDblList", "ToolBar1", "Poubelle", "BtnPrecSuiv",
+                             "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
+                             "PopMenu"})
+        EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
 
     struct Expected {
         const char* name;
@@ -146,88 +96,87 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
         ASSERT_NE(label, nullptr) << name;
         EXPECT_EQ(label->text(), text);
     }
-    EXPECT_EQ(w.DskList->accessibleName(), w.TitreDskList->text());
-    EXPECT_EQ(w.DirList->accessibleName(), w.TitreDirList->text());
-    EXPECT_EQ(w.Infos->accessibleName(), w.TitreInfos->text());
-    EXPECT_TRUE(w.TitreExcList->isHidden());
-    EXPECT_TRUE(w.ExcList->isHidden());
-    EXPECT_TRUE(w.Progress->isHidden());
-    EXPECT_EQ(w.Progress->maximum(), 100);
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrêter la recheche"));
-    EXPECT_EQ(w.BtnPrecSuiv->toolTip(), QStringLiteral("Trouve le double précédent/suivant"));
-    EXPECT_EQ(w.Poubelle->accessibleName(), QStringLiteral("Corbeille"));
-    EXPECT_EQ(w.DskList->indentation(), 18);
-    EXPECT_EQ(w.DirList->indentation(), 19);
-    EXPECT_FALSE(w.DskList->rootIsDecorated());
-    EXPECT_FALSE(w.popupEnabled);
-    EXPECT_EQ(w.Etat->panelWidth(0), 313);
-    EXPECT_EQ(w.Etat->panelWidth(1), 50);
-    EXPECT_FALSE(w.Etat->panelMode());
-    EXPECT_EQ(w.ImageList.size(), 6u);
-    EXPECT_FALSE(w.engine->collecting());
-    EXPECT_FALSE(w.engine->comparing());
+    EXPECT_EQ(ui.DskList->accessibleName(), ui.TitreDskList->text());
+    EXPECT_EQ(ui.DirList->accessibleName(), ui.TitreDirList->text());
+    EXPECT_EQ(ui.Infos->accessibleName(), ui.TitreInfos->text());
+    EXPECT_TRUE(ui.TitreExcList->isHidden());
+    EXPECT_TRUE(ui.ExcList->isHidden());
+    EXPECT_TRUE(ui.Progress->isHidden());
+    EXPECT_EQ(ui.Progress->maximum(), 100);
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrêter la recheche"));
+    EXPECT_EQ(ui.BtnPrecSuiv->toolTip(), QStringLiteral("Trouve le double précédent/suivant"));
+    EXPECT_EQ(ui.Poubelle->accessibleName(), QStringLiteral("Corbeille"));
+    EXPECT_EQ(ui.DskList->indentation(), 18);
+    EXPECT_EQ(ui.DirList->indentation(), 19);
+    EXPECT_FALSE(ui.DskList->rootIsDecorated());
+    EXPECT_FALSE(w.popupEnabled());
+    EXPECT_EQ(ui.Etat->panelWidth(0), 313);
+    EXPECT_EQ(ui.Etat->panelWidth(1), 50);
+    EXPECT_FALSE(ui.Etat->panelMode());
+    EXPECT_FALSE(w.engine().collecting());
+    EXPECT_FALSE(w.engine().comparing());
     // 200 / 640 is 312.5 per mille: ties go to the even neighbour.
-    EXPECT_EQ(w.dirWidthRatio, 312);
-    EXPECT_EQ(w.logSplitRatio, 539);
+    EXPECT_EQ(w.dirWidthRatio(), 312);
+    EXPECT_EQ(w.logSplitRatio(), 539);
 }
 
 TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
     T_EcrPrin& w = makeShown();
-    const int h = w.PanelBoutons->height();
+    const int h = ui.PanelBoutons->height();
     ASSERT_GE(h, 58 * 5 + 42);
-    EXPECT_EQ(w.BtnAjoute->y(), 30);
-    EXPECT_EQ(w.BtnEnleve->y(), 88);
-    EXPECT_EQ(w.BtnQuitte->y(), h - 70);
-    EXPECT_EQ(w.BtnCherche->y(), h - 128);
+    EXPECT_EQ(ui.BtnAjoute->y(), 30);
+    EXPECT_EQ(ui.BtnEnleve->y(), 88);
+    EXPECT_EQ(ui.BtnQuitte->y(), h - 70);
+    EXPECT_EQ(ui.BtnCherche->y(), h - 128);
 
     // A window too low for the arrangement spreads the four buttons evenly.
     w.resize(640, 250);
     QCoreApplication::processEvents();
-    const int low = w.PanelBoutons->height();
+    const int low = ui.PanelBoutons->height();
     ASSERT_LT(low, 58 * 4 + 42);
     const int gap = std::max(0, low - 160) / 5;
-    EXPECT_EQ(w.BtnAjoute->y(), gap);
-    EXPECT_EQ(w.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
+    EXPECT_EQ(ui.BtnAjoute->y(), gap);
+    EXPECT_EQ(ui.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
 }
 
 TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionWhenIdle) {
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
-    w.engine->runStateForTests().beginCollection();
-    w.engine->runStateForTests().beginComparison();
+    w.engine().runStateForTests().beginCollection();
+    w.engine().runStateForTests().beginComparison();
     w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine->collecting());
-    EXPECT_TRUE(w.engine->comparing());
-    EXPECT_TRUE(w._PanSel->isHidden());
+    EXPECT_FALSE(w.engine().collecting());
+    EXPECT_TRUE(w.engine().comparing());
+    EXPECT_TRUE(ui._PanSel->isHidden());
 
     w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine->comparing());
-    EXPECT_TRUE(w._PanSel->isHidden());
-    EXPECT_TRUE(w.BtnRevoir->isHidden());
+    EXPECT_FALSE(w.engine().comparing());
+    EXPECT_TRUE(ui._PanSel->isHidden());
+    EXPECT_TRUE(ui.BtnRevoir->isHidden());
 
     w.BtnStopRtnClick();
-    EXPECT_FALSE(w._PanSel->isHidden());
-    EXPECT_TRUE(w._PanRes->isHidden());
-    EXPECT_FALSE(w.BtnRevoir->isHidden());
+    EXPECT_FALSE(ui._PanSel->isHidden());
+    EXPECT_TRUE(ui._PanRes->isHidden());
+    EXPECT_FALSE(ui.BtnRevoir->isHidden());
     // The column made room for the fifth button.
-    EXPECT_EQ(w.BtnRevoir->y(), w.BtnCherche->y() - 58);
-    EXPECT_EQ(w.BtnQuitte->y(), w.PanelBoutons->height() - 70);
+    EXPECT_EQ(ui.BtnRevoir->y(), ui.BtnCherche->y() - 58);
+    EXPECT_EQ(ui.BtnQuitte->y(), ui.PanelBoutons->height() - 70);
 
     w.BtnRevoirClick();
-    EXPECT_FALSE(w._PanRes->isHidden());
-    EXPECT_TRUE(w._PanSel->isHidden());
+    EXPECT_FALSE(ui._PanRes->isHidden());
+    EXPECT_TRUE(ui._PanSel->isHidden());
 }
 
 TEST_F(MainWindow, CloseIsRefusedWhileAPhaseRuns) {
     T_EcrPrin& w = makeShown();
-    w.engine->runStateForTests().beginCollection();
+    w.engine().runStateForTests().beginCollection();
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    w.engine->runStateForTests().endCollection();
-    w.engine->runStateForTests().beginComparison();
+    w.engine().runStateForTests().endCollection();
+    w.engine().runStateForTests().beginComparison();
     w.BtnQuitteClick();
     EXPECT_TRUE(w.isVisible());
-    w.engine->runStateForTests().endComparison();
+    w.engine().runStateForTests().endComparison();
     w.BtnQuitteClick();
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(shown.empty());   // refused without a message
@@ -244,57 +193,57 @@ TEST_F(MainWindow, ResizingKeepsTheShareOfTheDirectoryTreeAndOfTheDuplicatesTree
     };
     resizeOuter(800, 500);
     ASSERT_EQ(w.frameGeometry().size(), QSize(800, 500));
-    EXPECT_EQ(w.PanelDirList->width(), 249);   // 312 * 800 / 1000, truncated
-    EXPECT_EQ(w.DblList->height(), 270);       // 500 * 539 / 1000 = 269.5, rounded up
+    EXPECT_EQ(ui.PanelDirList->width(), 249);   // 312 * 800 / 1000, truncated
+    EXPECT_EQ(ui.DblList->height(), 270);       // 500 * 539 / 1000 = 269.5, rounded up
 
     // Moving the splitter sets a new ratio, which the next resize follows.
-    const int room = w.SepVRes->width() - w.SepVRes->handleWidth();
-    w.SepVRes->setSizes({216, room - 216});
+    const int room = ui.SepVRes->width() - ui.SepVRes->handleWidth();
+    ui.SepVRes->setSizes({216, room - 216});
     resizeOuter(640, 500);
-    w.SepVRes->setSizes({216, w.SepVRes->width() - w.SepVRes->handleWidth() - 216});
-    ASSERT_EQ(w.PanelDirList->width(), 216);
-    w.computeDirWidthRatio();
-    EXPECT_EQ(w.dirWidthRatio, 338);           // 337.5 to even
+    ui.SepVRes->setSizes({216, ui.SepVRes->width() - ui.SepVRes->handleWidth() - 216});
+    ASSERT_EQ(ui.PanelDirList->width(), 216);
+    emit ui.SepVRes->splitterMoved(216, 1);   // as a move by the user tells it
+    EXPECT_EQ(w.dirWidthRatio(), 338);           // 337.5 to even
     resizeOuter(1000, 500);
-    EXPECT_EQ(w.PanelDirList->width(), 338);
+    EXPECT_EQ(ui.PanelDirList->width(), 338);
 
     // The sizes set while the selection page shows appear with the results page.
     w.showSelectionPage();
     resizeOuter(700, 600);
     w.showResultsPage();
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.PanelDirList->width(), 236);   // 338 * 700 / 1000
-    EXPECT_EQ(w.DblList->height(), 323);       // 323.4
+    EXPECT_EQ(ui.PanelDirList->width(), 236);   // 338 * 700 / 1000
+    EXPECT_EQ(ui.DblList->height(), 323);       // 323.4
 }
 
 TEST_F(MainWindow, DraggingTheButtonColumnHidesItsButtonsAndResizesTheDriveTree) {
-    T_EcrPrin& w = makeShown();
+    makeShown();
     for (bool revoirVisible : {false, true}) {
         SCOPED_TRACE(revoirVisible);
-        w.BtnRevoir->setVisible(revoirVisible);
-        w.paneDragBegin(w.PanelBoutons, QPoint(30, 100));
-        for (QToolButton* b : {w.BtnAjoute, w.BtnEnleve, w.BtnRevoir, w.BtnCherche, w.BtnQuitte})
+        ui.BtnRevoir->setVisible(revoirVisible);
+        test::paneDragOf(ui.PanelBoutons)->begin(QPoint(30, 100));
+        for (QToolButton* b : {ui.BtnAjoute, ui.BtnEnleve, ui.BtnRevoir, ui.BtnCherche, ui.BtnQuitte})
             EXPECT_TRUE(b->isHidden()) << b->objectName().toStdString();
 
         // Over the drive tree the panel takes the pointer's x in the tree.
         const QPoint inTree(150, 40);
-        EXPECT_TRUE(paneEnter(w.DskList->viewport(), inTree, "PanelBoutons"));
-        EXPECT_EQ(w.PanelDskList->width(), w.DskList->viewport()->mapTo(w.DskList, inTree).x());
+        EXPECT_TRUE(paneEnter(ui.DskList->viewport(), inTree, "PanelBoutons"));
+        EXPECT_EQ(ui.PanelDskList->width(), ui.DskList->viewport()->mapTo(ui.DskList, inTree).x());
         // Over the column itself it moves by the distance from the start point.
-        const int before = w.PanelDskList->width();
-        EXPECT_TRUE(paneEnter(w.PanelBoutons, QPoint(30, 100), "PanelBoutons"));
-        EXPECT_EQ(w.PanelDskList->width(), before);
-        EXPECT_TRUE(paneMove(w.PanelBoutons, QPoint(40, 100), "PanelBoutons"));
-        EXPECT_EQ(w.PanelDskList->width(), before + 10);
+        const int before = ui.PanelDskList->width();
+        EXPECT_TRUE(paneEnter(ui.PanelBoutons, QPoint(30, 100), "PanelBoutons"));
+        EXPECT_EQ(ui.PanelDskList->width(), before);
+        EXPECT_TRUE(paneMove(ui.PanelBoutons, QPoint(40, 100), "PanelBoutons"));
+        EXPECT_EQ(ui.PanelDskList->width(), before + 10);
         // Over the search list the column's left edge follows the pointer.
-        EXPECT_TRUE(paneEnter(w.PanelRepList, QPoint(20, 100), "PanelBoutons"));
-        EXPECT_EQ(w.PanelDskList->width(), before + 10 + 20 + 60 - 30);
+        EXPECT_TRUE(paneEnter(ui.PanelRepList, QPoint(20, 100), "PanelBoutons"));
+        EXPECT_EQ(ui.PanelDskList->width(), before + 10 + 20 + 60 - 30);
         // The column's drag means nothing to the log.
-        EXPECT_FALSE(paneEnter(w.TitreInfos, QPoint(5, 5), "PanelBoutons"));
+        EXPECT_FALSE(paneEnter(ui.TitreInfos, QPoint(5, 5), "PanelBoutons"));
 
-        w.paneDragEnd(w.PanelBoutons);
-        for (QToolButton* b : {w.BtnAjoute, w.BtnEnleve, w.BtnCherche, w.BtnQuitte}) EXPECT_FALSE(b->isHidden());
-        EXPECT_EQ(w.BtnRevoir->isHidden(), !revoirVisible);
+        test::paneDragOf(ui.PanelBoutons)->end();
+        for (QToolButton* b : {ui.BtnAjoute, ui.BtnEnleve, ui.BtnCherche, ui.BtnQuitte}) EXPECT_FALSE(b->isHidden());
+        EXPECT_EQ(ui.BtnRevoir->isHidden(), !revoirVisible);
     }
 }
 
@@ -302,29 +251,29 @@ TEST_F(MainWindow, DraggingTheLogTitleResizesTheDuplicatesTreeAndNothingElseIsAc
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
     QCoreApplication::processEvents();
-    const int before = w.DblList->height();
+    const int before = ui.DblList->height();
 
     // A node dragged out of DirList over the log title is refused and resizes nothing.
-    EXPECT_FALSE(dragEnter(w.TitreInfos, QPoint(10, 5), QString::fromLatin1(TreeModel::kNodeMimeType), "0"));
-    EXPECT_EQ(w.DblList->height(), before);
-    EXPECT_FALSE(paneEnter(w.DirList->viewport(), QPoint(10, 5), "TitreInfos"));
-    EXPECT_FALSE(paneEnter(w.RepList->viewport(), QPoint(10, 5), "TitreInfos"));
+    EXPECT_FALSE(dragEnter(ui.TitreInfos, QPoint(10, 5), QString::fromLatin1(TreeModel::kNodeMimeType), "0"));
+    EXPECT_EQ(ui.DblList->height(), before);
+    EXPECT_FALSE(paneEnter(ui.DirList->viewport(), QPoint(10, 5), "TitreInfos"));
+    EXPECT_FALSE(paneEnter(ui.RepList->viewport(), QPoint(10, 5), "TitreInfos"));
 
-    w.paneDragBegin(w.TitreInfos, QPoint(50, 4));
+    test::paneDragOf(ui.TitreInfos)->begin(QPoint(50, 4));
     const QPoint inTree(10, 120);
-    EXPECT_TRUE(paneEnter(w.DblList->viewport(), inTree, "TitreInfos"));
-    EXPECT_EQ(w.DblList->height(), w.DblList->viewport()->mapTo(w.DblList, inTree).y());
-    const int mid = w.DblList->height();
-    EXPECT_TRUE(paneEnter(w.TitreInfos, QPoint(50, 4), "TitreInfos"));
-    EXPECT_TRUE(paneMove(w.TitreInfos, QPoint(50, 14), "TitreInfos"));
-    EXPECT_EQ(w.DblList->height(), mid + 10);
+    EXPECT_TRUE(paneEnter(ui.DblList->viewport(), inTree, "TitreInfos"));
+    EXPECT_EQ(ui.DblList->height(), ui.DblList->viewport()->mapTo(ui.DblList, inTree).y());
+    const int mid = ui.DblList->height();
+    EXPECT_TRUE(paneEnter(ui.TitreInfos, QPoint(50, 4), "TitreInfos"));
+    EXPECT_TRUE(paneMove(ui.TitreInfos, QPoint(50, 14), "TitreInfos"));
+    EXPECT_EQ(ui.DblList->height(), mid + 10);
     // Far below the window the tree stops where the log would vanish.
-    EXPECT_TRUE(paneEnter(w.Infos->viewport(), QPoint(10, 5000), "TitreInfos"));
-    EXPECT_LE(w.TitreInfos->geometry().bottom(), w.Infos->geometry().top());
-    EXPECT_LE(w.Infos->geometry().bottom(), w.PanelDblList->contentsRect().bottom());
+    EXPECT_TRUE(paneEnter(ui.Infos->viewport(), QPoint(10, 5000), "TitreInfos"));
+    EXPECT_LE(ui.TitreInfos->geometry().bottom(), ui.Infos->geometry().top());
+    EXPECT_LE(ui.Infos->geometry().bottom(), ui.PanelDblList->contentsRect().bottom());
 
-    w.paneDragEnd(w.TitreInfos);
-    EXPECT_EQ(w.logSplitRatio, perMille(w.DblList->height(), w.outerHeight()));
+    test::paneDragOf(ui.TitreInfos)->end();
+    EXPECT_EQ(w.logSplitRatio(), perMille(ui.DblList->height(), w.outerHeight()));
 }
 
 // The log's title stays whole between the duplicates tree and the log, wherever the drag
@@ -336,12 +285,12 @@ TEST_F(MainWindow, TheLogTitleNeverOverlapsTheDuplicatesTree) {
     auto expectWhole = [&](const char* when) {
         SCOPED_TRACE(when);
         QCoreApplication::processEvents();
-        const QRect tree = w.DblList->geometry();
-        const QRect title = w.TitreInfos->geometry();
-        const QRect log = w.Infos->geometry();
-        const QRect inside = w.PanelDblList->contentsRect();
-        EXPECT_GE(title.height(), w.TitreInfos->sizeHint().height());
-        EXPECT_LT(w.TitreDblList->geometry().bottom(), tree.top());
+        const QRect tree = ui.DblList->geometry();
+        const QRect title = ui.TitreInfos->geometry();
+        const QRect log = ui.Infos->geometry();
+        const QRect inside = ui.PanelDblList->contentsRect();
+        EXPECT_GE(title.height(), ui.TitreInfos->sizeHint().height());
+        EXPECT_LT(ui.TitreDblList->geometry().bottom(), tree.top());
         EXPECT_LT(tree.bottom(), title.top());
         EXPECT_LE(title.bottom(), log.top());
         EXPECT_LE(log.bottom(), inside.bottom());
@@ -352,10 +301,10 @@ TEST_F(MainWindow, TheLogTitleNeverOverlapsTheDuplicatesTree) {
     const QSize frame = w.frameGeometry().size() - w.size();
 
     for (int y : {5000, 2000, 120, -5000}) {
-        w.paneDragBegin(w.TitreInfos, QPoint(50, 4));
-        paneEnter(w.TitreInfos, QPoint(50, 4), "TitreInfos");
-        paneMove(w.TitreInfos, QPoint(50, y), "TitreInfos");
-        w.paneDragEnd(w.TitreInfos);
+        test::paneDragOf(ui.TitreInfos)->begin(QPoint(50, 4));
+        paneEnter(ui.TitreInfos, QPoint(50, 4), "TitreInfos");
+        paneMove(ui.TitreInfos, QPoint(50, y), "TitreInfos");
+        test::paneDragOf(ui.TitreInfos)->end();
         expectWhole(("title dragged by " + std::to_string(y)).c_str());
         // The split the drag left is kept through resizes of the window.
         for (QSize outer : {QSize(640, 497), QSize(640, 300), QSize(900, 800), QSize(640, 497)}) {
@@ -363,9 +312,9 @@ TEST_F(MainWindow, TheLogTitleNeverOverlapsTheDuplicatesTree) {
             expectWhole(("window " + std::to_string(outer.height()) + " high").c_str());
         }
     }
-    paneEnter(w.Infos->viewport(), QPoint(10, 5000), "TitreInfos");
+    paneEnter(ui.Infos->viewport(), QPoint(10, 5000), "TitreInfos");
     expectWhole("pointer far below the log");
-    paneEnter(w.DblList->viewport(), QPoint(10, -5000), "TitreInfos");
+    paneEnter(ui.DblList->viewport(), QPoint(10, -5000), "TitreInfos");
     expectWhole("pointer far above the tree");
 }
 
@@ -374,11 +323,11 @@ TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
     w.showResultsPage();
     w.appendLog("Collecte des informations");
     w.appendLog("3 fichiers dans 2 répertoires");
-    ASSERT_EQ(w.Infos->count(), 2);
-    EXPECT_EQ(w.Infos->item(1)->text(), QStringLiteral("3 fichiers dans 2 répertoires"));
-    EXPECT_TRUE(w.Infos->selectedItems().isEmpty());
+    ASSERT_EQ(ui.Infos->count(), 2);
+    EXPECT_EQ(ui.Infos->item(1)->text(), QStringLiteral("3 fichiers dans 2 répertoires"));
+    EXPECT_TRUE(ui.Infos->selectedItems().isEmpty());
     w.clearLog();
-    EXPECT_EQ(w.Infos->count(), 0);
+    EXPECT_EQ(ui.Infos->count(), 0);
 }
 
 // What the window makes of the run's news: Stop's caption per phase, the folder walked, the
@@ -386,32 +335,32 @@ TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
 TEST_F(MainWindow, RunPhasesShowInTheStatusBarProgressAndStop) {
     T_EcrPrin& w = make();
     w.phaseStarted(SearchPhase::Collection, 0);
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrête la recherche"));
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrête la recherche"));
     for (int i = 0; i < 50; ++i) w.folderEntered("C:\\dir" + std::to_string(i));
-    EXPECT_EQ(w.Etat->simpleText(), QStringLiteral("C:\\dir49"));
+    EXPECT_EQ(ui.Etat->simpleText(), QStringLiteral("C:\\dir49"));
     w.phaseEnded(SearchPhase::Collection, 252);
     w.phaseStarted(SearchPhase::Sort, 252);
     w.phaseEnded(SearchPhase::Sort, 252);
 
     w.phaseStarted(SearchPhase::Comparison, 252);
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Arrête les comparaisons"));
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrête les comparaisons"));
     w.pairCompared("a.txt", "b.txt");
     w.progress(100);
-    EXPECT_TRUE(w.Etat->panelMode());
-    EXPECT_EQ(w.Etat->panelWidth(0), 320);
-    EXPECT_EQ(w.Etat->panelText(0), QStringLiteral("a.txt"));
-    EXPECT_EQ(w.Etat->panelText(1), QStringLiteral("b.txt"));
-    EXPECT_FALSE(w.Progress->isHidden());
-    EXPECT_EQ(w.Progress->maximum(), 252);
-    EXPECT_EQ(w.Progress->value(), 100);
+    EXPECT_TRUE(ui.Etat->panelMode());
+    EXPECT_EQ(ui.Etat->panelWidth(0), 320);
+    EXPECT_EQ(ui.Etat->panelText(0), QStringLiteral("a.txt"));
+    EXPECT_EQ(ui.Etat->panelText(1), QStringLiteral("b.txt"));
+    EXPECT_FALSE(ui.Progress->isHidden());
+    EXPECT_EQ(ui.Progress->maximum(), 252);
+    EXPECT_EQ(ui.Progress->value(), 100);
     w.pairCompared("c.txt", "");
-    EXPECT_EQ(w.Etat->panelText(1), QString());
+    EXPECT_EQ(ui.Etat->panelText(1), QString());
 
     w.phaseEnded(SearchPhase::Comparison, 252);
-    EXPECT_FALSE(w.Etat->panelMode());
-    EXPECT_TRUE(w.Progress->isHidden());
+    EXPECT_FALSE(ui.Etat->panelMode());
+    EXPECT_TRUE(ui.Progress->isHidden());
     w.runEnded();
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
 }
 
 TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
@@ -428,8 +377,8 @@ TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
         setVersionAnswerForTesting(v);
         shown.clear();
         T_EcrPrin& w = make();
-        EXPECT_EQ(w.startupRefused, c.refused);
-        EXPECT_EQ(w.engineStarted, !c.refused);
+        EXPECT_EQ(w.startupRefused(), c.refused);
+        EXPECT_EQ(w.engineStarted(), !c.refused);
         if (c.refused) {
             ASSERT_EQ(shown.size(), 1u);
             EXPECT_EQ(shown[0].text, "J'ai besoin de Windows 95 ou NT 4, désolé...");
@@ -443,7 +392,7 @@ TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
 TEST_F(MainWindow, WorkFilesLiveFromCreationToDestruction) {
     T_EcrPrin& w = make();
     const auto posix = [](const std::string& name) { return DriveTable::current().toPosix(name).value_or(""); };
-    const std::string files[] = {posix(w.engine->fileListName()), posix(w.engine->dirListName())};
+    const std::string files[] = {posix(w.engine().fileListName()), posix(w.engine().dirListName())};
     for (const auto& f : files) EXPECT_EQ(access(f.c_str(), F_OK), 0) << f;
     window.reset();
     for (const auto& f : files) EXPECT_NE(access(f.c_str(), F_OK), 0) << f;
@@ -481,25 +430,27 @@ TEST_F(MainWindow, SearchRunThroughTheWindowShowsTheResults) {
     ASSERT_TRUE(root.has_value());
 
     T_EcrPrin& w = makeShown();
-    auto* item = new QListWidgetItem(QString::fromUtf8(*root));
-    item->setData(Qt::UserRole, QByteArray::fromStdString(*root));
-    w.RepList->addItem(item);
+    test::addSearchPath(w, *root);
     ASSERT_EQ(w.searchPaths(), std::vector<std::string>{*root});
     w.BtnChercheClick();
 
-    EXPECT_FALSE(w._PanRes->isHidden());
-    EXPECT_TRUE(w._PanSel->isHidden());
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
-    EXPECT_EQ(w.Infos->item(w.Infos->count() - 1)->text(), QStringLiteral("Fini !"));
-    EXPECT_TRUE(w.popupEnabled);
+    EXPECT_FALSE(ui._PanRes->isHidden());
+    EXPECT_TRUE(ui._PanSel->isHidden());
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
+    EXPECT_TRUE(w.popupEnabled());
     // The views show what the stores hold once the run is over.
-    ASSERT_EQ(w.dirModel->rowCount(), 1);
-    ASSERT_EQ(w.dblModel->rowCount(), 1);
-    const QModelIndex group = w.dblModel->index(0, 0);
-    EXPECT_EQ(w.dblModel->rowCount(group), 2);
-    EXPECT_TRUE(w.DblList->isExpanded(group));
-    EXPECT_EQ(w.DirList->currentIndex(), w.dirModel->index(0, 0));
-    EXPECT_FALSE(w.dirModel->deferred());
+    ASSERT_EQ(ui.dirModel->rowCount(), 1);
+    ASSERT_EQ(ui.dblModel->rowCount(), 1);
+    const QModelIndex group = ui.dblModel->index(0, 0);
+    EXPECT_EQ(ui.dblModel->rowCount(group), 2);
+    EXPECT_TRUE(ui.DblList->isExpanded(group));
+    EXPECT_EQ(ui.DirList->currentIndex(), ui.dirModel->index(0, 0));
+    EXPECT_FALSE(ui.dirModel->deferred());
+    // Both trees show their pictures: a file with a duplicate is marked.
+    const QModelIndex member = ui.dblModel->index(0, 0, group);
+    EXPECT_FALSE(member.data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(ui.dirModel->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
 }
 
 // A Stop clicked while the sort logs its line goes back to the selection page with the run
@@ -512,23 +463,19 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
     ASSERT_TRUE(root.has_value());
 
     T_EcrPrin& w = makeShown();
-    auto* item = new QListWidgetItem(QString::fromUtf8(*root));
-    item->setData(Qt::UserRole, QByteArray::fromStdString(*root));
-    w.RepList->addItem(item);
-    w.BtnCherche->setEnabled(true);
+    test::addSearchPath(w, *root);
 
     bool stopped = false;
     bool searchedAgain = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        const QString last = w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString();
-        if (!stopped && last == QStringLiteral("Tri des fichiers par taille")) {
+        if (!stopped && test::lastLogLine(w) == QStringLiteral("Tri des fichiers par taille")) {
             stopped = true;
-            w.BtnStopRtn->click();
-        } else if (stopped && !searchedAgain && w.engine->comparing()) {
+            ui.BtnStopRtn->click();
+        } else if (stopped && !searchedAgain && w.engine().comparing()) {
             searchedAgain = true;
-            ASSERT_FALSE(w._PanSel->isHidden());
-            w.BtnCherche->click();
+            ASSERT_FALSE(ui._PanSel->isHidden());
+            ui.BtnCherche->click();
         }
     });
     user.start(0);
@@ -537,25 +484,13 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
 
     ASSERT_TRUE(searchedAgain);
     int started = 0;
-    for (int i = 0; i < w.Infos->count(); ++i)
-        if (w.Infos->item(i)->text() == QStringLiteral("Collecte des informations")) ++started;
+    for (int i = 0; i < ui.Infos->count(); ++i)
+        if (ui.Infos->item(i)->text() == QStringLiteral("Collecte des informations")) ++started;
     EXPECT_EQ(started, 1);
-    EXPECT_EQ(w.Infos->item(w.Infos->count() - 1)->text(), QStringLiteral("Fini !"));
-    ASSERT_EQ(w.trees.dblList.childCount(kNoNode), 1);
-    EXPECT_EQ(w.trees.dblList.childCount(w.trees.dblList.child(kNoNode, 0)), 2);
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
+    ASSERT_EQ(w.trees().dblList.childCount(kNoNode), 1);
+    EXPECT_EQ(w.trees().dblList.childCount(w.trees().dblList.child(kNoNode, 0)), 2);
 }
-
-// Puts a folder in the search list as Ajoute would.
-void addSearchPath(T_EcrPrin& w, const std::string& posix) {
-    const auto windows = DriveTable::current().toWindows(posix);
-    ASSERT_TRUE(windows.has_value());
-    auto* item = new QListWidgetItem(QString::fromUtf8(*windows));
-    item->setData(Qt::UserRole, QByteArray::fromStdString(*windows));
-    w.RepList->addItem(item);
-    w.BtnCherche->setEnabled(true);
-}
-
-QString lastLine(const T_EcrPrin& w) { return w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString(); }
 
 // Every group keeps two members or more, each linked both ways with its file.
 void expectConsistentGroups(const ResultTrees& trees) {
@@ -584,50 +519,50 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
         fs::resize_file(path, 24u << 20);
     }
     T_EcrPrin& w = makeShown();
-    addSearchPath(w, dir.path());
-    const std::string fileList = *DriveTable::current().toPosix(w.engine->fileListName());
+    test::addSearchFolder(w, dir.path());
+    const std::string fileList = *DriveTable::current().toPosix(w.engine().fileListName());
 
     // The sort's second level-0 run cannot be written: a folder holds its name.
-    const std::string blocked = *DriveTable::current().toPosix(FileListSort::runFileName(w.engine->fileListName(), 0, 1));
+    const std::string blocked = *DriveTable::current().toPosix(FileListSort::runFileName(w.engine().fileListName(), 0, 1));
     fs::create_directory(blocked);
-    w.BtnCherche->click();
+    ui.BtnCherche->click();
     fs::remove(blocked);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Erreur E/S 21");   // EISDIR
     EXPECT_EQ(shown[0].kind, MessageKind::Error);
-    EXPECT_EQ(lastLine(w), QStringLiteral("Tri des fichiers par taille"));
-    EXPECT_FALSE(w.engine->running());
-    EXPECT_TRUE(w.engine->canClose());
-    EXPECT_FALSE(w.dirModel->deferred());
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Tri des fichiers par taille"));
+    EXPECT_FALSE(w.engine().running());
+    EXPECT_TRUE(w.engine().canClose());
+    EXPECT_FALSE(ui.dirModel->deferred());
 
     // The directory list loses its records while the comparison reads the first class.
     bool cut = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (cut || !w.engine->comparing() || w.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
+        if (cut || !w.engine().comparing() || ui.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
         cut = true;
-        fs::resize_file(*DriveTable::current().toPosix(w.engine->dirListName()), 0);
+        fs::resize_file(*DriveTable::current().toPosix(w.engine().dirListName()), 0);
     });
     user.start(0);
-    w.BtnCherche->click();
+    ui.BtnCherche->click();
     user.stop();
     ASSERT_TRUE(cut);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1].text, "Lecture au-delà de la fin de fichier");
-    EXPECT_EQ(lastLine(w), QStringLiteral("Comparaison des fichiers présumés doubles"));
-    expectConsistentGroups(w.trees);
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Comparaison des fichiers présumés doubles"));
+    expectConsistentGroups(w.trees());
     // The comparison's flag stays set: closing waits for Stop, whose second role clears it.
     EXPECT_FALSE(w.close());
-    w.BtnStopRtn->click();
-    EXPECT_TRUE(w.engine->canClose());
-    w.BtnStopRtn->click();
-    EXPECT_FALSE(w._PanSel->isHidden());
+    ui.BtnStopRtn->click();
+    EXPECT_TRUE(w.engine().canClose());
+    ui.BtnStopRtn->click();
+    EXPECT_FALSE(ui._PanSel->isHidden());
 
-    w.BtnCherche->click();
+    ui.BtnCherche->click();
     EXPECT_EQ(shown.size(), 2u);
-    EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
-    EXPECT_EQ(w.trees.dblList.childCount(kNoNode), 52);   // 50 pairs of small files, the big one, the tiny one
-    expectConsistentGroups(w.trees);
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
+    EXPECT_EQ(w.trees().dblList.childCount(kNoNode), 52);   // 50 pairs of small files, the big one, the tiny one
+    expectConsistentGroups(w.trees());
     EXPECT_TRUE(fs::exists(fileList));
 }
 
@@ -637,28 +572,28 @@ TEST_F(MainWindow, StopAtTheComparisonsLogLineEndsTheComparisonOnly) {
     test::TempDir dir;
     for (int i = 0; i < 40; ++i) dir.write("f" + std::to_string(i), std::string(i % 4 + 1, 'a') + std::to_string(i % 20));
     T_EcrPrin& w = makeShown();
-    addSearchPath(w, dir.path());
+    test::addSearchFolder(w, dir.path());
     bool stopped = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (stopped || lastLine(w) != QStringLiteral("Comparaison des fichiers présumés doubles")) return;
+        if (stopped || test::lastLogLine(w) != QStringLiteral("Comparaison des fichiers présumés doubles")) return;
         stopped = true;
-        w.BtnStopRtn->click();
+        ui.BtnStopRtn->click();
     });
     user.start(0);
-    w.BtnCherche->click();
+    ui.BtnCherche->click();
     user.stop();
 
     ASSERT_TRUE(stopped);
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(lastLine(w), QStringLiteral("Fini !"));
-    EXPECT_TRUE(w._PanSel->isHidden());
-    EXPECT_FALSE(w.engine->comparing());
-    EXPECT_TRUE(w.Progress->isHidden());
-    EXPECT_FALSE(w.Etat->panelMode());
-    EXPECT_EQ(w.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
-    EXPECT_LT(w.trees.dblList.childCount(kNoNode), 20);
-    expectConsistentGroups(w.trees);
+    EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
+    EXPECT_TRUE(ui._PanSel->isHidden());
+    EXPECT_FALSE(w.engine().comparing());
+    EXPECT_TRUE(ui.Progress->isHidden());
+    EXPECT_FALSE(ui.Etat->panelMode());
+    EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+    EXPECT_LT(w.trees().dblList.childCount(kNoNode), 20);
+    expectConsistentGroups(w.trees());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "support/WindowFixture.h"
 #include "tests/ui/path_selection_drives.h"
 #include "ui/EcrPrin.h"
 #include "ui/PathSelection.h"
@@ -28,6 +29,7 @@ protected:
     MntDir base;
     std::string d, e;
     std::optional<T_EcrPrin> w;
+    WindowControls ui;
 
     void SetUp() override {
         ensureApplication();
@@ -37,6 +39,7 @@ protected:
         base.mkdir("e/mid");
         installDrives({d, e});
         w.emplace();
+        ui = WindowControls(*w);
     }
 
     void TearDown() override {
@@ -45,11 +48,11 @@ protected:
     }
 
     NodeId at(std::initializer_list<std::string> texts) {
-        NodeId n = w->selection->root();
+        NodeId n = w->pathSelection().root();
         for (const auto& t : texts) {
             NodeId found = kNoNode;
-            for (NodeId c : w->dskTree.children(n))
-                if (w->dskTree.text(c) == t) found = c;
+            for (NodeId c : w->driveTree().children(n))
+                if (w->driveTree().text(c) == t) found = c;
             if (found == kNoNode) return kNoNode;
             n = found;
         }
@@ -59,28 +62,28 @@ protected:
     // The user clicks a node of the drive tree.
     void pick(NodeId node) {
         ASSERT_NE(node, kNoNode);
-        w->DskList->setCurrentIndex(w->dskModel->indexOf(node));
+        ui.DskList->setCurrentIndex(ui.dskModel->indexOf(node));
     }
 
     QStringList listTexts() const {
         QStringList out;
-        for (int i = 0; i < w->RepList->count(); ++i) out << w->RepList->item(i)->text();
+        for (int i = 0; i < ui.RepList->count(); ++i) out << ui.RepList->item(i)->text();
         return out;
     }
 };
 
 TEST_F(PathSelectionWindowTest, CreationShowsTheDrivesAndAnEmptyList) {
-    ASSERT_NE(w->selection, nullptr);
-    const QModelIndex root = w->dskModel->index(0, 0);
+    ASSERT_NE(w->pathSelection().root(), kNoNode);
+    const QModelIndex root = ui.dskModel->index(0, 0);
     EXPECT_EQ(root.data().toString(), QStringLiteral("Poste"));
-    EXPECT_TRUE(w->DskList->isExpanded(root));
-    ASSERT_EQ(w->dskModel->rowCount(root), 3);
-    EXPECT_EQ(w->dskModel->index(1, 0, root).data().toString(), QStringLiteral("D:\\"));
-    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), at({"C:\\"}));
-    EXPECT_EQ(w->RepList->count(), 0);
-    EXPECT_FALSE(w->BtnEnleve->isEnabled());
-    EXPECT_FALSE(w->BtnCherche->isEnabled());
-    EXPECT_TRUE(w->BtnAjoute->isEnabled());
+    EXPECT_TRUE(ui.DskList->isExpanded(root));
+    ASSERT_EQ(ui.dskModel->rowCount(root), 3);
+    EXPECT_EQ(ui.dskModel->index(1, 0, root).data().toString(), QStringLiteral("D:\\"));
+    EXPECT_EQ(ui.dskModel->nodeOf(ui.DskList->currentIndex()), at({"C:\\"}));
+    EXPECT_EQ(ui.RepList->count(), 0);
+    EXPECT_FALSE(ui.BtnEnleve->isEnabled());
+    EXPECT_FALSE(ui.BtnCherche->isEnabled());
+    EXPECT_TRUE(ui.BtnAjoute->isEnabled());
 
     // Hints and accelerators of the page's buttons.
     const struct {
@@ -88,11 +91,11 @@ TEST_F(PathSelectionWindowTest, CreationShowsTheDrivesAndAnEmptyList) {
         const char* hint;
         Qt::Key key;
     } buttons[] = {
-        {w->BtnAjoute, "Ajoute le chemin sélectionné (à gauche) dans la liste (à droite)", Qt::Key_A},
-        {w->BtnEnleve, "Ote de la liste (à droite) le chemin sélectionné", Qt::Key_E},
-        {w->BtnRevoir, "Revenir aux résultats précédents", Qt::Key_R},
-        {w->BtnCherche, "Lance la recherche des doubles", Qt::Key_C},
-        {w->BtnQuitte, "Quitte le programme. A bientôt !", Qt::Key_Q},
+        {ui.BtnAjoute, "Ajoute le chemin sélectionné (à gauche) dans la liste (à droite)", Qt::Key_A},
+        {ui.BtnEnleve, "Ote de la liste (à droite) le chemin sélectionné", Qt::Key_E},
+        {ui.BtnRevoir, "Revenir aux résultats précédents", Qt::Key_R},
+        {ui.BtnCherche, "Lance la recherche des doubles", Qt::Key_C},
+        {ui.BtnQuitte, "Quitte le programme. A bientôt !", Qt::Key_Q},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.button->toolTip(), QString::fromUtf8(b.hint)) << b.button->objectName().toStdString();
@@ -100,50 +103,50 @@ TEST_F(PathSelectionWindowTest, CreationShowsTheDrivesAndAnEmptyList) {
     }
 
     // Picking the root in the view hands the selection to the first drive.
-    w->DskList->setCurrentIndex(root);
-    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), at({"C:\\"}));
+    ui.DskList->setCurrentIndex(root);
+    EXPECT_EQ(ui.dskModel->nodeOf(ui.DskList->currentIndex()), at({"C:\\"}));
 }
 
 TEST_F(PathSelectionWindowTest, ButtonsMoveNodesBetweenTreeAndList) {
     pick(at({"D:\\", "DATA\\"}));
-    w->BtnAjoute->click();
+    ui.BtnAjoute->click();
     pick(at({"E:\\"}));
-    w->BtnAjoute->click();
+    ui.BtnAjoute->click();
     EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("D:\\DATA"), QStringLiteral("E:")}));
-    EXPECT_EQ(w->RepList->currentRow(), 1);
-    EXPECT_TRUE(w->BtnEnleve->isEnabled());
-    EXPECT_TRUE(w->BtnCherche->isEnabled());
+    EXPECT_EQ(ui.RepList->currentRow(), 1);
+    EXPECT_TRUE(ui.BtnEnleve->isEnabled());
+    EXPECT_TRUE(ui.BtnCherche->isEnabled());
     EXPECT_EQ(w->searchPaths(), (std::vector<std::string>{"D:\\DATA", "E:"}));
     EXPECT_EQ(at({"D:\\", "DATA\\"}), kNoNode);
 
     // The user picks the first entry in the list; the remove button returns it and the
     // tree's selection (in the store and in the view) moves to it.
-    w->RepList->setCurrentRow(0);
-    EXPECT_EQ(w->selection->selectedEntry(), 0);
-    w->BtnEnleve->click();
+    ui.RepList->setCurrentRow(0);
+    EXPECT_EQ(w->pathSelection().selectedEntry(), 0);
+    ui.BtnEnleve->click();
     const NodeId data = at({"D:\\", "DATA\\"});
     ASSERT_NE(data, kNoNode);
-    EXPECT_EQ(w->dskTree.selected(), data);
-    EXPECT_EQ(w->dskModel->nodeOf(w->DskList->currentIndex()), data);
+    EXPECT_EQ(w->driveTree().selected(), data);
+    EXPECT_EQ(ui.dskModel->nodeOf(ui.DskList->currentIndex()), data);
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("E:")});
-    EXPECT_EQ(w->RepList->currentRow(), 0);
+    EXPECT_EQ(ui.RepList->currentRow(), 0);
 
-    w->BtnEnleve->click();
-    EXPECT_EQ(w->RepList->count(), 0);
-    EXPECT_FALSE(w->BtnEnleve->isEnabled());
-    EXPECT_FALSE(w->BtnCherche->isEnabled());
-    EXPECT_EQ(w->dskModel->rowCount(w->dskModel->index(0, 0)), 3);
+    ui.BtnEnleve->click();
+    EXPECT_EQ(ui.RepList->count(), 0);
+    EXPECT_FALSE(ui.BtnEnleve->isEnabled());
+    EXPECT_FALSE(ui.BtnCherche->isEnabled());
+    EXPECT_EQ(ui.dskModel->rowCount(ui.dskModel->index(0, 0)), 3);
 
     // A call from another handler does nothing while no entry is left.
-    w->BtnEnleveClick(w->BtnAjoute);
+    w->BtnEnleveClick(ui.BtnAjoute);
     EXPECT_TRUE(w->searchPaths().empty());
 }
 
 TEST_F(PathSelectionWindowTest, ListShowsDecodedNamesAndSearchesTheBytes) {
     pick(at({"D:\\", "caf\xe9\\"}));
-    w->BtnAjoute->click();
-    ASSERT_EQ(w->RepList->count(), 1);
-    EXPECT_EQ(w->RepList->item(0)->text(), QStringLiteral("D:\\caf") + QChar(QChar::ReplacementCharacter));
+    ui.BtnAjoute->click();
+    ASSERT_EQ(ui.RepList->count(), 1);
+    EXPECT_EQ(ui.RepList->item(0)->text(), QStringLiteral("D:\\caf") + QChar(QChar::ReplacementCharacter));
     EXPECT_EQ(w->searchPaths(), std::vector<std::string>{"D:\\caf\xe9"});
 }
 
@@ -158,9 +161,9 @@ struct CursorProbe : TreeListener {
 
 TEST_F(PathSelectionWindowTest, ExpandingInTheViewListsUnderTheWaitCursor) {
     CursorProbe probe;
-    w->dskTree.addListener(&probe);
-    w->DskList->expand(w->dskModel->indexOf(at({"D:\\"})));
-    w->dskTree.removeListener(&probe);
+    w->driveTree().addListener(&probe);
+    ui.DskList->expand(ui.dskModel->indexOf(at({"D:\\"})));
+    w->driveTree().removeListener(&probe);
     ASSERT_FALSE(probe.seen.empty());   // DATA\ has PHOTOS\ to list
     for (Qt::CursorShape s : probe.seen) EXPECT_EQ(s, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -25,6 +25,7 @@
 #include "platform/Drives.h"
 #include "platform/QuitSignals.h"
 #include "support/TestSupport.h"
+#include "support/WindowFixture.h"
 #include "ui/Application.h"
 #include "ui/EcrPrin.h"
 
@@ -36,13 +37,13 @@ namespace fs = std::filesystem;
 enum class Stage { Collecting, Sorting, Comparing, AfterRun };
 
 bool reached(T_EcrPrin& w, Stage stage) {
-    const QString last = w.Infos->count() ? w.Infos->item(w.Infos->count() - 1)->text() : QString();
+    const QString last = test::lastLogLine(w);
     switch (stage) {
-        case Stage::Collecting: return w.engine->collecting();
+        case Stage::Collecting: return w.engine().collecting();
         case Stage::Sorting: return last == QStringLiteral("Tri des fichiers par taille");
-        case Stage::Comparing: return w.engine->comparing();
+        case Stage::Comparing: return w.engine().comparing();
         case Stage::AfterRun: return last == QStringLiteral("Fini !") &&
-                                     w.BtnStopRtn->text() == QStringLiteral("Faire une autre sélection");
+                                     test::control<QPushButton>(w, "BtnStopRtn")->text() == QStringLiteral("Faire une autre sélection");
     }
     return false;
 }
@@ -67,9 +68,7 @@ bool reached(T_EcrPrin& w, Stage stage) {
         std::string log;
         {
             T_EcrPrin window;
-            auto* item = new QListWidgetItem(QString::fromUtf8(root));
-            item->setData(Qt::UserRole, QByteArray::fromStdString(root));
-            window.RepList->addItem(item);
+            test::addSearchPath(window, root);
 
             bool told = false;
             QTimer probe;
@@ -90,7 +89,8 @@ bool reached(T_EcrPrin& w, Stage stage) {
             QTimer::singleShot(0, &window, [&window] { window.BtnChercheClick(); });
             code = app.run(window);
             probe.stop();
-            for (int i = 0; i < window.Infos->count(); ++i) log += window.Infos->item(i)->text().toStdString() + "\n";
+            const QListWidget* infos = test::control<QListWidget>(window, "Infos");
+            for (int i = 0; i < infos->count(); ++i) log += infos->item(i)->text().toStdString() + "\n";
         }
         log += "exit " + std::to_string(code) + "\n";
         for (std::size_t done = 0; done < log.size();) {

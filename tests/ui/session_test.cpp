@@ -28,13 +28,14 @@
 #include <optional>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
+#include "results/browsing_fake_window.h"
+#include "support/DiskSnapshot.h"
 #include "support/TestSupport.h"
-#include "ui/Application.h"
+#include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
 #include "ui/SpinButton.h"
 #include "ui/TrashLabel.h"
@@ -49,64 +50,9 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 using Paths = std::set<std::string>;   // POSIX paths
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Every regular file below the given folders, with its content.
-std::map<std::string, std::string> filesBelow(const std::vector<std::string>& folders) {
-    std::map<std::string, std::string> files;
-    for (const std::string& folder : folders) {
-        if (!fs::exists(folder)) continue;
-        for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (e.is_regular_file()) files[e.path().string()] = readFile(e.path().string());
-    }
-    return files;
-}
-
-// Original paths of everything in the recycle bin, from the .trashinfo files.
-Paths trashedPaths() {
-    Paths paths;
-    if (!fs::exists(trash.info())) return paths;
-    for (const auto& e : fs::directory_iterator(trash.info())) {
-        const std::string info = readFile(e.path().string());
-        const std::size_t at = info.find("\nPath=");
-        if (at == std::string::npos) continue;
-        const std::string escaped = info.substr(at + 6, info.find('\n', at + 6) - at - 6);
-        std::string path;
-        for (std::size_t i = 0; i < escaped.size(); ++i) {
-            if (escaped[i] == '%' && i + 2 < escaped.size()) {
-                path += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                path += escaped[i];
-            }
-        }
-        paths.insert(path);
-    }
-    return paths;
-}
-
-bool isUnder(const std::string& path, const std::string& folder) {
-    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                              path[folder.size()] == '/');
-}
-
-std::vector<NodeId> preorder(const TreeStore& tree) {
-    std::vector<NodeId> order;
-    std::vector<NodeId> pending(tree.children(kNoNode).rbegin(), tree.children(kNoNode).rend());
-    while (!pending.empty()) {
-        const NodeId n = pending.back();
-        pending.pop_back();
-        order.push_back(n);
-        const auto& kids = tree.children(n);
-        pending.insert(pending.end(), kids.rbegin(), kids.rend());
-    }
-    return order;
-}
+using test::filesBelow;
+using test::isUnder;
+using test::preorder;
 
 class Session {
 public:
@@ -129,11 +75,6 @@ public:
             SCOPED_TRACE(what);
             checkAll();
         }
-    }
-    ~Session() {
-        w_.reset();
-        setShellHooks({});
-        setMessageHandler(nullptr);
     }
 
 private:
@@ -185,15 +126,9 @@ private:
         outside_[outside] = filesBelow({outside});
         // The search list holds the new scene's folders only.
         if (w_) {
-            if (!w_->_PanSel->isVisible()) QTest::mouseClick(w_->BtnStopRtn, Qt::LeftButton);
-            w_->RepList->clear();
-            for (const std::string& root : roots_) {
-                const std::string windows = *DriveTable::current().toWindows(root);
-                auto* item = new QListWidgetItem(QString::fromUtf8(windows));
-                item->setData(Qt::UserRole, QByteArray::fromStdString(windows));
-                w_->RepList->addItem(item);
-            }
-            w_->BtnCherche->setEnabled(true);
+            if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
+            ui_.RepList->clear();
+            for (const std::string& root : roots_) test::addSearchFolder(*w_, root);
         }
     }
 
@@ -201,51 +136,27 @@ private:
 
     void startWindow() {
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        setMessageHandler([this](const std::string& text, const std::string&, MessageKind) { messages_.push_back(text); });
-        ShellHooks hooks;
-        hooks.confirm = [this](const std::string& question) {
-            questions_.push_back(question);
-            return answer_;
-        };
-        hooks.showError = [this](const std::string& m) { messages_.push_back(m); };
-        hooks.launch = [this](const std::string& path) {
-            launched_.push_back(path);
-            return true;
-        };
-        setShellHooks(hooks);
         w_ = std::make_unique<T_EcrPrin>();
+        ui_ = test::WindowControls(*w_);
         w_->show();
         QCoreApplication::processEvents();
     }
 
-    TreeStore& dir() { return w_->trees.dirList; }
-    TreeStore& dbl() { return w_->trees.dblList; }
+    TreeStore& dir() { return w_->trees().dirList; }
+    TreeStore& dbl() { return w_->trees().dblList; }
     std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
-    std::string pathOf(NodeId node) { return posixOf(w_->trees.nodePath(node)); }
-    QTreeView* view(bool dirList) { return dirList ? w_->DirList : w_->DblList; }
-    TreeModel* model(bool dirList) { return dirList ? w_->dirModel : w_->dblModel; }
+    std::string pathOf(NodeId node) { return posixOf(w_->trees().nodePath(node)); }
+    QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
+    TreeModel* model(bool dirList) { return dirList ? ui_.dirModel : ui_.dblModel; }
 
     NodeId randomNode(const TreeStore& tree) {
         const std::vector<NodeId> all = preorder(tree);
         return all.empty() ? kNoNode : all[static_cast<std::size_t>(below(static_cast<int>(all.size())))];
     }
 
-    // A point of a node's row on screen, the row revealed as the view reveals it; none when
-    // the row lies out of sight (deep rows may start right of the view's edge).
-    std::optional<QPoint> rowOf(bool dirList, NodeId node) {
-        const QModelIndex index = model(dirList)->indexOf(node);
-        QTreeView* v = view(dirList);
-        v->scrollTo(index);
-        const QRect rect = v->visualRect(index);
-        const QPoint at(std::max(std::min(rect.center().x(), v->viewport()->width() - 3), rect.left() + 2),
-                        rect.center().y());
-        if (v->indexAt(at) != index) return std::nullopt;
-        return at;
-    }
-
     // Clicks a node's row; false when the row is out of sight.
     bool clickRow(bool dirList, NodeId node) {
-        const std::optional<QPoint> at = rowOf(dirList, node);
+        const std::optional<QPoint> at = test::rowPoint(view(dirList), node);
         if (!at) return false;
         QTest::mouseClick(view(dirList)->viewport(), Qt::LeftButton, {}, *at);
         return true;
@@ -260,8 +171,8 @@ private:
     }
 
     // The node the trash, a double click or the spin button acts on: the focused tree's.
-    bool focusOnDirList() { return w_->focusWidget() == w_->DirList; }
-    bool focusOnDblList() { return w_->focusWidget() == w_->DblList; }
+    bool focusOnDirList() { return w_->focusWidget() == ui_.DirList; }
+    bool focusOnDblList() { return w_->focusWidget() == ui_.DblList; }
 
     // --- Steps -------------------------------------------------------------------------
 
@@ -325,8 +236,8 @@ private:
         }
         const bool mouse = chance(0.5);
         if (mouse) {
-            const QPoint arrow(w_->BtnPrecSuiv->width() / 2, down ? w_->BtnPrecSuiv->height() - 4 : 4);
-            QTest::mouseClick(w_->BtnPrecSuiv, Qt::LeftButton, {}, arrow);
+            const QPoint arrow(ui_.BtnPrecSuiv->width() / 2, down ? ui_.BtnPrecSuiv->height() - 4 : 4);
+            QTest::mouseClick(ui_.BtnPrecSuiv, Qt::LeftButton, {}, arrow);
         } else if (down) {
             w_->BtnPrecSuivDownClick();
         } else {
@@ -349,20 +260,20 @@ private:
 
     // Opens PopMenu by a context-menu event on DirList and clicks one of its items.
     void triggerMenu(const QString& caption) {
-        const QPoint at(10, w_->DirList->viewport()->height() - 5);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, w_->DirList->viewport()->mapToGlobal(at));
-        QCoreApplication::sendEvent(w_->DirList->viewport(), &event);
-        if (!w_->PopMenu->isVisible()) {
+        const QPoint at(10, ui_.DirList->viewport()->height() - 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, ui_.DirList->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(ui_.DirList->viewport(), &event);
+        if (!ui_.PopMenu->isVisible()) {
             ADD_FAILURE() << "the context menu did not open";
             return;
         }
-        for (QAction* action : w_->PopMenu->actions())
+        for (QAction* action : ui_.PopMenu->actions())
             if (action->text() == caption) {
-                QTest::mouseClick(w_->PopMenu, Qt::LeftButton, {}, w_->PopMenu->actionGeometry(action).center());
+                QTest::mouseClick(ui_.PopMenu, Qt::LeftButton, {}, ui_.PopMenu->actionGeometry(action).center());
                 break;
             }
-        EXPECT_FALSE(w_->PopMenu->isVisible());
-        EXPECT_EQ(w_->focusWidget(), w_->DirList);
+        EXPECT_FALSE(ui_.PopMenu->isVisible());
+        EXPECT_EQ(w_->focusWidget(), ui_.DirList);
     }
 
     std::string stepDoubleClick() {
@@ -374,10 +285,10 @@ private:
         launched_.clear();
         NodeId target = tree.selected();
         std::optional<QPoint> row;
-        if (how == 0 && (row = rowOf(dirList, randomNode(tree)))) {   // on a row: the row is selected first
+        if (how == 0 && (row = test::rowPoint(view(dirList), randomNode(tree)))) {   // on a row: the row is selected first
             target = model(dirList)->nodeOf(view(dirList)->indexAt(*row));
             doubleClickAt(dirList, *row);
-        } else if (how == 1 && target != kNoNode && (row = rowOf(dirList, target))) {
+        } else if (how == 1 && target != kNoNode && (row = test::rowPoint(view(dirList), target))) {
             // In the selected row's band, right of its text.
             const QPoint beside(view(dirList)->viewport()->width() - 3, row->y());
             if (view(dirList)->indexAt(beside).isValid()) return "no room beside the row";
@@ -396,7 +307,7 @@ private:
     }
 
     // Answers the shell's question: a search root goes rarely, anything else often.
-    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->trees.isSearchRoot(dirNode) ? 0.2 : 0.75); }
+    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->trees().isSearchRoot(dirNode) ? 0.2 : 0.75); }
 
     std::string stepTrash() {
         const bool onDir = focusOnDirList();
@@ -412,7 +323,7 @@ private:
         questions_.clear();
         const std::string path = dirNode != kNoNode ? pathOf(dirNode) : std::string();
         const bool mouse = chance(0.5);
-        if (mouse) QTest::mouseClick(w_->Poubelle, Qt::LeftButton);
+        if (mouse) QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
         else w_->PoubelleClick();
         if (dirNode == kNoNode) {
             EXPECT_TRUE(questions_.empty());
@@ -428,11 +339,11 @@ private:
     std::string stepDrop() {
         const NodeId node = dir().selected();
         if (node == kNoNode) return "drop of nothing";
-        const bool root = w_->trees.isSearchRoot(node);
+        const bool root = w_->trees().isSearchRoot(node);
         chooseAnswer(node);
         questions_.clear();
         const std::string path = pathOf(node);
-        w_->PoubelleDragDrop(w_->DirList);
+        w_->PoubelleDragDrop(ui_.DirList);
         // A fixed drive: only a search root is asked for.
         EXPECT_EQ(questions_.size(), root ? 1u : 0u);
         const bool goes = !root || answer_;
@@ -471,8 +382,8 @@ private:
     }
 
     std::string stepFocusElsewhere() {
-        QTest::mouseClick(w_->Infos->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        EXPECT_EQ(w_->focusWidget(), w_->Infos);
+        QTest::mouseClick(ui_.Infos->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(w_->focusWidget(), ui_.Infos);
         return "click in the log";
     }
 
@@ -485,14 +396,14 @@ private:
     // rows shown so far and tries the trash, a drop and the folder's duplicates: none may
     // delete before "Fini !", and the run's end leaves the last row clicked selected.
     void search(bool busyHands) {
-        if (!w_->_PanSel->isVisible()) QTest::mouseClick(w_->BtnStopRtn, Qt::LeftButton);
-        ASSERT_TRUE(w_->_PanSel->isVisible());
+        if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
+        ASSERT_TRUE(ui_._PanSel->isVisible());
         // A searched folder sent to the recycle bin leaves the list, as a person would take it out.
-        for (int i = w_->RepList->count() - 1; i >= 0; --i)
-            if (!fs::exists(posixOf(w_->RepList->item(i)->data(Qt::UserRole).toByteArray().toStdString())))
-                delete w_->RepList->takeItem(i);
-        if (w_->RepList->count() == 0) {
-            QTest::mouseClick(w_->BtnRevoir, Qt::LeftButton);
+        for (int i = ui_.RepList->count() - 1; i >= 0; --i)
+            if (!fs::exists(posixOf(ui_.RepList->item(i)->data(Qt::UserRole).toByteArray().toStdString())))
+                delete ui_.RepList->takeItem(i);
+        if (ui_.RepList->count() == 0) {
+            QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
             return;
         }
         const bool filesToFind = !filesBelow(roots_).empty();
@@ -501,7 +412,7 @@ private:
         NodeId picked = kNoNode;
         QTimer hands;
         QObject::connect(&hands, &QTimer::timeout, [&] {
-            const QString last = w_->Infos->count() ? w_->Infos->item(w_->Infos->count() - 1)->text() : QString();
+            const QString last = test::lastLogLine(*w_);
             if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
             // A click on a row shown so far, then maybe a way to the trash.
             const bool dirList = chance(0.6);
@@ -513,10 +424,10 @@ private:
             }
             switch (below(4)) {
             case 0:
-                QTest::mouseClick(w_->Poubelle, Qt::LeftButton);
+                QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
                 break;
             case 1:
-                w_->PoubelleDragDrop(w_->DirList);
+                w_->PoubelleDragDrop(ui_.DirList);
                 break;
             case 2:
                 w_->SupDblsDuRepClick();
@@ -524,27 +435,27 @@ private:
             default:
                 break;
             }
-            const std::size_t lines = static_cast<std::size_t>(w_->Infos->count());
+            const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
             for (std::size_t i = 0; i < lines; ++i)
-                EXPECT_FALSE(w_->Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
+                EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
         });
         // The run's event turns come as the clock says: the hands draw from their own
         // sequence, so that the session's steps stay the seed's.
         std::mt19937_64 handsRng(rng_());
         draw_ = &handsRng;
         if (busyHands) hands.start(0);
-        QTest::mouseClick(w_->BtnCherche, Qt::LeftButton);
+        QTest::mouseClick(ui_.BtnCherche, Qt::LeftButton);
         hands.stop();
         draw_ = &rng_;
         EXPECT_EQ(questions_.size(), questionsBefore);
-        EXPECT_EQ(w_->Infos->item(w_->Infos->count() - 1)->text(),
+        EXPECT_EQ(test::lastLogLine(*w_),
                   filesToFind ? QStringLiteral("Fini !") : QStringLiteral("Aucun fichier à traiter !"));
         if (picked != kNoNode) {
             EXPECT_EQ((pickDir ? dir() : dbl()).selected(), picked) << "a click made while the run went on was lost";
             EXPECT_EQ(w_->focusWidget(), view(pickDir));
         } else if (filesToFind) {
             EXPECT_EQ(dir().selected(), dir().firstRoot());
-            EXPECT_EQ(w_->focusWidget(), w_->DirList);
+            EXPECT_EQ(w_->focusWidget(), ui_.DirList);
         }
         // The groups are the disk's: every set of equal files below the searched folders.
         std::map<std::string, Paths> byContent;
@@ -578,15 +489,15 @@ private:
         checkMarks();
         for (const auto& [folder, files] : outside_)
             EXPECT_EQ(filesBelow({folder}), files) << "a file outside the search changed";
-        EXPECT_TRUE(messages_.empty()) << messages_.front();
-        messages_.clear();
+        EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().text;
+        messages_.shown.clear();
         EXPECT_FALSE(QApplication::overrideCursor());
         EXPECT_TRUE(w_->updatesEnabled());
     }
 
     // Files that left the disk were named by the step and lie in the recycle bin.
     void checkDisk(const std::map<std::string, std::string>& now) {
-        const Paths trashed = trashedPaths();
+        const Paths trashed = test::trashedPaths(trash.info());
         for (const auto& [path, content] : before_) {
             if (now.count(path)) continue;
             const bool named = std::any_of(allowed_.begin(), allowed_.end(), [&](const std::string& a) { return isUnder(path, a); });
@@ -603,7 +514,7 @@ private:
         Paths filesInTree;
         for (NodeId n : preorder(dir())) {
             const std::string path = pathOf(n);
-            if (w_->trees.isFileNode(n)) {
+            if (w_->trees().isFileNode(n)) {
                 filesInTree.insert(path);
                 EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
             } else {
@@ -618,7 +529,7 @@ private:
                 const NodeId f = dbl().link(m);
                 ASSERT_TRUE(dir().isValid(f)) << dbl().text(m);
                 EXPECT_EQ(dir().link(f), m);
-                EXPECT_EQ(dbl().text(m), w_->trees.nodePath(f));
+                EXPECT_EQ(dbl().text(m), w_->trees().nodePath(f));
                 const auto it = now.find(posixOf(dbl().text(m)));
                 ASSERT_NE(it, now.end()) << dbl().text(m);
                 contents.insert(it->second);
@@ -643,7 +554,7 @@ private:
             EXPECT_EQ(marked, (dir().selectedIndex(n) & 1) != 0) << dir().text(n);
             EXPECT_EQ(marked, count > 0 && !dir().isExpanded(n)) << dir().text(n);
             if (dir().link(n) != kNoNode) {
-                EXPECT_TRUE(w_->trees.isFileNode(n));
+                EXPECT_TRUE(w_->trees().isFileNode(n));
                 EXPECT_EQ(dbl().link(dir().link(n)), n);
             }
         }
@@ -657,21 +568,19 @@ private:
     std::map<std::string, std::map<std::string, std::string>> outside_;   // never searched, never changed
     std::map<std::string, std::string> before_;
     std::vector<std::string> allowed_;   // what the step may send to the recycle bin
+    // Message boxes and the shell's dialogs are recorded for as long as the window lives.
+    test::MessageRecorder messages_;
+    test::ShellRecorder shell_{[this](const std::string& m) { messages_.shown.push_back({m, "", MessageKind::Error}); }};
+    bool& answer_ = shell_.answer;
+    std::vector<std::string>& questions_ = shell_.questions;
+    std::vector<std::string>& launched_ = shell_.launched;
     std::unique_ptr<T_EcrPrin> w_;
-    bool answer_ = true;
-    std::vector<std::string> questions_, messages_, launched_;
+    test::WindowControls ui_;
 };
 
 class SessionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "session-tests";
-            static char* argv[] = {name, nullptr};
-            new Application(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { test::ensureProgramApplication(); }
 };
 
 TEST_F(SessionTest, RandomBrowsingAndDeletionKeepTreesDiskAndRecycleBinInStep) {

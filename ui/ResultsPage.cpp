@@ -1,0 +1,246 @@
+#include "ui/ResultsPage.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "results/ResultTrees.h"
+#include "ui/PaneDrag.h"
+#include "ui/PaneLayout.h"
+#include "ui/PanelControls.h"
+#include "ui/SpinButton.h"
+#include "ui/StatusBar.h"
+#include "ui/TrashLabel.h"
+#include "ui/TreeModel.h"
+
+namespace parelix {
+
+namespace {
+
+constexpr int kDesignDirPanelWidth = 200;
+constexpr int kDesignDblListHeight = 268;
+
+}  // namespace
+
+ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("_PanRes"));
+    hide();
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+
+    SepVRes = new QSplitter(Qt::Horizontal, this);
+    SepVRes->setObjectName(QStringLiteral("SepVRes"));
+    SepVRes->setHandleWidth(3);
+    SepVRes->setChildrenCollapsible(false);
+    SepVRes->setOpaqueResize(true);
+
+    PanelDirList = makePanel(QStringLiteral("PanelDirList"), SepVRes, true);
+    auto* dirCol = new QVBoxLayout(PanelDirList);
+    dirCol->setContentsMargins(2, 2, 2, 2);
+    dirCol->setSpacing(0);
+    TitreDirList = makeTitle(QStringLiteral("TitreDirList"), QStringLiteral("Disques / Répertoires"), PanelDirList);
+    DirList = makeTree(QStringLiteral("DirList"), TitreDirList->text(), 19, PanelDirList);
+    DirList->setContextMenuPolicy(Qt::CustomContextMenu);
+    DirList->setMinimumSize(0, 0);
+    dirCol->addWidget(TitreDirList);
+    dirCol->addWidget(DirList, 1);
+
+    PanelDblList = makePanel(QStringLiteral("PanelDblList"), SepVRes, true);
+    auto* dblCol = new QVBoxLayout(PanelDblList);
+    dblCol->setContentsMargins(2, 2, 2, 2);
+    dblCol->setSpacing(0);
+    buildToolBar();
+    TitreDblList = makeTitle(QStringLiteral("TitreDblList"), QStringLiteral("Fichiers dupliqués"), PanelDblList);
+    DblList = makeTree(QStringLiteral("DblList"), TitreDblList->text(), 19, PanelDblList);
+    DblList->setFixedHeight(kDesignDblListHeight);
+    TitreInfos = makeTitle(QStringLiteral("TitreInfos"), QStringLiteral("Compte-rendu des opérations"), PanelDblList);
+    TitreInfos->setCursor(Qt::SplitVCursor);
+    Infos = new QListWidget(PanelDblList);
+    Infos->setObjectName(QStringLiteral("Infos"));
+    Infos->setAccessibleName(TitreInfos->text());
+    Infos->setFocusPolicy(Qt::ClickFocus);
+    Infos->setSelectionMode(QAbstractItemView::SingleSelection);
+    Infos->setMinimumHeight(0);
+    // The log may shrink to nothing under its title; the layout would otherwise keep it its
+    // scroll bars' height and push the title onto the duplicates tree.
+    Infos->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    dblCol->addWidget(ToolBar1);
+    dblCol->addWidget(TitreDblList);
+    dblCol->addWidget(DblList);
+    dblCol->addWidget(TitreInfos);
+    dblCol->addWidget(Infos, 1);
+
+    SepVRes->addWidget(PanelDirList);
+    SepVRes->addWidget(PanelDblList);
+    SepVRes->setStretchFactor(0, 0);
+    SepVRes->setStretchFactor(1, 1);
+    if (QSplitterHandle* h = SepVRes->handle(1)) {
+        h->setAutoFillBackground(true);
+        QPalette pal = h->palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Shadow));
+        h->setPalette(pal);
+    }
+    connect(SepVRes, &QSplitter::splitterMoved, this, [this] { computeDirWidthRatio(); });
+
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setAccessibleName(QStringLiteral("Progression"));
+    Progress->setRange(0, 100);
+    Progress->setTextVisible(false);
+    Progress->setFixedHeight(13);
+    Progress->hide();
+    Etat = new StatusBar(this);
+    Etat->setObjectName(QStringLiteral("Etat"));
+    Etat->setAccessibleName(QStringLiteral("Barre d'état"));
+
+    col->addWidget(SepVRes, 1);
+    col->addWidget(Progress);
+    col->addWidget(Etat);
+
+    for (const char* name : {"tree0_folder", "tree1_folder_marked", "tree2_folder_open",
+                             "tree3_folder_open_marked", "tree4_file", "tree5_file_marked"})
+        ImageList.emplace_back(QStringLiteral(":/images/%1.svg").arg(QLatin1String(name)));
+    dirModel_ = new TreeModel(trees.dirList, this);
+    dirModel_->setImages(ImageList);
+    dirModel_->setNodesDraggable(true);
+    // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
+    dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
+    dirModel_->attachView(DirList);
+    dblModel_ = new TreeModel(trees.dblList, this);
+    dblModel_->setImages(ImageList);
+    dblModel_->attachView(DblList);
+
+    PanelDblList->installEventFilter(this);
+    DirList->viewport()->installEventFilter(this);
+    auto* drag = new PaneDrag(TitreInfos, false,
+                              {[this](QPoint start) { dragStart_ = start; },
+                               [this](QWidget* target, QPoint pos) { return logTitleDragOver(target, pos); },
+                               [this] { computeLogSplitRatio(); }});
+    drag->addTarget(DblList, DblList->viewport());
+    drag->addTarget(TitreInfos);
+    drag->addTarget(Infos, Infos->viewport());
+}
+
+void ResultsPage::buildToolBar() {
+    ToolBar1 = new QFrame(PanelDblList);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setStyleSheet(QStringLiteral("QFrame#ToolBar1 { border: none; border-bottom: 1px solid palette(mid); }"));
+    auto* tools = new QHBoxLayout(ToolBar1);
+    tools->setContentsMargins(5, 5, 5, 5);
+    tools->setSpacing(0);
+    Poubelle = new TrashLabel(ToolBar1);
+    Poubelle->setObjectName(QStringLiteral("Poubelle"));
+    Poubelle->setAccessibleName(QStringLiteral("Corbeille"));
+    BtnPrecSuiv = new SpinButton(ToolBar1);
+    BtnPrecSuiv->setObjectName(QStringLiteral("BtnPrecSuiv"));
+    BtnPrecSuiv->setFixedSize(20, 32);
+    BtnPrecSuiv->setToolTip(QStringLiteral("Trouve le double précédent/suivant"));
+    BtnPrecSuiv->setAccessibleName(QStringLiteral("Double précédent/suivant"));
+    BtnStopRtn = new QPushButton(QStringLiteral("Arrêter la recheche"), ToolBar1);
+    BtnStopRtn->setObjectName(QStringLiteral("BtnStopRtn"));
+    BtnStopRtn->setFixedSize(137, 32);
+    tools->addWidget(Poubelle);
+    tools->addSpacing(10);
+    tools->addWidget(BtnPrecSuiv);
+    tools->addSpacing(19);
+    tools->addWidget(BtnStopRtn);
+    tools->addStretch(1);
+}
+
+bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == PanelDblList && event->type() == QEvent::Resize) applyDblListHeight();
+    // The right button neither selects nor focuses in DirList: it only opens the menu.
+    if (watched == DirList->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+        return true;
+    return QFrame::eventFilter(watched, event);
+}
+
+// --- The log ---------------------------------------------------------------------------
+
+void ResultsPage::addLogLine(const std::string& line) {
+    auto* item = new QListWidgetItem(QString::fromUtf8(line));
+    Infos->addItem(item);
+    // The list lays every line out again each time one is added; measured once here, a
+    // line's size is not shaped again from its text each time (a walk of a thousand
+    // deletions would shape half a million lines).
+    item->setSizeHint(Infos->sizeHintForIndex(Infos->indexFromItem(item)));
+    Infos->setCurrentItem(item);
+    Infos->scrollToItem(item);
+    Infos->clearSelection();
+}
+
+void ResultsPage::clearLog() { Infos->clear(); }
+
+// --- Sizes and ratios ------------------------------------------------------------------
+
+QSize ResultsPage::outerSize() const { return window()->frameGeometry().size(); }
+
+void ResultsPage::setDesignRatios(int windowWidth, int windowHeight) {
+    logSplitRatio_ = perMille(kDesignDblListHeight, windowHeight);
+    dirWidthRatio_ = perMille(kDesignDirPanelWidth, windowWidth);
+    dirPanelWidth_ = kDesignDirPanelWidth;
+    dblListHeight_ = kDesignDblListHeight;
+}
+
+void ResultsPage::windowResized() {
+    if (dirWidthRatio_ <= 0 || logSplitRatio_ <= 0) return;   // creation has not set them yet
+    const QSize outer = outerSize();
+    dirPanelWidth_ = dirPanelWidthFor(dirWidthRatio_, outer.width());
+    applyDirPanelWidth();
+    dblListHeight_ = dblListHeightFor(logSplitRatio_, outer.height());
+    applyDblListHeight();
+}
+
+void ResultsPage::applyDirPanelWidth() {
+    if (!isVisible()) return;   // applied when the page shows
+    const int room = SepVRes->width() - SepVRes->handleWidth();
+    const int w = std::clamp(dirPanelWidth_, 0, std::max(0, room));
+    SepVRes->setSizes({w, room - w});
+}
+
+void ResultsPage::computeDirWidthRatio() {
+    dirPanelWidth_ = PanelDirList->width();
+    dirWidthRatio_ = perMille(PanelDirList->width(), outerSize().width());
+}
+
+void ResultsPage::computeLogSplitRatio() { logSplitRatio_ = perMille(DblList->height(), outerSize().height()); }
+
+void ResultsPage::setDblListHeight(int height) {
+    dblListHeight_ = height;
+    applyDblListHeight();
+    dblListHeight_ = DblList->height();   // a drag asks for what it shows
+}
+
+void ResultsPage::applyDblListHeight() {
+    // Room left by the tool bar and both titles at their full height: the tree never takes
+    // a title's place, whatever the ratio or the drag asks; the log takes what remains.
+    const QMargins m = PanelDblList->layout()->contentsMargins();
+    const int room = PanelDblList->contentsRect().height() - m.top() - m.bottom() -
+                     ToolBar1->sizeHint().height() - TitreDblList->sizeHint().height() -
+                     TitreInfos->sizeHint().height();
+    const int height = std::clamp(dblListHeight_, 0, std::max(0, room));
+    DblList->setFixedHeight(height);
+    PanelDblList->layout()->activate();
+}
+
+bool ResultsPage::logTitleDragOver(QWidget* target, QPoint pos) {
+    if (target == DblList) setDblListHeight(pos.y());
+    else if (target == TitreInfos) setDblListHeight(DblList->height() + pos.y() - dragStart_.y());
+    else if (target == Infos) setDblListHeight(DblList->height() + pos.y());
+    else return false;
+    return true;
+}
+
+}  // namespace parelix

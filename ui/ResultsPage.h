@@ -1,0 +1,95 @@
+#pragma once
+// The results page _PanRes: the results directory tree DirList beside the splitter SepVRes,
+// and in PanelDblList the tool bar ToolBar1 (the trash Poubelle, the spin button
+// BtnPrecSuiv, the Stop button BtnStopRtn), the duplicates tree DblList and the operations
+// log Infos; below them the progress bar Progress and the status bar Etat. It builds and
+// lays out its controls, holds the pictures of both result trees and their models, and
+// keeps the directory tree's share of the window's width and the duplicates tree's share
+// of its height. The window binds the controls' events to its handlers.
+#include <QFrame>
+#include <QIcon>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTreeView;
+
+namespace parelix {
+
+class ResultTrees;
+class SpinButton;
+class StatusBar;
+class TrashLabel;
+class TreeModel;
+
+class ResultsPage : public QFrame {
+public:
+    ResultsPage(ResultTrees& trees, QWidget* parent);
+
+    QTreeView* dirList() const { return DirList; }
+    QTreeView* dblList() const { return DblList; }
+    TreeModel* dirModel() const { return dirModel_; }
+    TreeModel* dblModel() const { return dblModel_; }
+    TrashLabel* poubelle() const { return Poubelle; }
+    SpinButton* btnPrecSuiv() const { return BtnPrecSuiv; }
+    QPushButton* btnStopRtn() const { return BtnStopRtn; }
+    QListWidget* infos() const { return Infos; }
+    QProgressBar* progress() const { return Progress; }
+    StatusBar* etat() const { return Etat; }
+
+    // Adds a line at the end of the log, scrolled into view, and leaves no line selected.
+    void addLogLine(const std::string& line);
+    void clearLog();
+
+    // Sizes. The ratios are thousandths of the window's outer size; they start from the
+    // design sizes of a window of the given outer size.
+    void setDesignRatios(int windowWidth, int windowHeight);
+    void windowResized();
+    void applyDirPanelWidth();   // once the page shows
+    int dirWidthRatio() const { return dirWidthRatio_; }
+    int logSplitRatio() const { return logSplitRatio_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolBar();
+    QSize outerSize() const;   // the window's frame
+    void computeDirWidthRatio();
+    void computeLogSplitRatio();
+    void setDblListHeight(int height);   // DblList, kept within its panel
+    void applyDblListHeight();           // the asked height, as far as both titles stay whole
+    // The drag of the log's title resizes the duplicates tree.
+    bool logTitleDragOver(QWidget* target, QPoint pos);
+
+    QSplitter* SepVRes = nullptr;
+    QFrame* PanelDirList = nullptr;
+    QLabel* TitreDirList = nullptr;
+    QTreeView* DirList = nullptr;
+    QFrame* PanelDblList = nullptr;
+    QFrame* ToolBar1 = nullptr;
+    TrashLabel* Poubelle = nullptr;
+    SpinButton* BtnPrecSuiv = nullptr;
+    QPushButton* BtnStopRtn = nullptr;
+    QLabel* TitreDblList = nullptr;
+    QTreeView* DblList = nullptr;
+    QLabel* TitreInfos = nullptr;
+    QListWidget* Infos = nullptr;
+    QProgressBar* Progress = nullptr;
+    StatusBar* Etat = nullptr;
+    std::vector<QIcon> ImageList;   // the six pictures of the result trees
+    TreeModel* dirModel_ = nullptr;
+    TreeModel* dblModel_ = nullptr;
+
+    int dirWidthRatio_ = 0;                  // thousandths of the window's outer width
+    int logSplitRatio_ = 0;                  // thousandths of the window's outer height
+    int dirPanelWidth_ = 200;                // PanelDirList width the page is to show
+    int dblListHeight_ = 268;                // DblList height asked by the ratio or a drag
+    QPoint dragStart_;
+};
+
+}  // namespace parelix
