@@ -114,14 +114,9 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
 }
 
 T_EcrPrin::~T_EcrPrin() {
-    // The pages, with their views and the models over the trees, go before the trees they
-    // show; the views first, so that no view asks a model on its way out.
+    // Views go before the stores they show, so no view asks a cleared store.
     for (QTreeView* view : {selectionPage_->dskList(), resultsPage_->dirList(), resultsPage_->dblList()})
         view->setModel(nullptr);
-    delete selectionPage_;
-    delete resultsPage_;
-    selectionPage_ = nullptr;
-    resultsPage_ = nullptr;
     if (engineStarted_) {
         try {
             FormDestroy();
@@ -130,6 +125,11 @@ T_EcrPrin::~T_EcrPrin() {
             if (!signalled_) Application::showException(e);
         }
     }
+    // The models over the stores are the pages' children: they go with the pages, before
+    // the stores, which are members and go before the window's children would.
+    central_->removeEventFilter(this);
+    delete selectionPage_;
+    delete resultsPage_;
 }
 
 void T_EcrPrin::connectControls() {
