@@ -1,8 +1,5 @@
 #include "platform/Dialogs.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QString>
 #include <cstdio>
 
 namespace parelix {
@@ -12,23 +9,16 @@ MessageHandler& currentHandler() {
     static MessageHandler handler;
     return handler;
 }
+MessageHandler& installedBox() {
+    static MessageHandler box;
+    return box;
+}
 }  // namespace
 
 void ShowMessage(const std::string& text, const std::string& caption, MessageKind kind) {
-    if (const MessageHandler& handler = currentHandler()) {
-        handler(text, caption, kind);
-        return;
-    }
-    // Without a widget application (the headless scan tool) there is no one to ask.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return;
-    }
-    QString title = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
-    if (title.isEmpty()) title = QCoreApplication::applicationName();
-    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, title,
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
-    box.exec();
+    if (const MessageHandler& handler = currentHandler()) handler(text, caption, kind);
+    else if (const MessageHandler& box = installedBox()) box(text, caption, kind);
+    else std::fprintf(stderr, "%s\n", text.c_str());   // no window to show it in
 }
 
 MessageHandler setMessageHandler(MessageHandler handler) {
@@ -36,5 +26,7 @@ MessageHandler setMessageHandler(MessageHandler handler) {
     currentHandler() = std::move(handler);
     return previous;
 }
+
+void installMessageBox(MessageHandler box) { installedBox() = std::move(box); }
 
 }  // namespace parelix

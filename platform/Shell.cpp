@@ -3,12 +3,6 @@
 #include <gio/gio.h>
 #include <sys/stat.h>
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QUrl>
 #include <cerrno>
 #include <cstring>
 
@@ -32,8 +26,9 @@ ShellHooks& storedHooks() {
     return hooks;
 }
 
-QString fromBytes(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+ShellHooks& installedServices() {
+    static ShellHooks services;
+    return services;
 }
 
 // The last component of a Windows-style path: what the user sees named in the dialogs.
@@ -45,39 +40,23 @@ std::string lastComponent(const std::string& path) {
     return p.substr(slash + 1);
 }
 
-bool realConfirm(const std::string& question) {
-    // No window to ask in: nothing is deleted without a yes.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
-    QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
-}
-
-void realShowError(const std::string& message) { ShowMessage(message, "Erreur", MessageKind::Error); }
-
-bool realLaunch(const std::string& posixPath) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
-}
-
+// A replacement first, then the installed service, then what a tool without a window does.
 bool confirm(const std::string& question) {
-    const ShellHooks& h = storedHooks();
-    return h.confirm ? h.confirm(question) : realConfirm(question);
+    if (const auto& f = storedHooks().confirm) return f(question);
+    if (const auto& f = installedServices().confirm) return f(question);
+    return false;
 }
 
 void showError(const std::string& message) {
-    const ShellHooks& h = storedHooks();
-    if (h.showError) h.showError(message);
-    else realShowError(message);
+    if (const auto& f = storedHooks().showError) f(message);
+    else if (const auto& f = installedServices().showError) f(message);
+    else ShowMessage(message, "Erreur", MessageKind::Error);
 }
 
 bool launch(const std::string& posixPath) {
-    const ShellHooks& h = storedHooks();
-    return h.launch ? h.launch(posixPath) : realLaunch(posixPath);
+    if (const auto& f = storedHooks().launch) return f(posixPath);
+    if (const auto& f = installedServices().launch) return f(posixPath);
+    return false;
 }
 
 std::string trashFailure(const std::string& name, const std::string& reason) {
@@ -88,6 +67,7 @@ std::string trashFailure(const std::string& name, const std::string& reason) {
 
 void setShellHooks(ShellHooks hooks) { storedHooks() = std::move(hooks); }
 ShellHooks& shellHooks() { return storedHooks(); }
+void installShellServices(ShellHooks services) { installedServices() = std::move(services); }
 
 int SHFileOperationA(SHFILEOPSTRUCTA& op) {
     op.fAnyOperationsAborted = false;

@@ -37,5 +37,9 @@ struct ShellHooks {
 };
 void setShellHooks(ShellHooks hooks);   // empty members fall back to the real ones
 ShellHooks& shellHooks();
+// The real ones, which the window's library installs at start. Where a member is missing
+// (the headless tools) nothing is confirmed, so nothing is deleted; an error goes through
+// ShowMessage; nothing is launched.
+void installShellServices(ShellHooks services);
 
 }  // namespace parelix

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/QuitSignals.h"
 #include "ui/EcrPrin.h"
+#include "ui/PlatformServices.h"
 
 namespace parelix {
 
@@ -12,6 +13,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The name only: with a display name set, the window system would show it after every
     // caption ("Erreur — Parelix"), and captions are the program's own.
     setApplicationName(QStringLiteral("Parelix"));
+    installPlatformServices();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
