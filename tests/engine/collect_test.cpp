@@ -39,13 +39,10 @@ auto readRecords(const std::string& name, std::size_t recordSize, Decode decode)
 class CollectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("TMPDIR")) oldTmp_ = old;
-        setenv("TMPDIR", work_.path().c_str(), 1);
         engine_.startup();
         root_ = winPath(tree_.path());
     }
     void TearDown() override {
-        if (oldTmp_.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", oldTmp_.c_str(), 1);
         engine_.shutdown();
     }
 
@@ -107,7 +104,7 @@ protected:
 
     test::TempDir work_;   // holds the work files, outside the walked tree
     test::TempDir tree_;
-    std::string oldTmp_;
+    test::TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
     std::string root_;
     test::FakeSearchUi ui_;
     ResultTrees trees_;

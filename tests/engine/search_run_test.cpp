@@ -22,14 +22,11 @@ namespace fs = std::filesystem;
 class SearchRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("TMPDIR")) oldTmp_ = old;
-        setenv("TMPDIR", work_.path().c_str(), 1);
         engine_.startup();
         root_ = DriveTable::current().toWindows(tree_.path()).value_or("");
         ASSERT_FALSE(root_.empty());
     }
     void TearDown() override {
-        if (oldTmp_.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", oldTmp_.c_str(), 1);
         if (engine_.canClose() && fs::exists(work_.path())) engine_.shutdown();
     }
 
@@ -51,7 +48,7 @@ protected:
 
     test::TempDir work_;
     test::TempDir tree_;
-    std::string oldTmp_;
+    test::TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
     std::string root_;
     test::FakeSearchUi ui_;
     ResultTrees trees_;

@@ -31,8 +31,6 @@ std::string lastComponent(const std::string& windowsPath) {
 class SortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("TMPDIR")) oldTmp_ = old;
-        setenv("TMPDIR", tmp_.path().c_str(), 1);
         engine_.startup();
         const std::string leaf = lastComponent(engine_.fileListName());
         stem_ = leaf.substr(0, leaf.find('.') + 1);   // "DBLxxxx."
@@ -40,7 +38,6 @@ protected:
         ASSERT_TRUE(fs::exists(tmp_.path() + "/" + leaf)) << "work files not in the test's folder";
     }
     void TearDown() override {
-        if (oldTmp_.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", oldTmp_.c_str(), 1);
         engine_.shutdown();
     }
 
@@ -145,7 +142,7 @@ protected:
     }
 
     test::TempDir tmp_;
-    std::string oldTmp_;
+    test::TmpDirVariable tmpDir_{tmp_.path().c_str()};
     std::string stem_;
     test::FakeSearchUi ui_;
     ResultTrees trees_;

@@ -3,8 +3,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
 #include "support/TestSupport.h"
@@ -28,13 +30,7 @@ protected:
     void SetUp() override {
         // C: is "/": test folders get predictable Windows-style paths.
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        ShellHooks hooks;
-        hooks.confirm = [this](const std::string& q) { questions.push_back(q); return answer; };
-        hooks.showError = [this](const std::string& m) { errors.push_back(m); };
-        hooks.launch = [this](const std::string& p) { launched.push_back(p); return launchWorks; };
-        setShellHooks(hooks);
     }
-    void TearDown() override { setShellHooks({}); }
 
     static std::string windows(const std::string& posix) {
         return *DriveTable::current().toWindows(posix);
@@ -48,9 +44,7 @@ protected:
     }
 
     test::TempDir dir;
-    bool answer = true;
-    bool launchWorks = true;
-    std::vector<std::string> questions, errors, launched;
+    test::ShellRecorder shell;
 };
 
 TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
@@ -58,7 +52,7 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     SHFILEOPSTRUCTA first = deleting(file);
     EXPECT_EQ(SHFileOperationA(first), 0);
     EXPECT_FALSE(first.fAnyOperationsAborted);
-    EXPECT_EQ(questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?"}));
+    EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?"}));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "report.txt"), "contents");
     const std::string info = slurp(fs::path(trash.info()) / "report.txt.trashinfo");
@@ -69,32 +63,32 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     dir.write("album/deep/b.jpg", "B");
     SHFILEOPSTRUCTA op = deleting(dir.path() + "/album", FOF_NOCONFIRMATION);
     EXPECT_EQ(SHFileOperationA(op), 0);
-    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(shell.questions.size(), 1u);
     EXPECT_FALSE(fs::exists(dir.path() + "/album"));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "album/deep/b.jpg"), "B");
     EXPECT_TRUE(fs::exists(fs::path(trash.info()) / "album.trashinfo"));
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(shell.errors.empty());
 }
 
 TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     const std::string file = dir.write("keep.txt", "x");
-    answer = false;
+    shell.answer = false;
     SHFILEOPSTRUCTA refused = deleting(file);
     EXPECT_NE(SHFileOperationA(refused), 0);
     EXPECT_TRUE(refused.fAnyOperationsAborted);
     EXPECT_TRUE(fs::exists(file));
     EXPECT_FALSE(fs::exists(fs::path(trash.files()) / "keep.txt"));
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(shell.errors.empty());
 
     // A file gone since the walk: the error dialog, a non-zero answer, and no question.
-    answer = true;
-    questions.clear();
+    shell.answer = true;
+    shell.questions.clear();
     SHFILEOPSTRUCTA missing = deleting(dir.path() + "/gone.txt");
     EXPECT_NE(SHFileOperationA(missing), 0);
     EXPECT_FALSE(missing.fAnyOperationsAborted);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("« gone.txt »"), std::string::npos) << errors[0];
-    EXPECT_TRUE(questions.empty());
+    ASSERT_EQ(shell.errors.size(), 1u);
+    EXPECT_NE(shell.errors[0].find("« gone.txt »"), std::string::npos) << shell.errors[0];
+    EXPECT_TRUE(shell.questions.empty());
 
     // An unknown drive and a permanent deletion are refused the same way.
     SHFILEOPSTRUCTA unknown;
@@ -106,21 +100,71 @@ TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     permanent.fFlags &= ~FOF_ALLOWUNDO;
     EXPECT_NE(SHFileOperationA(permanent), 0);
     EXPECT_TRUE(fs::exists(file));
-    EXPECT_EQ(errors.size(), 3u);
+    EXPECT_EQ(shell.errors.size(), 3u);
 }
 
 TEST_F(ShellTest, OpeningAnswersTheShellCodes) {
     const std::string file = dir.write("doc.odt", "x");
     EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 42);
-    EXPECT_EQ(launched, (std::vector<std::string>{file}));
+    EXPECT_EQ(shell.launched, (std::vector<std::string>{file}));
     EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL), 42);   // a folder opens too
 
-    launchWorks = false;
+    shell.launchWorks = false;
     EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 31);
     EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/absent.odt"), "", SW_SHOWNORMAL), 2);
     EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/no/such/doc.odt"), "", SW_SHOWNORMAL), 3);
     EXPECT_EQ(ShellExecuteA("(1234)", "", SW_SHOWNORMAL), 2);
-    EXPECT_EQ(launched.size(), 3u);   // only existing paths reach the launcher
+    EXPECT_EQ(shell.launched.size(), 3u);   // only existing paths reach the launcher
+}
+
+// Behind a replacement stand the services the window installs; behind those, what a tool
+// without a window does: no question is answered yes, an error goes to ShowMessage, nothing
+// is launched.
+TEST_F(ShellTest, EmptyReplacementsFallBackToTheInstalledServicesThenToNone) {
+    setShellHooks({});
+    std::optional<test::MessageRecorder> messages(std::in_place);
+    const std::string file = dir.write("kept.txt", "x");
+    SHFILEOPSTRUCTA unasked = deleting(file);
+    EXPECT_NE(SHFileOperationA(unasked), 0);
+    EXPECT_TRUE(unasked.fAnyOperationsAborted);
+    EXPECT_TRUE(fs::exists(file));
+    SHFILEOPSTRUCTA gone = deleting(dir.path() + "/gone.txt");
+    EXPECT_NE(SHFileOperationA(gone), 0);
+    ASSERT_EQ(messages->shown.size(), 1u);
+    EXPECT_EQ(messages->shown[0].text, "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.");
+    EXPECT_EQ(messages->shown[0].caption, "Erreur");
+    EXPECT_EQ(messages->shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 31);
+
+    // Installed services answer for the members a replacement leaves empty.
+    std::vector<std::string> asked, opened;
+    ShellHooks services;
+    services.confirm = [&](const std::string& q) { asked.push_back(q); return true; };
+    services.launch = [&](const std::string& p) { opened.push_back(p); return true; };
+    installShellServices(services);
+    ShellHooks errorsOnly;
+    errorsOnly.showError = [this](const std::string& m) { shell.errors.push_back(m); };
+    setShellHooks(errorsOnly);
+    SHFILEOPSTRUCTA asking = deleting(file);
+    EXPECT_EQ(SHFileOperationA(asking), 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Voulez-vous vraiment envoyer « kept.txt » dans la Corbeille ?"}));
+    EXPECT_TRUE(trash.holds("kept.txt"));
+    EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL), 42);
+    EXPECT_EQ(opened, (std::vector<std::string>{dir.path()}));
+    EXPECT_EQ(SHFileOperationA(gone), 2);
+    EXPECT_EQ(shell.errors.size(), 1u);
+    EXPECT_EQ(messages->shown.size(), 1u);
+    installShellServices({});
+
+    // The message box the same way: a replacement first, then the installed box.
+    std::vector<std::string> boxed;
+    installMessageBox([&](const std::string& text, const std::string&, MessageKind) { boxed.push_back(text); });
+    ShowMessage("replaced");
+    EXPECT_EQ(messages->shown.back().text, "replaced");
+    messages.reset();
+    ShowMessage("boxed");
+    installMessageBox(nullptr);
+    EXPECT_EQ(boxed, (std::vector<std::string>{"boxed"}));
 }
 
 }  // namespace

@@ -16,22 +16,6 @@ using parelix::test::TempDir;
 
 namespace {
 
-// Sets TMPDIR for one scope and puts the old value back.
-class TmpDirVariable {
-public:
-    explicit TmpDirVariable(const char* value) {
-        if (const char* old = std::getenv("TMPDIR")) old_ = old;
-        if (value) setenv("TMPDIR", value, 1);
-        else unsetenv("TMPDIR");
-    }
-    ~TmpDirVariable() {
-        if (old_) setenv("TMPDIR", old_->c_str(), 1);
-        else unsetenv("TMPDIR");
-    }
-private:
-    std::optional<std::string> old_;
-};
-
 std::string windowsFolder(const std::string& posix) {
     return DriveTable::current().toWindows(posix).value() + "\\";
 }
@@ -49,26 +33,26 @@ TEST(TempPath, FromTmpdirOrTmp) {
     const DriveTable saved = DriveTable::current();
     DriveTable::setCurrentForTesting(DriveTable::fromMounts(parseMountInfo("1 0 8:1 / / rw - ext4 sda rw\n")));
     {
-        TmpDirVariable v(nullptr);
+        test::TmpDirVariable v(nullptr);
         EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
     }
     {
-        TmpDirVariable v("");
+        test::TmpDirVariable v("");
         EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
     }
     {
-        TmpDirVariable v("/var/tmp/work/");
+        test::TmpDirVariable v("/var/tmp/work/");
         EXPECT_EQ(GetTempPathA(), "C:\\var\\tmp\\work\\");
     }
     {
-        TmpDirVariable v("/");
+        test::TmpDirVariable v("/");
         EXPECT_EQ(GetTempPathA(), "C:\\");
     }
     {
         // Neither a relative folder nor one with a backslash in its name can be named.
-        TmpDirVariable v("relative/dir");
+        test::TmpDirVariable v("relative/dir");
         EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
-        TmpDirVariable w("/tmp/a\\b");
+        test::TmpDirVariable w("/tmp/a\\b");
         EXPECT_EQ(GetTempPathA(), "C:\\tmp\\");
     }
     DriveTable::setCurrentForTesting(saved);

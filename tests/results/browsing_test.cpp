@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "results/Browsing.h"
-#include "results/browsing_fake_window.h"
+#include "support/FakeResultsWindow.h"
 
 using namespace parelix;
 using parelix::test::FakeResultsWindow;
@@ -15,11 +15,9 @@ namespace {
 //   z.bin (G2)
 // E:
 //   --> Sub:    c.jpg (G1)
-class BrowsingTest : public ::testing::Test {
+class BrowsingTest : public test::BrowsedTreesTest<> {
 protected:
     void SetUp() override {
-        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
-        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
         TreeBuilder b(trees);
         data = b.root("D:\\Data");
         photos = b.folder(data, "Photos");
@@ -38,9 +36,6 @@ protected:
 
     NodeId member(NodeId file) const { return trees.dirList.link(file); }
 
-    ResultTrees trees;
-    FakeResultsWindow window;
-    Browsing browsing{trees, window};
     NodeId data, photos, a, bj, docs, x, y, z, e, sub, c, g1, g2;
 };
 

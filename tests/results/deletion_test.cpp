@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "results/Deletion.h"
-#include "results/browsing_fake_window.h"
+#include "support/FakeResultsWindow.h"
 
 using namespace parelix;
 using parelix::test::FakeResultsWindow;
@@ -17,11 +17,9 @@ constexpr unsigned kNoQuestion = kAsk | FOF_NOCONFIRMATION;
 //   --> Trip:  t1, t2, t3 (all G3)
 //   --> Mixed: m1 (G2), m2 (G4)
 //   out (G4)
-class DeletionTest : public ::testing::Test {
+class DeletionTest : public test::BrowsedTreesTest<> {
 protected:
     void SetUp() override {
-        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
-        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
         TreeBuilder b(trees);
         data = b.root("D:\\Data");
         keep = b.folder(data, "Keep");
@@ -44,9 +42,6 @@ protected:
     bool alive(NodeId file) const { return trees.dirList.isValid(file); }
     int image(NodeId n) const { return trees.dirList.imageIndex(n); }
 
-    ResultTrees trees;
-    FakeResultsWindow window;
-    Browsing browsing{trees, window};
     Deletion deletion{trees, window};
     NodeId data, keep, k1, k2, trip, t1, t2, t3, mixed, m1, m2, out, g2, g3, g4;
 };

@@ -7,7 +7,7 @@
 #include "platform/Drives.h"
 #include "platform/Shell.h"
 #include "results/Deletion.h"
-#include "results/browsing_fake_window.h"
+#include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
 
 using namespace parelix;
@@ -34,16 +34,10 @@ public:
 //    --> folder:     inner.txt (== outside.txt)
 //    --> keep:       one.txt, two.txt (equal)
 //    outside.txt
-class TrashDeletionTest : public ::testing::Test {
+class TrashDeletionTest : public test::BrowsedTreesTest<RealShellWindow> {
 protected:
     void SetUp() override {
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        ShellHooks hooks;
-        hooks.confirm = [this](const std::string& q) { questions.push_back(q); return answer; };
-        hooks.showError = [this](const std::string& m) { errors.push_back(m); };
-        setShellHooks(hooks);
-        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
-        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
 
         dir.write("folder/inner.txt", "same");
         dir.write("keep/one.txt", "twin");
@@ -60,7 +54,6 @@ protected:
         b.group("4", {inner, outside});
         b.group("4", {one, two});
     }
-    void TearDown() override { setShellHooks({}); }
 
     bool onDisk(const std::string& relative) const { return fs::exists(dir.path() + "/" + relative); }
     // The Windows-style path of a file under the search root.
@@ -70,12 +63,8 @@ protected:
     }
 
     test::TempDir dir;
-    ResultTrees trees;
-    RealShellWindow window;
-    Browsing browsing{trees, window};
     Deletion deletion{trees, window};
-    bool answer = true;
-    std::vector<std::string> questions, errors;
+    test::ShellRecorder shell;
     NodeId root, folder, inner, keep, one, two, outside;
 };
 
@@ -84,7 +73,7 @@ TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
 
     trees.dirList.select(two);
     deletion.dropOnTrash(TreeId::DirList);
-    EXPECT_TRUE(questions.empty());   // a fixed drive and a drop: no question
+    EXPECT_TRUE(shell.questions.empty());   // a fixed drive and a drop: no question
     EXPECT_FALSE(onDisk("keep/two.txt"));
     EXPECT_TRUE(trash.holds("two.txt"));
     EXPECT_FALSE(trees.dirList.isValid(two));
@@ -101,16 +90,16 @@ TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
     EXPECT_EQ(trees.dirList.link(outside), kNoNode);
     EXPECT_EQ(trees.dirList.counter(root), 0);
     EXPECT_TRUE(onDisk("outside.txt") && onDisk("keep/one.txt"));
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(shell.errors.empty());
     EXPECT_EQ(window.log.size(), 2u);
 }
 
 TEST_F(TrashDeletionTest, RefusedOrFailedDeletionChangesNothing) {
     // The search root is asked for even on a drop; the answer is no.
-    answer = false;
+    shell.answer = false;
     trees.dirList.select(root);
     deletion.dropOnTrash(TreeId::DirList);
-    ASSERT_EQ(questions.size(), 1u);
+    ASSERT_EQ(shell.questions.size(), 1u);
     EXPECT_TRUE(fs::exists(dir.path()));
     EXPECT_TRUE(onDisk("keep/one.txt") && onDisk("folder/inner.txt"));
     EXPECT_TRUE(trees.dirList.isValid(root));
@@ -121,9 +110,9 @@ TEST_F(TrashDeletionTest, RefusedOrFailedDeletionChangesNothing) {
     fs::remove(dir.path() + "/keep/two.txt");
     window.focus = TreeId::DblList;
     trees.dblList.select(trees.dirList.link(two));
-    answer = true;
+    shell.answer = true;
     deletion.trashClick();
-    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(shell.errors.size(), 1u);
     EXPECT_TRUE(trees.dirList.isValid(two));
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
     EXPECT_TRUE(onDisk("keep/one.txt"));
@@ -137,7 +126,7 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryLeaveOneCopyOnDisk) {
     EXPECT_FALSE(onDisk("keep/two.txt"));
     EXPECT_TRUE(trees.dirList.isValid(one));
     EXPECT_EQ(trees.dirList.link(one), kNoNode);
-    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(shell.questions.empty());
 }
 
 // The issue seen in use: a copy edited between the search and the command.
@@ -166,7 +155,7 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) 
     EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2")}));
     EXPECT_TRUE(trees.dirList.isValid(a1));
     EXPECT_FALSE(trees.dirList.isValid(a2));
-    EXPECT_TRUE(questions.empty() && errors.empty());
+    EXPECT_TRUE(shell.questions.empty() && shell.errors.empty());
 }
 
 TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
@@ -189,7 +178,7 @@ TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     window.focus = TreeId::DblList;
     trees.dblList.select(trees.dirList.link(two));
     deletion.trashClick();
-    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(shell.questions.empty());
     EXPECT_EQ(window.messages.size(), 2u);
     EXPECT_TRUE(onDisk("keep/two.txt"));
 
@@ -197,7 +186,7 @@ TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     fs::remove(dir.path() + "/keep/one.txt");
     dir.write("keep/one.txt", "twin");
     deletion.trashClick();
-    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(shell.questions.size(), 1u);
     EXPECT_FALSE(onDisk("keep/two.txt"));
     EXPECT_TRUE(trash.holds("two.txt"));
     EXPECT_EQ(window.messages.size(), 2u);

@@ -2,13 +2,14 @@
 
 #include <sys/mount.h>
 
-#include <QApplication>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+#include "platform/Shell.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,17 @@ std::string TempDir::mkdir(const std::string& relative) const {
     return p.string();
 }
 
+TmpDirVariable::TmpDirVariable(const char* value) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    if (value) setenv("TMPDIR", value, 1);
+    else unsetenv("TMPDIR");
+}
+
+TmpDirVariable::~TmpDirVariable() {
+    if (old_) setenv("TMPDIR", old_->c_str(), 1);
+    else unsetenv("TMPDIR");
+}
+
 ScopedMount ScopedMount::bind(const std::string& source, const std::string& target) {
     ScopedMount m;
     if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0) m.target_ = target;
@@ -65,19 +77,6 @@ ScopedMount::~ScopedMount() {
     if (::umount2(target_.c_str(), 0) != 0) ::umount2(target_.c_str(), MNT_DETACH);
 }
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "parelix-tests";
-    static char* argv[] = {name, nullptr};
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    new QApplication(argc, argv);
-}
-
-}  // namespace parelix::test
-
-namespace parelix::test {
-
 PrivateTrash::PrivateTrash() {
     base_ = (fs::temp_directory_path() / "parelix-trash-XXXXXX").string();
     if (!mkdtemp(base_.data())) std::abort();
@@ -94,5 +93,30 @@ PrivateTrash::~PrivateTrash() {
 bool PrivateTrash::holds(const std::string& name) const {
     return fs::exists(fs::path(files()) / name) && fs::exists(fs::path(info()) / (name + ".trashinfo"));
 }
+
+MessageRecorder::MessageRecorder() {
+    previous_ = setMessageHandler([this](const std::string& text, const std::string& caption, MessageKind kind) {
+        shown.push_back({text, caption, kind});
+    });
+}
+
+MessageRecorder::~MessageRecorder() { setMessageHandler(previous_); }
+
+ShellRecorder::ShellRecorder(std::function<void(const std::string&)> onError) {
+    ShellHooks hooks;
+    hooks.confirm = [this](const std::string& question) {
+        questions.push_back(question);
+        return answer;
+    };
+    if (onError) hooks.showError = std::move(onError);
+    else hooks.showError = [this](const std::string& message) { errors.push_back(message); };
+    hooks.launch = [this](const std::string& path) {
+        launched.push_back(path);
+        return launchWorks;
+    };
+    setShellHooks(hooks);
+}
+
+ShellRecorder::~ShellRecorder() { setShellHooks({}); }
 
 }  // namespace parelix::test

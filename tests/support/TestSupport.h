@@ -1,6 +1,11 @@
 #pragma once
 // Helpers shared by the test executables.
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
 
 namespace parelix::test {
 
@@ -17,6 +22,17 @@ public:
     std::string mkdir(const std::string& relative) const;
 private:
     std::string path_;
+};
+
+// Sets TMPDIR (nullptr: unsets it) while it lives, and puts the old value back.
+class TmpDirVariable {
+public:
+    explicit TmpDirVariable(const char* value);
+    ~TmpDirVariable();
+    TmpDirVariable(const TmpDirVariable&) = delete;
+    TmpDirVariable& operator=(const TmpDirVariable&) = delete;
+private:
+    std::optional<std::string> old_;
 };
 
 // A mount made for one test (tests run as root): a bind mount or a tmpfs, undone at
@@ -36,9 +52,6 @@ private:
     std::string target_;   // empty: nothing mounted
     std::string why_;
 };
-
-// Creates the QApplication on first use (widget tests run under QT_QPA_PLATFORM=offscreen).
-void ensureApplication();
 
 }  // namespace parelix::test
 
@@ -61,6 +74,40 @@ public:
     bool holds(const std::string& name) const;
 private:
     std::string base_;
+};
+
+struct Shown {
+    std::string text;
+    std::string caption;
+    MessageKind kind;
+};
+
+// Message boxes, recorded instead of shown while the object lives.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    std::vector<Shown> shown;
+private:
+    MessageHandler previous_;
+};
+
+// The shell's question, error box and launcher, recorded while the object lives: questions
+// get `answer`, launches succeed while `launchWorks`, errors go to onError where one is
+// given and to `errors` otherwise. The real ones come back at destruction.
+class ShellRecorder {
+public:
+    explicit ShellRecorder(std::function<void(const std::string&)> onError = {});
+    ~ShellRecorder();
+    ShellRecorder(const ShellRecorder&) = delete;
+    ShellRecorder& operator=(const ShellRecorder&) = delete;
+    bool answer = true;
+    bool launchWorks = true;
+    std::vector<std::string> questions;
+    std::vector<std::string> errors;
+    std::vector<std::string> launched;
 };
 
 }  // namespace parelix::test

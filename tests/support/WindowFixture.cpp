@@ -13,7 +13,6 @@
 #include <algorithm>
 
 #include "platform/Drives.h"
-#include "platform/Shell.h"
 #include "platform/System.h"
 #include "ui/Application.h"
 #include "ui/PaneDrag.h"
@@ -127,30 +126,6 @@ void ensureProgramApplication() {
     static char* argv[] = {name, nullptr};
     new Application(argc, argv);
 }
-
-MessageRecorder::MessageRecorder() {
-    previous_ = setMessageHandler([this](const std::string& text, const std::string& caption, MessageKind kind) {
-        shown.push_back({text, caption, kind});
-    });
-}
-
-MessageRecorder::~MessageRecorder() { setMessageHandler(previous_); }
-
-ShellRecorder::ShellRecorder(std::function<void(const std::string&)> onError) {
-    ShellHooks hooks;
-    hooks.confirm = [this](const std::string& question) {
-        questions.push_back(question);
-        return answer;
-    };
-    hooks.showError = std::move(onError);
-    hooks.launch = [this](const std::string& path) {
-        launched.push_back(path);
-        return launchWorks;
-    };
-    setShellHooks(hooks);
-}
-
-ShellRecorder::~ShellRecorder() { setShellHooks({}); }
 
 void WindowTest::TearDown() {
     window.reset();

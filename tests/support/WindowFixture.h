@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Dialogs.h"
+#include "support/TestSupport.h"
 #include "ui/EcrPrin.h"
 #include "ui/PaneDrag.h"
 
@@ -109,38 +110,6 @@ void addSearchFolder(T_EcrPrin& window, const std::string& posixFolder);
 
 // The program's own application object (its notify shows the errors that escape handlers).
 void ensureProgramApplication();
-
-struct Shown {
-    std::string text;
-    std::string caption;
-    MessageKind kind;
-};
-
-// Message boxes, recorded instead of shown while the object lives.
-class MessageRecorder {
-public:
-    MessageRecorder();
-    ~MessageRecorder();
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-    std::vector<Shown> shown;
-private:
-    MessageHandler previous_;
-};
-
-// The shell's question, error box and launcher, recorded while the object lives: questions
-// get `answer`, launches succeed while `launchWorks`, errors go to onError.
-class ShellRecorder {
-public:
-    explicit ShellRecorder(std::function<void(const std::string&)> onError);
-    ~ShellRecorder();
-    ShellRecorder(const ShellRecorder&) = delete;
-    ShellRecorder& operator=(const ShellRecorder&) = delete;
-    bool answer = true;
-    bool launchWorks = true;
-    std::vector<std::string> questions;
-    std::vector<std::string> launched;
-};
 
 // A test of the main window: message boxes recorded in `shown`, the window made by make()
 // and gone at the test's end, with the version answer given back.

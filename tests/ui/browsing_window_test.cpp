@@ -16,7 +16,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
-#include "results/browsing_fake_window.h"
+#include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"

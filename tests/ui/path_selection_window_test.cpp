@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TestSupport.h"
+#include "support/UiApplication.h"
 #include "support/WindowFixture.h"
 #include "tests/ui/path_selection_drives.h"
 #include "ui/EcrPrin.h"

@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <vector>
 
-#include "support/TestSupport.h"
+#include "support/UiApplication.h"
 #include "ui/EcrApropos.h"
 
 using parelix::TEcrApropos;

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "results/TreeStore.h"
-#include "support/TestSupport.h"
+#include "support/UiApplication.h"
 #include "ui/TreeModel.h"
 #include "ui/TreeView.h"
 

@@ -1,6 +1,9 @@
 #pragma once
-// A window stand-in for the browsing and deletion tests, a small builder of result trees,
-// and a walk of a tree in display order.
+// A window stand-in for the browsing and deletion tests, a fixture that wires browsing to
+// the result trees over it, a small builder of result trees, and a walk of a tree in display
+// order.
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -70,6 +73,21 @@ public:
         copyQueries.push_back({file, others});
         return onFindOtherCopy ? onFindOtherCopy(file, others) : OtherCopy::Found;
     }
+};
+
+// The two result trees with browsing following their selections, as the window wires them,
+// over a window stand-in.
+template <typename Window = FakeResultsWindow>
+class BrowsedTreesTest : public ::testing::Test {
+protected:
+    BrowsedTreesTest() {
+        trees.dirList.events.change = [this](NodeId n) { browsing.dirListChange(n); };
+        trees.dblList.events.change = [this](NodeId n) { browsing.dblListChange(n); };
+    }
+
+    ResultTrees trees;
+    Window window;
+    Browsing browsing{trees, window};
 };
 
 // Builds DirList as the collection walk leaves it (walked folders 0/2 with counter 0, files
