@@ -9,10 +9,16 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
 extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace parelix::test {
 
@@ -336,6 +342,60 @@ bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds tim
         if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(step);
     }
+}
+
+ProgramOnDisplayTest::ProgramOnDisplayTest(std::string program, std::string folderPrefix,
+                                           std::string screenshotPrefix)
+    : programPath_(std::move(program)), folderPrefix_(std::move(folderPrefix)),
+      screenshotPrefix_(std::move(screenshotPrefix)) {}
+
+void ProgramOnDisplayTest::SetUp() {
+    const std::string missing = RealDisplay::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/test.sh installs them)";
+    display_ = std::make_unique<RealDisplay>();
+    ASSERT_TRUE(display_->ok()) << "Xvfb did not start";
+    std::string base = "/tmp/" + folderPrefix_ + "-XXXXXX";
+    ASSERT_TRUE(mkdtemp(base.data()));
+    base_ = base;
+    fs::create_directories(home() + "/data");
+    fs::create_directories(base_ + "/work");
+}
+
+void ProgramOnDisplayTest::TearDown() {
+    if (display_ && display_->ok() && HasFailure()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        display_->saveScreenshot(fs::current_path() / (screenshotPrefix_ + "-" + info->name() + ".png"));
+        std::ifstream log(base_ + "/program.log");
+        std::stringstream text;
+        text << log.rdbuf();
+        std::cerr << "The program " << (program_.running() ? "still runs" : program_.ended()) << "; it wrote:\n"
+                  << text.str() << '\n';
+    }
+    program_.stop();
+    display_.reset();
+    std::error_code ec;
+    if (!base_.empty()) fs::remove_all(base_, ec);
+}
+
+void ProgramOnDisplayTest::startProgram(const std::map<std::string, std::string>& env) {
+    std::map<std::string, std::string> all{{"DISPLAY", display_->display()},
+                                           {"QT_QPA_PLATFORM", "xcb"},
+                                           {"HOME", home()},
+                                           {"XDG_DATA_HOME", home() + "/data"},
+                                           {"TMPDIR", base_ + "/work"}};
+    for (const auto& [k, v] : env) all[k] = v;
+    program_ = ChildProcess({programPath_}, all, base_ + "/program.log");
+    ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
+    std::string splash;
+    if (display_->waitForWindow("^A propos de", 1s, &splash)) {
+        EXPECT_EQ(display_->windowName(splash), "A propos de...");
+    }
+    ASSERT_TRUE(display_->waitForNoWindow("^A propos de", 10s));
+    std::tie(x0_, y0_) = display_->windowOrigin(main_);
+}
+
+bool ProgramOnDisplayTest::trashHolds(const std::string& name) const {
+    return fs::exists(home() + "/data/Trash/files/" + name) && fs::exists(home() + "/data/Trash/info/" + name + ".trashinfo");
 }
 
 }  // namespace parelix::test

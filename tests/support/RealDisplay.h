@@ -3,12 +3,14 @@
 // server, the program started on it as a child process, real pointer and key events
 // through xdotool, screenshots through ImageMagick's import and window properties through
 // xprop. Tests skip when one of these tools is missing (scripts/test.sh installs them).
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,35 @@ public:
 private:
     std::string display_;
     pid_t serverPid_ = -1;
+};
+
+// What the tests of the program on a real display share: the server; a private folder
+// directly under /tmp (reached in the drive tree as C:\tmp\<name>) that holds the program's
+// home (home/, its recycle bin in home/data) and work folder (work/); the program started on
+// the display with them; after a failure, a screenshot and what the program wrote.
+class ProgramOnDisplayTest : public ::testing::Test {
+protected:
+    // folderPrefix names the private folder ("pxkb" gives /tmp/pxkb-XXXXXX); a failure's
+    // screenshot is <screenshotPrefix>-<test>.png in the working folder.
+    ProgramOnDisplayTest(std::string program, std::string folderPrefix, std::string screenshotPrefix);
+    void SetUp() override;      // skips when a tool is missing
+    void TearDown() override;
+
+    // Starts the program (env adds to or replaces its environment), waits for its main window
+    // and the end of its splash, and notes the window's corner in x0_, y0_.
+    void startProgram(const std::map<std::string, std::string>& env = {});
+    std::string home() const { return base_ + "/home"; }
+    // The name lies in the program's recycle bin with its .trashinfo.
+    bool trashHolds(const std::string& name) const;
+
+    std::unique_ptr<RealDisplay> display_;
+    std::string base_;
+    ChildProcess program_;
+    std::string main_;
+    int x0_ = 0, y0_ = 0;
+
+private:
+    std::string programPath_, folderPrefix_, screenshotPrefix_;
 };
 
 // Polls until ready() or the time runs out; true when ready.

@@ -2,11 +2,9 @@
 // on: the program itself on a real X display, driven by real key events. Skipped when
 // Xvfb, xdotool, ImageMagick's import or xprop is missing.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <thread>
 
 #include "support/RealDisplay.h"
@@ -25,31 +23,10 @@ constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 62, kDblBottom = 325;
 // Text drawn on a highlighted row.
 bool isHighlightedText(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }
 
-class KeyboardDisplayTest : public ::testing::Test {
+// The scene's files lie in the private folder beside the program's home.
+class KeyboardDisplayTest : public ProgramOnDisplayTest {
 protected:
-    void SetUp() override {
-        const std::string missing = RealDisplay::missingTools();
-        if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/test.sh installs them)";
-        display_ = std::make_unique<RealDisplay>();
-        ASSERT_TRUE(display_->ok()) << "Xvfb did not start";
-        // Under /tmp, reached in the drive tree as C:\tmp\<name>; the private recycle bin
-        // and work files beside it.
-        std::string base = "/tmp/pxkb-XXXXXX";
-        ASSERT_TRUE(mkdtemp(base.data()));
-        base_ = base;
-        fs::create_directories(base_ + "/home/data");
-        fs::create_directories(base_ + "/work");
-    }
-    void TearDown() override {
-        if (display_ && display_->ok() && HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            display_->saveScreenshot(fs::current_path() / (std::string("keyboard-display-") + info->name() + ".png"));
-        }
-        program_.stop();
-        display_.reset();
-        std::error_code ec;
-        if (!base_.empty()) fs::remove_all(base_, ec);
-    }
+    KeyboardDisplayTest() : ProgramOnDisplayTest(PARELIX_PROGRAM, "pxkb", "keyboard-display") {}
 
     std::string write(const std::string& relative, const std::string& content) const {
         const fs::path p = fs::path(base_) / relative;
@@ -58,23 +35,6 @@ protected:
         return p;
     }
     bool has(const std::string& relative) const { return fs::exists(fs::path(base_) / relative); }
-    bool trashHolds(const std::string& name) const {
-        return fs::exists(base_ + "/home/data/Trash/files/" + name) &&
-               fs::exists(base_ + "/home/data/Trash/info/" + name + ".trashinfo");
-    }
-
-    void start() {
-        program_ = ChildProcess({PARELIX_PROGRAM},
-                                {{"DISPLAY", display_->display()},
-                                 {"QT_QPA_PLATFORM", "xcb"},
-                                 {"HOME", base_ + "/home"},
-                                 {"XDG_DATA_HOME", base_ + "/home/data"},
-                                 {"TMPDIR", base_ + "/work"}},
-                                base_ + "/program.log");
-        ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
-        ASSERT_TRUE(display_->waitForNoWindow("^A propos de", 10s));
-        std::tie(x0_, y0_) = display_->windowOrigin(main_);
-    }
 
     // Type-ahead goes on from what was typed less than 0.4 s before: a pause between names.
     void typeName(const std::string& name) {
@@ -116,12 +76,6 @@ protected:
     bool asked(std::string* dialog = nullptr, std::chrono::milliseconds wait = 5s) {
         return display_->waitForWindow("^Confirmer la suppression", wait, dialog);
     }
-
-    std::unique_ptr<RealDisplay> display_;
-    std::string base_;
-    ChildProcess program_;
-    std::string main_;
-    int x0_ = 0, y0_ = 0;
 };
 
 // In the drive tree, type-ahead moves the highlight with the node Ajoute adds. In the result
@@ -135,7 +89,7 @@ TEST_F(KeyboardDisplayTest, TypeAheadAndTheDeleteKeyActOnTheHighlightedNode) {
     write(edge + "/zeta/b.txt", "pareil");
     write(edge + "/c.txt", "autre chose");
     write(edge + "/d.txt", "autre chose");
-    start();
+    startProgram();
 
     display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);   // the drive tree takes the focus
     for (const std::string& name : {std::string("C:"), std::string("tmp"), fs::path(base_).filename().string()}) {

@@ -7,10 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <memory>
 #include <thread>
-#include <sstream>
 
 #include "support/RealDisplay.h"
 
@@ -65,46 +62,22 @@ private:
     std::string path_;
 };
 
-class RealDisplayTest : public ::testing::Test {
+class RealDisplayTest : public ProgramOnDisplayTest {
 protected:
+    RealDisplayTest() : ProgramOnDisplayTest(PARELIX_PROGRAM, "pxui-home", "real-display") {}
+
     void SetUp() override {
-        const std::string missing = RealDisplay::missingTools();
-        if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/test.sh installs them)";
-        display_ = std::make_unique<RealDisplay>();
-        ASSERT_TRUE(display_->ok()) << "Xvfb did not start";
-        std::string base = "/tmp/pxui-home-XXXXXX";
-        ASSERT_TRUE(mkdtemp(base.data()));
-        home_ = base;
-        fs::create_directories(home_ + "/data");
-        fs::create_directories(home_ + "/work");
-        fs::create_directories(home_ + "/bin");
+        ProgramOnDisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         // The desktop's opener, replaced by one that notes what it is asked to open.
-        const std::string opener = home_ + "/bin/xdg-open";
-        std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home_ << "/opens.log'\n";
+        fs::create_directories(home() + "/bin");
+        const std::string opener = home() + "/bin/xdg-open";
+        std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home() << "/opens.log'\n";
         fs::permissions(opener, fs::perms::owner_all);
     }
-    void TearDown() override {
-        if (display_ && display_->ok() && HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            display_->saveScreenshot(fs::current_path() / (std::string("real-display-") + info->name() + ".png"));
-            std::ifstream log(home_ + "/program.log");
-            std::stringstream text;
-            text << log.rdbuf();
-            std::cerr << "The program " << (program_.running() ? "still runs" : program_.ended()) << "; it wrote:\n"
-                      << text.str() << '\n';
-        }
-        program_.stop();
-        display_.reset();
-        std::error_code ec;
-        if (!home_.empty()) fs::remove_all(home_, ec);
-    }
 
-    bool trashHolds(const std::string& name) const {
-        return fs::exists(home_ + "/data/Trash/files/" + name) &&
-               fs::exists(home_ + "/data/Trash/info/" + name + ".trashinfo");
-    }
     std::vector<std::string> opened() const {
-        std::ifstream in(home_ + "/opens.log");
+        std::ifstream in(home() + "/opens.log");
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
@@ -113,21 +86,8 @@ protected:
     // Starts the program, waits for its window and the end of its splash, puts the scene's
     // folder in the search list through the drive tree's keyboard, and starts the search.
     void startAndSearch(const Scene& scene) {
-        program_ = ChildProcess({PARELIX_PROGRAM},
-                                {{"DISPLAY", display_->display()},
-                                 {"QT_QPA_PLATFORM", "xcb"},
-                                 {"HOME", home_},
-                                 {"XDG_DATA_HOME", home_ + "/data"},
-                                 {"TMPDIR", home_ + "/work"},
-                                 {"PATH", home_ + "/bin:/usr/bin:/bin"}},
-                                home_ + "/program.log");
-        ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
-        std::string splash;
-        if (display_->waitForWindow("^A propos de", 1s, &splash)) {
-            EXPECT_EQ(display_->windowName(splash), "A propos de...");
-        }
-        ASSERT_TRUE(display_->waitForNoWindow("^A propos de", 10s));
-        std::tie(x0_, y0_) = display_->windowOrigin(main_);
+        startProgram({{"PATH", home() + "/bin:/usr/bin:/bin"}});
+        if (HasFatalFailure()) return;
 
         // Type-ahead goes on from the text typed less than 0.4 s before: pause between names.
         display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);
@@ -176,12 +136,6 @@ protected:
             },
             20s, 0ms);
     }
-
-    std::unique_ptr<RealDisplay> display_;
-    std::string home_;
-    ChildProcess program_;
-    std::string main_;
-    int x0_ = 0, y0_ = 0;
 };
 
 // The run shows each batch of groups as it finds them. A member clicked while the run still
