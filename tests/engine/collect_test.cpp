@@ -36,7 +36,7 @@ auto readRecords(const std::string& name, std::size_t recordSize, Decode decode)
     return out;
 }
 
-class CollectTest : public ::testing::Test {
+class CollectTest : public test::SearchEngineTest {
 protected:
     void SetUp() override {
         engine_.startup();
@@ -102,13 +102,7 @@ protected:
 
     TreeStore& tree() { return trees_.dirList; }
 
-    test::TempDir work_;   // holds the work files, outside the walked tree
-    test::TempDir tree_;
-    test::TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
     std::string root_;
-    test::FakeSearchUi ui_;
-    ResultTrees trees_;
-    SearchEngine engine_{trees_, ui_};
 };
 
 TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {

@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SearchRunTest : public ::testing::Test {
+class SearchRunTest : public test::SearchEngineTest {
 protected:
     void SetUp() override {
         engine_.startup();
@@ -46,13 +46,7 @@ protected:
     }
     bool logHas(const std::string& line) { return std::count(ui_.log.begin(), ui_.log.end(), line) > 0; }
 
-    test::TempDir work_;
-    test::TempDir tree_;
-    test::TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
     std::string root_;
-    test::FakeSearchUi ui_;
-    ResultTrees trees_;
-    SearchEngine engine_{trees_, ui_};
 };
 
 TEST_F(SearchRunTest, StartupCreatesTwoEmptyWorkFilesAndShutdownRemovesThem) {

@@ -1,11 +1,17 @@
 #pragma once
-// A window stand-in for engine tests: records what the search run tells.
+// A window stand-in for engine tests: records what the search run tells. And a fixture of a
+// search engine over it, with a folder to walk.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/SearchEngine.h"
 #include "engine/SearchUi.h"
+#include "results/ResultTrees.h"
+#include "support/TestSupport.h"
 
 namespace parelix::test {
 
@@ -66,6 +72,18 @@ public:
     }
     void resultsReady() override { resultsShown = true; }
     void runEnded() override { ended = true; }
+};
+
+// A search engine over the stand-in, its work files in a folder of the test's own, and a
+// folder to walk elsewhere. The engine is not started.
+class SearchEngineTest : public ::testing::Test {
+protected:
+    TempDir work_;   // holds the work files, outside the walked tree
+    TempDir tree_;
+    TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
+    FakeSearchUi ui_;
+    ResultTrees trees_;
+    SearchEngine engine_{trees_, ui_};
 };
 
 }  // namespace parelix::test
