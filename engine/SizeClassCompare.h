@@ -8,8 +8,9 @@
 // few kilobytes and filed by their digest; the walk is then replayed on the class's sequence,
 // its exchanges included, but a representative only meets the later files of its own digest
 // bucket, which are confirmed byte by byte. The first bytes read (the probe) are kept, so a
-// file is opened again only when it shares them with another and runs past them. Files of other buckets would have compared
-// different, so skipping them changes neither a group nor the sequence.
+// file is opened again only when it shares them with another and runs past them. Files of
+// other buckets would have compared different, so skipping them changes neither a group nor
+// the sequence.
 #include <cstdint>
 #include <set>
 #include <string>
