@@ -3,10 +3,13 @@
 # warm cache, runs alternating, median wall time, ratios and peak memory.
 #
 #   bench/dups-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
+#   COLD=1 bench/dups-bench.sh ...   the same on a cold disk (root only): the page cache is
+#                                    dropped before every counted run, and a floor is timed
+#                                    beside the programs (see below)
 #
 # BUILD_DIR holds bench/parelix-scan and bench/make-bench-tree (default build), WORK_DIR the
 # workloads (default /var/tmp/parelix-bench, about 6 GB, kept between runs), RUNS the counted
-# runs of each command (default 5), WORKLOADS a list among w1 w2 w3 w4 w5 (default all).
+# runs of each command (default 5), WORKLOADS a list among w1 ... w7 (default all).
 #   w1  real file sizes: copies of /usr/share and /usr/include, plus second copies of
 #       /usr/share/doc and /usr/include/linux beside them
 #   w2  100 files of 8 to 24 MB, each of its own size, and a copy of 50 of them elsewhere;
@@ -17,14 +20,24 @@
 #   w5  300,000 files in 15,000 folders (150 x 100, 20 each): 1 in 50 empty, the others 1 to
 #       65,535 bytes, log-uniform by octave (octave uniform, size uniform inside it); about 1 in
 #       12 a copy of an earlier file
-# w4 and w5 are written by make-bench-tree from a fixed seed: the same trees on every machine.
+#   w6  1,200 files of 256 KiB in 40 folders sharing their first 16 KiB, different after it
+#       but for 30 copies
+#   w7  one 5,000-byte file with 20,000 hard links in one folder, and one real copy
+# w4 to w7 are written by make-bench-tree from a fixed seed: the same trees on every machine.
+# Cold runs also time "floor": the first 4 KiB of every file of a size class of two or more,
+# read by 16 processes at once, which is about what the disk allows any duplicate finder.
 # With MAKE_ONLY=1 in the environment it only builds the workloads that are missing.
 set -euo pipefail
 
 BUILD=${1:-build}
 WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3 w4 w5"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7"}
+COLD=${COLD:-}
+if [ -n "$COLD" ] && [ ! -w /proc/sys/vm/drop_caches ]; then
+    echo "cold runs drop the page cache: run as root" >&2
+    exit 1
+fi
 SCAN=$(realpath "$BUILD/bench/parelix-scan")
 [ -x "$SCAN" ] || { echo "no $SCAN: build the parelix-scan target first" >&2; exit 1; }
 
@@ -94,11 +107,14 @@ make_generated() {
 }
 make_w4() { make_generated w4; }
 make_w5() { make_generated w5; }
+make_w6() { make_generated w6; }
+make_w7() { make_generated w7; }
 
 # One run: wall seconds (from the clock) and peak resident kB (from time -v).
 run_once() {
     local out=$1; shift
     local t0 t1
+    if [ -n "$COLD" ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
     t0=$(date +%s%N)
     /usr/bin/time -f "%M" -o "$out.mem" "$@" >/dev/null 2>"$out.err"
     t1=$(date +%s%N)
@@ -118,7 +134,7 @@ bench() {
     for r in $(seq 1 "$RUNS"); do
         for i in "${!cmds[@]}"; do run_once "$tmp/run" ${cmds[$i]} >> "$tmp/$i.txt"; done
     done
-    echo "== $name ($RUNS runs, median wall time, peak memory)"
+    echo "== $name ($RUNS runs${COLD:+, cold}, median wall time, peak memory)"
     local base; base=$(cut -d' ' -f1 "$tmp/0.txt" | median)
     for i in "${!cmds[@]}"; do
         local ms kb
@@ -131,6 +147,22 @@ bench() {
     rm -rf "$tmp"
 }
 
+# The floor of a cold run: the files of size classes of two or more, and a command that reads
+# the first 4 KiB of each with many reads in flight. Listed once, before the counted runs.
+floor_cmd() {
+    local list=$WORK/$1-floor.txt
+    [ -s "$list" ] || find "$WORK/$1" -type f -size +0 -printf '%s\t%p\n' |
+        awk -F'\t' '{n[$1]++; p[NR]=$2; s[NR]=$1} END {for (i = 1; i <= NR; i++) if (n[s[i]] > 1) print p[i]}' > "$list"
+    echo "xargs -d \n -a $list -P 16 -n 64 head -q -c 4096"
+}
+
+# bench_workload NAME LABEL CMD...: the workload's commands, and the floor on a cold disk.
+bench_workload() {
+    local w=$1 name=$2; shift 2
+    if [ -n "$COLD" ]; then bench "$name" "$@" floor "$(floor_cmd "$w")"
+    else bench "$name" "$@"; fi
+}
+
 scan_report() {
     echo "  parelix-scan on $1:"
     "$SCAN" "$1" 2>&1 >/dev/null | grep -E '^(files|walk|cpu)' | sed 's/^/    /'
@@ -141,7 +173,7 @@ command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
 if ! $timing; then
     for w in $WORKLOADS; do
         case $w in
-        w1 | w2 | w3 | w4 | w5) make_$w ;;
+        w1 | w2 | w3 | w4 | w5 | w6 | w7) make_$w ;;
         *) echo "unknown workload $w" >&2; exit 2 ;;
         esac
     done
@@ -152,7 +184,7 @@ for w in $WORKLOADS; do
     case $w in
     w1)
         make_w1
-        bench "W1 real file sizes" parelix-scan "$SCAN $WORK/w1" fdupes "fdupes -r $WORK/w1" jdupes "jdupes -r $WORK/w1"
+        bench_workload w1 "W1 real file sizes" parelix-scan "$SCAN $WORK/w1" fdupes "fdupes -r $WORK/w1" jdupes "jdupes -r $WORK/w1"
         scan_report "$WORK/w1"
         ;;
     w2)
@@ -160,24 +192,34 @@ for w in $WORKLOADS; do
         paired=()
         for i in $(seq 0 2 99); do paired+=("$WORK/w2/originals/big$i.bin" "$WORK/w2/copies/big$i.bin"); done
         printf '%s\n' "${paired[@]}" > "$WORK/w2-paired.txt"
-        bench "W2 big files" parelix-scan "$SCAN $WORK/w2" "cat-paired" "xargs -a $WORK/w2-paired.txt cat" \
+        bench_workload w2 "W2 big files" parelix-scan "$SCAN $WORK/w2" "cat-paired" "xargs -a $WORK/w2-paired.txt cat" \
             fdupes "fdupes -r $WORK/w2" jdupes "jdupes -r $WORK/w2"
         scan_report "$WORK/w2"
         ;;
     w3)
         make_w3
-        bench "W3 one crowded size" parelix-scan "$SCAN $WORK/w3" fdupes "fdupes -r $WORK/w3" jdupes "jdupes -r $WORK/w3"
+        bench_workload w3 "W3 one crowded size" parelix-scan "$SCAN $WORK/w3" fdupes "fdupes -r $WORK/w3" jdupes "jdupes -r $WORK/w3"
         scan_report "$WORK/w3"
         ;;
     w4)
         make_w4
-        bench "W4 one size, mostly different" parelix-scan "$SCAN $WORK/w4" fdupes "fdupes -r $WORK/w4" jdupes "jdupes -r $WORK/w4"
+        bench_workload w4 "W4 one size, mostly different" parelix-scan "$SCAN $WORK/w4" fdupes "fdupes -r $WORK/w4" jdupes "jdupes -r $WORK/w4"
         scan_report "$WORK/w4"
         ;;
     w5)
         make_w5
-        bench "W5 many small files" parelix-scan "$SCAN $WORK/w5" fdupes "fdupes -r $WORK/w5" jdupes "jdupes -r $WORK/w5"
+        bench_workload w5 "W5 many small files" parelix-scan "$SCAN $WORK/w5" fdupes "fdupes -r $WORK/w5" jdupes "jdupes -r $WORK/w5"
         scan_report "$WORK/w5"
+        ;;
+    w6)
+        make_w6
+        bench_workload w6 "W6 a long shared header" parelix-scan "$SCAN $WORK/w6" jdupes "jdupes -r $WORK/w6"
+        scan_report "$WORK/w6"
+        ;;
+    w7)
+        make_w7
+        bench_workload w7 "W7 a crowd of hard links" parelix-scan "$SCAN $WORK/w7" jdupes "jdupes -r $WORK/w7"
+        scan_report "$WORK/w7"
         ;;
     *) echo "unknown workload $w" >&2; exit 2 ;;
     esac

@@ -7,12 +7,17 @@
 //   make-bench-tree w5 FOLDER   300,000 files in 15,000 folders (150 x 100), 20 in each; 1 in 50
 //                               empty, the others 1 to 65,535 bytes, log-uniform by octave; about
 //                               1 in 12 a copy of an earlier file
+//   make-bench-tree w6 FOLDER   1,200 files of 256 KiB in 40 folders whose first 16 KiB are one
+//                               header; 1,170 distinct after it, 30 of them with one copy
+//   make-bench-tree w7 FOLDER   one 5,000-byte file with 20,000 hard links in one folder, and
+//                               one real copy of it beside them
 //
 // Prints one line of counts on standard output.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -145,16 +150,58 @@ void makeW5(const std::string& root) {
                 empty, bytes);
 }
 
+// Files that share a long beginning (one format's header, pre-allocated or silent starts):
+// every file agrees with every other on its first chunks and differs only after them.
+void makeW6(const std::string& root) {
+    constexpr unsigned kFiles = 1200, kFolders = 40, kCopies = 30;
+    constexpr std::size_t kSize = 256 * 1024, kHeader = 16 * 1024;
+    constexpr unsigned kDistinct = kFiles - kCopies;
+    for (unsigned d = 0; d < kFolders; ++d) makeDir(root + "/d" + num(d, 2));
+    std::vector<unsigned char> header, buf;
+    fillContent(header, 0xfeed, kHeader);
+    for (unsigned f = 0; f < kFiles; ++f) {
+        const unsigned id = f < kDistinct ? f : (f - kDistinct) * (kDistinct / kCopies);
+        fillContent(buf, id + 1, kSize);
+        std::copy(header.begin(), header.end(), buf.begin());
+        writeFile(root + "/d" + num(f % kFolders, 2) + "/f" + num(f, 4) + ".db", buf);
+    }
+    std::printf("w6: %u files of %zu bytes in %u folders sharing their first %zu bytes, %u copies\n", kFiles,
+                kSize, kFolders, kHeader, kCopies);
+}
+
+// A crowd of names for one file: every link is one file, so only the real copy pairs.
+void makeW7(const std::string& root) {
+    constexpr unsigned kLinks = 20000;
+    constexpr std::size_t kSize = 5000;
+    std::vector<unsigned char> buf;
+    fillContent(buf, 7, kSize);
+    const std::string dir = root + "/links";
+    makeDir(dir);
+    const std::string first = dir + "/l" + num(0, 5);
+    writeFile(first, buf);
+    for (unsigned i = 1; i < kLinks; ++i) {
+        const std::string name = dir + "/l" + num(i, 5);
+        if (link(first.c_str(), name.c_str()) != 0 && errno != EEXIST) fail(name);
+    }
+    writeFile(dir + "/copy", buf);
+    std::printf("w7: one file of %zu bytes with %u names, and one copy\n", kSize, kLinks);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "w4") != 0 && std::strcmp(argv[1], "w5") != 0)) {
-        std::fprintf(stderr, "usage: %s w4|w5 FOLDER\n", argv[0]);
+    const std::string which = argc == 3 ? argv[1] : "";
+    void (*make)(const std::string&) = which == "w4" ? makeW4
+                                       : which == "w5" ? makeW5
+                                       : which == "w6" ? makeW6
+                                       : which == "w7" ? makeW7
+                                                       : nullptr;
+    if (!make) {
+        std::fprintf(stderr, "usage: %s w4|w5|w6|w7 FOLDER\n", argv[0]);
         return 2;
     }
     const std::string root = argv[2];
     makeDir(root);
-    if (std::strcmp(argv[1], "w4") == 0) makeW4(root);
-    else makeW5(root);
+    make(root);
     return 0;
 }

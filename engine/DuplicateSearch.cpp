@@ -3,6 +3,8 @@
 #include "engine/FileListCursor.h"
 #include "engine/SizeClassCompare.h"
 
+#include <vector>
+
 namespace parelix {
 
 void DuplicateSearch::run() {
@@ -15,11 +17,19 @@ void DuplicateSearch::run() {
     run_.dirList.assign(run_.dirListName);
     run_.dirList.reset(kDirRecordSize);
     {
+        const CompareLimits& limits = run_.limits;
         FileListCursor list(run_.fileList, run_.buffer1.get(), kCompareWindowRecords);
         DirectoryPaths dirs(run_.dirList);
         CompareSteps steps(run_.ui, run_.state, run_.fileCount);
-        SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, run_.buffer2.get(),
-                                   run_.buffer3.get());
+        ReadAhead reads(limits.readers, limits.probesAhead + limits.chunksAhead, kBlockBufferSize);
+        // The probes ahead read the list through a handle and a window of their own.
+        WorkFile aheadList;
+        aheadList.assign(run_.fileListName);
+        aheadList.reset(kFileEntrySize);
+        std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
+        ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead);
+        SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
+                                   run_.buffer2.get(), run_.buffer3.get());
         while (!list.atEnd() && sizeClass.run()) {
         }
     }

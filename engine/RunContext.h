@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/CompareParts.h"
 #include "engine/Records.h"
 #include "engine/RunState.h"
 #include "engine/SearchUi.h"
@@ -32,6 +33,9 @@ struct RunContext {
     std::unique_ptr<std::uint8_t[]> buffer1;
     std::unique_ptr<std::uint8_t[]> buffer2;
     std::unique_ptr<std::uint8_t[]> buffer3;
+
+    // The comparison's bounds; tests narrow them to reach their edges with few files.
+    CompareLimits limits;
 
     // Records the walk wrote to each list.
     std::int32_t fileCount = 0;

@@ -67,6 +67,7 @@ public:
         run_.fileCount = files;
         run_.dirCount = dirs;
     }
+    CompareLimits& compareLimits() { return run_.limits; }
     // Tests put the engine in a phase without running one.
     RunState& runStateForTests() { return run_.state; }
 

@@ -1,30 +1,13 @@
 #include "engine/SizeClassCompare.h"
 
-#include <algorithm>
-#include <cstring>
 #include <numeric>
-#include <tuple>
 
 #include "engine/ContentDigest.h"
 #include "engine/Records.h"
-#include "platform/Drives.h"
-#include "platform/Text.h"
 
 namespace parelix {
 
 namespace {
-
-static_assert(kBlockBufferSize == kContentChunkSize, "a chunk is a block buffer");
-
-// What is read of every file of a size class: enough to tell apart files that differ early,
-// at the cost of one small read. Most files of a crowded class differ in their first bytes,
-// and reading whole chunks of every one would copy several times as much.
-constexpr std::size_t kProbeSize = 4096;
-
-// Probes kept from the first reading, so that confirming a pair of small files needs no second
-// opening and a large pair reads on from where its probes end. Beyond the cap, files are read
-// again from their start when confirmed.
-constexpr std::size_t kArenaCap = 8u << 20;
 
 // "(size)". Built piece by piece: GCC 12 warns falsely about "(" + to_string() at -O3.
 std::string groupText(std::int64_t size) {
@@ -36,60 +19,19 @@ std::string groupText(std::int64_t size) {
 
 }  // namespace
 
-const std::string& DirectoryPaths::path(std::uint32_t index) {
-    // Files of one size lie in folders all over the tree: a cache that holds few folders
-    // reads the directory list again for most files. Direct-mapped, so a hit costs one
-    // comparison.
-    if (slots_.empty()) slots_.resize(kSlots);
-    Slot& slot = slots_[index % kSlots];
-    if (slot.index != index) {
-        std::uint8_t record[kDirRecordSize];
-        dirList_.readAt(index, record);
-        slot.path = decodeDirRecord(record);
-        slot.index = index;
-    }
-    return slot.path;
-}
-
-bool CompareSteps::step(std::int64_t done) {
-    if (done > threshold_) {
-        threshold_ = fileCount_ / 100 + done;
-        ui_.progress(done);
-    }
-    ui_.eventTurn();
-    return state_.comparing();
-}
-
-bool CompareSteps::turn() {
-    ui_.eventTurn();
-    return state_.comparing();
-}
-
 SizeClassCompare::SizeClassCompare(SearchUi& ui, ResultTrees& trees, FileListCursor& list, DirectoryPaths& dirs,
-                                   CompareSteps& steps, std::uint8_t* chunkA, std::uint8_t* chunkB)
-    : ui_(ui), trees_(trees), list_(list), dirs_(dirs), steps_(steps), chunkA_(chunkA), chunkB_(chunkB) {}
+                                   CompareSteps& steps, ReadAhead& reads, ProbeLookahead& ahead,
+                                   const CompareLimits& limits, std::uint8_t* chunkA, std::uint8_t* chunkB)
+    : ui_(ui), trees_(trees), list_(list), dirs_(dirs), steps_(steps), reads_(reads), ahead_(ahead),
+      limits_(limits), chunkA_(chunkA), chunkB_(chunkB) {}
 
-SizeClassCompare::Paths SizeClassCompare::pathsOf(const std::uint8_t* record) {
-    Paths p;
-    p.name.assign(entryName(record));
-    std::string path = dirs_.path(entryDirIndex(record));
-    path.append(p.name);
-    // Cut, the path names some other file or none: the file cannot be opened by it.
-    const bool whole = path.size() <= kShortStringMax;
-    p.full = cut255(path);
-    if (whole) {
-        if (auto posix = DriveTable::current().toPosix(p.full)) p.posix = std::move(*posix);
-    }
-    return p;
-}
-
-const SizeClassCompare::Paths& SizeClassCompare::pathsOf(const ClassFile& file) {
-    const auto index = static_cast<std::uint32_t>(&file - files_.data());
+const FilePaths& SizeClassCompare::pathsOf(const ClassFile& file) {
+    const std::uint32_t index = indexOf(file);
     auto it = paths_.find(index);
     if (it != paths_.end()) return it->second;
     std::uint8_t record[kFileEntrySize];
     list_.recordAt(file.record, record);
-    return paths_.emplace(index, pathsOf(record)).first->second;
+    return paths_.emplace(index, filePaths(dirs_, record)).first->second;
 }
 
 void SizeClassCompare::showPair(std::string_view first, std::string_view second) {
@@ -109,31 +51,47 @@ bool SizeClassCompare::run() {
     files_.clear();
     paths_.clear();
     arena_.clear();
+    names_.clear();
+    pending_.clear();
+    sets_ = 0;
     anyReadable_ = false;
     learned_ = finished_ = 0;
+    bool alone = false;
+    const bool learnedAll = learnAll(size, alone);
+    if (alone) return learnedAll;
+    // After a Stop nothing more is read: what is already known still makes its groups.
+    const bool splitAll = split(learnedAll);
+    const bool grouped = group(splitAll);
+    if (arena_.capacity() > (1u << 20)) std::vector<std::uint8_t>().swap(arena_);
+    return learnedAll && splitAll && grouped;
+}
+
+bool SizeClassCompare::learnAll(std::int32_t size, bool& alone) {
     for (;;) {
         const std::uint8_t* record = list_.next();
         const std::uint8_t* after = list_.peek();
         const bool last = !after || entrySize(after) != size;
         // Alone of its size: never opened.
-        if (files_.empty() && last) return steps_.step(classStart_ + 1);
+        if (files_.empty() && last) {
+            alone = true;
+            return steps_.step(classStart_ + 1);
+        }
         ClassFile file;
         file.record = static_cast<std::uint32_t>(list_.position() - 1);
         file.node = entryNode(record);
         file.shownSize = size;
+        file.carrier = static_cast<std::uint32_t>(files_.size());
         learn(file, record, size, last);
         files_.push_back(file);
         ++learned_;
-        if (!step()) return false;
-        if (last) break;
+        if (last) return true;
+        // The pairwise walk's first step meets two files: a Stop is answered after it.
+        if (!step() && files_.size() >= 2) return false;
     }
-    const bool complete = group();
-    if (arena_.capacity() > (1u << 20)) std::vector<std::uint8_t>().swap(arena_);
-    return complete;
 }
 
 void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last) {
-    const Paths p = pathsOf(record);
+    const FilePaths p = filePaths(dirs_, record);
     // One file is read at a time here: a partner is named only in a pair.
     showPair(p.name, {});
     if (size == 0) {
@@ -151,116 +109,50 @@ void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::i
             return;
         }
     }
-    SearchedFile f;
-    if (!f.open(p.posix)) {
-        file.state = State::Unreadable;
-        // Logged where the pairwise walk first meets it: there, the last file of a class
-        // whose files all fail to open is never opened.
-        if (anyReadable_ || !last) {
-            ui_.logLine(p.full + " inaccessible");
-            file.logged = true;
-        }
-        return;
+    ahead_.fill();
+    bool opened = false;
+    if (const auto ticket = ahead_.take(file.record)) {
+        const ReadAhead::Answer& a = reads_.wait(*ticket);
+        opened = a.opened;
+        if (opened) keepProbe(file, a.data, a.length, a.stat);
+        reads_.release(*ticket);
+    } else {
+        SearchedFile f;
+        opened = f.open(p.posix);
+        if (opened) keepProbe(file, chunkA_, f.readChunk(chunkA_, kProbeSize), f.stat());
     }
-    file.identity = f.stat().identity;
+    if (opened) return;
+    file.state = State::Unreadable;
+    // Logged where the pairwise walk first meets it: there, the last file of a class whose
+    // files all fail to open is never opened.
+    if (anyReadable_ || !last) {
+        ui_.logLine(p.full + " inaccessible");
+        file.logged = true;
+    }
+}
+
+void SizeClassCompare::keepProbe(ClassFile& file, const std::uint8_t* data, std::size_t length,
+                                 const FileStat& stat) {
+    file.identity = stat.identity;
     file.identityKnown = true;
-    file.shownSize = static_cast<std::int64_t>(f.stat().size);
-    const std::size_t n = f.readChunk(chunkA_, kProbeSize);
-    file.probeLength = static_cast<std::uint32_t>(n);
-    file.whole = n < kProbeSize || n == f.stat().size;
-    file.digest = chunkDigest(chunkA_, n);
+    file.shownSize = static_cast<std::int64_t>(stat.size);
+    file.probeLength = static_cast<std::uint32_t>(length);
+    file.whole = length < kProbeSize || length == stat.size;
+    file.digest = chunkDigest(data, length);
     file.state = State::Read;
     anyReadable_ = true;
-    if (arena_.size() + n <= kArenaCap) {
+    if (arena_.size() + length <= limits_.probeArena) {
         file.held = static_cast<std::uint32_t>(arena_.size());
-        arena_.insert(arena_.end(), chunkA_, chunkA_ + n);
+        arena_.insert(arena_.end(), data, data + length);
     }
-}
-
-void SizeClassCompare::fileBuckets() {
-    std::vector<std::uint32_t> order;
-    order.reserve(files_.size());
-    for (std::uint32_t i = 0; i < files_.size(); ++i)
-        if (files_[i].state != State::Unreadable) order.push_back(i);
-    auto key = [this](std::uint32_t i) {
-        const ClassFile& f = files_[i];
-        return std::make_tuple(f.state, f.probeLength, f.shownSize, f.digest);
-    };
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-    pending_.clear();
-    for (std::size_t from = 0; from < order.size();) {
-        std::size_t to = from + 1;
-        while (to < order.size() && key(order[to]) == key(order[from])) ++to;
-        if (to - from >= 2) {
-            const auto bucket = static_cast<std::int32_t>(pending_.size());
-            auto& positions = pending_.emplace_back();
-            for (std::size_t k = from; k < to; ++k) {
-                files_[order[k]].bucket = bucket;
-                positions.insert(positionOf_[order[k]]);
-            }
-        }
-        from = to;
-    }
-}
-
-bool SizeClassCompare::namesMemberFile(const ClassFile& rep, const ClassFile& cand) const {
-    if (rep.identityKnown && members_.count(rep.identity)) return true;
-    if (!cand.identityKnown) return false;
-    return (rep.identityKnown && rep.identity == cand.identity) || members_.count(cand.identity) != 0;
 }
 
 void SizeClassCompare::logUnreadable(ClassFile& file) {
     file.state = State::Unreadable;
-    file.bucket = kNoBucket;
+    file.set = kAlone;
     if (file.logged) return;
     file.logged = true;
     ui_.logLine(pathsOf(file).full + " inaccessible");
-}
-
-// The file's probe: kept in the arena, else read again into buffer through file. Null when
-// the file cannot be opened.
-const std::uint8_t* SizeClassCompare::probeOf(const ClassFile& file, const Paths& paths, SearchedFile& opened,
-                                              std::uint8_t* buffer, std::size_t& length) {
-    if (file.held != kNotHeld) {
-        length = file.probeLength;
-        return arena_.data() + file.held;
-    }
-    if (!opened.open(paths.posix)) return nullptr;
-    length = opened.readChunk(buffer, kProbeSize);
-    return buffer;
-}
-
-// Byte by byte: a digest only ever separates files. Equal only when every pair of chunks
-// read the same count and the same bytes, so a file that runs past the other (changed since
-// the walk, or 4 GiB apart) is different.
-SizeClassCompare::Match SizeClassCompare::confirm(ClassFile& rep, ClassFile& cand) {
-    const Paths& repPaths = pathsOf(rep);
-    const Paths& candPaths = pathsOf(cand);
-    showPair(repPaths.name, candPaths.name);
-    if (rep.state == State::Empty) return Match::Same;   // the bucket holds only empty files
-
-    // The probes, kept or read again; the representative is opened first.
-    SearchedFile first, second;
-    std::size_t na = 0, nb = 0;
-    const std::uint8_t* a = probeOf(rep, repPaths, first, chunkA_, na);
-    if (!a) return logUnreadable(rep), Match::RepresentativeUnreadable;
-    const std::uint8_t* b = probeOf(cand, candPaths, second, chunkB_, nb);
-    if (!b) return logUnreadable(cand), Match::CandidateUnreadable;
-    if (na != nb || std::memcmp(a, b, na) != 0) return Match::Different;
-    if (rep.whole && cand.whole) return Match::Same;
-
-    // The rest, from where the probes end.
-    if (!first.isOpen() && (!first.open(repPaths.posix) || !first.seek(na)))
-        return logUnreadable(rep), Match::RepresentativeUnreadable;
-    if (!second.isOpen() && (!second.open(candPaths.posix) || !second.seek(nb)))
-        return logUnreadable(cand), Match::CandidateUnreadable;
-    for (;;) {
-        if (!steps_.turn()) return Match::Stopped;   // the pair counts as not compared
-        na = first.readChunk(chunkA_, kBlockBufferSize);
-        nb = second.readChunk(chunkB_, kBlockBufferSize);
-        if (na != nb || std::memcmp(chunkA_, chunkB_, na) != 0) return Match::Different;
-        if (na < kBlockBufferSize) return Match::Same;
-    }
 }
 
 void SizeClassCompare::addMember(NodeId group, const ClassFile& file) {
@@ -268,61 +160,77 @@ void SizeClassCompare::addMember(NodeId group, const ClassFile& file) {
     if (file.identityKnown) members_.insert(file.identity);
 }
 
-bool SizeClassCompare::group() {
+// The other names of the file leave its set: they never pair with it, and once it is placed
+// (or found to pair with nothing) they never pair at all.
+void SizeClassCompare::dropNamesOf(const ClassFile& file) {
+    if (!file.identityKnown) return;
+    const auto it = names_.find(file.identity);
+    if (it == names_.end()) return;
+    for (const std::uint32_t other : it->second) {
+        const std::int32_t set = files_[other].set;
+        if (set >= 0) pending_[static_cast<std::size_t>(set)].erase(positionOf_[other]);
+    }
+    names_.erase(it);
+}
+
+bool SizeClassCompare::group(bool complete) {
     const auto n = static_cast<std::uint32_t>(files_.size());
     sequence_.resize(n);
     positionOf_.resize(n);
     std::iota(sequence_.begin(), sequence_.end(), 0u);
     std::iota(positionOf_.begin(), positionOf_.end(), 0u);
-    fileBuckets();
+    pending_.assign(static_cast<std::size_t>(sets_), {});
+    for (std::uint32_t f = 0; f < n; ++f) {
+        const ClassFile& file = files_[f];
+        if (file.set < 0) continue;
+        auto& pending = pending_[static_cast<std::size_t>(file.set)];
+        pending.insert(pending.end(), f);
+        if (file.identityKnown) names_[file.identity].push_back(f);
+    }
 
-    bool stopped = false;
-    for (std::uint32_t i = 0; i < n && !stopped; ++i, ++finished_) {
+    for (std::uint32_t i = 0; i < n; ++i, ++finished_) {
         std::uint32_t repIndex = sequence_[i];
-        if (files_[repIndex].bucket == kNoBucket) continue;
-        pending_[static_cast<std::size_t>(files_[repIndex].bucket)].erase(i);
+        // Stop came before this file's set was proven: its group would lack members.
+        if (files_[repIndex].set == kUnsettled) return false;
+        if (files_[repIndex].set == kAlone ||
+            (files_[repIndex].identityKnown && members_.count(files_[repIndex].identity))) {
+            if (!step()) return false;
+            continue;
+        }
+        pending_[static_cast<std::size_t>(files_[repIndex].set)].erase(i);
         NodeId group = kNoNode;
-        // Later files of the representative's bucket, in sequence order; every other later
-        // file of the class differs from it in its first chunk.
+        bool stopped = false;
+        // Every later file of the set is equal to the representative: the first one that is
+        // not one of its names matches.
         for (std::uint32_t c = i;;) {
-            ClassFile& rep = files_[repIndex];
-            if (rep.bucket == kNoBucket) break;
-            auto& pending = pending_[static_cast<std::size_t>(rep.bucket)];
+            const ClassFile& rep = files_[repIndex];
+            dropNamesOf(rep);
+            auto& pending = pending_[static_cast<std::size_t>(rep.set)];
             const auto it = pending.upper_bound(c);
             if (it == pending.end()) break;
             const std::uint32_t p = *it;
             c = p;
             const std::uint32_t candIndex = sequence_[p];
-            ClassFile& cand = files_[candIndex];
-            // Two names of one file, or a file already in a group, are never a pair.
-            if (namesMemberFile(rep, cand)) continue;
-            const Match m = confirm(rep, cand);
-            if (m == Match::Stopped) {
-                stopped = true;
-                break;
+            showPair(pathsOf(rep).name, pathsOf(files_[candIndex]).name);
+            if (group == kNoNode) group = trees_.dblList.addChild(kNoNode, groupText(rep.shownSize));
+            addMember(group, rep);
+            ++finished_;
+            // The match stands right after the previous representative; the file that stood
+            // there, already passed over, takes the match's place.
+            pending.erase(it);
+            const std::uint32_t next = i + 1;
+            if (next != p) {
+                const std::uint32_t displaced = sequence_[next];
+                const std::int32_t set = files_[displaced].set;
+                if (set >= 0 && pending_[static_cast<std::size_t>(set)].erase(next))
+                    pending_[static_cast<std::size_t>(set)].insert(p);
+                sequence_[p] = displaced;
+                positionOf_[displaced] = p;
             }
-            if (m == Match::CandidateUnreadable) pending.erase(p);
-            if (m == Match::Same) {
-                if (group == kNoNode) group = trees_.dblList.addChild(kNoNode, groupText(rep.shownSize));
-                addMember(group, rep);
-                ++finished_;
-                // The match stands right after the previous representative; the file that
-                // stood there, already passed over, takes the match's place.
-                pending.erase(p);
-                const std::uint32_t next = i + 1;
-                if (next != p) {
-                    const std::uint32_t displaced = sequence_[next];
-                    const std::int32_t bucket = files_[displaced].bucket;
-                    if (bucket != kNoBucket && pending_[static_cast<std::size_t>(bucket)].erase(next))
-                        pending_[static_cast<std::size_t>(bucket)].insert(p);
-                    sequence_[p] = displaced;
-                    positionOf_[displaced] = p;
-                }
-                sequence_[next] = candIndex;
-                positionOf_[candIndex] = next;
-                i = next;
-                repIndex = candIndex;
-            }
+            sequence_[next] = candIndex;
+            positionOf_[candIndex] = next;
+            i = next;
+            repIndex = candIndex;
             if (!step()) {
                 stopped = true;
                 break;
@@ -333,9 +241,9 @@ bool SizeClassCompare::group() {
             trees_.dblList.sortChildren(group);
             trees_.dblList.expand(group);
         }
+        if (stopped || !step()) return false;
     }
-    if (stopped) return false;
-    return step();
+    return complete;
 }
 
 }  // namespace parelix

@@ -4,76 +4,46 @@
 // The groups, their order and their members are those of the pairwise walk over the sorted
 // file list: each representative compared with every later file of its size, a match taking
 // over as representative and exchanged to stand right after the previous one. That walk costs
-// the square of a crowded class. Here every file of the class is read once up to its first
-// few kilobytes and filed by their digest; the walk is then replayed on the class's sequence,
-// its exchanges included, but a representative only meets the later files of its own digest
-// bucket, which are confirmed byte by byte. The first bytes read (the probe) are kept, so a
-// file is opened again only when it shares them with another and runs past them. Files of
-// other buckets would have compared different, so skipping them changes neither a group nor
-// the sequence.
+// the square of a crowded class. Here the files of the class are first split into sets of
+// identical content, each file read about once: every file's first bytes (the probe) file it
+// by their digest; the files that agree on them are then read on chunk by chunk, each chunk
+// compared byte by byte with the same chunk of the set's first file, so that the ones that
+// agree to their end are proven equal and the others split off by the digest of the chunk
+// where they parted. Names of one file (hard links) are read once for all. The walk is then
+// replayed on the class's sequence, its exchanges included, where a representative meets only
+// the later files of its own content set, all equal to it.
 #include <cstdint>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <set>
 #include <vector>
 
+#include "engine/CompareParts.h"
 #include "engine/FileListCursor.h"
-#include "engine/RunState.h"
 #include "engine/SearchUi.h"
+#include "platform/ReadAhead.h"
 #include "platform/SearchedFile.h"
-#include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
 
-// Directory index -> the directory's path with its backslash, from the directory list.
-class DirectoryPaths {
-public:
-    explicit DirectoryPaths(WorkFile& dirList) : dirList_(dirList) {}
-    const std::string& path(std::uint32_t index);
-
-private:
-    static constexpr std::size_t kSlots = 16384;
-    struct Slot {
-        std::uint32_t index = UINT32_MAX;
-        std::string path;
-    };
-    WorkFile& dirList_;
-    std::vector<Slot> slots_;
-};
-
-// The comparison's pace: the progress bar about once per hundredth of the files, an event
-// turn after every step, and the Stop button's answer.
-class CompareSteps {
-public:
-    CompareSteps(SearchUi& ui, const RunState& state, std::int32_t fileCount)
-        : ui_(ui), state_(state), fileCount_(fileCount), threshold_(fileCount / 100) {}
-    // After a step; `done` counts the records finished. False once Stop was pressed.
-    bool step(std::int64_t done);
-    // Between two chunks of one long pair: the window stays alive. False once Stop was pressed.
-    bool turn();
-
-private:
-    SearchUi& ui_;
-    const RunState& state_;
-    std::int32_t fileCount_;
-    std::int64_t threshold_;
-};
-
 class SizeClassCompare {
 public:
     SizeClassCompare(SearchUi& ui, ResultTrees& trees, FileListCursor& list, DirectoryPaths& dirs,
-                     CompareSteps& steps, std::uint8_t* chunkA, std::uint8_t* chunkB);
+                     CompareSteps& steps, ReadAhead& reads, ProbeLookahead& ahead, const CompareLimits& limits,
+                     std::uint8_t* chunkA, std::uint8_t* chunkB);
 
     // Compares the size class whose first record the cursor gives next, and takes all its
-    // records. False when Stop ended it; the groups made until then are complete.
+    // records. False when Stop ended it; the groups made until then are complete, and the one
+    // being formed holds the members found so far.
     bool run();
 
 private:
     static constexpr std::uint32_t kNotHeld = UINT32_MAX;
-    static constexpr std::int32_t kNoBucket = -1;
+    static constexpr std::int32_t kAlone = -1;        // pairs with nothing
+    static constexpr std::int32_t kUnsettled = -2;    // Stop came before its set was proven
     enum class State : std::uint8_t { Read, Empty, Unreadable };
 
     // What the class keeps of a file: a few tens of bytes, no name.
@@ -85,36 +55,56 @@ private:
         FileIdentity identity;
         std::uint32_t probeLength = 0;   // bytes read from its start, up to kProbeSize
         std::uint32_t held = kNotHeld;   // offset of those bytes in the arena
-        std::int32_t bucket = kNoBucket; // digest bucket, when it has other files
+        std::int32_t set = kAlone;       // its content set, once proven
+        std::uint32_t carrier = 0;       // the file read for it: itself, or its first name
         State state = State::Unreadable;
         bool identityKnown = false;
         bool whole = false;              // the file ended within the probe
         bool logged = false;             // " inaccessible" was logged
     };
-    enum class Match { Same, Different, RepresentativeUnreadable, CandidateUnreadable, Stopped };
+    // Files (carriers) that agree on every byte before `offset`.
+    struct Pending {
+        std::vector<std::uint32_t> files;
+        std::uint64_t offset = 0;
+    };
+    // One chunk of a file as read: its bytes, and whether the file ended with them.
+    struct Piece {
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        bool ended = false;
+        bool opened = false;
+    };
 
-    // Reads the file's first chunk, identity and real size; an unreadable file is logged.
+    // Learning: reads the file's probe, identity and real size; an unreadable file is logged.
+    bool learnAll(std::int32_t size, bool& alone);
     void learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last);
-    // Replays the pairwise walk on the class; false when Stop ended it.
-    bool group();
-    void fileBuckets();
-    Match confirm(ClassFile& rep, ClassFile& cand);
-    bool namesMemberFile(const ClassFile& rep, const ClassFile& cand) const;
+    void keepProbe(ClassFile& file, const std::uint8_t* data, std::size_t length, const FileStat& stat);
+
+    // Splitting into content sets (SizeClassSplit.cpp); false when Stop cut it short.
+    bool split(bool reading);
+    void fileProbeBuckets(std::vector<Pending>& work);
+    bool splitThroughReaders(Pending& item, std::vector<Pending>& work);
+    bool splitSideBySide(Pending& item, std::vector<Pending>& work);
+    Piece readNow(std::uint32_t file, std::uint64_t offset, std::size_t chunk, std::uint8_t* buffer);
+    void settle(const std::vector<std::uint32_t>& files, bool proven);
+    void partWays(const Piece& lead, std::vector<std::uint32_t>& same,
+                  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others, std::uint32_t file,
+                  const Piece& piece);
+    void queueSplits(const Pending& item, std::vector<std::uint32_t>& same, bool ended, std::uint64_t next,
+                     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
+                     std::vector<Pending>& work);
+
+    // Replays the pairwise walk on the class's sequence; false when Stop ended it.
+    bool group(bool complete);
+    void dropNamesOf(const ClassFile& file);
     void logUnreadable(ClassFile& file);
     void addMember(NodeId group, const ClassFile& file);
     bool step();
 
-    // The file's record, read again by number: its full path (cut to 255 characters), its
-    // POSIX path (empty when the whole path does not fit), its name.
-    struct Paths {
-        std::string full;
-        std::string posix;
-        std::string name;
-    };
-    const Paths& pathsOf(const ClassFile& file);   // kept for the rest of the class
-    const std::uint8_t* probeOf(const ClassFile& file, const Paths& paths, SearchedFile& opened,
-                                std::uint8_t* buffer, std::size_t& length);
-    Paths pathsOf(const std::uint8_t* record);
+    const FilePaths& pathsOf(const ClassFile& file);   // kept for the rest of the class
+    std::uint32_t indexOf(const ClassFile& file) const {
+        return static_cast<std::uint32_t>(&file - files_.data());
+    }
     void showPair(std::string_view first, std::string_view second);
 
     SearchUi& ui_;
@@ -122,17 +112,23 @@ private:
     FileListCursor& list_;
     DirectoryPaths& dirs_;
     CompareSteps& steps_;
+    ReadAhead& reads_;
+    ProbeLookahead& ahead_;
+    const CompareLimits& limits_;
     std::uint8_t* chunkA_;
     std::uint8_t* chunkB_;
 
     // The class.
     std::int64_t classStart_ = 0;
     std::vector<ClassFile> files_;
-    std::vector<std::uint8_t> arena_;           // the probes read, up to a cap
-    std::vector<std::uint32_t> sequence_;       // position -> file, exchanges applied
-    std::vector<std::uint32_t> positionOf_;     // file -> position
-    std::vector<std::set<std::uint32_t>> pending_;   // per bucket: positions still to be met
-    std::unordered_map<std::uint32_t, Paths> paths_;  // per file met in a pair
+    std::vector<std::uint8_t> arena_;                // the probes read, up to a cap
+    std::vector<std::uint32_t> sequence_;            // position -> file, exchanges applied
+    std::vector<std::uint32_t> positionOf_;          // file -> position
+    std::vector<std::set<std::uint32_t>> pending_;   // per set: positions still to be met
+    std::unordered_map<FileIdentity, std::vector<std::uint32_t>, FileIdentityHash> names_;
+    std::unordered_map<std::uint32_t, FilePaths> paths_;   // per file met in a pair
+    std::int32_t sets_ = 0;
+    bool reading_ = true;                            // until Stop: no read after it
     bool anyReadable_ = false;
     std::int64_t learned_ = 0;
     std::int64_t finished_ = 0;

@@ -82,6 +82,10 @@ bool SearchedFile::seek(std::uint64_t offset) {
     return true;
 }
 
+void SearchedFile::readSequentially() {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 void SearchedFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

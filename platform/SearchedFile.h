@@ -57,6 +57,8 @@ public:
     std::size_t readChunk(std::uint8_t* buffer, std::size_t capacity);
     // Reading goes on from this byte; false when the file cannot be positioned there.
     bool seek(std::uint64_t offset);
+    // The file will be read on to its end: the system may read further ahead.
+    void readSequentially();
     void close();
 
 private:

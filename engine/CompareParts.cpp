@@ -1,0 +1,88 @@
+#include "engine/CompareParts.h"
+
+#include "engine/Records.h"
+#include "platform/Drives.h"
+#include "platform/Text.h"
+
+namespace parelix {
+
+const std::string& DirectoryPaths::path(std::uint32_t index) {
+    // Files of one size lie in folders all over the tree: a cache that holds few folders
+    // reads the directory list again for most files. Direct-mapped, so a hit costs one
+    // comparison.
+    if (slots_.empty()) slots_.resize(kSlots);
+    Slot& slot = slots_[index % kSlots];
+    if (slot.index != index) {
+        std::uint8_t record[kDirRecordSize];
+        dirList_.readAt(index, record);
+        slot.path = decodeDirRecord(record);
+        slot.index = index;
+    }
+    return slot.path;
+}
+
+FilePaths filePaths(DirectoryPaths& dirs, const std::uint8_t* record) {
+    FilePaths p;
+    p.name.assign(entryName(record));
+    std::string path = dirs.path(entryDirIndex(record));
+    path.append(p.name);
+    // Cut, the path names some other file or none: the file cannot be opened by it.
+    const bool whole = path.size() <= kShortStringMax;
+    p.full = cut255(path);
+    if (whole) {
+        if (auto posix = DriveTable::current().toPosix(p.full)) p.posix = std::move(*posix);
+    }
+    return p;
+}
+
+bool CompareSteps::step(std::int64_t done) {
+    if (done > threshold_) {
+        threshold_ = fileCount_ / 100 + done;
+        ui_.progress(done);
+    }
+    ui_.eventTurn();
+    return state_.comparing();
+}
+
+bool CompareSteps::turn() {
+    ui_.eventTurn();
+    return state_.comparing();
+}
+
+ProbeLookahead::ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
+                               ReadAhead& reads, std::size_t slots)
+    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots) {}
+
+ProbeLookahead::~ProbeLookahead() {
+    for (const Asked& a : asked_) reads_.release(a.ticket);
+}
+
+void ProbeLookahead::fill() {
+    while (asked_.size() < slots_ && !reads_.full() && !cursor_.atEnd()) {
+        const std::int64_t number = cursor_.position();
+        const std::uint8_t* record = cursor_.next();
+        const std::int32_t size = entrySize(record);
+        const std::uint8_t* after = cursor_.peek();
+        // In a class of two or more: the same size as the file before it or the one after.
+        const bool crowded = (havePrevious_ && previousSize_ == size) || (after && entrySize(after) == size);
+        previousSize_ = size;
+        havePrevious_ = true;
+        if (!crowded || size == 0) continue;
+        const FilePaths p = filePaths(dirs_, record);
+        if (p.posix.empty()) continue;
+        asked_.push_back({number, reads_.ask(p.posix, 0, kProbeSize)});
+    }
+}
+
+std::optional<ReadAhead::Ticket> ProbeLookahead::take(std::int64_t record) {
+    while (!asked_.empty() && asked_.front().record < record) {
+        reads_.release(asked_.front().ticket);
+        asked_.pop_front();
+    }
+    if (asked_.empty() || asked_.front().record != record) return std::nullopt;
+    const ReadAhead::Ticket t = asked_.front().ticket;
+    asked_.pop_front();
+    return t;
+}
+
+}  // namespace parelix

@@ -1,0 +1,112 @@
+#pragma once
+// What the comparison's size classes share: folder paths by index, the pace of progress and
+// event turns, and the probes of the files coming next, asked of the readers ahead of use.
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/FileListCursor.h"
+#include "engine/RunState.h"
+#include "engine/SearchUi.h"
+#include "platform/ReadAhead.h"
+#include "platform/WorkFile.h"
+
+namespace parelix {
+
+// What is read of every file of a size class first: enough to tell apart files that differ
+// early, at the cost of one small read.
+constexpr std::size_t kProbeSize = 4096;
+
+// The comparison's bounds, fixed for a run.
+struct CompareLimits {
+    // Probes kept from the first reading, so that small files need no second opening; beyond
+    // it, probes are read again when their set is split.
+    std::size_t probeArena = 8u << 20;
+    // Files of one set read side by side on descriptors held open; larger sets are read one
+    // chunk at a time through the readers.
+    std::size_t heldOpen = 16;
+    // Threads that read ahead, and the reads asked at once: the probes of the files coming
+    // next take most, a set's chunks the rest.
+    unsigned readers = 8;
+    std::size_t probesAhead = 32;
+    std::size_t chunksAhead = 16;
+};
+
+// Directory index -> the directory's path with its backslash, from the directory list.
+class DirectoryPaths {
+public:
+    explicit DirectoryPaths(WorkFile& dirList) : dirList_(dirList) {}
+    const std::string& path(std::uint32_t index);
+
+private:
+    static constexpr std::size_t kSlots = 16384;
+    struct Slot {
+        std::uint32_t index = UINT32_MAX;
+        std::string path;
+    };
+    WorkFile& dirList_;
+    std::vector<Slot> slots_;
+};
+
+// A file's record, read again by number: its full path (cut to 255 characters), its POSIX
+// path (empty when the whole path does not fit, or names no drive), its name.
+struct FilePaths {
+    std::string full;
+    std::string posix;
+    std::string name;
+};
+FilePaths filePaths(DirectoryPaths& dirs, const std::uint8_t* record);
+
+// The comparison's pace: the progress bar about once per hundredth of the files, an event
+// turn after every step, and the Stop button's answer.
+class CompareSteps {
+public:
+    CompareSteps(SearchUi& ui, const RunState& state, std::int32_t fileCount)
+        : ui_(ui), state_(state), fileCount_(fileCount), threshold_(fileCount / 100) {}
+    // After a step; `done` counts the records finished. False once Stop was pressed.
+    bool step(std::int64_t done);
+    // Between two reads of one step: the window stays alive. False once Stop was pressed.
+    bool turn();
+
+private:
+    SearchUi& ui_;
+    const RunState& state_;
+    std::int32_t fileCount_;
+    std::int64_t threshold_;
+};
+
+// Asks the readers for the probes of the files ahead in the sorted list: those of a size
+// class of two or more, whose recorded size is not 0 (those are looked at by stat alone).
+// Reads its own cursor over the list, so the comparison's is not disturbed.
+class ProbeLookahead {
+public:
+    // list: a second handle on the sorted file list, open for reading; buffer: room for
+    // `capacity` records; at most `slots` probes asked at once.
+    ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
+                   ReadAhead& reads, std::size_t slots);
+    ~ProbeLookahead();
+    ProbeLookahead(const ProbeLookahead&) = delete;
+    ProbeLookahead& operator=(const ProbeLookahead&) = delete;
+
+    // Asks for more, up to its share of the readers' slots.
+    void fill();
+    // The probe asked for this record, if any. Earlier ones nobody took are dropped.
+    std::optional<ReadAhead::Ticket> take(std::int64_t record);
+
+private:
+    struct Asked {
+        std::int64_t record;
+        ReadAhead::Ticket ticket;
+    };
+    FileListCursor cursor_;
+    DirectoryPaths& dirs_;
+    ReadAhead& reads_;
+    std::size_t slots_;
+    std::deque<Asked> asked_;
+    std::int32_t previousSize_ = 0;
+    bool havePrevious_ = false;
+};
+
+}  // namespace parelix

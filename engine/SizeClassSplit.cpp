@@ -1,0 +1,286 @@
+// Splitting a size class into sets of identical content.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <tuple>
+
+#include "engine/ContentDigest.h"
+#include "engine/Records.h"
+#include "engine/SizeClassCompare.h"
+
+namespace parelix {
+
+namespace {
+
+static_assert(kBlockBufferSize == kContentChunkSize, "a chunk is a block buffer");
+
+// Files that part ways at one chunk are filed by what they read there: its digest, and
+// whether the file ended with it.
+std::uint64_t pieceKey(const std::uint8_t* data, std::size_t length, bool ended) {
+    return chunkDigest(data, length) ^ (ended ? 0x5bd1e9955bd1e995ull : 0);
+}
+
+}  // namespace
+
+bool SizeClassCompare::split(bool reading) {
+    reading_ = reading;
+    // A stack: the set that holds the earliest file of the class is split first, so that a
+    // Stop leaves the earliest groups proven.
+    std::vector<Pending> work;
+    fileProbeBuckets(work);
+    bool whole = reading_;
+    while (!work.empty()) {
+        Pending item = std::move(work.back());
+        work.pop_back();
+        const bool allHeld = item.offset == 0 && std::all_of(item.files.begin(), item.files.end(), [&](auto f) {
+                                 return files_[f].held != kNotHeld;
+                             });
+        bool done = false;
+        if (reading_ || allHeld) {
+            done = item.offset > 0 && item.files.size() <= limits_.heldOpen ? splitSideBySide(item, work)
+                                                                              : splitThroughReaders(item, work);
+        }
+        if (!done) {
+            settle(item.files, false);
+            whole = false;
+        }
+    }
+    // The other names of a file share its set.
+    for (ClassFile& f : files_)
+        if (f.carrier != indexOf(f) && f.state != State::Unreadable) f.set = files_[f.carrier].set;
+    return whole && reading_;
+}
+
+void SizeClassCompare::fileProbeBuckets(std::vector<Pending>& work) {
+    std::vector<std::uint32_t> order;
+    order.reserve(files_.size());
+    for (std::uint32_t i = 0; i < files_.size(); ++i)
+        if (files_[i].state != State::Unreadable) order.push_back(i);
+    auto key = [this](std::uint32_t i) {
+        const ClassFile& f = files_[i];
+        return std::make_tuple(f.state, f.probeLength, f.shownSize, f.whole, f.digest);
+    };
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+    std::vector<Pending> buckets;
+    std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> carrierOf;
+    for (std::size_t from = 0; from < order.size();) {
+        std::size_t to = from + 1;
+        while (to < order.size() && key(order[to]) == key(order[from])) ++to;
+        const std::vector<std::uint32_t> bucket(order.begin() + static_cast<std::ptrdiff_t>(from),
+                                                order.begin() + static_cast<std::ptrdiff_t>(to));
+        from = to;
+        if (bucket.size() < 2) continue;
+        if (files_[bucket.front()].state == State::Empty) {
+            settle(bucket, true);   // empty files are equal unread
+            continue;
+        }
+        // A file is read once for all its names.
+        Pending p;
+        carrierOf.clear();
+        for (const std::uint32_t f : bucket) {
+            const auto [it, first] = carrierOf.emplace(files_[f].identity, f);
+            files_[f].carrier = it->second;
+            files_[f].set = kUnsettled;
+            if (first) p.files.push_back(f);
+        }
+        if (p.files.size() >= 2) buckets.push_back(std::move(p));
+        else for (const std::uint32_t f : bucket) files_[f].set = kAlone;
+    }
+    std::sort(buckets.begin(), buckets.end(),
+              [](const Pending& a, const Pending& b) { return a.files.front() > b.files.front(); });
+    for (auto& b : buckets) work.push_back(std::move(b));
+}
+
+void SizeClassCompare::settle(const std::vector<std::uint32_t>& files, bool proven) {
+    std::int32_t set = kUnsettled;
+    if (proven) set = files.size() >= 2 ? sets_++ : kAlone;
+    for (const std::uint32_t f : files)
+        if (files_[f].state != State::Unreadable) files_[f].set = set;
+}
+
+// One chunk read on this thread: a probe kept in the arena, or the file opened here.
+SizeClassCompare::Piece SizeClassCompare::readNow(std::uint32_t index, std::uint64_t offset, std::size_t chunk,
+                                                  std::uint8_t* buffer) {
+    const ClassFile& file = files_[index];
+    Piece piece;
+    if (offset == 0 && file.held != kNotHeld) {
+        piece.data = arena_.data() + file.held;
+        piece.length = file.probeLength;
+        piece.ended = file.whole;
+        piece.opened = true;
+        return piece;
+    }
+    SearchedFile f;
+    if (!f.open(pathsOf(file).posix) || !f.seek(offset)) return piece;
+    piece.opened = true;
+    piece.data = buffer;
+    piece.length = f.readChunk(buffer, chunk);
+    piece.ended = piece.length < chunk || offset + piece.length == f.stat().size;
+    return piece;
+}
+
+// A file joins the leader's line when it read the same bytes and ended with them or not
+// alike; else it is filed by what it read.
+void SizeClassCompare::partWays(const Piece& lead, std::vector<std::uint32_t>& same,
+                                std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
+                                std::uint32_t file, const Piece& piece) {
+    if (piece.length == lead.length && piece.ended == lead.ended &&
+        std::memcmp(piece.data, lead.data, piece.length) == 0) {
+        same.push_back(file);
+        return;
+    }
+    others[pieceKey(piece.data, piece.length, piece.ended)].push_back(file);
+}
+
+void SizeClassCompare::queueSplits(const Pending& item, std::vector<std::uint32_t>& same, bool ended,
+                                   std::uint64_t next,
+                                   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
+                                   std::vector<Pending>& work) {
+    // Files filed alike at this chunk are read again from it, each set under a leader of its
+    // own: equal digests prove nothing.
+    std::vector<Pending> parted;
+    for (auto& [key, files] : others) {
+        if (files.size() >= 2) parted.push_back({std::move(files), item.offset});
+        else settle(files, true);
+    }
+    std::sort(parted.begin(), parted.end(),
+              [](const Pending& a, const Pending& b) { return a.files.front() > b.files.front(); });
+    for (auto& p : parted) work.push_back(std::move(p));
+    if (same.size() >= 2 && !ended) work.push_back({std::move(same), next});
+    else settle(same, true);
+}
+
+// One chunk of every file of the set, asked of the readers ahead.
+bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& work) {
+    const bool probes = item.offset == 0;
+    const std::size_t chunk = probes ? kProbeSize : kBlockBufferSize;
+    const std::size_t n = item.files.size();
+    std::vector<ReadAhead::Ticket> tickets(n);
+    std::vector<bool> asked(n, false);
+    std::size_t nextAsk = 0;
+    auto askMore = [&] {
+        for (; nextAsk < n && !reads_.full(); ++nextAsk) {
+            const ClassFile& f = files_[item.files[nextAsk]];
+            if (probes && f.held != kNotHeld) continue;
+            tickets[nextAsk] = reads_.ask(pathsOf(f).posix, item.offset, chunk);
+            asked[nextAsk] = true;
+        }
+    };
+    auto releaseFrom = [&](std::size_t k) {
+        for (; k < n; ++k)
+            if (asked[k]) reads_.release(tickets[k]);
+    };
+
+    std::vector<std::uint32_t> same;
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> others;
+    Piece lead;
+    std::uint32_t leader = 0;
+    bool haveLeader = false;
+    for (std::size_t k = 0; k < n; ++k) {
+        askMore();
+        const std::uint32_t index = item.files[k];
+        ClassFile& file = files_[index];
+        Piece piece;
+        if (!asked[k]) {
+            piece = readNow(index, item.offset, chunk, chunkB_);
+        } else {
+            const ReadAhead::Answer* a = nullptr;
+            try {
+                a = &reads_.wait(tickets[k]);
+            } catch (...) {
+                releaseFrom(k);
+                throw;
+            }
+            piece.opened = a->opened;
+            piece.data = a->data;
+            piece.length = a->length;
+            piece.ended = a->length < chunk || item.offset + a->length == a->stat.size;
+        }
+        if (!piece.opened) {
+            logUnreadable(file);
+        } else if (!haveLeader) {
+            std::memcpy(chunkA_, piece.data, piece.length);
+            lead = piece;
+            lead.data = chunkA_;
+            leader = index;
+            haveLeader = true;
+            same.push_back(index);
+        } else {
+            showPair(pathsOf(files_[leader]).name, pathsOf(file).name);
+            partWays(lead, same, others, index, piece);
+        }
+        if (asked[k]) reads_.release(tickets[k]);
+        asked[k] = false;
+        if (reading_ && !steps_.turn()) {
+            reading_ = false;
+            releaseFrom(k + 1);
+            return false;
+        }
+    }
+    queueSplits(item, same, lead.ended, item.offset + lead.length, others, work);
+    return true;
+}
+
+// A few files read on side by side from one offset to their end, or until they part ways.
+bool SizeClassCompare::splitSideBySide(Pending& item, std::vector<Pending>& work) {
+    const std::size_t n = item.files.size();
+    auto open = std::make_unique<SearchedFile[]>(n);
+    std::vector<std::uint32_t> live;   // indices into item.files
+    for (std::uint32_t k = 0; k < n; ++k) {
+        ClassFile& file = files_[item.files[k]];
+        if (open[k].open(pathsOf(file).posix) && open[k].seek(item.offset)) {
+            open[k].readSequentially();
+            live.push_back(k);
+        } else {
+            logUnreadable(file);
+        }
+    }
+    if (live.size() < 2) {
+        for (const std::uint32_t k : live) files_[item.files[k]].set = kAlone;
+        return true;
+    }
+    if (live.size() >= 2) showPair(pathsOf(files_[item.files[live[0]]]).name, pathsOf(files_[item.files[live[1]]]).name);
+    std::uint64_t offset = item.offset;
+    for (;;) {
+        std::vector<std::uint32_t> same;
+        std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> others;
+        Piece lead;
+        lead.opened = true;
+        lead.data = chunkA_;
+        lead.length = open[live[0]].readChunk(chunkA_, kBlockBufferSize);
+        lead.ended = lead.length < kBlockBufferSize || offset + lead.length == open[live[0]].stat().size;
+        same.push_back(item.files[live[0]]);
+        std::vector<std::uint32_t> still{live[0]};
+        for (std::size_t j = 1; j < live.size(); ++j) {
+            SearchedFile& f = open[live[j]];
+            Piece piece;
+            piece.opened = true;
+            piece.data = chunkB_;
+            piece.length = f.readChunk(chunkB_, kBlockBufferSize);
+            piece.ended = piece.length < kBlockBufferSize || offset + piece.length == f.stat().size;
+            const std::size_t before = same.size();
+            partWays(lead, same, others, item.files[live[j]], piece);
+            if (same.size() > before) still.push_back(live[j]);
+            else f.close();
+        }
+        // Those that parted ways are read again from this chunk, later.
+        Pending here{{}, offset};
+        offset += lead.length;
+        if (lead.ended || same.size() < 2 || !others.empty()) {
+            if (lead.ended || same.size() < 2) {
+                queueSplits(here, same, lead.ended, offset, others, work);
+                return true;
+            }
+            std::vector<std::uint32_t> none;
+            queueSplits(here, none, true, offset, others, work);
+        }
+        live = std::move(still);
+        if (!steps_.turn()) {
+            reading_ = false;
+            settle(same, false);
+            return true;
+        }
+    }
+}
+
+}  // namespace parelix

@@ -1,0 +1,145 @@
+#include "platform/ReadAhead.h"
+
+#include <signal.h>
+
+#include <system_error>
+
+#include "platform/WorkFile.h"
+
+namespace parelix {
+
+ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity)
+    : capacity_(capacity), slots_(slots) {
+    free_.reserve(slots);
+    for (std::size_t i = slots; i-- > 0;) free_.push_back(static_cast<Ticket>(i));
+    queue_.reserve(slots);
+    // The quit signals are the window's: readers leave them to the thread that handles them.
+    sigset_t quiet, before;
+    sigemptyset(&quiet);
+    for (const int s : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&quiet, s);
+    pthread_sigmask(SIG_BLOCK, &quiet, &before);
+    // Fewer readers than asked (threads refused) only means less in flight; with none at
+    // all, wait() reads on the asking thread.
+    for (unsigned t = 0; t < threads; ++t) {
+        try {
+            readers_.emplace_back([this] { serve(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    asked_.notify_all();
+    for (auto& t : readers_)
+        if (t.joinable()) t.join();
+    readers_.clear();
+}
+
+ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t offset, std::size_t length) {
+    const Ticket ticket = free_.back();
+    free_.pop_back();
+    Slot& slot = slots_[ticket];
+    if (!slot.buffer) slot.buffer = std::make_unique<std::uint8_t[]>(capacity_);
+    slot.path = posixPath;
+    slot.offset = offset;
+    slot.length = length < capacity_ ? length : capacity_;
+    {
+        std::lock_guard lock(mutex_);
+        slot.state = State::Asked;
+        queue_.push_back(ticket);
+    }
+    asked_.notify_one();
+    return ticket;
+}
+
+const ReadAhead::Answer& ReadAhead::wait(Ticket ticket) {
+    Slot& slot = slots_[ticket];
+    {
+        std::unique_lock lock(mutex_);
+        if (slot.state == State::Asked) {
+            // Nobody has taken it yet: read it here rather than wait behind the others.
+            for (std::size_t i = queueHead_; i < queue_.size(); ++i) {
+                if (queue_[i] != ticket) continue;
+                queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+            slot.state = State::Reading;
+            lock.unlock();
+            read(slot);
+            lock.lock();
+            slot.state = State::Done;
+        }
+        done_.wait(lock, [&] { return slot.state == State::Done; });
+    }
+    if (slot.answer.error != 0) raiseInOutError(slot.answer.error);
+    return slot.answer;
+}
+
+void ReadAhead::release(Ticket ticket) {
+    // A slot still being read is waited for: its buffer must not be handed out again.
+    Slot& slot = slots_[ticket];
+    {
+        std::unique_lock lock(mutex_);
+        if (slot.state == State::Asked) {
+            for (std::size_t i = queueHead_; i < queue_.size(); ++i) {
+                if (queue_[i] != ticket) continue;
+                queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        } else {
+            done_.wait(lock, [&] { return slot.state == State::Done; });
+        }
+        slot.state = State::Free;
+    }
+    free_.push_back(ticket);
+}
+
+void ReadAhead::serve() {
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            asked_.wait(lock, [&] { return ending_ || queueHead_ < queue_.size(); });
+            if (ending_) return;
+            slot = &slots_[queue_[queueHead_++]];
+            if (queueHead_ == queue_.size()) {
+                queue_.clear();
+                queueHead_ = 0;
+            }
+            slot->state = State::Reading;
+        }
+        read(*slot);
+        {
+            std::lock_guard lock(mutex_);
+            slot->state = State::Done;
+        }
+        done_.notify_all();
+    }
+}
+
+void ReadAhead::read(Slot& slot) {
+    Answer& a = slot.answer;
+    a = Answer{};
+    a.data = slot.buffer.get();
+    SearchedFile file;
+    if (!file.open(slot.path)) return;
+    a.opened = true;
+    a.stat = file.stat();
+    try {
+        if (slot.offset != 0 && !file.seek(slot.offset)) {
+            a.opened = false;
+            return;
+        }
+        a.length = file.readChunk(slot.buffer.get(), slot.length);
+    } catch (const InOutError& e) {
+        a.error = e.code();
+    }
+}
+
+}  // namespace parelix

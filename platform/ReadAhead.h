@@ -1,0 +1,74 @@
+#pragma once
+// Reads of searched files asked ahead of their use and served by a few threads, so that a
+// disk with many reads in flight answers them together instead of one seek at a time. Each
+// read opens the file, takes its identity and size, reads one piece from a given offset and
+// closes it again: a bounded number of slots bounds both memory and open descriptors.
+// Only the thread that asks touches the answers; the threads touch nothing but the slots.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/SearchedFile.h"
+
+namespace parelix {
+
+class ReadAhead {
+public:
+    using Ticket = std::uint32_t;
+
+    struct Answer {
+        bool opened = false;        // false: not a regular file that could be opened
+        FileStat stat;              // when opened
+        std::size_t length = 0;     // bytes read from the offset (the piece is read until full)
+        const std::uint8_t* data = nullptr;
+        int error = 0;              // an input/output error code raised by the read, else 0
+    };
+
+    // threads readers, slots reads asked at once at most, each of up to capacity bytes.
+    ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    std::size_t capacity() const { return capacity_; }
+    // True when every slot is asked and not yet released.
+    bool full() const { return free_.empty(); }
+    // Asks for up to length bytes of the file from offset; the slot is the caller's until
+    // released. Not to be called when full().
+    Ticket ask(const std::string& posixPath, std::uint64_t offset, std::size_t length);
+    // Waits for the read; the answer holds until release(). A read error is passed on as the
+    // input/output error it raised.
+    const Answer& wait(Ticket ticket);
+    void release(Ticket ticket);
+
+private:
+    enum class State : std::uint8_t { Free, Asked, Reading, Done };
+    struct Slot {
+        State state = State::Free;
+        std::string path;
+        std::uint64_t offset = 0;
+        std::size_t length = 0;
+        Answer answer;
+        std::unique_ptr<std::uint8_t[]> buffer;
+    };
+    void serve();
+    void read(Slot& slot);
+
+    std::size_t capacity_;
+    std::vector<Slot> slots_;
+    std::vector<Ticket> free_;        // the asking thread's alone
+    std::vector<Ticket> queue_;       // asked, not yet taken by a reader (under mutex_)
+    std::size_t queueHead_ = 0;
+    std::mutex mutex_;
+    std::condition_variable asked_;
+    std::condition_variable done_;
+    bool ending_ = false;
+    std::vector<std::thread> readers_;
+};
+
+}  // namespace parelix
