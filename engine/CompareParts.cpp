@@ -57,7 +57,26 @@ ProbeLookahead::~ProbeLookahead() {
     for (const Asked& a : asked_) reads_.release(a.ticket);
 }
 
-void ProbeLookahead::fill() {
+void ProbeLookahead::noteRead(bool cached) {
+    // Hundreds of reads in a row from memory: the files ahead are very likely there too.
+    constexpr unsigned kCalm = 256;
+    if (!cached) {
+        active_ = true;
+        inMemory_ = 0;
+    } else if (++inMemory_ >= kCalm) {
+        active_ = false;
+    }
+}
+
+void ProbeLookahead::fill(std::int64_t from) {
+    if (!active_) return;
+    if (cursor_.position() < from) {
+        // Behind the comparison (it read on alone for a while): on from its position, the
+        // record before it telling whether the first one is in a class of two.
+        cursor_.moveTo(from - 1);
+        previousSize_ = entrySize(cursor_.next());
+        havePrevious_ = true;
+    }
     while (asked_.size() < slots_ && !reads_.full() && !cursor_.atEnd()) {
         const std::int64_t number = cursor_.position();
         const std::uint8_t* record = cursor_.next();
@@ -67,10 +86,11 @@ void ProbeLookahead::fill() {
         const bool crowded = (havePrevious_ && previousSize_ == size) || (after && entrySize(after) == size);
         previousSize_ = size;
         havePrevious_ = true;
-        if (!crowded || size == 0) continue;
+        if (!crowded) continue;
         const FilePaths p = filePaths(dirs_, record);
         if (p.posix.empty()) continue;
-        asked_.push_back({number, reads_.ask(p.posix, 0, kProbeSize)});
+        // A file recorded empty is only looked up, never opened: that brings what stat will want.
+        asked_.push_back({number, reads_.ask(p.posix, 0, size == 0 ? 0 : kProbeSize)});
     }
 }
 

@@ -29,8 +29,8 @@ struct CompareLimits {
     std::size_t heldOpen = 16;
     // Threads that read ahead, and the reads asked at once: the probes of the files coming
     // next take most, a set's chunks the rest.
-    unsigned readers = 8;
-    std::size_t probesAhead = 32;
+    unsigned readers = 16;
+    std::size_t probesAhead = 64;
     std::size_t chunksAhead = 16;
 };
 
@@ -78,8 +78,10 @@ private:
 };
 
 // Asks the readers for the probes of the files ahead in the sorted list: those of a size
-// class of two or more, whose recorded size is not 0 (those are looked at by stat alone).
-// Reads its own cursor over the list, so the comparison's is not disturbed.
+// class of two or more (those recorded empty are only looked up).
+// Reads its own cursor over the list, so the comparison's is not disturbed. Only while the
+// disk is being waited for: when the files are in memory already, handing each read to
+// another thread costs more than the read.
 class ProbeLookahead {
 public:
     // list: a second handle on the sorted file list, open for reading; buffer: room for
@@ -90,8 +92,12 @@ public:
     ProbeLookahead(const ProbeLookahead&) = delete;
     ProbeLookahead& operator=(const ProbeLookahead&) = delete;
 
-    // Asks for more, up to its share of the readers' slots.
-    void fill();
+    // Asks for more, up to its share of the readers' slots, while reads wait for the disk.
+    // `from`: the first record not yet read by the comparison.
+    void fill(std::int64_t from);
+    // What a read found: the disk waited for (reading ahead starts, or goes on), or bytes
+    // already in memory (reading ahead stops after a long enough run of them).
+    void noteRead(bool cached);
     // The probe asked for this record, if any. Earlier ones nobody took are dropped.
     std::optional<ReadAhead::Ticket> take(std::int64_t record);
 
@@ -107,6 +113,8 @@ private:
     std::deque<Asked> asked_;
     std::int32_t previousSize_ = 0;
     bool havePrevious_ = false;
+    bool active_ = false;
+    unsigned inMemory_ = 0;   // reads in a row that found their bytes in memory
 };
 
 }  // namespace parelix

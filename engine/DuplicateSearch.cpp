@@ -3,6 +3,7 @@
 #include "engine/FileListCursor.h"
 #include "engine/SizeClassCompare.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace parelix {
@@ -21,7 +22,7 @@ void DuplicateSearch::run() {
         FileListCursor list(run_.fileList, run_.buffer1.get(), kCompareWindowRecords);
         DirectoryPaths dirs(run_.dirList);
         CompareSteps steps(run_.ui, run_.state, run_.fileCount);
-        ReadAhead reads(limits.readers, limits.probesAhead + limits.chunksAhead, kBlockBufferSize);
+        ReadAhead reads(limits.readers, limits.probesAhead + std::max<std::size_t>(limits.chunksAhead, 1), kBlockBufferSize);
         // The probes ahead read the list through a handle and a window of their own.
         WorkFile aheadList;
         aheadList.assign(run_.fileListName);

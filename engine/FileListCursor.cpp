@@ -9,7 +9,7 @@ FileListCursor::FileListCursor(WorkFile& list, std::uint8_t* buffer, std::size_t
 
 const std::uint8_t* FileListCursor::peek() {
     if (atEnd()) return nullptr;
-    if (next_ >= blockFirst_ + static_cast<std::int64_t>(blockCount_)) {
+    if (next_ < blockFirst_ || next_ >= blockFirst_ + static_cast<std::int64_t>(blockCount_)) {
         list_.seek(next_);
         blockFirst_ = next_;
         blockCount_ = list_.blockRead(buffer_, capacity_);

@@ -22,6 +22,8 @@ public:
     const std::uint8_t* peek();
     // Takes the next record; the pointer stays valid until the following call of next().
     const std::uint8_t* next();
+    // The front-to-back reading goes on from this record.
+    void moveTo(std::int64_t number) { next_ = number; }
     // Any record by number, into out; the front-to-back reading is not disturbed.
     void recordAt(std::int64_t number, std::uint8_t* out);
 

@@ -95,6 +95,7 @@ void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::i
     // One file is read at a time here: a partner is named only in a pair.
     showPair(p.name, {});
     if (size == 0) {
+        if (const auto ticket = ahead_.take(file.record)) reads_.release(*ticket);
         // Empty files are equal without being opened. The size kept is the low 32 bits, so a
         // recorded 0 may also be a multiple of 4 GiB: only a real size of 0 goes unread.
         // A file gone since the walk stays an empty one.
@@ -109,18 +110,23 @@ void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::i
             return;
         }
     }
-    ahead_.fill();
     bool opened = false;
     if (const auto ticket = ahead_.take(file.record)) {
         const ReadAhead::Answer& a = reads_.wait(*ticket);
         opened = a.opened;
         if (opened) keepProbe(file, a.data, a.length, a.stat);
+        ahead_.noteRead(!opened || a.cached);
         reads_.release(*ticket);
     } else {
         SearchedFile f;
         opened = f.open(p.posix);
-        if (opened) keepProbe(file, chunkA_, f.readChunk(chunkA_, kProbeSize), f.stat());
+        if (opened) {
+            const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
+            ahead_.noteRead(cached.has_value());
+            keepProbe(file, chunkA_, cached ? *cached : f.readChunk(chunkA_, kProbeSize), f.stat());
+        }
     }
+    ahead_.fill(file.record + 1);
     if (opened) return;
     file.state = State::Unreadable;
     // Logged where the pairwise walk first meets it: there, the last file of a class whose

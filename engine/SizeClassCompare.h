@@ -85,7 +85,6 @@ private:
     void fileProbeBuckets(std::vector<Pending>& work);
     bool splitThroughReaders(Pending& item, std::vector<Pending>& work);
     bool splitSideBySide(Pending& item, std::vector<Pending>& work);
-    Piece readNow(std::uint32_t file, std::uint64_t offset, std::size_t chunk, std::uint8_t* buffer);
     void settle(const std::vector<std::uint32_t>& files, bool proven);
     void partWays(const Piece& lead, std::vector<std::uint32_t>& same,
                   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others, std::uint32_t file,

@@ -98,27 +98,6 @@ void SizeClassCompare::settle(const std::vector<std::uint32_t>& files, bool prov
         if (files_[f].state != State::Unreadable) files_[f].set = set;
 }
 
-// One chunk read on this thread: a probe kept in the arena, or the file opened here.
-SizeClassCompare::Piece SizeClassCompare::readNow(std::uint32_t index, std::uint64_t offset, std::size_t chunk,
-                                                  std::uint8_t* buffer) {
-    const ClassFile& file = files_[index];
-    Piece piece;
-    if (offset == 0 && file.held != kNotHeld) {
-        piece.data = arena_.data() + file.held;
-        piece.length = file.probeLength;
-        piece.ended = file.whole;
-        piece.opened = true;
-        return piece;
-    }
-    SearchedFile f;
-    if (!f.open(pathsOf(file).posix) || !f.seek(offset)) return piece;
-    piece.opened = true;
-    piece.data = buffer;
-    piece.length = f.readChunk(buffer, chunk);
-    piece.ended = piece.length < chunk || offset + piece.length == f.stat().size;
-    return piece;
-}
-
 // A file joins the leader's line when it read the same bytes and ended with them or not
 // alike; else it is filed by what it read.
 void SizeClassCompare::partWays(const Piece& lead, std::vector<std::uint32_t>& same,
@@ -182,7 +161,12 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
         ClassFile& file = files_[index];
         Piece piece;
         if (!asked[k]) {
-            piece = readNow(index, item.offset, chunk, chunkB_);
+            // A probe kept in the arena. (Every other piece was asked: the slots released
+            // before this one leave room, as the probes ahead never take the last ones.)
+            piece.opened = true;
+            piece.data = arena_.data() + file.held;
+            piece.length = file.probeLength;
+            piece.ended = file.whole;
         } else {
             const ReadAhead::Answer* a = nullptr;
             try {

@@ -127,6 +127,14 @@ void ReadAhead::read(Slot& slot) {
     Answer& a = slot.answer;
     a = Answer{};
     a.data = slot.buffer.get();
+    if (slot.length == 0) {
+        // Nothing to read: only the file's identity and size, without opening it.
+        const auto st = statRegularFile(slot.path);
+        a.opened = st.has_value();
+        if (st) a.stat = *st;
+        a.cached = true;
+        return;
+    }
     SearchedFile file;
     if (!file.open(slot.path)) return;
     a.opened = true;
@@ -136,7 +144,9 @@ void ReadAhead::read(Slot& slot) {
             a.opened = false;
             return;
         }
-        a.length = file.readChunk(slot.buffer.get(), slot.length);
+        const auto cached = file.readChunkIfCached(slot.buffer.get(), slot.length);
+        a.cached = cached.has_value();
+        a.length = cached ? *cached : file.readChunk(slot.buffer.get(), slot.length);
     } catch (const InOutError& e) {
         a.error = e.code();
     }

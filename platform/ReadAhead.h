@@ -22,11 +22,12 @@ public:
     using Ticket = std::uint32_t;
 
     struct Answer {
-        bool opened = false;        // false: not a regular file that could be opened
+        bool opened = false;        // false: not a regular file that could be opened (or found)
         FileStat stat;              // when opened
         std::size_t length = 0;     // bytes read from the offset (the piece is read until full)
         const std::uint8_t* data = nullptr;
         int error = 0;              // an input/output error code raised by the read, else 0
+        bool cached = false;        // the bytes were in memory already: no disk was waited for
     };
 
     // threads readers, slots reads asked at once at most, each of up to capacity bytes.
@@ -39,7 +40,8 @@ public:
     // True when every slot is asked and not yet released.
     bool full() const { return free_.empty(); }
     // Asks for up to length bytes of the file from offset; the slot is the caller's until
-    // released. Not to be called when full().
+    // released. Not to be called when full(). A length of 0 only looks the file up (stat):
+    // it is not opened.
     Ticket ask(const std::string& posixPath, std::uint64_t offset, std::size_t length);
     // Waits for the read; the answer holds until release(). A read error is passed on as the
     // input/output error it raised.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,6 +75,21 @@ std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) 
         }
     }
     return got;
+}
+
+std::optional<std::size_t> SearchedFile::readChunkIfCached(std::uint8_t* buffer, std::size_t capacity) {
+    // A replaced read call (short reads, errors) must see every read.
+    if (readCall != &::read) return std::nullopt;
+    iovec io{buffer, capacity};
+    ssize_t n;
+    do n = ::preadv2(fd_, &io, 1, static_cast<off_t>(offset_), RWF_NOWAIT);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return std::nullopt;   // EAGAIN: on disk only; EOPNOTSUPP: cannot tell
+    const auto got = static_cast<std::size_t>(n);
+    offset_ += got;
+    if (got == capacity || offset_ >= stat_.size || got == 0) return got;
+    // Part of it was in memory: the rest is read as any chunk is.
+    return got + readChunk(buffer + got, capacity - got);
 }
 
 bool SearchedFile::seek(std::uint64_t offset) {

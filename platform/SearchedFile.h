@@ -55,6 +55,10 @@ public:
     // (network and FUSE file systems) is followed by another. Returns the count; a read
     // error raises InOutError.
     std::size_t readChunk(std::uint8_t* buffer, std::size_t capacity);
+    // The same, only when the bytes are already in memory (the system's page cache): nullopt
+    // when reading them would wait for the disk, or when that cannot be known. Nothing is
+    // read then.
+    std::optional<std::size_t> readChunkIfCached(std::uint8_t* buffer, std::size_t capacity);
     // Reading goes on from this byte; false when the file cannot be positioned there.
     bool seek(std::uint64_t offset);
     // The file will be read on to its end: the system may read further ahead.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "tests/engine/duplicates_scene.h"
 
@@ -224,6 +225,32 @@ TEST(DuplicatesIdentity, OneFileIsAMemberOfOneGroupOnly) {
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(10)", {s.win("a"), s.win("b")}}}));
 }
 
+TEST(DuplicatesIdentity, ACrowdOfNamesOfOneFileKeepsTheWindowTurning) {
+    // 3,000 names of one file and one copy: the copy pairs with the first name, and none of
+    // the others is passed over again for every representative, which left the window without
+    // a turn for the whole class.
+    constexpr int kNames = 3000;
+    DuplicateScene s;
+    const std::string data(5000, 'L');
+    std::vector<SceneFile> files;
+    for (int i = 0; i < kNames; ++i) files.push_back({"l" + std::to_string(10000 + i), data});
+    files.push_back({"copy", data});
+    s.build(files);
+    for (int i = 1; i < kNames; ++i) s.relink("l10000", "l" + std::to_string(10000 + i));
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point last{};
+    Clock::duration longest{};
+    s.ui.onEventTurn = [&] {
+        const auto now = Clock::now();
+        if (last != Clock::time_point{}) longest = std::max(longest, now - last);
+        last = now;
+    };
+    s.engine.findDuplicates();
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5000)", {s.win("copy"), s.win("l10000")}}}));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 100)
+        << "the longest stretch without an event turn";
+}
+
 TEST(DuplicatesCrowdedClass, ManyDistinctFilesOfOneSizeMakeNoGroup) {
     // 300 files of one size, all different, with an unreadable one in the middle: no group,
     // and the unreadable file is logged once, not once per file it would have met.
@@ -293,6 +320,21 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
     s.expectConsistentTrees();
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(groups[i].members.size(), 3u) << groups[i];
     EXPECT_EQ(s.ui.currentPhase(), "");
+    EXPECT_FALSE(s.engine.comparing());
+}
+
+TEST(DuplicatesRun, StopWhileAClassIsReadKeepsTheGroupFoundSoFar) {
+    // a1 and a2 are read, u cannot be opened; Stop comes at u's log line. The pair already
+    // read makes its group; b1 and b2, never read, make none.
+    DuplicateScene s;
+    s.build({{"a1", "aaaa"}, {"a2", "aaaa"}, {"u", "uuuu"}, {"b1", "bbbb"}, {"b2", "bbbb"}});
+    s.remove("u");
+    s.ui.onEventTurn = [&] {
+        if (!s.ui.log.empty() && s.ui.log.back() == inaccessible(s, "u")) s.engine.stop();
+    };
+    s.engine.findDuplicates();
+    EXPECT_EQ(s.groups(), (std::vector<Group>{{"(4)", {s.win("a1"), s.win("a2")}}}));
+    s.expectConsistentTrees();
     EXPECT_FALSE(s.engine.comparing());
 }
 

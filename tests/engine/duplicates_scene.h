@@ -139,6 +139,11 @@ public:
     }
 
     void remove(const std::string& rel) { ASSERT_EQ(::unlink((dir.path() + "/" + rel).c_str()), 0); }
+    // Makes `name` another name of `target`'s file (a hard link); their contents must be equal.
+    void relink(const std::string& target, const std::string& name) {
+        remove(name);
+        ASSERT_EQ(::link((dir.path() + "/" + target).c_str(), (dir.path() + "/" + name).c_str()), 0);
+    }
 
     std::string win(const std::string& rel) const {
         std::string w = rootWin + "\\" + rel;
