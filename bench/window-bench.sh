@@ -3,11 +3,13 @@
 # runs alternating, median times, the ratio window/scan, peak memory and its growth per file.
 #
 #   bench/window-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
+#   COLD=1 bench/window-bench.sh ...   on a cold disk (root only): the page cache is dropped
+#                                      before every counted run
 #
 # BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
 # WORK_DIR the workloads of dups-bench.sh (default /var/tmp/parelix-bench; missing ones are
 # built by it), RUNS the counted runs of each program (default 5), WORKLOADS among
-# w1 w2 w3 w4 w5 (default all).
+# w1 ... w7 (default all).
 #
 # Times are each program's own: parelix-scan from the engine's start to the end of the run,
 # the window from its search button's handler until the run has ended and its events are
@@ -22,7 +24,12 @@ HERE=$(dirname "$(realpath "$0")")
 BUILD=${1:-build}
 WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3 w4 w5"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7"}
+COLD=${COLD:-}
+if [ -n "$COLD" ] && [ ! -w /proc/sys/vm/drop_caches ]; then
+    echo "cold runs drop the page cache: run as root" >&2
+    exit 1
+fi
 SCAN=$(realpath "$BUILD/bench/parelix-scan")
 WIN=$(realpath "$BUILD/bench/parelix-window-bench")
 for exe in "$SCAN" "$WIN"; do
@@ -42,6 +49,7 @@ trap 'rm -rf "$tmp"' EXIT
 run_once() {
     local out=$1; shift
     local t0 t1 own fini
+    if [ -n "$COLD" ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
     t0=$(date +%s%N)
     /usr/bin/time -f "%M" -o "$tmp/mem" "$@" >/dev/null 2>"$tmp/err"
     t1=$(date +%s%N)
@@ -82,7 +90,7 @@ for w in $WORKLOADS; do
     w_own=$(col "$tmp/win.txt" 1); w_wall=$(col "$tmp/win.txt" 2); w_kb=$(col "$tmp/win.txt" 3)
     w_fini=$(col "$tmp/win.txt" 4)
 
-    echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each, medians)"
+    echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each${COLD:+, cold}, medians)"
     printf "  parelix-scan  run %7.3f s                 wall %7.3f s  peak %8d kB\n" \
         "$s_own" "$(echo "$s_wall / 1000" | bc -l)" "$s_kb"
     printf "  window        run %7.3f s  (fini %7.3f)  wall %7.3f s  peak %8d kB\n" \

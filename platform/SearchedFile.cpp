@@ -82,7 +82,8 @@ std::optional<std::size_t> SearchedFile::readChunkIfCached(std::uint8_t* buffer,
     if (readCall != &::read) return std::nullopt;
     iovec io{buffer, capacity};
     ssize_t n;
-    do n = ::preadv2(fd_, &io, 1, static_cast<off_t>(offset_), RWF_NOWAIT);
+    // At the descriptor's own position (-1), which it moves: the reads that follow go on from it.
+    do n = ::preadv2(fd_, &io, 1, -1, RWF_NOWAIT);
     while (n < 0 && errno == EINTR);
     if (n < 0) return std::nullopt;   // EAGAIN: on disk only; EOPNOTSUPP: cannot tell
     const auto got = static_cast<std::size_t>(n);
