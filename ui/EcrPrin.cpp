@@ -86,8 +86,7 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     // give every control the design type so captions fit their design sizes.
     for (QWidget* w : findChildren<QWidget*>()) w->setFont(small);
 
-    resize(kDesignWidth, kDesignHeight);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    placeOnScreen(QSize(0, 0));
 
     // The system must be of the Windows 95 family, or NT 4 or later.
     OsVersionInfo version;
@@ -173,13 +172,23 @@ void T_EcrPrin::showEvent(QShowEvent* event) {
     if (!firstShow_) return;
     firstShow_ = false;
     // The design size is the outer size: take the frame off the client area once the
-    // frame is known, and centre again.
+    // frame is known, and place the window again.
     QTimer::singleShot(0, this, [this] {
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (frame.isEmpty() || (frame.width() == 0 && frame.height() == 0)) return;
-        resize(kDesignWidth - frame.width(), kDesignHeight - frame.height());
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(kDesignWidth, kDesignHeight) / 2);
+        if (frame.width() <= 0 && frame.height() <= 0) return;
+        placeOnScreen(frame);
     });
+}
+
+void T_EcrPrin::placeOnScreen(QSize frame) {
+    // The design size where the screen's free area holds it (a large scale factor makes
+    // that area small); otherwise the area's own size. Centred on it, so that the title bar
+    // and the bottom row of controls are reachable.
+    const QScreen* s = screen();
+    const QRect area = s ? s->availableGeometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
+    const QSize outer = QSize(kDesignWidth, kDesignHeight).boundedTo(area.size());
+    resize(outer - frame);
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
 }
 
 void T_EcrPrin::resizeEvent(QResizeEvent* event) {
