@@ -168,6 +168,37 @@ TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
     EXPECT_TRUE(fs::exists(scene.path()));
 }
 
+// A right click on a folder of DirList selects it before PopMenu opens: "Supprime les
+// doubles de ce répertoire" sends that folder's duplicates to the recycle bin, not those of
+// the folder selected before.
+TEST_F(RealDisplayTest, PopMenuActsOnTheFolderRightClicked) {
+    Scene scene;
+    scene.write("a/x1", "twin x");
+    scene.write("b/x2", "twin x");
+    scene.write("a/y1", "twin y!");
+    scene.write("b/y2", "twin y!");
+    startAndSearch(scene);
+    ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
+    std::this_thread::sleep_for(500ms);   // the run is over; DirList has the focus
+    // Open the search root, a and b: each folder's row lies one above its two marked files.
+    for (const char* keys : {"Right", "Down", "Right", "Down", "Down", "Down", "Right"}) display_->key(keys);
+    std::vector<int> files;
+    ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));
+    const int rowHeight = files[1] - files[0];
+    const std::vector<int> folders{files[0] - rowHeight, files[2] - rowHeight};
+    display_->click(x0_ + 60, folders[0]);   // a
+    ASSERT_TRUE(waitUntil([&] { return highlighted(folders[0], false); }, 3s));
+
+    display_->xdotool({"mousemove", std::to_string(x0_ + 60), std::to_string(folders[1]), "click", "3"});
+    ASSERT_TRUE(waitUntil([&] { return highlighted(folders[1], false) && !highlighted(folders[0], false); }, 3s))
+        << "the right click did not select b";
+    // The previous, the next, then the folder's duplicates.
+    for (const char* keys : {"Down", "Down", "Down", "Return"}) display_->key(keys);
+    EXPECT_TRUE(waitUntil([&] { return !scene.has("b/x2") && !scene.has("b/y2"); }, 10s));
+    EXPECT_TRUE(trashHolds("x2") && trashHolds("y2"));
+    EXPECT_TRUE(scene.has("a/x1") && scene.has("a/y1"));
+}
+
 // One double click in a row's band right of its text opens the selected file once. The
 // captions the window system shows are the program's own.
 TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
