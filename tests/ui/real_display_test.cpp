@@ -74,6 +74,11 @@ protected:
         const std::string opener = home() + "/bin/xdg-open";
         std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home() << "/opens.log'\n";
         fs::permissions(opener, fs::perms::owner_all);
+        // The program opens only what the desktop associates with an application.
+        fs::create_directories(home() + "/data/applications");
+        std::ofstream(home() + "/data/applications/parelix-test-opener.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Opener\nExec=" << opener
+            << " %u\nMimeType=text/plain;application/octet-stream;\n";
     }
 
     std::vector<std::string> opened() const {
