@@ -42,6 +42,7 @@ void ResultsGlue::setHideSelection(TreeId tree, bool hide) {
                       : base.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(pal);
     view->setProperty("hideSelection", hide);
+    (tree == TreeId::DirList ? page_.dirModel() : page_.dblModel())->setSelectionHidden(hide);
 }
 
 void ResultsGlue::setStatusText(const std::string& text) { w_.setStatusText(text); }

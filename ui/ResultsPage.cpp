@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "results/ResultTrees.h"
+#include "results/RowHints.h"
 #include "ui/PaneDrag.h"
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
@@ -115,9 +116,12 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     dirModel_->setNodesDraggable(true);
     // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
+    // Every row tells its full path (and a file its size, a group what it would free).
+    dirModel_->setHint([&trees](NodeId node) { return dirListHint(trees, node); });
     dirModel_->attachView(DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
+    dblModel_->setHint([&trees](NodeId node) { return dblListHint(trees, node); });
     dblModel_->attachView(DblList);
 
     PanelDblList->installEventFilter(this);
