@@ -158,6 +158,34 @@ void T_EcrPrin::connectControls() {
     });
 
     setupResultsHandlers();
+    connectBrowsingKeys();
+}
+
+void T_EcrPrin::connectBrowsingKeys() {
+    // Return on a file of either result tree opens it, as a double click does; on a folder
+    // or a group it does nothing (the arrows open and close them).
+    QTreeView* dirList = resultsPage_->dirList();
+    QTreeView* dblList = resultsPage_->dblList();
+    for (QTreeView* tree : {dirList, dblList}) {
+        for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+            auto* shortcut = new QShortcut(QKeySequence(key), tree);
+            shortcut->setContext(Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, this, guarded([this, tree, dirList] {
+                const NodeId node = tree == dirList ? trees_.dirList.selected() : trees_.dblList.selected();
+                if (node == kNoNode) return;
+                if (tree == dirList) {
+                    if (trees_.isFileNode(node)) DirListDblClick();
+                } else {
+                    DblListDblClick();   // opens members only
+                }
+            }));
+        }
+    }
+    // Previous and next duplicate, as BtnPrecSuiv's arrows: they act on the focused tree.
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(previous, &QShortcut::activated, this, guarded([this] { BtnPrecSuivUpClick(); }));
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, guarded([this] { BtnPrecSuivDownClick(); }));
 }
 
 // --- Sizes -----------------------------------------------------------------------------

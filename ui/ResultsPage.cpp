@@ -104,6 +104,10 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     Etat->setObjectName(QStringLiteral("Etat"));
     Etat->setAccessibleName(QStringLiteral("Barre d'état"));
 
+    // Tab goes from tree to tree, then to the tool bar (its one button that takes the focus).
+    setTabOrder(DirList, DblList);
+    setTabOrder(DblList, BtnStopRtn);
+
     col->addWidget(SepVRes, 1);
     col->addWidget(Progress);
     col->addWidget(Etat);
