@@ -149,6 +149,8 @@ void ResultsPage::buildToolBar() {
     Poubelle = new TrashLabel(ToolBar1);
     Poubelle->setObjectName(QStringLiteral("Poubelle"));
     Poubelle->setAccessibleName(QStringLiteral("Corbeille"));
+    Poubelle->setToolTip(QStringLiteral("Envoie à la Corbeille l'élément sélectionné (clic)\n"
+                                        "ou l'élément qu'on y dépose (glisser-déposer)"));
     BtnPrecSuiv = new SpinButton(ToolBar1);
     BtnPrecSuiv->setObjectName(QStringLiteral("BtnPrecSuiv"));
     BtnPrecSuiv->setFixedSize(20, 32);
