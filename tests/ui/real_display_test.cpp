@@ -107,6 +107,19 @@ protected:
         display_->key("alt+c");
     }
 
+    // Two groups, x1 with x2 and y1 with y2 (the 1s under first, the 2s under second),
+    // searched to the end: DirList then has the focus.
+    void searchTwoPairs(const Scene& scene, const std::string& first, const std::string& second) {
+        scene.write(first + "x1", "twin x");
+        scene.write(second + "x2", "twin x");
+        scene.write(first + "y1", "twin y!");
+        scene.write(second + "y2", "twin y!");
+        startAndSearch(scene);
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
+        std::this_thread::sleep_for(500ms);   // the run is over
+    }
+
     // Centres of the duplicate marks shown in a tree, top to bottom.
     std::vector<int> markedRows(bool dblList) {
         const Screenshot shot = display_->screenshot();
@@ -178,13 +191,8 @@ TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
 // the folder selected before.
 TEST_F(RealDisplayTest, PopMenuActsOnTheFolderRightClicked) {
     Scene scene;
-    scene.write("a/x1", "twin x");
-    scene.write("b/x2", "twin x");
-    scene.write("a/y1", "twin y!");
-    scene.write("b/y2", "twin y!");
-    startAndSearch(scene);
-    ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
-    std::this_thread::sleep_for(500ms);   // the run is over; DirList has the focus
+    searchTwoPairs(scene, "a/", "b/");
+    ASSERT_FALSE(HasFatalFailure());
     // Open the search root, a and b: each folder's row lies one above its two marked files.
     for (const char* keys : {"Right", "Down", "Right", "Down", "Down", "Down", "Right"}) display_->key(keys);
     std::vector<int> files;
@@ -241,13 +249,8 @@ TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
 // A drop on a fixed drive asks nothing.
 TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
     Scene scene;
-    scene.write("x1", "twin x");
-    scene.write("x2", "twin x");
-    scene.write("y1", "twin y!");
-    scene.write("y2", "twin y!");
-    startAndSearch(scene);
-    ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
-    std::this_thread::sleep_for(500ms);   // the run is over; DirList has the focus
+    searchTwoPairs(scene, "", "");
+    ASSERT_FALSE(HasFatalFailure());
     display_->key("Right");               // open the search root
     std::vector<int> files;
     ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));
