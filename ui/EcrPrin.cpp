@@ -199,12 +199,20 @@ void T_EcrPrin::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!firstShow_) return;
     firstShow_ = false;
-    // The design size is the outer size: take the frame off the client area once the
-    // frame is known, and place the window again.
-    QTimer::singleShot(0, this, [this] {
+    placeOnceFramed(0);
+}
+
+void T_EcrPrin::placeOnceFramed(int attempt) {
+    // The design size is the outer size: take the frame off the client area once the frame
+    // is known, and place the window again. The window manager tells the frame a moment
+    // after the window shows (tens of milliseconds); without a frame (none, or none told
+    // within a second) the window keeps its place.
+    constexpr int kAttempts = 20;
+    constexpr int kStepMs = 50;
+    QTimer::singleShot(attempt == 0 ? 0 : kStepMs, this, [this, attempt] {
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (frame.width() <= 0 && frame.height() <= 0) return;
-        placeOnScreen(frame);
+        if (frame.width() > 0 || frame.height() > 0) placeOnScreen(frame);
+        else if (attempt + 1 < kAttempts) placeOnceFramed(attempt + 1);
     });
 }
 
