@@ -132,4 +132,18 @@ int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int
     return launch(*posix) ? kExecuteDone : kExecuteNoAssociation;
 }
 
+bool hasDefaultApplication(const std::string& posixPath) {
+    GFile* file = g_file_new_for_path(posixPath.c_str());
+    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
+                                        nullptr, nullptr);
+    g_object_unref(file);
+    if (!info) return false;
+    const char* type = g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE);
+    GAppInfo* app = type ? g_app_info_get_default_for_type(type, FALSE) : nullptr;
+    g_object_unref(info);
+    if (!app) return false;
+    g_object_unref(app);
+    return true;
+}
+
 }  // namespace parelix

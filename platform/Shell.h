@@ -27,6 +27,11 @@ constexpr int SW_SHOWNORMAL = 1;
 // missing file, 3 for a missing folder on its path, 31 for a failed launch, 42 on success.
 int ShellExecuteA(const std::string& file, const std::string& directory, int showCommand);
 
+// True when the desktop names an application for the file's content type: GIO's default
+// handler for it (for a folder, the file manager's). The real launcher asks first, so that a
+// file that no application opens answers 31 rather than a launch that shows nothing.
+bool hasDefaultApplication(const std::string& posixPath);
+
 // The dialogs and the launcher the shell uses, replaceable by tests.
 struct ShellHooks {
     // "Voulez-vous vraiment envoyer « NAME » dans la Corbeille ?" with Oui and Non.

@@ -2,10 +2,10 @@
 # Installs what is missing, builds, and runs every test (widgets on the offscreen platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The package test needs dpkg-dev, file, desktop-file-utils and appstream; the tests on a
+# The package test needs dpkg-dev, file, desktop-file-utils, appstream and lintian; the tests on a
 # real display run the program under Xvfb, driven by xdotool, and read the screen with
 # ImageMagick and the window captions with xprop (x11-utils).
-scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream \
+scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream lintian \
     xvfb xauth xdotool imagemagick x11-utils
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen

@@ -1,6 +1,8 @@
 #include "ui/Application.h"
 
 #include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/Dialogs.h"
 #include "platform/QuitSignals.h"
@@ -8,6 +10,42 @@
 #include "ui/PlatformServices.h"
 
 namespace parelix {
+
+namespace {
+
+QtMessageHandler toolkitHandler = nullptr;
+QStringList heldMessages;   // formatted, in order
+
+bool displayMissing() {
+    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !named || heldMessages.join(QLatin1Char('\n')).contains(QLatin1String("could not connect to display"));
+}
+
+void holdStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        heldMessages.append(qFormatLogMessage(type, context, message));
+        return;
+    }
+    if (displayMissing()) {
+        std::fputs("Parelix a besoin d'un affichage graphique (X11 ou Wayland) et n'en trouve aucun ; "
+                   "sans écran, lancez-le par : xvfb-run -a parelix\n", stderr);
+        std::_Exit(1);
+    }
+    // Any other failure of the start: what the toolkit said, and its own end.
+    for (const QString& line : heldMessages) std::fprintf(stderr, "%s\n", qPrintable(line));
+    heldMessages.clear();
+    if (toolkitHandler) toolkitHandler(type, context, message);
+}
+
+}  // namespace
+
+void Application::watchDisplayStart() { toolkitHandler = qInstallMessageHandler(holdStartMessage); }
+
+void Application::displayReached() {
+    qInstallMessageHandler(toolkitHandler);
+    for (const QString& line : heldMessages) std::fprintf(stderr, "%s\n", qPrintable(line));
+    heldMessages.clear();
+}
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // The name only: with a display name set, the window system would show it after every

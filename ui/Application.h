@@ -14,6 +14,13 @@ class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
 
+    // Around the construction of the application object, where the toolkit connects to the
+    // display: without one it would abort (status 134) after lines about its plugins. Until
+    // displayReached(), the toolkit's messages are held; if it gives up for want of a display,
+    // the program says so in one line and ends with status 1.
+    static void watchDisplayStart();
+    static void displayReached();
+
     bool notify(QObject* receiver, QEvent* event) override;
 
     // From here on SIGTERM, SIGHUP and SIGINT no longer end the process at once: they wait

@@ -86,8 +86,7 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     // give every control the design type so captions fit their design sizes.
     for (QWidget* w : findChildren<QWidget*>()) w->setFont(small);
 
-    resize(kDesignWidth, kDesignHeight);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    placeOnScreen(QSize(0, 0));
 
     // The system must be of the Windows 95 family, or NT 4 or later.
     OsVersionInfo version;
@@ -159,6 +158,34 @@ void T_EcrPrin::connectControls() {
     });
 
     setupResultsHandlers();
+    connectBrowsingKeys();
+}
+
+void T_EcrPrin::connectBrowsingKeys() {
+    // Return on a file of either result tree opens it, as a double click does; on a folder
+    // or a group it does nothing (the arrows open and close them).
+    QTreeView* dirList = resultsPage_->dirList();
+    QTreeView* dblList = resultsPage_->dblList();
+    for (QTreeView* tree : {dirList, dblList}) {
+        for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+            auto* shortcut = new QShortcut(QKeySequence(key), tree);
+            shortcut->setContext(Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, this, guarded([this, tree, dirList] {
+                const NodeId node = tree == dirList ? trees_.dirList.selected() : trees_.dblList.selected();
+                if (node == kNoNode) return;
+                if (tree == dirList) {
+                    if (trees_.isFileNode(node)) DirListDblClick();
+                } else {
+                    DblListDblClick();   // opens members only
+                }
+            }));
+        }
+    }
+    // Previous and next duplicate, as BtnPrecSuiv's arrows: they act on the focused tree.
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(previous, &QShortcut::activated, this, guarded([this] { BtnPrecSuivUpClick(); }));
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, guarded([this] { BtnPrecSuivDownClick(); }));
 }
 
 // --- Sizes -----------------------------------------------------------------------------
@@ -172,14 +199,32 @@ void T_EcrPrin::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!firstShow_) return;
     firstShow_ = false;
-    // The design size is the outer size: take the frame off the client area once the
-    // frame is known, and centre again.
-    QTimer::singleShot(0, this, [this] {
+    placeOnceFramed(0);
+}
+
+void T_EcrPrin::placeOnceFramed(int attempt) {
+    // The design size is the outer size: take the frame off the client area once the frame
+    // is known, and place the window again. The window manager tells the frame a moment
+    // after the window shows (tens of milliseconds); without a frame (none, or none told
+    // within a second) the window keeps its place.
+    constexpr int kAttempts = 20;
+    constexpr int kStepMs = 50;
+    QTimer::singleShot(attempt == 0 ? 0 : kStepMs, this, [this, attempt] {
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (frame.isEmpty() || (frame.width() == 0 && frame.height() == 0)) return;
-        resize(kDesignWidth - frame.width(), kDesignHeight - frame.height());
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - QPoint(kDesignWidth, kDesignHeight) / 2);
+        if (frame.width() > 0 || frame.height() > 0) placeOnScreen(frame);
+        else if (attempt + 1 < kAttempts) placeOnceFramed(attempt + 1);
     });
+}
+
+void T_EcrPrin::placeOnScreen(QSize frame) {
+    // The design size where the screen's free area holds it (a large scale factor makes
+    // that area small); otherwise the area's own size. Centred on it, so that the title bar
+    // and the bottom row of controls are reachable.
+    const QScreen* s = screen();
+    const QRect area = s ? s->availableGeometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
+    const QSize outer = QSize(kDesignWidth, kDesignHeight).boundedTo(area.size());
+    resize(outer - frame);
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
 }
 
 void T_EcrPrin::resizeEvent(QResizeEvent* event) {

@@ -116,6 +116,11 @@ protected:
 
 private:
     void connectControls();
+    void connectBrowsingKeys();   // Return opens a file; F3 and Shift+F3 step between duplicates
+    // Gives the window its outer size and centres it on the screen's free area; frame: what
+    // the window system's frame adds to the client area, once known.
+    void placeOnScreen(QSize frame);
+    void placeOnceFramed(int attempt);   // placeOnScreen once the frame is known
     void fillDriveTree();          // EcrPrinSelection.cpp
     void setupResultsHandlers();   // EcrPrinResults.cpp: the trees' events and the results controls
     void endProgram();

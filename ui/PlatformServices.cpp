@@ -44,8 +44,11 @@ bool confirmDeletion(const std::string& question) {
     return box.clickedButton() == yes;
 }
 
+// The desktop's opener (xdg-open) counts as started whether or not it finds an application:
+// the association is looked up first.
 bool openWithDesktop(const std::string& posixPath) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    if (!hasDefaultApplication(posixPath)) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
 }
 

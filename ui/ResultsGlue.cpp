@@ -42,6 +42,7 @@ void ResultsGlue::setHideSelection(TreeId tree, bool hide) {
                       : base.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(pal);
     view->setProperty("hideSelection", hide);
+    (tree == TreeId::DirList ? page_.dirModel() : page_.dblModel())->setSelectionHidden(hide);
 }
 
 void ResultsGlue::setStatusText(const std::string& text) { w_.setStatusText(text); }
@@ -102,6 +103,14 @@ bool ResultsGlue::eventFilter(QObject* watched, QEvent* event) {
         const QModelIndex index = (dir ? dirList : dblList)->indexAt(me->position().toPoint());
         if (me->button() == Qt::LeftButton && index.isValid())
             w_.notePick(dir ? dirList : dblList, (dir ? page_.dirModel() : page_.dblModel())->nodeOf(index));
+        // A right click on a node of DirList selects it, with its counterpart, before PopMenu
+        // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
+        // the rows it leaves the selection. The press goes no further (ResultsPage).
+        if (dir && me->button() == Qt::RightButton && index.isValid() && w_.popupEnabled()) {
+            const NodeId node = page_.dirModel()->nodeOf(index);
+            w_.notePick(dirList, node);
+            w_.trees().dirList.select(node);
+        }
     }
     if (watched != dirList->viewport()) return false;
     switch (event->type()) {

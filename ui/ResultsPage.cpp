@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "results/ResultTrees.h"
+#include "results/RowHints.h"
 #include "ui/PaneDrag.h"
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
@@ -103,6 +104,10 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     Etat->setObjectName(QStringLiteral("Etat"));
     Etat->setAccessibleName(QStringLiteral("Barre d'état"));
 
+    // Tab goes from tree to tree, then to the tool bar (its one button that takes the focus).
+    setTabOrder(DirList, DblList);
+    setTabOrder(DblList, BtnStopRtn);
+
     col->addWidget(SepVRes, 1);
     col->addWidget(Progress);
     col->addWidget(Etat);
@@ -115,9 +120,12 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     dirModel_->setNodesDraggable(true);
     // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
+    // Every row tells its full path (and a file its size, a group what it would free).
+    dirModel_->setHint([&trees](NodeId node) { return dirListHint(trees, node); });
     dirModel_->attachView(DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
+    dblModel_->setHint([&trees](NodeId node) { return dblListHint(trees, node); });
     dblModel_->attachView(DblList);
 
     PanelDblList->installEventFilter(this);
@@ -141,6 +149,8 @@ void ResultsPage::buildToolBar() {
     Poubelle = new TrashLabel(ToolBar1);
     Poubelle->setObjectName(QStringLiteral("Poubelle"));
     Poubelle->setAccessibleName(QStringLiteral("Corbeille"));
+    Poubelle->setToolTip(QStringLiteral("Envoie à la Corbeille l'élément sélectionné (clic)\n"
+                                        "ou l'élément qu'on y dépose (glisser-déposer)"));
     BtnPrecSuiv = new SpinButton(ToolBar1);
     BtnPrecSuiv->setObjectName(QStringLiteral("BtnPrecSuiv"));
     BtnPrecSuiv->setFixedSize(20, 32);

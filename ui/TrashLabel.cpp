@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace parelix {
 
@@ -32,11 +33,34 @@ void TrashLabel::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TrashLabel::dragMoveEvent(QDragMoveEvent* event) {
-    if (dragOver && dragOver(event->source())) event->acceptProposedAction();
+    const bool accept = dragOver && dragOver(event->source());
+    setAccepting(accept);
+    if (accept) event->acceptProposedAction();
     else event->ignore();
 }
 
+void TrashLabel::dragLeaveEvent(QDragLeaveEvent*) { setAccepting(false); }
+
+void TrashLabel::setAccepting(bool on) {
+    if (accepting_ == on) return;
+    accepting_ = on;
+    update();
+}
+
+void TrashLabel::paintEvent(QPaintEvent* event) {
+    if (accepting_) {
+        QPainter painter(this);
+        QColor fill = palette().color(QPalette::Highlight);
+        painter.setPen(QPen(fill, 2));
+        fill.setAlpha(70);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+    QLabel::paintEvent(event);
+}
+
 void TrashLabel::dropEvent(QDropEvent* event) {
+    setAccepting(false);
     if (!dragOver || !dragOver(event->source())) {
         event->ignore();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // The trash picture of the results tool bar: a click, and a drop target whose accept and
-// drop are decided by the window's handlers. It never takes the keyboard focus.
+// drop are decided by the window's handlers. It never takes the keyboard focus. While a drag
+// it accepts hovers over it, it shows in the highlight's colour.
 #include <QLabel>
 #include <functional>
 
@@ -24,10 +25,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void setAccepting(bool on);
     bool pressed_ = false;
+    bool accepting_ = false;   // a drag it accepts is over it
 };
 
 }  // namespace parelix

@@ -1,5 +1,6 @@
 #include "ui/TreeModel.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QScrollBar>
@@ -196,10 +197,13 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole: {
         if (images_.empty()) return {};
-        const int i = store_.selected() == node ? store_.selectedIndex(node) : store_.imageIndex(node);
+        const int i = store_.selected() == node && highlightShown() ? store_.selectedIndex(node) : store_.imageIndex(node);
         if (i < 0 || static_cast<std::size_t>(i) >= images_.size()) return {};
         return images_[static_cast<std::size_t>(i)];
     }
+    case Qt::ToolTipRole:
+        if (!hint_) return {};
+        return QString::fromUtf8(hint_(node));
     default:
         return {};
     }
@@ -513,11 +517,27 @@ void TreeModel::reveal(const QModelIndex& index) {
 
 // --- View ------------------------------------------------------------------------------
 
+bool TreeModel::highlightShown() const { return !selectionHidden_ || (view_ && view_->hasFocus()); }
+
+void TreeModel::setSelectionHidden(bool hidden) {
+    if (selectionHidden_ == hidden) return;
+    selectionHidden_ = hidden;
+    if (inModel(store_.selected())) nodeChanged(store_.selected());
+}
+
+bool TreeModel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && selectionHidden_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+        inModel(store_.selected()))
+        nodeChanged(store_.selected());
+    return QAbstractItemModel::eventFilter(watched, event);
+}
+
 void TreeModel::attachView(QTreeView* view) {
     view_ = view;
     view->setModel(this);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setUniformRowHeights(true);
+    view->installEventFilter(this);
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onViewCurrentChanged(current); });
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -40,6 +40,11 @@ public:
     // What type-ahead compares the typed letters with: by default a node's text. DirList
     // gives folders' names without their "--> ".
     void setSearchName(std::function<std::string_view(NodeId)> name) { searchName_ = std::move(name); }
+    // A row's tooltip; unset, rows have none.
+    void setHint(std::function<std::string(NodeId)> hint) { hint_ = std::move(hint); }
+    // The view shows no highlight while another control has the focus (hide-selection on):
+    // its selected node then shows its own picture, not the selected one.
+    void setSelectionHidden(bool hidden);
 
     // Binds a view: sets itself as its model and follows its selection and expansion.
     void attachView(QTreeView* view);
@@ -71,6 +76,9 @@ public:
     // The view's type-ahead matches on the display text; it is pointed at the search name.
     QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits = 1,
                           Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;   // the view's focus
 
 signals:
     // The view moved its current row itself: a click, a key or type-ahead, not the store.
@@ -140,6 +148,9 @@ private:
     bool layoutOpen_ = false;             // layoutAboutToBeChanged told, layoutChanged owed
     std::unordered_set<NodeId> gone_;     // removed while the layout change is open
     std::function<std::string_view(NodeId)> searchName_;
+    std::function<std::string(NodeId)> hint_;
+    bool selectionHidden_ = false;
+    bool highlightShown() const;   // the selected row shows its highlight
     std::vector<QIcon> images_;
     QPointer<QTreeView> view_;
     QTimer flushTimer_;

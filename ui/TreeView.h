@@ -4,6 +4,8 @@
 // neither lays itself out nor paints; when the last hold goes, it does both once. A relayout
 // costs a pass over every open row, and Qt starts one after each removal: a walk over a
 // thousand files under a tree opened to a hundred thousand rows would pay it a thousand times.
+// With its "hideSelection" property on (ResultsGlue), a view without the focus draws its
+// selected row as any other, its picture untinted: the highlight is hidden, so is the rest.
 #include <QTreeView>
 
 namespace parelix {
@@ -11,13 +13,19 @@ namespace parelix {
 class TreeView : public QTreeView {
     Q_OBJECT
 public:
-    using QTreeView::QTreeView;
+    explicit TreeView(QWidget* parent = nullptr);
 
     // Holds nest: the view catches up when the last one is let go.
     void holdLayout(bool hold);
     bool layoutHeld() const { return holds_ > 0; }
 
     void doItemsLayout() override;
+    // The one column is at least as wide as the view, so that a row's highlight spans the
+    // pane, also once the pane has been widened.
+    int sizeHintForColumn(int column) const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int holds_ = 0;

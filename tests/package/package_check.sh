@@ -6,9 +6,9 @@
 set -euo pipefail
 build=$1 version=$2 appid=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli; do
+for tool in cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate appstreamcli lintian; do
     command -v "$tool" >/dev/null ||
-        fail "$tool missing: scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream"
+        fail "$tool missing: scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream lintian"
 done
 
 work="$build/package-check"
@@ -23,11 +23,15 @@ arch=$(dpkg --print-architecture)
 deb="$work/parelix_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(cd "$work" && ls ./*.deb 2>/dev/null)"
 
-# Files: exactly the program, its menu entry, its icon and its metainfo; directories only on
-# their way. A bench tool, a test or a library slipping in shows here.
+# Files: exactly the program, its menu entry, its icon, its metainfo, its copyright, changelog
+# and manual page; directories only on their way. A bench tool, a test or a library slipping
+# in shows here.
 expected="./usr/bin/parelix
 ./usr/share/applications/parelix.desktop
+./usr/share/doc/parelix/changelog.gz
+./usr/share/doc/parelix/copyright
 ./usr/share/icons/hicolor/scalable/apps/parelix.svg
+./usr/share/man/man1/parelix.1.gz
 ./usr/share/metainfo/$appid.metainfo.xml"
 contents=$(dpkg-deb --contents "$deb")
 files=$(awk '$1 !~ /^d/ { print $6 }' <<<"$contents" | sort)
@@ -77,4 +81,22 @@ out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli val
 grep -q "<launchable type=\"desktop-id\">parelix.desktop</launchable>" "$metainfo" ||
     fail "metainfo does not launch the packaged desktop entry"
 grep -q "<id>$appid</id>" "$metainfo" || fail "metainfo id is not $appid"
+# The licence, in Debian's machine-readable copyright format; the changelog and the metainfo's
+# latest release name this version; the manual page reads without a warning.
+copyright="$root/usr/share/doc/parelix/copyright"
+head -1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+    fail "copyright is not in the machine-readable format: $(head -1 "$copyright")"
+grep -qx "License: Expat" "$copyright" || fail "copyright names no MIT (Expat) licence"
+grep -q "Parelix developers" "$copyright" || fail "copyright does not name the Parelix developers"
+changes=$(zcat "$root/usr/share/doc/parelix/changelog.gz" | head -1)
+[[ "$changes" == "parelix ($version) "* ]] || fail "changelog's latest entry is not $version: $changes"
+grep -q "<project_license>MIT</project_license>" "$metainfo" || fail "metainfo has no project_license MIT"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -1)
+[ "$release" = "$version" ] || fail "metainfo's latest release is '$release', the build's is $version"
+out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/parelix.1.gz" 2>&1 >/dev/null) ||
+    fail "man parelix: $out"
+[ -z "$out" ] || fail "man parelix warns: $out"
+# Debian's own checks: no error.
+out=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian: $out"
+
 echo "package $(basename "$deb") checked: $(wc -l <<<"$files") files, Depends: $depends"

@@ -211,10 +211,10 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     EXPECT_EQ(shown[0].kind, MessageKind::Plain);
 
     // A double click beside the nodes opens the selected node all the same, once: below
-    // the last row, and in a row's band right of its text (where the view signals too).
+    // the last row (no node there), and in a row's band right of its text (the row spans
+    // the view: the view signals it).
     auto doubleClickBeside = [](QTreeView* view, int y) {
         const QPoint at(view->viewport()->width() - 3, y);
-        ASSERT_FALSE(view->indexAt(at).isValid());
         const QPoint global = view->viewport()->mapToGlobal(at);
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
                                   QEvent::MouseButtonRelease}) {

@@ -74,6 +74,11 @@ protected:
         const std::string opener = home() + "/bin/xdg-open";
         std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home() << "/opens.log'\n";
         fs::permissions(opener, fs::perms::owner_all);
+        // The program opens only what the desktop associates with an application.
+        fs::create_directories(home() + "/data/applications");
+        std::ofstream(home() + "/data/applications/parelix-test-opener.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Opener\nExec=" << opener
+            << " %u\nMimeType=text/plain;application/octet-stream;\n";
     }
 
     std::vector<std::string> opened() const {
@@ -100,6 +105,19 @@ protected:
         display_->key("alt+a");
         std::this_thread::sleep_for(300ms);
         display_->key("alt+c");
+    }
+
+    // Two groups, x1 with x2 and y1 with y2 (the 1s under first, the 2s under second),
+    // searched to the end: DirList then has the focus.
+    void searchTwoPairs(const Scene& scene, const std::string& first, const std::string& second) {
+        scene.write(first + "x1", "twin x");
+        scene.write(second + "x2", "twin x");
+        scene.write(first + "y1", "twin y!");
+        scene.write(second + "y2", "twin y!");
+        startAndSearch(scene);
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
+        std::this_thread::sleep_for(500ms);   // the run is over
     }
 
     // Centres of the duplicate marks shown in a tree, top to bottom.
@@ -168,6 +186,32 @@ TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
     EXPECT_TRUE(fs::exists(scene.path()));
 }
 
+// A right click on a folder of DirList selects it before PopMenu opens: "Supprime les
+// doubles de ce répertoire" sends that folder's duplicates to the recycle bin, not those of
+// the folder selected before.
+TEST_F(RealDisplayTest, PopMenuActsOnTheFolderRightClicked) {
+    Scene scene;
+    searchTwoPairs(scene, "a/", "b/");
+    ASSERT_FALSE(HasFatalFailure());
+    // Open the search root, a and b: each folder's row lies one above its two marked files.
+    for (const char* keys : {"Right", "Down", "Right", "Down", "Down", "Down", "Right"}) display_->key(keys);
+    std::vector<int> files;
+    ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));
+    const int rowHeight = files[1] - files[0];
+    const std::vector<int> folders{files[0] - rowHeight, files[2] - rowHeight};
+    display_->click(x0_ + 60, folders[0]);   // a
+    ASSERT_TRUE(waitUntil([&] { return highlighted(folders[0], false); }, 3s));
+
+    display_->xdotool({"mousemove", std::to_string(x0_ + 60), std::to_string(folders[1]), "click", "3"});
+    ASSERT_TRUE(waitUntil([&] { return highlighted(folders[1], false) && !highlighted(folders[0], false); }, 3s))
+        << "the right click did not select b";
+    // The previous, the next, then the folder's duplicates.
+    for (const char* keys : {"Down", "Down", "Down", "Return"}) display_->key(keys);
+    EXPECT_TRUE(waitUntil([&] { return !scene.has("b/x2") && !scene.has("b/y2"); }, 10s));
+    EXPECT_TRUE(trashHolds("x2") && trashHolds("y2"));
+    EXPECT_TRUE(scene.has("a/x1") && scene.has("a/y1"));
+}
+
 // One double click in a row's band right of its text opens the selected file once. The
 // captions the window system shows are the program's own.
 TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
@@ -205,13 +249,8 @@ TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
 // A drop on a fixed drive asks nothing.
 TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
     Scene scene;
-    scene.write("x1", "twin x");
-    scene.write("x2", "twin x");
-    scene.write("y1", "twin y!");
-    scene.write("y2", "twin y!");
-    startAndSearch(scene);
-    ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
-    std::this_thread::sleep_for(500ms);   // the run is over; DirList has the focus
+    searchTwoPairs(scene, "", "");
+    ASSERT_FALSE(HasFatalFailure());
     display_->key("Right");               // open the search root
     std::vector<int> files;
     ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));

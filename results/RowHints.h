@@ -1,0 +1,20 @@
+#pragma once
+// The tooltips of the result trees' rows: a narrow pane cuts every long name short, so each
+// row says in full what it is. A DirList node: its full path, and for a file its size. A
+// DblList member: its file's full path and size. A group: how many copies of what size, and
+// what deleting all but one would free ("3 × 80 Mo, 160 Mo à libérer").
+#include <cstdint>
+#include <string>
+
+#include "results/ResultTrees.h"
+
+namespace parelix {
+
+// A size in the units people read, as the French desktop writes them: "512 octets",
+// "1,5 Ko", "80 Mo", "2,3 Go" (units of 1024; one decimal below 10).
+std::string readableSize(std::uint64_t bytes);
+
+std::string dirListHint(const ResultTrees& trees, NodeId node);
+std::string dblListHint(const ResultTrees& trees, NodeId node);
+
+}  // namespace parelix
