@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <system_error>
 
 #include "platform/WorkFile.h"
@@ -58,17 +59,18 @@ ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t off
     return ticket;
 }
 
+void ReadAhead::unqueue(Ticket ticket) {
+    const auto it = std::find(queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_), queue_.end(), ticket);
+    if (it != queue_.end()) queue_.erase(it);
+}
+
 const ReadAhead::Answer& ReadAhead::wait(Ticket ticket) {
     Slot& slot = slots_[ticket];
     {
         std::unique_lock lock(mutex_);
         if (slot.state == State::Asked) {
             // Nobody has taken it yet: read it here rather than wait behind the others.
-            for (std::size_t i = queueHead_; i < queue_.size(); ++i) {
-                if (queue_[i] != ticket) continue;
-                queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
+            unqueue(ticket);
             slot.state = State::Reading;
             lock.unlock();
             read(slot);
@@ -87,11 +89,7 @@ void ReadAhead::release(Ticket ticket) {
     {
         std::unique_lock lock(mutex_);
         if (slot.state == State::Asked) {
-            for (std::size_t i = queueHead_; i < queue_.size(); ++i) {
-                if (queue_[i] != ticket) continue;
-                queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
+            unqueue(ticket);
         } else {
             done_.wait(lock, [&] { return slot.state == State::Done; });
         }

@@ -59,6 +59,7 @@ private:
         std::unique_ptr<std::uint8_t[]> buffer;
     };
     void serve();
+    void unqueue(Ticket ticket);   // under mutex_: no reader will take it
     void read(Slot& slot);
 
     std::size_t capacity_;
