@@ -124,8 +124,22 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     BusyHold hold(window_, true);
     const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);
     if (file == kNoNode || !trees_.dirList.isValid(file)) return false;
+    // A selection that goes with the node moves first to its folder, or to the closed
+    // folder that hides it: the store would pick a neighbour and open what hides it.
+    TreeStore& dir = trees_.dirList;
+    NodeId selected = dir.selected();
+    while (selected != kNoNode && selected != file) selected = dir.parent(selected);
+    if (selected == file && dir.parent(file) != kNoNode) dir.select(shownFrom(dir.parent(file)));
     trees_.removeNode(file, false);   // the act sets the selection at its end
     return true;
+}
+
+NodeId Deletion::shownFrom(NodeId node) const {
+    const TreeStore& dir = trees_.dirList;
+    NodeId shown = node;
+    for (NodeId a = dir.parent(node); a != kNoNode; a = dir.parent(a))
+        if (!dir.isExpanded(a)) shown = a;
+    return shown;
 }
 
 std::vector<NodeId> Deletion::dirChain(TreeId tree, NodeId node) const {
@@ -148,6 +162,7 @@ void Deletion::settleSelection(const std::vector<NodeId>& chain) {
         }
     if (target == kNoNode) target = dir.selected();   // the search root went: where the store put it
     if (target == kNoNode) return;
+    target = shownFrom(target);   // never opens a folder the user closed
     if (dir.selected() != target) dir.select(target);
     else if (dir.events.change) dir.events.change(target);   // the other tree follows it again
 }

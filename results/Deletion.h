@@ -6,7 +6,8 @@
 // A deletion is one act (DeletionAct): from its first question or check to the last file of
 // a walk, nothing else starts or stops, and the trees do not follow each other's selection.
 // At its end DirList's selection stands on the node acted on, or on its nearest folder still
-// there, and every folder is open or closed as the user left it.
+// there (on the closed folder that hides it, if one does), and every folder is open or closed
+// as the user left it.
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,6 +78,8 @@ private:
     // At an act's end, when the trees changed: the first of chain still there takes the
     // selection, and the other tree follows it.
     void settleSelection(const std::vector<NodeId>& chain);
+    // The node itself when it shows, or the outermost closed folder that hides it.
+    NodeId shownFrom(NodeId node) const;
 
     ResultTrees& trees_;
     ResultsWindow& window_;

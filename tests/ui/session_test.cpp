@@ -264,6 +264,7 @@ private:
         duplicatesOnly_ = true;
         const std::map<NodeId, bool> open = openFolders();
         const NodeId parent = dir().parent(s);
+        const std::size_t nodes = dir().nodeCount();
         if (chance(0.5)) triggerMenu(QStringLiteral("Supprime les doubles de ce répertoire"));
         else w_->SupDblsDuRepClick();
         EXPECT_TRUE(questions_.empty());
@@ -271,16 +272,23 @@ private:
             allowed_.push_back(p);
             expectGone(p, true);
         }
-        expectSettled(s, parent, open);
+        expectSettled(s, parent, open, nodes);
         return "duplicates of the folder of " + where + ": " + std::to_string(expected.size()) + " files";
     }
 
     // After a walk every folder is open or closed as before, and the selection stands on
-    // the node acted on, or on its folder when it went.
-    void expectSettled(NodeId acted, NodeId parent, const std::map<NodeId, bool>& open) {
+    // the node acted on, or on its folder when it went (or on the closed folder hiding it).
+    void expectSettled(NodeId acted, NodeId parent, const std::map<NodeId, bool>& open, std::size_t nodes) {
         expectFoldersAsLeft(open);
-        const NodeId expected = dir().isValid(acted) ? acted : parent;
-        if (expected != kNoNode) EXPECT_EQ(dir().selected(), expected);
+        NodeId expected = dir().isValid(acted) ? acted : parent;
+        if (expected == kNoNode) return;
+        if (dir().nodeCount() == nodes) {   // nothing went: nothing moved
+            EXPECT_EQ(dir().selected(), acted);
+            return;
+        }
+        for (NodeId a = dir().parent(expected); a != kNoNode; a = dir().parent(a))
+            if (!dir().isExpanded(a)) expected = a;   // a closed folder hides it: that folder
+        EXPECT_EQ(dir().selected(), expected);
     }
 
     // A trash click (or the Delete key) on a member of a group, and while the question
@@ -341,6 +349,7 @@ private:
         const int logBefore = ui_.Infos->count();
         const std::map<NodeId, bool> open = openFolders();
         const NodeId parent = dir().parent(s);
+        const std::size_t nodes = dir().nodeCount();
         const std::map<std::string, std::string> linked = linkedBefore_;
         std::mt19937_64 handsRng(rng_());
         draw_ = &handsRng;
@@ -348,13 +357,19 @@ private:
         QTimer hands;
         QObject::connect(&hands, &QTimer::timeout, [&] {
             ++turns;
-            switch (below(8)) {
+            switch (below(9)) {
             case 0: QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton); break;
             case 1: w_->BtnStopRtnClick(); break;
             case 2: w_->BtnChercheClick(); break;
             case 3: QTest::mouseClick(ui_.Poubelle, Qt::LeftButton); break;
             case 4: QTest::keyClick(ui_.DirList, Qt::Key_Delete); break;
             case 5: w_->SupDblsDuRepClick(); break;
+            case 6: {   // a row clicked, a folder opened or closed by a double click
+                const std::optional<QPoint> row = test::rowPoint(ui_.DirList, randomNode(dir()));
+                if (row && chance(0.5)) QTest::mouseClick(ui_.DirList->viewport(), Qt::LeftButton, {}, *row);
+                else if (row) doubleClickAt(true, *row);
+                break;
+            }
             default: {
                 auto it = linked.begin();
                 std::advance(it, below(static_cast<int>(linked.size())));
@@ -372,7 +387,7 @@ private:
         EXPECT_TRUE(ui_._PanRes->isVisible()) << "Stop acted inside the walk";
         for (int i = logBefore; i < ui_.Infos->count(); ++i)
             EXPECT_TRUE(ui_.Infos->item(i)->text().startsWith(QStringLiteral("Effacement de "))) << ui_.Infos->item(i)->text().toStdString();
-        expectSettled(s, parent, open);
+        expectSettled(s, parent, open, nodes);
         messages_.shown.clear();   // the walk's one box, for the files kept
         search(false);
         return "a walk with busy hands (" + std::to_string(turns) + " turns)";
