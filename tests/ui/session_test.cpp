@@ -2,10 +2,12 @@
 // browses and deletes at random (selections in both trees, previous and next duplicate,
 // expand and collapse all, double clicks, trash clicks answered yes or no, drops, the
 // folder's duplicates, a new search with clicks while it runs), some steps through the
-// handlers and some through mouse events. After every step the trees, the disk, the
-// recycle bin and the files outside the search must agree.
+// handlers and some through mouse events; and during a deletion, another program removes or
+// changes the other copies while the person clicks Stop, Cherche, rows and keys. After every
+// step the trees, the disk, the recycle bin and the files outside the search must agree, and
+// no duplicate sent away as such took its last copy with it.
 //
-// CI plays fixed seeds. A longer session with any seed:
+// CI plays fixed seeds. A longer session with any seed (PARELIX_SESSION_DEBUG=1 names the steps):
 //   PARELIX_SESSION_SEED=1234 PARELIX_SESSION_STEPS=3000 build/tests/ui_session_test
 #include <gtest/gtest.h>
 
@@ -42,6 +44,7 @@ public:
                 if (::testing::Test::HasFailure()) return;
             }
             const std::string what = playStep();
+            if (std::getenv("PARELIX_SESSION_DEBUG")) std::fprintf(stderr, "step %d: %s\n", step, what.c_str());
             SCOPED_TRACE(what);
             checkAll();
         }
@@ -49,6 +52,8 @@ public:
 
 private:
     // --- Steps -------------------------------------------------------------------------
+
+    bool busyHands_ = false;
 
     // What the checks after a step compare with, as it starts.
     void startStep() {
@@ -279,6 +284,7 @@ private:
     // After a walk every folder is open or closed as before, and the selection stands on
     // the node acted on, or on its folder when it went (or on the closed folder hiding it).
     void expectSettled(NodeId acted, NodeId parent, const std::map<NodeId, bool>& open, std::size_t nodes) {
+        SCOPED_TRACE(std::string("settled after ") + (busyHands_ ? "a busy walk" : "a walk"));
         expectFoldersAsLeft(open);
         NodeId expected = dir().isValid(acted) ? acted : parent;
         if (expected == kNoNode) return;
@@ -340,6 +346,35 @@ private:
     // "Supprime les doubles de ce répertoire", and while the walk goes on a person clicks
     // Stop, Cherche, the trash, presses Delete, asks for the walk again, and another program
     // changes copies. Nothing of it acts inside the walk; no last copy goes.
+    // One thing a person (or another program) does while a walk goes on.
+    void busyHand(const std::map<std::string, std::string>& linked) {
+        switch (below(10)) {
+        case 0: QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton); break;
+        case 1: w_->BtnStopRtnClick(); break;
+        case 2: w_->BtnChercheClick(); break;
+        case 3: QTest::mouseClick(ui_.Poubelle, Qt::LeftButton); break;
+        case 4: QTest::keyClick(ui_.DirList, Qt::Key_Delete); break;
+        case 7: QTest::keyClick(ui_.DirList, chance(0.5) ? Qt::Key_Right : Qt::Key_Left); break;
+        case 5: w_->SupDblsDuRepClick(); break;
+        case 6: {   // a row in sight clicked, a folder opened or closed by a double click
+            const NodeId node = randomNode(dir());
+            bool shown = node != kNoNode;
+            for (NodeId n = node; shown && dir().parent(n) != kNoNode; n = dir().parent(n))
+                shown = dir().isExpanded(dir().parent(n));   // finding a hidden row would open it
+            const std::optional<QPoint> row = shown ? test::rowPoint(ui_.DirList, node) : std::nullopt;
+            if (row && chance(0.5)) QTest::mouseClick(ui_.DirList->viewport(), Qt::LeftButton, {}, *row);
+            else if (row) doubleClickAt(true, *row);
+            break;
+        }
+        default: {   // another program removes or changes a copy
+            if (linked.empty()) break;
+            auto it = linked.begin();
+            std::advance(it, below(static_cast<int>(linked.size())));
+            changeBehind(it->first, chance(0.5));
+        }
+        }
+    }
+
     std::string stepWalkWithBusyHands() {
         const NodeId s = dir().selected();
         if (s == kNoNode) return "busy walk of nothing";
@@ -357,30 +392,16 @@ private:
         QTimer hands;
         QObject::connect(&hands, &QTimer::timeout, [&] {
             ++turns;
-            switch (below(9)) {
-            case 0: QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton); break;
-            case 1: w_->BtnStopRtnClick(); break;
-            case 2: w_->BtnChercheClick(); break;
-            case 3: QTest::mouseClick(ui_.Poubelle, Qt::LeftButton); break;
-            case 4: QTest::keyClick(ui_.DirList, Qt::Key_Delete); break;
-            case 5: w_->SupDblsDuRepClick(); break;
-            case 6: {   // a row clicked, a folder opened or closed by a double click
-                const std::optional<QPoint> row = test::rowPoint(ui_.DirList, randomNode(dir()));
-                if (row && chance(0.5)) QTest::mouseClick(ui_.DirList->viewport(), Qt::LeftButton, {}, *row);
-                else if (row) doubleClickAt(true, *row);
-                break;
-            }
-            default: {
-                auto it = linked.begin();
-                std::advance(it, below(static_cast<int>(linked.size())));
-                if (it != linked.end()) changeBehind(it->first, chance(0.5));
-            }
-            }
+            busyHand(linked);
         });
         duplicatesOnly_ = true;
         questions_.clear();
+        QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
+        ui_.DirList->setFocus();
         hands.start(0);
+        busyHands_ = true;
         w_->SupDblsDuRepClick();
+        busyHands_ = false;
         hands.stop();
         draw_ = &rng_;
         EXPECT_TRUE(questions_.empty());
@@ -403,7 +424,6 @@ private:
         search(true);
         return "a new search, clicks while it runs";
     }
-
 };
 
 class SessionTest : public ::testing::Test {
