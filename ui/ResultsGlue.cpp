@@ -126,7 +126,9 @@ bool isInput(QEvent::Type type) {
 }  // namespace
 
 bool InputDrop::eventFilter(QObject* watched, QEvent* event) {
-    if (!isInput(event->type())) return false;
+    // A window first gets what the window system sends, then hands it to its widget, which
+    // is where input is judged.
+    if (!isInput(event->type()) || watched->isWindowType()) return false;
     // The deletion's own question and message boxes are modal: they take their input.
     const QWidget* modal = QApplication::activeModalWidget();
     if (!modal) return true;

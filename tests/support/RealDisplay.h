@@ -2,7 +2,8 @@
 // A real X display for tests that drive the program as a person does: a private Xvfb
 // server, the program started on it as a child process, real pointer and key events
 // through xdotool, screenshots through ImageMagick's import and window properties through
-// xprop. Tests skip when one of these tools is missing (scripts/test.sh installs them).
+// xprop, the clipboard through xclip. Tests skip when one of these tools is missing
+// (scripts/test.sh installs them).
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
@@ -63,7 +64,7 @@ bool isHighlight(int r, int g, int b);
 
 class RealDisplay {
 public:
-    // Empty when Xvfb, xdotool, import or xprop is missing; otherwise starts the server.
+    // The tools missing among Xvfb, xdotool, import, xprop and xclip, or empty.
     static std::string missingTools();
     RealDisplay();
     ~RealDisplay();
@@ -72,10 +73,12 @@ public:
 
     const std::string& display() const { return display_; }   // ":N"
     bool ok() const { return !display_.empty(); }
+    // What the server wrote on its standard output and error so far.
+    std::string serverOutput() const;
 
     std::string xdotool(const std::vector<std::string>& args);
     void moveTo(int x, int y);
-    void click(int x, int y);
+    void click(int x, int y, int button = 1);
     void doubleClick(int x, int y);
     // Press at from, move in small steps to to, release: a drag as a hand makes it.
     void drag(int fromX, int fromY, int toX, int toY);
@@ -89,6 +92,8 @@ public:
     bool waitForNoWindow(const std::string& titleRegex, std::chrono::milliseconds timeout);
     // _NET_WM_NAME of a window, as the window system shows it.
     std::string windowName(const std::string& id);
+    // The clipboard's text (a message box copies its own on Ctrl+C).
+    std::string clipboard();
     // Top-left corner of a window on the screen.
     std::pair<int, int> windowOrigin(const std::string& id);
 
@@ -98,6 +103,7 @@ public:
 
 private:
     std::string display_;
+    std::string serverLog_;
     pid_t serverPid_ = -1;
 };
 
