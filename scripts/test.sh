@@ -4,9 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The package test needs dpkg-dev, file, desktop-file-utils and appstream; the tests on a
 # real display run the program under Xvfb, driven by xdotool, and read the screen with
-# ImageMagick, the window captions with xprop (x11-utils) and a dialog's text with xclip.
+# ImageMagick and the window captions with xprop (x11-utils).
 scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream \
-    xvfb xauth xdotool imagemagick x11-utils xclip
+    xvfb xauth xdotool imagemagick x11-utils
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 cd build

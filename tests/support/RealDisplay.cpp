@@ -197,7 +197,7 @@ bool isHighlight(int r, int g, int b) { return b > 170 && r < 90 && g > 110 && g
 
 std::string RealDisplay::missingTools() {
     std::string missing;
-    for (const char* tool : {"Xvfb", "xdotool", "import", "xprop", "xclip"})
+    for (const char* tool : {"Xvfb", "xdotool", "import", "xprop"})
         if (findExecutable(tool).empty()) missing += std::string(missing.empty() ? "" : ", ") + tool;
     return missing;
 }
@@ -333,10 +333,6 @@ std::string RealDisplay::windowName(const std::string& id) {
         name += out[i];
     }
     return name;
-}
-
-std::string RealDisplay::clipboard() {
-    return runCapture({findExecutable("xclip"), "-o", "-selection", "clipboard"}, {{"DISPLAY", display_}});
 }
 
 std::pair<int, int> RealDisplay::windowOrigin(const std::string& id) {

@@ -2,8 +2,7 @@
 // A real X display for tests that drive the program as a person does: a private Xvfb
 // server, the program started on it as a child process, real pointer and key events
 // through xdotool, screenshots through ImageMagick's import and window properties through
-// xprop, the clipboard through xclip. Tests skip when one of these tools is missing
-// (scripts/test.sh installs them).
+// xprop. Tests skip when one of these tools is missing (scripts/test.sh installs them).
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
@@ -64,7 +63,7 @@ bool isHighlight(int r, int g, int b);
 
 class RealDisplay {
 public:
-    // The tools missing among Xvfb, xdotool, import, xprop and xclip, or empty.
+    // The tools missing among Xvfb, xdotool, import and xprop, or empty.
     static std::string missingTools();
     RealDisplay();
     ~RealDisplay();
@@ -92,8 +91,6 @@ public:
     bool waitForNoWindow(const std::string& titleRegex, std::chrono::milliseconds timeout);
     // _NET_WM_NAME of a window, as the window system shows it.
     std::string windowName(const std::string& id);
-    // The clipboard's text (a message box copies its own on Ctrl+C).
-    std::string clipboard();
     // Top-left corner of a window on the screen.
     std::pair<int, int> windowOrigin(const std::string& id);
 
