@@ -1,7 +1,9 @@
 // parelix-scan: the search run without a window, on POSIX folders given as arguments.
 // Prints each group of the duplicates tree in order (the group's text, one line per member,
 // an empty line) on standard output; counts, other log lines and the time of each phase
-// go to standard error.
+// go to standard error. SIGTERM, SIGINT and SIGHUP stop the run at its next event turn; the
+// work files are deleted and the tool then ends by the signal.
+#include <signal.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -21,6 +23,29 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+volatile sig_atomic_t quitSignal = 0;
+void onQuitSignal(int signal) { quitSignal = signal; }
+
+void catchQuitSignals() {
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// Once the work files are gone: the end the signal would have made.
+[[noreturn]] void endBySignal() {
+    const int signal = quitSignal;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    std::_Exit(128 + signal);
+}
 
 // User and system time of the process so far: on a shared machine, what each phase costs
 // itself, beside the wall time that others' load stretches.
@@ -50,7 +75,11 @@ public:
     void folderEntered(const std::string&) override {}
     void progress(std::int64_t) override {}
     void pairCompared(const std::string&, const std::string&) override {}
-    void eventTurn() override {}
+    // The run's event turns: where a signal stops it.
+    void eventTurn() override {
+        if (quitSignal && engine) engine->abandonRun();
+    }
+    parelix::SearchEngine* engine = nullptr;
     void resultsReady() override {}
     void runEnded() override { mark(end, endCpu); }
 
@@ -86,15 +115,23 @@ int main(int argc, char** argv) {
     parelix::ResultTrees trees;
     ScanUi ui;
     parelix::SearchEngine engine(trees, ui);
+    ui.engine = &engine;
+    catchQuitSignals();   // before the work files exist
     const auto start = Clock::now();
     try {
         engine.startup();
-        engine.searchRun(paths);
+        if (!quitSignal) engine.searchRun(paths);
         engine.shutdown();
     } catch (const parelix::InOutError& e) {
+        try {
+            engine.shutdown();
+        } catch (const parelix::InOutError&) {
+        }
+        if (quitSignal) endBySignal();
         std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
         return 1;
     }
+    if (quitSignal) endBySignal();
 
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);

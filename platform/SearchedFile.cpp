@@ -22,7 +22,15 @@ FileStat statOf(const struct stat& st) {
     s.identity.device = static_cast<std::uint64_t>(st.st_dev);
     s.identity.inode = static_cast<std::uint64_t>(st.st_ino);
     s.size = static_cast<std::uint64_t>(st.st_size);
+    s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return s;
+}
+
+// The path names the file held open: the same identity, and the same version of it.
+bool namesHeldFile(const std::string& posixPath, const FileStat& held) {
+    const std::optional<FileStat> now = statRegularFile(posixPath);
+    return now && now->sameVersion(held);
 }
 
 }  // namespace
@@ -93,6 +101,12 @@ std::optional<std::size_t> SearchedFile::readChunkIfCached(std::uint8_t* buffer,
     return got + readChunk(buffer + got, capacity - got);
 }
 
+std::optional<FileStat> SearchedFile::statNow() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+    return statOf(st);
+}
+
 bool SearchedFile::seek(std::uint64_t offset) {
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
     offset_ = offset;
@@ -125,6 +139,39 @@ ContentMatch compareFileContents(const std::string& firstPosix, const std::strin
     } catch (const InOutError&) {
         return ContentMatch::Different;
     }
+}
+
+ContentMatch compareHeldFiles(const std::string& firstPosix, const std::string& secondPosix,
+                              const std::function<bool()>& turn) {
+    SearchedFile first, second;
+    if (!first.open(firstPosix)) return ContentMatch::FirstUnreadable;
+    if (!second.open(secondPosix)) return ContentMatch::SecondUnreadable;
+    // Opened, then the paths asked: a file swapped in before the open is not the one held.
+    const FileStat firstAtStart = first.stat();
+    const FileStat secondAtStart = second.stat();
+    if (!namesHeldFile(firstPosix, firstAtStart) || !namesHeldFile(secondPosix, secondAtStart))
+        return ContentMatch::Different;
+    if (firstAtStart.size != secondAtStart.size) return ContentMatch::Different;
+    auto a = std::make_unique<std::uint8_t[]>(kContentChunkSize);
+    auto b = std::make_unique<std::uint8_t[]>(kContentChunkSize);
+    try {
+        for (;;) {
+            if (turn && !turn()) return ContentMatch::Interrupted;
+            const std::size_t n1 = first.readChunk(a.get(), kContentChunkSize);
+            const std::size_t n2 = second.readChunk(b.get(), kContentChunkSize);
+            if (n1 != n2 || std::memcmp(a.get(), b.get(), n1) != 0) return ContentMatch::Different;
+            if (n1 < kContentChunkSize) break;
+        }
+    } catch (const InOutError&) {
+        return ContentMatch::Different;
+    }
+    const std::optional<FileStat> firstAtEnd = first.statNow();
+    const std::optional<FileStat> secondAtEnd = second.statNow();
+    if (!firstAtEnd || !firstAtEnd->sameVersion(firstAtStart)) return ContentMatch::Different;
+    if (!secondAtEnd || !secondAtEnd->sameVersion(secondAtStart)) return ContentMatch::Different;
+    if (!namesHeldFile(firstPosix, firstAtStart) || !namesHeldFile(secondPosix, secondAtStart))
+        return ContentMatch::Different;
+    return ContentMatch::Same;
 }
 
 }  // namespace parelix

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,10 +28,18 @@ struct FileIdentityHash {
     }
 };
 
-// Identity and size of a regular file, from stat; nullopt when the path names none.
+// Identity and size of a regular file, from stat; nullopt when the path names none. The
+// modification and change times (nanoseconds) tell whether the file was written since.
 struct FileStat {
     FileIdentity identity;
     std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    // The same file, not written, truncated or replaced in between.
+    bool sameVersion(const FileStat& other) const {
+        return identity == other.identity && size == other.size && modified == other.modified &&
+               changed == other.changed;
+    }
 };
 std::optional<FileStat> statRegularFile(const std::string& posixPath);
 // True when anything at all is at the path (a dangling symbolic link included), from lstat.
@@ -49,6 +58,8 @@ public:
     bool open(const std::string& posixPath);
     bool isOpen() const { return fd_ >= 0; }
     const FileStat& stat() const { return stat_; }
+    // The open file as it is now (fstat); nullopt when it cannot be asked.
+    std::optional<FileStat> statNow() const;
 
     // Fills the buffer up to `capacity` bytes, reading until it is full or the file ends (at
     // the size it had when opened, or earlier if it shrank): a short read in mid-file
@@ -71,12 +82,22 @@ private:
     FileStat stat_;
 };
 
-// Outcome of comparing two files' contents byte by byte.
-enum class ContentMatch { Same, Different, FirstUnreadable, SecondUnreadable };
+// Outcome of comparing two files' contents byte by byte. Interrupted: the caller's turn
+// ended the comparison before its end.
+enum class ContentMatch { Same, Different, FirstUnreadable, SecondUnreadable, Interrupted };
 
 // Reads both files through to the end in chunks of kContentChunkSize; Same only when every
 // pair of chunks read the same count and the same bytes. A read error counts as Different.
 ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix);
+
+// The same comparison, made so that no change to either file can slip through: both are held
+// open from before the first chunk to after the last, each path must name the file held both
+// at the start and at the end, and each file's identity, size, modification and change times
+// must be the same after the last chunk as before the first; otherwise Different. Between
+// chunks turn() is called (event turns of a window); when it answers false the comparison
+// ends at once as Interrupted.
+ContentMatch compareHeldFiles(const std::string& firstPosix, const std::string& secondPosix,
+                              const std::function<bool()>& turn);
 
 // Tests only: replaces the read system call of SearchedFile (for short reads), or restores it
 // with nullptr.

@@ -1,5 +1,6 @@
 #include "platform/Shell.h"
 
+#include <ftw.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
 
@@ -63,7 +64,53 @@ std::string trashFailure(const std::string& name, const std::string& reason) {
     return "Impossible d'envoyer « " + name + " » dans la Corbeille : " + reason;
 }
 
+// The reason is noted in the operation; it is shown unless the caller gathers the reasons.
+int fail(SHFILEOPSTRUCTA& op, const std::string& name, const std::string& reason, int code) {
+    op.failure = reason;
+    if (!(op.fFlags & FOF_NOERRORUI)) showError(trashFailure(name, reason));
+    return code;
+}
+
+// Regular files below a folder, at any depth, symbolic links not followed.
+long filesInFolder(const std::string& posixFolder) {
+    static thread_local long count;
+    count = 0;
+    ::nftw(posixFolder.c_str(),
+           [](const char*, const struct stat* st, int type, FTW*) {
+               if (type == FTW_F && S_ISREG(st->st_mode)) ++count;
+               return 0;
+           },
+           32, FTW_PHYS);
+    return count;
+}
+
+std::string folderLine(const std::string& windowsPath) {
+    std::string p = windowsPath;
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    const std::size_t slash = p.find_last_of('\\');
+    if (slash == std::string::npos) return {};   // a drive: held by no folder
+    return p.substr(0, slash == 2 ? 3 : slash);   // "C:\" for what lies at a drive's root
+}
+
 }  // namespace
+
+std::string trashQuestion(const std::string& windowsPath) {
+    std::string text = "Voulez-vous vraiment envoyer « " + lastComponent(windowsPath) + " » dans la Corbeille ?";
+    const std::string holder = folderLine(windowsPath);
+    const std::optional<std::string> posix = DriveTable::current().toPosix(windowsPath);
+    struct stat st {};
+    const bool folder = posix && ::lstat(posix->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (holder.empty() && !folder) return text;
+    text += "\n";
+    text += holder.empty() ? "Lecteur " + windowsPath : "Dans " + holder;
+    if (folder) {
+        const long n = filesInFolder(*posix);
+        text += n == 0   ? std::string(", dossier vide")
+                : n == 1 ? std::string(", avec le fichier qu'il contient")
+                         : ", avec les " + std::to_string(n) + " fichiers qu'il contient";
+    }
+    return text;
+}
 
 void setShellHooks(ShellHooks hooks) { storedHooks() = std::move(hooks); }
 ShellHooks& shellHooks() { return storedHooks(); }
@@ -73,29 +120,26 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op) {
     op.fAnyOperationsAborted = false;
     const std::string name = lastComponent(op.pFrom);
     // Only the recoverable deletion exists here: a user's file is never erased outright.
-    if (op.wFunc != FO_DELETE || !(op.fFlags & FOF_ALLOWUNDO)) {
-        showError(trashFailure(name, "opération non prise en charge."));
-        return kErrorInvalidParameter;
-    }
+    op.failure.clear();
+    if (op.wFunc != FO_DELETE || !(op.fFlags & FOF_ALLOWUNDO))
+        return fail(op, name, "opération non prise en charge.", kErrorInvalidParameter);
     const std::optional<std::string> posix = DriveTable::current().toPosix(op.pFrom);
-    if (op.pFrom.empty() || !posix) {
-        showError(trashFailure(name, "chemin introuvable."));
-        return kErrorPathNotFound;
-    }
-    if (*posix == "/") {
-        showError(trashFailure(name, "la racine du système ne peut pas être supprimée."));
-        return kErrorAccessDenied;
-    }
+    if (op.pFrom.empty() || !posix) return fail(op, name, "chemin introuvable.", kErrorPathNotFound);
+    if (*posix == "/")
+        return fail(op, name, "la racine du système ne peut pas être supprimée.", kErrorAccessDenied);
     struct stat st {};
     if (::lstat(posix->c_str(), &st) != 0) {
         const int err = errno;
-        showError(trashFailure(name, err == ENOENT || err == ENOTDIR ? std::string("fichier introuvable.")
-                                                                     : std::string(std::strerror(err))));
-        return err == ENOENT ? kErrorFileNotFound : kErrorPathNotFound;
+        return fail(op, name,
+                    err == ENOENT || err == ENOTDIR ? std::string("fichier introuvable.") : std::string(std::strerror(err)),
+                    err == ENOENT ? kErrorFileNotFound : kErrorPathNotFound);
     }
 
-    if (!(op.fFlags & FOF_NOCONFIRMATION) &&
-        !confirm("Voulez-vous vraiment envoyer « " + name + " » dans la Corbeille ?")) {
+    if (!(op.fFlags & FOF_NOCONFIRMATION) && !confirm(trashQuestion(op.pFrom))) {
+        op.fAnyOperationsAborted = true;
+        return kErrorCancelled;
+    }
+    if (op.lastCheck && !op.lastCheck()) {
         op.fAnyOperationsAborted = true;
         return kErrorCancelled;
     }
@@ -105,9 +149,9 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op) {
     const bool done = g_file_trash(file, nullptr, &error);
     g_object_unref(file);
     if (!done) {
-        showError(trashFailure(name, error ? error->message : "échec."));
+        const std::string reason = error ? error->message : "échec.";
         if (error) g_error_free(error);
-        return kErrorAccessDenied;
+        return fail(op, name, reason, kErrorAccessDenied);
     }
     return 0;
 }

@@ -9,18 +9,31 @@ constexpr unsigned FO_DELETE = 3;
 constexpr unsigned FOF_CONFIRMMOUSE = 0x02;
 constexpr unsigned FOF_NOCONFIRMATION = 0x10;
 constexpr unsigned FOF_ALLOWUNDO = 0x40;
+constexpr unsigned FOF_NOERRORUI = 0x400;
 
 struct SHFILEOPSTRUCTA {
     unsigned wFunc = 0;
     std::string pFrom;               // one path; the list terminators are implied
     unsigned fFlags = 0;
     bool fAnyOperationsAborted = false;
+    // Not the platform's: called after the question (if any), right before the move. False
+    // keeps the path where it is: fAnyOperationsAborted is set and nothing is shown (the
+    // caller says why).
+    std::function<bool()> lastCheck;
+    // Not the platform's: why the operation failed, also when FOF_NOERRORUI kept it unshown.
+    std::string failure;
 };
 
 // Moves pFrom (file or whole folder) to the freedesktop trash. Without FOF_NOCONFIRMATION
-// asks first; a refusal sets fAnyOperationsAborted and deletes nothing. A failure is shown
-// in an error dialog and answers non-zero. 0 means done.
+// asks first (trashQuestion); a refusal sets fAnyOperationsAborted and deletes nothing. A
+// failure is shown in an error dialog, unless FOF_NOERRORUI, and answers non-zero. 0 means
+// done.
 int SHFileOperationA(SHFILEOPSTRUCTA& op);
+
+// The question asked before a path (Windows-style) goes to the trash: its first line names
+// the last component, its second the folder that holds it, as the trees write paths, and
+// for a folder how many files it holds (below it, at any depth).
+std::string trashQuestion(const std::string& windowsPath);
 
 constexpr int SW_SHOWNORMAL = 1;
 // Opens a file or folder with the desktop's associated application. Answers 2 for a

@@ -69,7 +69,9 @@ std::string statusTextFor(const ResultTrees& trees, NodeId node) {
 }
 
 void Browsing::dirListChange(NodeId node) {
-    if (node == kNoNode) return;
+    // During a deletion the trees' selections move as nodes go; the deletion sets them once
+    // at its end, and meanwhile DirList neither opens nor scrolls to follow DblList.
+    if (node == kNoNode || window_.linksHeld()) return;
     const NodeId member = trees_.dirList.link(node);
     if (member != kNoNode) {
         // Runs dblListChange, which finds this node already selected: the chain stops there.
@@ -82,7 +84,7 @@ void Browsing::dirListChange(NodeId node) {
 }
 
 void Browsing::dblListChange(NodeId node) {
-    if (node == kNoNode) return;
+    if (node == kNoNode || window_.linksHeld()) return;
     const NodeId file = trees_.dblList.link(node);
     if (file == kNoNode) {   // a group node: the status bar keeps its text
         window_.setHideSelection(TreeId::DirList, true);

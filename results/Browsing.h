@@ -17,8 +17,9 @@ enum class TreeId { None, DirList, DblList };
 
 // What the disk says, when a duplicate is about to go, of the other copies of its group:
 // one still holds its bytes as another file; none does; or the file itself is no longer
-// there (nothing left to keep: the shell reports it).
-enum class OtherCopy { Found, NotFound, FileGone };
+// there (nothing left to keep: the shell reports it). Interrupted: the program is ending
+// and the check stopped before its end (the file stays).
+enum class OtherCopy { Found, NotFound, FileGone, Interrupted };
 
 // What browsing and deletion need of the main window and of the platform's shell.
 class ResultsWindow {
@@ -30,6 +31,7 @@ public:
     // On: the tree shows no selection highlight while another control has the focus.
     virtual void setHideSelection(TreeId tree, bool hide) = 0;
     virtual void setStatusText(const std::string& text) = 0;
+    virtual std::string statusText() const = 0;
     virtual void appendLog(const std::string& line) = 0;
     // Called in matched pairs; the callers keep nested holds to one on/off pair.
     virtual void setWaitCursor(bool on) = 0;
@@ -43,13 +45,52 @@ public:
     virtual int fileOperation(SHFILEOPSTRUCTA& op) = 0;
     virtual int shellExecute(const std::string& file, const std::string& directory, int show) = 0;
     virtual void showMessage(const std::string& text, const std::string& caption, MessageKind kind) = 0;
-    // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk.
+    // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk. A
+    // window gives itself event turns meanwhile and answers Interrupted once it is ending.
     virtual OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) = 0;
+
+    // A deletion under way: from its first question or check to the last file of a walk
+    // (see DeletionAct). Nothing else starts or stops inside it.
+    bool deleting() const { return actDepth_ > 0; }
+    // Meanwhile, until the act sets the selection at its end, the two trees do not follow
+    // each other's selection.
+    bool linksHeld() const { return linksHeld_; }
+    // The window's side of the outermost act: input arriving meanwhile is dropped, a close
+    // waits for its end.
+    virtual void deletionBegins() {}
+    virtual void deletionEnded() {}
+    // The program is ending (a signal came): a walk goes no further and nothing is asked.
+    virtual bool ending() const { return false; }
 
 private:
     friend class BusyHold;
+    friend class DeletionAct;
     int waitDepth_ = 0;
     int lockDepth_ = 0;
+    int actDepth_ = 0;
+    bool linksHeld_ = false;
+};
+
+// Marks a deletion under way for its scope; nested acts make one.
+class DeletionAct {
+public:
+    explicit DeletionAct(ResultsWindow& window) : window_(window) {
+        if (window_.actDepth_++ > 0) return;
+        window_.linksHeld_ = true;
+        window_.deletionBegins();
+    }
+    ~DeletionAct() {
+        if (--window_.actDepth_ > 0) return;
+        window_.linksHeld_ = false;
+        window_.deletionEnded();
+    }
+    // The act sets the selection: from here the trees follow each other again.
+    void releaseLinks() { window_.linksHeld_ = false; }
+    DeletionAct(const DeletionAct&) = delete;
+    DeletionAct& operator=(const DeletionAct&) = delete;
+
+private:
+    ResultsWindow& window_;
 };
 
 // The message shown for a failed open, or nullptr for a code that shows nothing.

@@ -6,25 +6,12 @@
 
 namespace parelix {
 
-namespace {
-
-// Marks a deletion under way: the shell's dialogs and the log line process events, and a
-// second deletion started from there must not act on nodes the first one is about to remove.
-class InProgress {
-public:
-    explicit InProgress(bool& flag) : flag_(flag) { flag_ = true; }
-    ~InProgress() { flag_ = false; }
-private:
-    bool& flag_;
-};
-
-}  // namespace
-
 std::string noOtherCopyRefusal(const std::string& name) {
     return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
 }
 
-OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others) {
+OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others,
+                              const std::function<bool()>& turn) {
     const DriveTable& drives = DriveTable::current();
     const std::optional<std::string> posix = drives.toPosix(file);
     if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
@@ -37,13 +24,35 @@ OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::st
         // The same file under a second name (hard link, bind mount) is no copy.
         const std::optional<FileStat> st = statRegularFile(*otherPosix);
         if (!st || st->identity == self->identity || st->size != self->size) continue;
-        if (compareFileContents(*posix, *otherPosix) == ContentMatch::Same) return OtherCopy::Found;
+        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn);
+        if (match == ContentMatch::Same) return OtherCopy::Found;
+        if (match == ContentMatch::Interrupted) return OtherCopy::Interrupted;
     }
     return OtherCopy::NotFound;
 }
 
-bool Deletion::otherCopyRemains(NodeId member, const std::string& path) {
+std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
+    const std::size_t n = failures.size();
+    std::string text = n == 1 ? std::string("Un fichier n'a pas pu être envoyé dans la Corbeille :")
+                              : std::to_string(n) + " fichiers n'ont pas pu être envoyés dans la Corbeille :";
+    for (std::size_t i = 0; i < n && i < kFailuresShown; ++i)
+        text += "\n" + failures[i].path + " : " + failures[i].reason;
+    if (n > kFailuresShown) {
+        const std::size_t rest = n - kFailuresShown;
+        text += rest == 1 ? std::string("\net un autre.") : "\net " + std::to_string(rest) + " autres.";
+    }
+    return text;
+}
+
+void Deletion::refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures) {
+    if (window_.ending()) return;   // nobody waits for a box now
+    if (failures) failures->push_back({path, reason});
+    else window_.showMessage(reason, "Erreur", MessageKind::Error);
+}
+
+bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures) {
     const TreeStore& dbl = trees_.dblList;
+    if (!dbl.isValid(member)) return false;
     std::vector<std::string> others;
     for (NodeId m = dbl.firstChild(dbl.parent(member)); m != kNoNode; m = dbl.nextSibling(m)) {
         if (m == member) continue;
@@ -52,29 +61,30 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path) {
     }
     OtherCopy answer;
     {
-        BusyHold hold(window_, false);   // reads whole files
+        // Reads whole files: the window paints meanwhile and says which file it reads.
+        BusyHold hold(window_, false);
+        const std::string status = window_.statusText();
+        window_.setStatusText(cut255(kCheckingStatus + path));
         answer = window_.findOtherCopy(path, others);
+        window_.setStatusText(status);
     }
-    if (answer != OtherCopy::NotFound) return true;
-    window_.showMessage(noOtherCopyRefusal(path.substr(path.rfind('\\') + 1)), "Erreur", MessageKind::Error);
+    if (answer == OtherCopy::Found || answer == OtherCopy::FileGone) return true;
+    if (answer == OtherCopy::NotFound) refuse(path, noOtherCopyRefusal(path.substr(path.rfind('\\') + 1)), failures);
     return false;
 }
 
 std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
-bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
-    if (inProgress_ || window_.searchActive()) return false;
-    if (tree != TreeId::DirList && tree != TreeId::DblList) return false;
+bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures) {
+    if (window_.ending()) return false;
     TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
     if (!store.isValid(node)) return false;
     if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
-    InProgress guard(inProgress_);
 
     const std::string path = shellPath(tree, node);
     if (path.empty()) {
-        const std::string shown =
-            tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
-        window_.showMessage(cut255(kPathTooLongRefusal + shown), "Erreur", MessageKind::Error);
+        const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
+        refuse(shown, cut255(kPathTooLongRefusal + shown), failures);
         return false;
     }
 
@@ -88,7 +98,7 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
             op.fFlags |= FOF_NOCONFIRMATION;
         break;
     case DRIVE_CDROM:
-        window_.showMessage(kCdromRefusal, "Erreur", MessageKind::Error);
+        refuse(path, kCdromRefusal, failures);
         return false;
     default:
         break;   // the shell asks
@@ -96,25 +106,79 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
 
     // The groups are the search's picture of the disk, which may have changed since: a
     // duplicate goes only while another copy still holds its bytes. Checked before the
-    // shell's question, so that nobody is asked about a file that will be kept.
+    // shell's question, so that nobody is asked about a file that will be kept, and again
+    // after the answer, right before the move: the disk may change while the question waits.
     const NodeId member = tree == TreeId::DblList ? node : trees_.dirList.link(node);
-    if (member != kNoNode && !otherCopyRemains(member, path)) return false;
+    if (member != kNoNode && !(op.fFlags & FOF_NOCONFIRMATION) && !otherCopyRemains(member, path, failures))
+        return false;
 
     window_.appendLog("Effacement de " + path);
     op.pFrom = path;
+    if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
+    if (member != kNoNode) op.lastCheck = [&] { return !window_.ending() && otherCopyRemains(member, path, failures); };
     const int result = window_.fileOperation(op);
+    if (result != 0 && !op.fAnyOperationsAborted && failures && !window_.ending())
+        failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted) return false;
 
     BusyHold hold(window_, true);
     const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);
-    // The shell's dialogs ran an event loop; prune only what is still there.
     if (file == kNoNode || !trees_.dirList.isValid(file)) return false;
-    trees_.removeNode(file);
+    // A selection that goes with the node moves first to its folder, or to the closed
+    // folder that hides it: the store would pick a neighbour and open what hides it.
+    TreeStore& dir = trees_.dirList;
+    NodeId selected = dir.selected();
+    while (selected != kNoNode && selected != file) selected = dir.parent(selected);
+    if (selected == file && dir.parent(file) != kNoNode) dir.select(shownFrom(dir.parent(file)));
+    trees_.removeNode(file, false);   // the act sets the selection at its end
     return true;
 }
 
+NodeId Deletion::shownFrom(NodeId node) const {
+    const TreeStore& dir = trees_.dirList;
+    NodeId shown = node;
+    for (NodeId a = dir.parent(node); a != kNoNode; a = dir.parent(a))
+        if (!dir.isExpanded(a)) shown = a;
+    return shown;
+}
+
+std::vector<NodeId> Deletion::dirChain(TreeId tree, NodeId node) const {
+    std::vector<NodeId> chain;
+    const TreeStore& dir = trees_.dirList;
+    if (tree == TreeId::DblList) node = trees_.dblList.isValid(node) ? trees_.dblList.link(node) : kNoNode;
+    if (node == kNoNode || !dir.isValid(node)) return chain;
+    for (NodeId n = node; n != kNoNode; n = dir.parent(n)) chain.push_back(n);
+    return chain;
+}
+
+void Deletion::settleSelection(const std::vector<NodeId>& chain) {
+    TreeStore& dir = trees_.dirList;
+    // No node is added during an act, so no id of the chain can have been taken again.
+    NodeId target = kNoNode;
+    for (NodeId n : chain)
+        if (dir.isValid(n)) {
+            target = n;
+            break;
+        }
+    if (target == kNoNode) target = dir.selected();   // the search root went: where the store put it
+    if (target == kNoNode) return;
+    target = shownFrom(target);   // never opens a folder the user closed
+    if (dir.selected() != target) dir.select(target);
+    else if (dir.events.change) dir.events.change(target);   // the other tree follows it again
+}
+
+bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
+    if (!mayStart() || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
+    const std::vector<NodeId> chain = dirChain(tree, node);
+    DeletionAct act(window_);
+    const bool removed = deleteOne(tree, node, keepConfirmation, nullptr);
+    act.releaseLinks();
+    if (removed && !window_.ending()) settleSelection(chain);
+    return removed;
+}
+
 void Deletion::trashClick() {
-    if (inProgress_ || window_.searchActive()) return;
+    if (!mayStart()) return;
     switch (window_.focusedTree()) {
     case TreeId::DirList: {
         const NodeId node = trees_.dirList.selected();
@@ -132,7 +196,7 @@ void Deletion::trashClick() {
 }
 
 void Deletion::dropOnTrash(TreeId source) {
-    if (inProgress_ || window_.searchActive()) return;
+    if (!mayStart()) return;
     if (source == TreeId::DirList) {
         const NodeId node = trees_.dirList.selected();
         if (node != kNoNode) deleteNode(TreeId::DirList, node, false);
@@ -143,21 +207,33 @@ void Deletion::dropOnTrash(TreeId source) {
 }
 
 void Deletion::deleteDuplicatesOfDirectory() {
-    if (inProgress_ || window_.searchActive()) return;
+    if (!mayStart()) return;
     TreeStore& dir = trees_.dirList;
     const NodeId selected = dir.selected();
     if (selected == kNoNode) return;
     NodeId node = dir.childCount(selected) > 0 ? dir.lastChild(selected) : dir.lastChild(dir.parent(selected));
+    const std::vector<NodeId> chain = dirChain(TreeId::DirList, selected);
+    const std::uint64_t trees = trees_.generation();
 
-    BusyHold hold(window_, true);
-    // Backwards, noting each predecessor first: deleting a file removes only that node, and
-    // the link is tested on arrival, so a file whose group an earlier deletion dissolved
-    // (the last copy left) is kept.
-    while (node != kNoNode) {
-        const NodeId previous = dir.prevSibling(node);
-        if (dir.link(node) != kNoNode && dir.childCount(node) == 0) deleteNode(TreeId::DirList, node, false);
-        node = previous;
+    DeletionAct act(window_);
+    std::vector<DeletionFailure> failures;
+    bool removed = false;
+    {
+        BusyHold hold(window_, true);
+        // Backwards, noting each predecessor first: deleting a file removes only that node,
+        // and the link is tested on arrival, so a file whose group an earlier deletion
+        // dissolved (the last copy left) is kept. Only in the trees the walk started with.
+        while (node != kNoNode && !window_.ending() && trees_.generation() == trees) {
+            const NodeId previous = dir.prevSibling(node);
+            if (dir.link(node) != kNoNode && dir.childCount(node) == 0)
+                removed |= deleteOne(TreeId::DirList, node, false, &failures);
+            node = previous;
+        }
     }
+    if (window_.ending()) return;
+    act.releaseLinks();
+    if (removed) settleSelection(chain);
+    if (!failures.empty()) window_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);
 }
 
 }  // namespace parelix

@@ -1,7 +1,14 @@
 #pragma once
-// Deleting files and folders from the results: every way in ends in deleteNode, which hands
-// one path to the shell's recycle-bin operation and prunes the trees only once the shell has
+// Deleting files and folders from the results: every way in ends in one file or folder handed
+// to the shell's recycle-bin operation, and the trees are pruned only once the shell has
 // reported success. Nothing here touches a user's file by itself.
+//
+// A deletion is one act (DeletionAct): from its first question or check to the last file of
+// a walk, nothing else starts or stops, and the trees do not follow each other's selection.
+// At its end DirList's selection stands on the node acted on, or on its nearest folder still
+// there (on the closed folder that hides it, if one does), and every folder is open or closed
+// as the user left it.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,14 +18,27 @@ namespace parelix {
 
 constexpr const char* kCdromRefusal = "Impossible d'effacer sur un CDROM !";
 constexpr const char* kPathTooLongRefusal = "Chemin trop long, impossible d'effacer : ";
+// The status bar's text while a file's other copy is read, followed by the file's path.
+constexpr const char* kCheckingStatus = "Vérification avant effacement : ";
 
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
 
 // Found when one of `others` is, on disk now, a regular file other than `file` (another
-// device or inode) with the same bytes; FileGone when nothing is at `file`'s path any more.
-// Paths are Windows-style.
-OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others);
+// device or inode) with the same bytes, read with both held open and neither changed
+// meanwhile (compareHeldFiles); FileGone when nothing is at `file`'s path any more;
+// Interrupted when turn, called between chunks, answered false. Paths are Windows-style.
+OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others,
+                              const std::function<bool()>& turn = {});
+
+// A file or folder a walk could not send to the recycle bin, and why.
+struct DeletionFailure {
+    std::string path;
+    std::string reason;
+};
+// The walk's one "Erreur" box: how many, then the first few paths with their reasons.
+std::string walkFailureReport(const std::vector<DeletionFailure>& failures);
+constexpr std::size_t kFailuresShown = 5;
 
 class Deletion {
 public:
@@ -29,12 +49,13 @@ public:
     // without a question, except for a search root. True when the trees changed.
     bool deleteNode(TreeId tree, NodeId node, bool keepConfirmation);
 
-    // Click on the trash: the focused tree's selected node, always confirmed.
+    // Click on the trash (or the Delete key): the focused tree's selected node, always confirmed.
     void trashClick();
     // Drop of a tree view on the trash: that tree's selected node.
     void dropOnTrash(TreeId source);
     // "Supprime les doubles de ce répertoire": the duplicate files directly inside the
-    // selected folder of DirList (or beside its selected file), walked backwards.
+    // selected folder of DirList (or beside its selected file), walked backwards. It goes on
+    // past failures and shows them in one box at its end.
     void deleteDuplicatesOfDirectory();
 
     // The path deleteNode would hand to the shell, or empty when the node's real path
@@ -42,14 +63,26 @@ public:
     std::string shellPath(TreeId tree, NodeId node) const;
 
 private:
+    // One file or folder inside an act. failures: where a walk gathers why files stay
+    // (nullptr: each reason is shown at once).
+    bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures);
     // For a duplicate about to go (member: its DblList node; path: the path handed to the
     // shell): true when another copy is still on disk, or the file itself is gone. Otherwise
     // says why the file stays and answers false.
-    bool otherCopyRemains(NodeId member, const std::string& path);
+    bool otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures);
+    void refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures);
+    // No other act, and no search building the trees.
+    bool mayStart() const { return !window_.deleting() && !window_.searchActive(); }
+    // The DirList node an act works on, then its ancestors.
+    std::vector<NodeId> dirChain(TreeId tree, NodeId node) const;
+    // At an act's end, when the trees changed: the first of chain still there takes the
+    // selection, and the other tree follows it.
+    void settleSelection(const std::vector<NodeId>& chain);
+    // The node itself when it shows, or the outermost closed folder that hides it.
+    NodeId shownFrom(NodeId node) const;
 
     ResultTrees& trees_;
     ResultsWindow& window_;
-    bool inProgress_ = false;
 };
 
 }  // namespace parelix

@@ -43,9 +43,9 @@ void ResultTrees::unmark(NodeId file) {
     }
 }
 
-void ResultTrees::removeNode(NodeId node) {
+void ResultTrees::removeNode(NodeId node, bool selectNeighbour) {
     if (!dirList.isValid(node)) return;
-    while (dirList.childCount(node) > 0) removeNode(dirList.firstChild(node));
+    while (dirList.childCount(node) > 0) removeNode(dirList.firstChild(node), selectNeighbour);
 
     const NodeId member = dirList.link(node);
     if (member != kNoNode && dblList.isValid(member)) {
@@ -65,7 +65,7 @@ void ResultTrees::removeNode(NodeId node) {
     if (next == kNoNode) next = dirList.prevSibling(node);
     if (next == kNoNode) next = dirList.parent(node);
     dirList.remove(node);
-    if (next != kNoNode) dirList.select(next);
+    if (next != kNoNode && selectNeighbour) dirList.select(next);
 }
 
 bool ResultTrees::isFileNode(NodeId node) const {
@@ -113,6 +113,7 @@ void ResultTrees::collapsingRule(NodeId node) {
 }
 
 void ResultTrees::clear() {
+    ++generation_;
     dirList.clear();
     dblList.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The two result trees, DirList (searched folders) and DblList (duplicate groups), and the
 // operations that keep their links, duplicate counters and marks consistent.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,10 @@ public:
     // Clears file's link and lowers the counters from it up; a counter reaching 0 loses its mark.
     void unmark(NodeId file);
     // Removes a DirList node with its subtree, taking its members out of their groups and
-    // dissolving groups left with one member; then selects a neighbour.
-    void removeNode(NodeId node);
+    // dissolving groups left with one member; then selects a neighbour, unless told not to
+    // (a deletion sets the selection itself once it ends). A selection that lay in the
+    // removed subtree moves to a neighbour in any case.
+    void removeNode(NodeId node, bool selectNeighbour = true);
     // Full Windows-style path of a DirList node, cut to its first 255 characters.
     std::string nodePath(NodeId node) const;
     // The same path, never cut. Longer than 255 characters, the cut path names some other
@@ -50,8 +53,11 @@ public:
     void collapsingRule(NodeId node);
 
     void clear();
+    // Changes at every clear: node ids taken before belong to trees that are gone.
+    std::uint64_t generation() const { return generation_; }
 
 private:
+    std::uint64_t generation_ = 0;
     void setMark(NodeId node, bool marked);
 };
 

@@ -127,6 +127,7 @@ T_EcrPrin::~T_EcrPrin() {
     // The models over the stores are the pages' children: they go with the pages, before
     // the stores, which are members and go before the window's children would.
     central_->removeEventFilter(this);
+    results_.reset();   // it watches the views' events, which their destruction sends
     delete selectionPage_;
     delete resultsPage_;
 }

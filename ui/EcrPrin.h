@@ -86,6 +86,11 @@ public:
     // which first stops its phase and unwinds.
     void quitBySignal();
     void notePick(QTreeView* view, NodeId node);   // a node the user picked in a result tree
+    // A deletion is under way (results/Deletion.h): nothing else starts or stops, a close
+    // waits for its end.
+    bool deleting() const;
+    void deletionEnded();                          // what waited for the deletion's end
+    bool ending() const { return signalled_; }     // a signal asked the program to end
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
     void BtnAjouteClick(QObject* sender);
@@ -142,6 +147,7 @@ private:
     bool engineStarted_ = false;                // the work files exist and must be deleted
     bool firstShow_ = true;
     bool signalled_ = false;                    // a signal asked the program to end
+    bool closePending_ = false;                 // a close came during a deletion
     QTreeView* runPickView_ = nullptr;          // the result tree, and its node, that the
     NodeId runPickNode_ = kNoNode;              // user last picked during the search run
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn

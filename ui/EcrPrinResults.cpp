@@ -20,12 +20,26 @@ namespace parelix {
 
 void T_EcrPrin::DirListChange(NodeId node) { results_->browsing.dirListChange(node); }
 void T_EcrPrin::DblListChange(NodeId node) { results_->browsing.dblListChange(node); }
-void T_EcrPrin::BtnPrecSuivUpClick() { results_->browsing.previousDuplicate(); }
-void T_EcrPrin::BtnPrecSuivDownClick() { results_->browsing.nextDuplicate(); }
-void T_EcrPrin::ToutDeplierClick() { results_->browsing.expandAll(); }
-void T_EcrPrin::ToutReplierClick() { results_->browsing.collapseAll(); }
-void T_EcrPrin::DirListDblClick() { results_->browsing.dirListDblClick(); }
-void T_EcrPrin::DblListDblClick() { results_->browsing.dblListDblClick(); }
+// During a deletion nothing else acts: input is dropped, and a handler called meanwhile does
+// nothing.
+void T_EcrPrin::BtnPrecSuivUpClick() {
+    if (!deleting()) results_->browsing.previousDuplicate();
+}
+void T_EcrPrin::BtnPrecSuivDownClick() {
+    if (!deleting()) results_->browsing.nextDuplicate();
+}
+void T_EcrPrin::ToutDeplierClick() {
+    if (!deleting()) results_->browsing.expandAll();
+}
+void T_EcrPrin::ToutReplierClick() {
+    if (!deleting()) results_->browsing.collapseAll();
+}
+void T_EcrPrin::DirListDblClick() {
+    if (!deleting()) results_->browsing.dirListDblClick();
+}
+void T_EcrPrin::DblListDblClick() {
+    if (!deleting()) results_->browsing.dblListDblClick();
+}
 void T_EcrPrin::PoubelleClick() { results_->deletion.trashClick(); }
 
 bool T_EcrPrin::PoubelleDragOver(QObject* source) { return qobject_cast<QTreeView*>(source) != nullptr; }

@@ -1,4 +1,5 @@
 // The window's side of a search run: start, stop, close query and the engine's end.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QTreeView>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "ui/EcrPrin.h"
+#include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
 #include "ui/SelectionPage.h"
 #include "ui/TreeModel.h"
@@ -48,7 +50,7 @@ private:
 void T_EcrPrin::BtnChercheClick() {
     // Stop in its third role can bring the selection page back while a run still sorts or
     // compares; a second run inside it would clear the trees under the first one's feet.
-    if (engine_->runState().inRun()) return;
+    if (engine_->runState().inRun() || deleting()) return;
     {
         runPickView_ = nullptr;
         runPickNode_ = kNoNode;
@@ -95,13 +97,32 @@ void T_EcrPrin::resultsReady() {
 }
 
 void T_EcrPrin::BtnStopRtnClick() {
+    if (deleting()) return;   // a deletion is one act: no run stops inside it
     if (engine_->stop() != SearchEngine::StopRole::Idle) return;
     // Third role: back to the selection, from where BtnRevoir returns to these results.
     selectionPage_->showBtnRevoir();
     showSelectionPage();
 }
 
-bool T_EcrPrin::FormCloseQuery() { return engine_->canClose(); }
+bool T_EcrPrin::FormCloseQuery() {
+    if (deleting() && !signalled_) {
+        closePending_ = true;   // once the deletion has ended
+        return false;
+    }
+    return engine_->canClose();
+}
+
+bool T_EcrPrin::deleting() const { return results_ && results_->deleting(); }
+
+void T_EcrPrin::deletionEnded() {
+    // The deletion's handler is still on the stack: what waited runs once it has returned.
+    if (signalled_) {
+        QMetaObject::invokeMethod(this, [this] { endProgram(); }, Qt::QueuedConnection);
+    } else if (closePending_) {
+        closePending_ = false;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
 
 void T_EcrPrin::quitBySignal() {
     signalled_ = true;
@@ -109,6 +130,12 @@ void T_EcrPrin::quitBySignal() {
     // The run is somewhere below this handler, in one of its event turns: it ends the
     // program itself once it has unwound.
     if (engine_->runState().inRun()) return;
+    if (deleting()) {
+        // A check stops at its next chunk and a walk goes no further; a question or a box
+        // the deletion shows is closed unanswered. The end comes once it has unwound.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) modal->close();
+        return;
+    }
     endProgram();
 }
 

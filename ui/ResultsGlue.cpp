@@ -12,6 +12,7 @@
 #include "platform/Shell.h"
 #include "ui/EcrPrin.h"
 #include "ui/ResultsPage.h"
+#include "ui/StatusBar.h"
 #include "ui/TreeModel.h"
 
 namespace parelix {
@@ -46,6 +47,7 @@ void ResultsGlue::setHideSelection(TreeId tree, bool hide) {
 }
 
 void ResultsGlue::setStatusText(const std::string& text) { w_.setStatusText(text); }
+std::string ResultsGlue::statusText() const { return page_.etat()->simpleText().toStdString(); }
 void ResultsGlue::appendLog(const std::string& line) { w_.appendLog(line); }
 void ResultsGlue::setWaitCursor(bool on) { w_.setWaitCursor(on); }
 
@@ -74,7 +76,67 @@ void ResultsGlue::showMessage(const std::string& text, const std::string& captio
     ShowMessage(text, caption, kind);
 }
 OtherCopy ResultsGlue::findOtherCopy(const std::string& file, const std::vector<std::string>& others) {
-    return findOtherCopyOnDisk(file, others);
+    // A long read leaves the window painted (input is dropped meanwhile), and a signal ends it.
+    return findOtherCopyOnDisk(file, others, [this] {
+        w_.eventTurn();
+        return !ending();
+    });
+}
+
+void ResultsGlue::deletionBegins() { qApp->installEventFilter(&inputDrop_); }
+
+void ResultsGlue::deletionEnded() {
+    qApp->removeEventFilter(&inputDrop_);
+    w_.deletionEnded();
+}
+
+bool ResultsGlue::ending() const { return w_.ending(); }
+
+namespace {
+
+bool isInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool InputDrop::eventFilter(QObject* watched, QEvent* event) {
+    // A window first gets what the window system sends, then hands it to its widget, which
+    // is where input is judged.
+    if (!isInput(event->type()) || watched->isWindowType()) return false;
+    // The deletion's own question and message boxes are modal: they take their input.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return true;
+    QObject* o = watched;
+    while (o && !o->isWidgetType()) o = o->parent();
+    const auto* w = static_cast<QWidget*>(o);
+    return !(w && (w == modal || modal->isAncestorOf(w)));
 }
 
 // DirList's mouse moves (xxxListMouseMove): a drag of the selected node that starts away

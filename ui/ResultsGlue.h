@@ -15,6 +15,13 @@ namespace parelix {
 class ResultsPage;
 class T_EcrPrin;
 
+// While a deletion goes on, the clicks, keys, wheel turns and drags that reach the program
+// are dropped, not kept for later, except those aimed at a dialog the deletion opened.
+class InputDrop : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 class ResultsGlue : public QObject, public ResultsWindow {
 public:
     ResultsGlue(T_EcrPrin& window, ResultsPage& page);
@@ -28,6 +35,7 @@ public:
     TreeId focusedTree() const override;
     void setHideSelection(TreeId tree, bool hide) override;
     void setStatusText(const std::string& text) override;
+    std::string statusText() const override;
     void appendLog(const std::string& line) override;
     void setWaitCursor(bool on) override;
     void lockWindowUpdate(bool on) override;
@@ -37,6 +45,9 @@ public:
     int shellExecute(const std::string& file, const std::string& directory, int show) override;
     void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override;
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
+    void deletionBegins() override;
+    void deletionEnded() override;
+    bool ending() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,6 +57,7 @@ private:
 
     T_EcrPrin& w_;
     ResultsPage& page_;
+    InputDrop inputDrop_;
     QPoint pressPos_;
     bool pressedOnNode_ = false;
     bool armed_ = false;

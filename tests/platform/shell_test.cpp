@@ -52,7 +52,9 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     SHFILEOPSTRUCTA first = deleting(file);
     EXPECT_EQ(SHFileOperationA(first), 0);
     EXPECT_FALSE(first.fAnyOperationsAborted);
-    EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?"}));
+    // Every copy of a duplicate has the same name: the second line says which folder holds it.
+    EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?\n"
+                                                         "Dans " + windows(dir.path())}));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "report.txt"), "contents");
     const std::string info = slurp(fs::path(trash.info()) / "report.txt.trashinfo");
@@ -67,6 +69,45 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     EXPECT_FALSE(fs::exists(dir.path() + "/album"));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "album/deep/b.jpg"), "B");
     EXPECT_TRUE(fs::exists(fs::path(trash.info()) / "album.trashinfo"));
+    EXPECT_TRUE(shell.errors.empty());
+}
+
+TEST_F(ShellTest, TheQuestionNamesTheFolderThatHoldsThePathAndWhatAFolderHolds) {
+    dir.write("album/a.jpg", "A");
+    dir.write("album/deep/b.jpg", "B");
+    dir.mkdir("album/empty");
+    dir.mkdir("vide");
+    dir.write("seul/un.txt", "1");
+    const std::string in = "\nDans " + windows(dir.path());
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/album")),
+              "Voulez-vous vraiment envoyer « album » dans la Corbeille ?" + in + ", avec les 2 fichiers qu'il contient");
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/seul")),
+              "Voulez-vous vraiment envoyer « seul » dans la Corbeille ?" + in + ", avec le fichier qu'il contient");
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/vide")),
+              "Voulez-vous vraiment envoyer « vide » dans la Corbeille ?" + in + ", dossier vide");
+    // What lies at a drive's root is in "C:\".
+    EXPECT_EQ(trashQuestion("C:\\tmp").rfind("Voulez-vous vraiment envoyer « tmp » dans la Corbeille ?\nDans C:\\, ", 0), 0u);
+}
+
+TEST_F(ShellTest, TheLastCheckRunsAfterTheAnswerAndFailuresCanBeGathered) {
+    const std::string file = dir.write("late.txt", "x");
+    std::vector<std::string> order;
+    ShellHooks hooks;
+    hooks.confirm = [&](const std::string&) { order.push_back("asked"); return true; };
+    hooks.showError = [&](const std::string& m) { shell.errors.push_back(m); };
+    setShellHooks(hooks);
+    SHFILEOPSTRUCTA kept = deleting(file);
+    kept.lastCheck = [&] { order.push_back("checked"); return false; };
+    EXPECT_NE(SHFileOperationA(kept), 0);
+    EXPECT_TRUE(kept.fAnyOperationsAborted);
+    EXPECT_EQ(order, (std::vector<std::string>{"asked", "checked"}));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_TRUE(shell.errors.empty());   // the caller says why
+
+    // A failure's reason is noted; FOF_NOERRORUI keeps it from a box.
+    SHFILEOPSTRUCTA gone = deleting(dir.path() + "/missing.txt", FOF_NOCONFIRMATION | FOF_NOERRORUI);
+    EXPECT_EQ(SHFileOperationA(gone), 2);
+    EXPECT_EQ(gone.failure, "fichier introuvable.");
     EXPECT_TRUE(shell.errors.empty());
 }
 
@@ -147,7 +188,8 @@ TEST_F(ShellTest, EmptyReplacementsFallBackToTheInstalledServicesThenToNone) {
     setShellHooks(errorsOnly);
     SHFILEOPSTRUCTA asking = deleting(file);
     EXPECT_EQ(SHFileOperationA(asking), 0);
-    EXPECT_EQ(asked, (std::vector<std::string>{"Voulez-vous vraiment envoyer « kept.txt » dans la Corbeille ?"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Voulez-vous vraiment envoyer « kept.txt » dans la Corbeille ?\nDans " +
+                                               windows(dir.path())}));
     EXPECT_TRUE(trash.holds("kept.txt"));
     EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL), 42);
     EXPECT_EQ(opened, (std::vector<std::string>{dir.path()}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "results/Deletion.h"
 #include "support/FakeResultsWindow.h"
 
@@ -68,9 +70,12 @@ TEST_F(DeletionTest, DropOfOneOfTwoCopiesDissolvesTheGroupWithoutAQuestion) {
     EXPECT_EQ(trees.dirList.counter(keep), 0);
     EXPECT_EQ(image(keep), kImgFolder);
     EXPECT_EQ(trees.dirList.counter(data), 5);    // t1..t3, m2, out; k1 and m1 gone
-    EXPECT_EQ(trees.dirList.selected(), k2);
-    // The check reads under the wait cursor; pruning runs under it and the update lock,
-    // released in order.
+    // The node acted on is gone: its folder takes the selection.
+    EXPECT_EQ(trees.dirList.selected(), keep);
+    // The check reads under the wait cursor, saying in the status bar what it reads; pruning
+    // runs under it and the update lock, released in order.
+    const auto& seen = window.statuses;
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "Vérification avant effacement : D:\\Data\\Keep\\k1"), seen.end());
     EXPECT_EQ(window.holds,
               (std::vector<std::string>{"wait on", "wait off", "wait on", "lock on", "lock off", "wait off"}));
 }
@@ -83,18 +88,20 @@ TEST_F(DeletionTest, TrashClickOnAMemberOfThreeAsksAndLeavesAGroupOfTwo) {
     ASSERT_EQ(window.operations.size(), 1u);
     EXPECT_EQ(window.operations[0].fFlags, kAsk);   // a click always keeps the question
     EXPECT_EQ(window.operations[0].pFrom, "D:\\Data\\Trip\\t2");
-    ASSERT_EQ(window.copyQueries.size(), 1u);
+    // Checked before the question, and again after the answer.
+    ASSERT_EQ(window.copyQueries.size(), 2u);
     EXPECT_EQ(window.copyQueries[0].others,
               (std::vector<std::string>{"D:\\Data\\Trip\\t1", "D:\\Data\\Trip\\t3"}));
+    EXPECT_EQ(window.copyQueries[1].others, window.copyQueries[0].others);
     EXPECT_FALSE(alive(t2));
     EXPECT_EQ(trees.dblList.childCount(g3), 2);
     EXPECT_TRUE(linked(t1));
     EXPECT_TRUE(linked(t3));
     EXPECT_EQ(image(t1), kImgFileMarked);
     EXPECT_EQ(trees.dirList.counter(trip), 2);
-    // DirList moved to the removed node's neighbour, and DblList followed it.
-    EXPECT_EQ(trees.dirList.selected(), t3);
-    EXPECT_EQ(trees.dblList.selected(), trees.dirList.link(t3));
+    // DirList stands on the removed file's folder; DblList's selection is hidden.
+    EXPECT_EQ(trees.dirList.selected(), trip);
+    EXPECT_TRUE(window.hidden[TreeId::DblList]);
 
     // A group node, or no focused tree, deletes nothing.
     trees.dblList.select(g3);
@@ -122,7 +129,7 @@ TEST_F(DeletionTest, FolderRemovalTakesLinksInsideAndRepairsGroupsOutside) {
     EXPECT_EQ(image(out), kImgFile);
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 1);
     EXPECT_EQ(trees.dirList.counter(data), 3);
-    EXPECT_EQ(trees.dirList.selected(), out);
+    EXPECT_EQ(trees.dirList.selected(), data);
     EXPECT_TRUE(window.copyQueries.empty());   // a folder goes as it is
 }
 
@@ -177,7 +184,9 @@ TEST_F(DeletionTest, CancelledOrFailedShellLeavesTheTreesWithTheLogLine) {
     EXPECT_TRUE(alive(m1));
     EXPECT_TRUE(trees.dblList.isValid(g4));
     EXPECT_EQ(trees.dirList.counter(data), 7);
-    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "wait off"}));   // the check only
+    // A refusal comes before the last check, and a folder is not checked.
+    EXPECT_TRUE(window.holds.empty());
+    EXPECT_TRUE(window.copyQueries.empty());
 }
 
 TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
@@ -194,7 +203,13 @@ TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
 
     trees.dirList.select(trip);
     deletion.deleteDuplicatesOfDirectory();
-    EXPECT_EQ(window.messages.size(), 4u);   // t3, t2, t1
+    // The walk shows its refusals in one box at its end: t3, t2, t1.
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[1].text, "3 fichiers n'ont pas pu être envoyés dans la Corbeille :\n"
+                                       "D:\\Data\\Trip\\t3 : Impossible d'effacer sur un CDROM !\n"
+                                       "D:\\Data\\Trip\\t2 : Impossible d'effacer sur un CDROM !\n"
+                                       "D:\\Data\\Trip\\t1 : Impossible d'effacer sur un CDROM !");
+    EXPECT_EQ(window.messages[1].caption, "Erreur");
     EXPECT_TRUE(window.log.empty());
     EXPECT_TRUE(window.copyQueries.empty());   // refused before any file is read
     EXPECT_TRUE(alive(t3));
@@ -205,7 +220,7 @@ TEST_F(DeletionTest, DuplicatesOfADirectoryKeepTheFirstCopy) {
     deletion.deleteDuplicatesOfDirectory();
     EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t3",
                                                     "Effacement de D:\\Data\\Trip\\t2"}));
-    for (const auto& op : window.operations) EXPECT_EQ(op.fFlags, kNoQuestion);
+    for (const auto& op : window.operations) EXPECT_EQ(op.fFlags, kNoQuestion | FOF_NOERRORUI);
     EXPECT_TRUE(alive(t1));
     EXPECT_FALSE(linked(t1));
     EXPECT_EQ(image(t1), kImgFile);
@@ -228,12 +243,16 @@ TEST_F(DeletionTest, ADuplicateWithoutAnotherCopyOnDiskStaysAndTheWalkGoesOn) {
     deletion.deleteDuplicatesOfDirectory();
 
     // t3 stays; t2 goes (t1 holds its bytes); t1, whose only other member left is t3, stays.
-    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t2"}));
-    ASSERT_EQ(window.messages.size(), 2u);
-    EXPECT_EQ(window.messages[0].text, "Plus aucune autre copie identique de « t3 », fichier conservé.");
+    // No question: the check comes right before the move, after the log line.
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t3", "Effacement de D:\\Data\\Trip\\t2",
+                                                    "Effacement de D:\\Data\\Trip\\t1"}));
+    ASSERT_EQ(window.messages.size(), 1u);   // one box at the walk's end
+    EXPECT_EQ(window.messages[0].text,
+              "2 fichiers n'ont pas pu être envoyés dans la Corbeille :\n"
+              "D:\\Data\\Trip\\t3 : Plus aucune autre copie identique de « t3 », fichier conservé.\n"
+              "D:\\Data\\Trip\\t1 : Plus aucune autre copie identique de « t1 », fichier conservé.");
     EXPECT_EQ(window.messages[0].caption, "Erreur");
     EXPECT_EQ(window.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(window.messages[1].text, "Plus aucune autre copie identique de « t1 », fichier conservé.");
     ASSERT_EQ(window.copyQueries.size(), 3u);
     EXPECT_EQ(window.copyQueries[2].others, (std::vector<std::string>{t3Path}));
     EXPECT_TRUE(alive(t1) && alive(t3));

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/Drives.h"
+#include "platform/SearchedFile.h"
 #include "platform/Shell.h"
 #include "results/Deletion.h"
 #include "support/FakeResultsWindow.h"
@@ -151,24 +156,25 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) 
     EXPECT_TRUE(trash.holds("a2"));
     EXPECT_FALSE(trash.holds("a1"));
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, refusal("a1"));
-    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2")}));
+    EXPECT_EQ(window.messages[0].text, "Un fichier n'a pas pu être envoyé dans la Corbeille :\n" + inRoot("b\\a1") +
+                                           " : " + refusal("a1"));
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2"), "Effacement de " + inRoot("b\\a1")}));
     EXPECT_TRUE(trees.dirList.isValid(a1));
     EXPECT_FALSE(trees.dirList.isValid(a2));
     EXPECT_TRUE(shell.questions.empty() && shell.errors.empty());
 }
 
 TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
-    // The other copy removed behind the program's back: the drop keeps the file, without a
-    // log line or a shell call.
+    // The other copy removed behind the program's back: the drop keeps the file. Without a
+    // question the check comes right before the move, after the log line.
     fs::remove(dir.path() + "/keep/one.txt");
     trees.dirList.select(two);
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_TRUE(onDisk("keep/two.txt"));
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, refusal("two.txt"));
-    EXPECT_TRUE(window.log.empty());
-    EXPECT_TRUE(window.operations.empty());
+    EXPECT_EQ(window.log.size(), 1u);
+    EXPECT_TRUE(shell.questions.empty() && shell.errors.empty());
     EXPECT_TRUE(trees.dirList.isValid(two));
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
 
@@ -214,6 +220,73 @@ TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
     // The file itself: gone is the shell's to report; a folder now at its path is kept.
     EXPECT_EQ(check("missing", {"same"}), OtherCopy::FileGone);
     EXPECT_EQ(check("folder", {"same"}), OtherCopy::NotFound);
+}
+
+// The issue seen in use: the question waits, and meanwhile the other copy goes (another
+// window, a shell). The answer Oui must not send the last copy away.
+TEST_F(TrashDeletionTest, TheCheckRunsAgainAfterTheAnswer) {
+    shellHooks().confirm = [&](const std::string& question) {
+        shell.questions.push_back(question);
+        fs::remove(dir.path() + "/keep/one.txt");
+        return true;
+    };
+    window.focus = TreeId::DblList;
+    trees.dblList.select(trees.dirList.link(two));
+    deletion.trashClick();
+    ASSERT_EQ(shell.questions.size(), 1u);   // asked: the other copy was there then
+    EXPECT_TRUE(onDisk("keep/two.txt"));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, refusal("two.txt"));
+    EXPECT_TRUE(trees.dirList.isValid(two));
+
+    // Changed instead of removed, same size: kept as well.
+    dir.write("keep/one.txt", "twin");
+    shellHooks().confirm = [&](const std::string&) {
+        dir.write("keep/one.txt", "TWIN");
+        return true;
+    };
+    deletion.trashClick();
+    EXPECT_TRUE(onDisk("keep/two.txt"));
+    EXPECT_EQ(window.messages.size(), 2u);
+}
+
+// The other copy is held open through the check: written between its first and its last
+// chunk (bytes already compared), it no longer counts, though every chunk read matched.
+TEST_F(TrashDeletionTest, ACopyChangedDuringTheCheckDoesNotCount) {
+    const std::string bytes(3 * kContentChunkSize + 100, 'q');
+    dir.write("big/a", bytes);
+    const std::string other = dir.write("big/b", bytes);
+    const std::string a = inRoot("big\\a"), b = inRoot("big\\b");
+    int turns = 0;
+    const auto changeAfterFirstChunk = [&] {
+        if (++turns == 2) {
+            std::fstream f(other, std::ios::in | std::ios::out | std::ios::binary);
+            f.write("Q", 1);   // byte 0, compared already
+        }
+        return true;
+    };
+    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, changeAfterFirstChunk), OtherCopy::NotFound);
+    EXPECT_GE(turns, 4);
+    // Unchanged, the same two files are copies; a turn that answers false ends the check.
+    dir.write("big/b", bytes);
+    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, [] { return true; }), OtherCopy::Found);
+    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, [] { return false; }), OtherCopy::Interrupted);
+}
+
+// A file system that hands out at most 1,000 bytes per read (network, FUSE): the check still
+// reads both files to their ends, so a difference in the last byte is seen.
+ssize_t readAtMost1000(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, std::min<std::size_t>(count, 1000)); }
+
+TEST_F(TrashDeletionTest, TheCheckReadsToTheEndThroughShortReads) {
+    std::string bytes(200 * 1000, 'r');
+    dir.write("short/a", bytes);
+    bytes.back() = 's';
+    dir.write("short/b", bytes);
+    setReadCallForTests(readAtMost1000);
+    EXPECT_EQ(findOtherCopyOnDisk(inRoot("short\\a"), {inRoot("short\\b")}), OtherCopy::NotFound);
+    dir.write("short/c", std::string(200 * 1000, 'r'));
+    EXPECT_EQ(findOtherCopyOnDisk(inRoot("short\\a"), {inRoot("short\\b"), inRoot("short\\c")}), OtherCopy::Found);
+    setReadCallForTests(nullptr);
 }
 
 }  // namespace

@@ -154,6 +154,27 @@ TEST(TreeStore, RemovedSlotsComeBackFresh) {
     }
 }
 
+// Rows are kept per node: after a middle child goes, those after it move up one, and their
+// siblings are found through the new rows.
+TEST(TreeStore, SiblingsAfterARemovedMiddleChildMoveUp) {
+    TreeStore t;
+    const NodeId root = t.addChild(kNoNode, "D:");
+    std::vector<NodeId> kids;
+    for (const char* name : {"a", "b", "c", "d", "e"}) kids.push_back(t.addChild(root, name));
+    t.remove(kids[1]);
+    const std::vector<NodeId> left{kids[0], kids[2], kids[3], kids[4]};
+    ASSERT_EQ(t.children(root), left);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        EXPECT_EQ(t.row(left[i]), static_cast<int>(i));
+        EXPECT_EQ(t.child(root, static_cast<int>(i)), left[i]);
+        EXPECT_EQ(t.prevSibling(left[i]), i == 0 ? kNoNode : left[i - 1]);
+        EXPECT_EQ(t.nextSibling(left[i]), i + 1 == left.size() ? kNoNode : left[i + 1]);
+    }
+    EXPECT_EQ(t.nextSibling(kids[0]), kids[2]);
+    EXPECT_EQ(t.prevInTreeOrder(kids[2]), kids[0]);
+    EXPECT_EQ(t.nextInTreeOrder(kids[0]), kids[2]);
+}
+
 TEST(TreeStore, TreeOrderCrossesFoldersBothWays) {
     TreeStore t;
     NodeId r1 = t.addChild(kNoNode, "D:");

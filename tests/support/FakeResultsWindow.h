@@ -28,6 +28,7 @@ public:
     TreeId focus = TreeId::None;
     std::map<TreeId, bool> hidden;
     std::string status;
+    std::vector<std::string> statuses;       // every status text, in order
     std::vector<std::string> log;
     std::vector<std::string> holds;          // "wait on", "lock on", ... in call order
     bool active = false;
@@ -48,7 +49,11 @@ public:
 
     TreeId focusedTree() const override { return focus; }
     void setHideSelection(TreeId tree, bool hide) override { hidden[tree] = hide; }
-    void setStatusText(const std::string& text) override { status = text; }
+    void setStatusText(const std::string& text) override {
+        status = text;
+        statuses.push_back(text);
+    }
+    std::string statusText() const override { return status; }
     void appendLog(const std::string& line) override { log.push_back(line); }
     void setWaitCursor(bool on) override { holds.push_back(on ? "wait on" : "wait off"); }
     void lockWindowUpdate(bool on) override { holds.push_back(on ? "lock on" : "lock off"); }
@@ -57,8 +62,14 @@ public:
         auto it = driveTypes.find(root.empty() ? '?' : root[0]);
         return it == driveTypes.end() ? DRIVE_FIXED : it->second;
     }
+    // The shell's answer first (its question included), then the caller's last check, as
+    // the platform's shell makes them.
     int fileOperation(SHFILEOPSTRUCTA& op) override {
-        const int result = onFileOperation ? onFileOperation(op) : 0;
+        int result = onFileOperation ? onFileOperation(op) : 0;
+        if (result == 0 && !op.fAnyOperationsAborted && op.lastCheck && !op.lastCheck()) {
+            op.fAnyOperationsAborted = true;
+            result = 1223;
+        }
         operations.push_back(op);
         return result;
     }

@@ -205,13 +205,17 @@ std::string RealDisplay::missingTools() {
 RealDisplay::RealDisplay() {
     if (!missingTools().empty()) return;
     // Xvfb picks a free display itself and writes its number on the given descriptor once
-    // it accepts clients.
+    // it listens. Its own output goes to a file, shown when something fails.
+    char log[] = "/tmp/parelix-xvfb-XXXXXX";
+    const int logFd = mkstemp(log);
+    if (logFd >= 0) serverLog_ = log;
     int fds[2];
     if (pipe(fds) != 0) return;
     const pid_t pid = spawn({findExecutable("Xvfb"), "-displayfd", std::to_string(fds[1]), "-screen", "0",
                              "1024x768x24", "-nolisten", "tcp"},
-                            {}, -1, fds[1]);
+                            {}, logFd, fds[1], true);
     close(fds[1]);
+    if (logFd >= 0) close(logFd);
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
     const auto deadline = Clock::now() + std::chrono::seconds(15);
@@ -231,6 +235,22 @@ RealDisplay::RealDisplay() {
     }
     serverPid_ = pid;
     display_ = ":" + trimmed(number);
+    // Announced is not yet reachable on a busy machine: a client must get through first.
+    const bool reachable = waitUntil(
+        [&] {
+            int code = -1;
+            runCapture({findExecutable("xdotool"), "getdisplaygeometry"}, {{"DISPLAY", display_}}, &code);
+            return code == 0;
+        },
+        std::chrono::seconds(15), std::chrono::milliseconds(100));
+    if (!reachable) {
+        std::cerr << "Xvfb announced " << display_ << " but no client could connect; it wrote:\n"
+                  << serverOutput() << '\n';
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        serverPid_ = -1;
+        display_.clear();
+    }
 }
 
 RealDisplay::~RealDisplay() {
@@ -238,6 +258,14 @@ RealDisplay::~RealDisplay() {
         kill(serverPid_, SIGTERM);
         waitpid(serverPid_, nullptr, 0);
     }
+    if (!serverLog_.empty()) unlink(serverLog_.c_str());
+}
+
+std::string RealDisplay::serverOutput() const {
+    std::ifstream in(serverLog_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 std::string RealDisplay::xdotool(const std::vector<std::string>& args) {
@@ -248,8 +276,8 @@ std::string RealDisplay::xdotool(const std::vector<std::string>& args) {
 
 void RealDisplay::moveTo(int x, int y) { xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
 
-void RealDisplay::click(int x, int y) {
-    xdotool({"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
+void RealDisplay::click(int x, int y, int button) {
+    xdotool({"mousemove", std::to_string(x), std::to_string(y), "click", std::to_string(button)});
 }
 
 void RealDisplay::doubleClick(int x, int y) {
@@ -369,7 +397,7 @@ void ProgramOnDisplayTest::TearDown() {
         std::stringstream text;
         text << log.rdbuf();
         std::cerr << "The program " << (program_.running() ? "still runs" : program_.ended()) << "; it wrote:\n"
-                  << text.str() << '\n';
+                  << text.str() << "\nThe display server wrote:\n" << display_->serverOutput() << '\n';
     }
     program_.stop();
     display_.reset();
@@ -384,8 +412,19 @@ void ProgramOnDisplayTest::startProgram(const std::map<std::string, std::string>
                                            {"XDG_DATA_HOME", home() + "/data"},
                                            {"TMPDIR", base_ + "/work"}};
     for (const auto& [k, v] : env) all[k] = v;
-    program_ = ChildProcess({programPath_}, all, base_ + "/program.log");
-    ASSERT_TRUE(display_->waitForWindow("^Parelix - ", 20s, &main_));
+    // A start that shows no window is tried once more, after saying what it wrote.
+    for (int attempt = 1;; ++attempt) {
+        program_ = ChildProcess({programPath_}, all, base_ + "/program.log");
+        if (display_->waitForWindow("^Parelix - ", 20s, &main_)) break;
+        std::ifstream log(base_ + "/program.log");
+        std::stringstream text;
+        text << log.rdbuf();
+        std::cerr << "Start " << attempt << ": no window; the program "
+                  << (program_.running() ? "still runs" : program_.ended()) << " and wrote:\n" << text.str()
+                  << "\nThe display server wrote:\n" << display_->serverOutput() << '\n';
+        program_.stop();
+        ASSERT_LT(attempt, 2) << "the program did not start on " << display_->display();
+    }
     std::string splash;
     if (display_->waitForWindow("^A propos de", 1s, &splash)) {
         EXPECT_EQ(display_->windowName(splash), "A propos de...");

@@ -63,7 +63,7 @@ bool isHighlight(int r, int g, int b);
 
 class RealDisplay {
 public:
-    // Empty when Xvfb, xdotool, import or xprop is missing; otherwise starts the server.
+    // The tools missing among Xvfb, xdotool, import and xprop, or empty.
     static std::string missingTools();
     RealDisplay();
     ~RealDisplay();
@@ -72,10 +72,12 @@ public:
 
     const std::string& display() const { return display_; }   // ":N"
     bool ok() const { return !display_.empty(); }
+    // What the server wrote on its standard output and error so far.
+    std::string serverOutput() const;
 
     std::string xdotool(const std::vector<std::string>& args);
     void moveTo(int x, int y);
-    void click(int x, int y);
+    void click(int x, int y, int button = 1);
     void doubleClick(int x, int y);
     // Press at from, move in small steps to to, release: a drag as a hand makes it.
     void drag(int fromX, int fromY, int toX, int toY);
@@ -98,6 +100,7 @@ public:
 
 private:
     std::string display_;
+    std::string serverLog_;
     pid_t serverPid_ = -1;
 };
 

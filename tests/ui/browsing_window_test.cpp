@@ -188,7 +188,7 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_EQ(dir_().link(bt), kNoNode);
     ASSERT_EQ(ui.Infos->count(), 1);
     EXPECT_EQ(ui.Infos->item(0)->text().toStdString(), "Effacement de " + dir_().text(root) + "\\sub\\a.txt");
-    EXPECT_EQ(dir_().selected(), c);
+    EXPECT_EQ(dir_().selected(), sub);   // the file's folder, the file gone
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
 }
@@ -239,7 +239,7 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     w->trees().dblList.select(dir_().link(bt));
     w->PoubelleClick();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?");
+    EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?\nDans " + dir_().text(root));
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
     EXPECT_EQ(dir_().link(a), kNoNode);
@@ -348,6 +348,24 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     ASSERT_NE(file, kNoNode);
     EXPECT_EQ(dir_().selected(), file);
     EXPECT_EQ(w->focusWidget(), ui.DirList);
+
+    // A member clicked during the comparison, and nothing after: it stays selected, with its
+    // file in DirList, and DblList keeps the focus.
+    NodeId member = kNoNode;
+    user.disconnect();
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (member != kNoNode || !w->engine().comparing() || w->trees().dblList.empty()) return;
+        ui.dblModel->flush();
+        member = w->trees().dblList.firstChild(w->trees().dblList.firstRoot());
+        click(ui.DblList, member);
+    });
+    user.start(0);
+    w->BtnChercheClick();
+    user.stop();
+    ASSERT_NE(member, kNoNode);
+    EXPECT_EQ(w->trees().dblList.selected(), member);
+    EXPECT_EQ(dir_().selected(), w->trees().dblList.link(member));
+    EXPECT_EQ(w->focusWidget(), ui.DblList);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -28,13 +29,14 @@
 #include "support/WindowFixture.h"
 #include "ui/Application.h"
 #include "ui/EcrPrin.h"
+#include "ui/StatusBar.h"
 
 namespace parelix {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class Stage { Collecting, Sorting, Comparing, AfterRun };
+enum class Stage { Collecting, Sorting, Comparing, AfterRun, Checking };
 
 bool reached(T_EcrPrin& w, Stage stage) {
     const QString last = test::lastLogLine(w);
@@ -44,6 +46,8 @@ bool reached(T_EcrPrin& w, Stage stage) {
         case Stage::Comparing: return w.engine().comparing();
         case Stage::AfterRun: return last == QStringLiteral("Fini !") &&
                                      test::control<QPushButton>(w, "BtnStopRtn")->text() == QStringLiteral("Faire une autre sélection");
+        case Stage::Checking:
+            return test::control<StatusBar>(w, "Etat")->simpleText().startsWith(QStringLiteral("Vérification avant effacement"));
     }
     return false;
 }
@@ -86,7 +90,15 @@ bool reached(T_EcrPrin& w, Stage stage) {
                 if (stage != Stage::Sorting) QCoreApplication::processEvents();
             });
             probe.start(0);
-            QTimer::singleShot(0, &window, [&window] { window.BtnChercheClick(); });
+            QTimer::singleShot(0, &window, [&window, stage] {
+                window.BtnChercheClick();
+                if (stage != Stage::Checking) return;
+                // The largest file goes to the trash: its copy is read whole first.
+                TreeStore& dir = window.trees().dirList;
+                window.trees().dirList.select(window.trees().dblList.link(
+                    window.trees().dblList.firstChild(window.trees().dblList.firstRoot())));
+                if (dir.selected() != kNoNode) window.PoubelleDragDrop(test::control<QTreeView>(window, "DirList"));
+            });
             code = app.run(window);
             probe.stop();
             const QListWidget* infos = test::control<QListWidget>(window, "Infos");
@@ -204,6 +216,26 @@ TEST(QuitSignal, EndsTheProgramAtEveryStageAndRemovesTheWorkFiles) {
         }
         EXPECT_TRUE(out.left.empty()) << out.left.front();
     }
+}
+
+// A signal during the check that another copy is on disk ends the check at once: the file
+// stays, nothing is asked or shown, and the program quits as at any other moment.
+TEST(QuitSignal, EndsACheckAtOnceAndKeepsTheFile) {
+    test::TempDir tree;
+    for (const char* name : {"big1", "big2"}) {
+        const std::string path = tree.write(name, "");
+        fs::resize_file(path, std::uintmax_t(1) << 30);   // holes: read fast, but not at once
+    }
+    const auto root = DriveTable::current().toWindows(tree.path());
+    ASSERT_TRUE(root.has_value());
+    const Outcome out = runChild(*root, Stage::Checking, SIGTERM);
+    EXPECT_TRUE(out.exited) << "status " << out.status;
+    EXPECT_EQ(out.status, 0);
+    ASSERT_FALSE(out.report.empty());
+    EXPECT_EQ(out.report.back(), "exit 0");
+    // Equal files: a check that had run to its end would have let one go.
+    EXPECT_TRUE(fs::exists(tree.path() + "/big1") && fs::exists(tree.path() + "/big2"));
+    EXPECT_TRUE(out.left.empty());
 }
 
 }  // namespace

@@ -269,5 +269,44 @@ TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
     EXPECT_TRUE(scene.has("x2") && scene.has("y1"));
 }
 
+// "Supprime les doubles de ce répertoire" on an open folder, while DblList's selection lies
+// on one of its files: as members go, DblList picks others, whose files lie in a closed
+// folder. That folder stays closed, and DirList neither scrolls nor moves its selection.
+TEST_F(RealDisplayTest, AWalkLeavesTheFoldersAndTheScrollOfDirListAsTheyWere) {
+    Scene scene;
+    for (int i = 1; i <= 4; ++i) {
+        const std::string bytes(100 * i, static_cast<char>('a' + i));
+        scene.write("B/b" + std::to_string(i), bytes);
+        scene.write("C/c" + std::to_string(i), bytes);
+    }
+    scene.write("C/cx", "a pair that stays");
+    scene.write("C/cy", "a pair that stays");
+    startAndSearch(scene);
+    std::vector<int> members;
+    ASSERT_TRUE(waitForMarkedRows(true, 10, 20s, &members));
+    std::this_thread::sleep_for(500ms);   // the run is over
+    display_->click(x0_ + 320, members[0]);   // a file of B: DirList opens B for it
+    std::vector<int> dirRows;
+    ASSERT_TRUE(waitForMarkedRows(false, 5, 5s, &dirRows));   // b1..b4, and C closed
+    const int rowHeight = dirRows[1] - dirRows[0];
+    const int yB = dirRows[0] - rowHeight;
+    display_->click(x0_ + 60, yB);
+    ASSERT_TRUE(waitUntil([&] { return highlighted(yB, false); }, 3s));
+    display_->click(x0_ + 60, yB, 3);   // the context menu
+    std::this_thread::sleep_for(400ms);
+    for (const char* key : {"Down", "Down", "Down", "Return"}) display_->key(key);   // "Supprime les doubles…"
+    ASSERT_TRUE(waitUntil([&] { return !scene.has("B/b1") && !scene.has("B/b4"); }, 10s));
+    std::this_thread::sleep_for(500ms);
+    // C is still closed, with its mark, right below the emptied B; B keeps the selection
+    // where it was.
+    // (Opened, C would show its marked files below it.)
+    const std::vector<int> after = markedRows(false);
+    ASSERT_FALSE(after.empty());
+    EXPECT_LT(after.back(), yB + rowHeight + rowHeight / 2);   // C's own row, a folder's mark
+    EXPECT_TRUE(highlighted(yB, false));
+    EXPECT_TRUE(scene.has("C/c1") && scene.has("C/c4") && scene.has("C/cx"));
+    EXPECT_TRUE(display_->windows("^Erreur").empty());
+}
+
 }  // namespace
 }  // namespace parelix::test

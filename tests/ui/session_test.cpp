@@ -2,61 +2,34 @@
 // browses and deletes at random (selections in both trees, previous and next duplicate,
 // expand and collapse all, double clicks, trash clicks answered yes or no, drops, the
 // folder's duplicates, a new search with clicks while it runs), some steps through the
-// handlers and some through mouse events. After every step the trees, the disk, the
-// recycle bin and the files outside the search must agree.
+// handlers and some through mouse events; and during a deletion, another program removes or
+// changes the other copies while the person clicks Stop, Cherche, rows and keys. After every
+// step the trees, the disk, the recycle bin and the files outside the search must agree, and
+// no duplicate sent away as such took its last copy with it.
 //
-// CI plays fixed seeds. A longer session with any seed:
+// CI plays fixed seeds. A longer session with any seed (PARELIX_SESSION_DEBUG=1 names the steps):
 //   PARELIX_SESSION_SEED=1234 PARELIX_SESSION_STEPS=3000 build/tests/ui_session_test
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QListWidget>
 #include <QMenu>
-#include <QPushButton>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeView>
-#include <QtTest/QTest>
-#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <memory>
-#include <optional>
-#include <random>
-#include <set>
 
-#include "platform/Dialogs.h"
-#include "platform/Drives.h"
-#include "platform/Shell.h"
-#include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
-#include "support/TestSupport.h"
-#include "support/WindowFixture.h"
-#include "ui/EcrPrin.h"
+#include "results/Deletion.h"
+#include "session_scene.h"
 #include "ui/SpinButton.h"
-#include "ui/TrashLabel.h"
-#include "ui/TreeModel.h"
-
-namespace fs = std::filesystem;
 
 namespace parelix {
 namespace {
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-using Paths = std::set<std::string>;   // POSIX paths
+using namespace session;
 
-using test::filesBelow;
-using test::isUnder;
-using test::preorder;
-
-class Session {
+class Session : public session::SessionBase {
 public:
-    explicit Session(std::uint64_t seed) : rng_(seed) {}
+    explicit Session(std::uint64_t seed) : SessionBase(seed, trash) {}
 
     void play(int steps) {
         startWindow();
@@ -65,132 +38,48 @@ public:
             // Once most duplicates are gone, a fresh scene is searched.
             if (dbl().empty() || filesBelow(roots_).size() < 80) {
                 generate();
-                before_ = filesBelow(roots_);
-                allowed_.clear();
+                startStep();
                 search(false);
                 checkAll();
                 if (::testing::Test::HasFailure()) return;
             }
             const std::string what = playStep();
+            if (std::getenv("PARELIX_SESSION_DEBUG")) std::fprintf(stderr, "step %d: %s\n", step, what.c_str());
             SCOPED_TRACE(what);
             checkAll();
         }
     }
 
 private:
-    // --- The scene ---------------------------------------------------------------------
-
-    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(*draw_); }
-    bool chance(double p) { return std::bernoulli_distribution(p)(*draw_); }
-    std::string bytes(std::size_t size) {
-        std::string s(size, '\0');
-        for (char& c : s) c = static_cast<char>(below(256));
-        return s;
-    }
-
-    // Two searched folders with nested folders, and a folder beside them that is never
-    // searched but holds copies too. Duplicates come in twos, threes and dozens, among
-    // unique files of the same sizes and a few empty files.
-    void generate() {
-        const std::string scene = base_.path() + "/scene" + std::to_string(++scenes_);
-        roots_ = {scene + "/Alpha", scene + "/Bêta"};
-        const std::string outside = scene + "/Dehors";
-        std::vector<std::string> folders = {roots_[0], roots_[1], outside};
-        for (int i = 0; i < 14; ++i) {
-            const std::string parent = folders[static_cast<std::size_t>(below(static_cast<int>(folders.size())))];
-            folders.push_back(parent + "/d" + std::to_string(i) + (chance(0.3) ? " é" : ""));
-        }
-        for (const std::string& f : folders) fs::create_directories(f);
-        int serial = 0;
-        auto place = [&](const std::string& content) {
-            const std::string folder = folders[static_cast<std::size_t>(below(static_cast<int>(folders.size())))];
-            const std::string path = folder + "/f" + std::to_string(serial++) + (chance(0.5) ? ".txt" : "");
-            std::ofstream(path, std::ios::binary) << content;
-        };
-        std::vector<std::size_t> sizes;
-        auto copies = [&](int sets, int count) {
-            for (int s = 0; s < sets; ++s) {
-                const std::size_t size = 1 + static_cast<std::size_t>(below(3000));
-                sizes.push_back(size);
-                const std::string content = bytes(size);
-                for (int c = 0; c < count; ++c) place(content);
-            }
-        };
-        copies(2, 12);
-        copies(8, 3);
-        copies(40, 2);
-        for (int i = 0; i < 140; ++i)   // half of them of a duplicate's size
-            place(bytes(i % 2 ? sizes[static_cast<std::size_t>(below(static_cast<int>(sizes.size())))]
-                              : 1 + static_cast<std::size_t>(below(3000))));
-        for (int i = 0; i < 3; ++i) place("");
-        outside_[outside] = filesBelow({outside});
-        // The search list holds the new scene's folders only.
-        if (w_) {
-            if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
-            ui_.RepList->clear();
-            for (const std::string& root : roots_) test::addSearchFolder(*w_, root);
-        }
-    }
-
-    // --- The window --------------------------------------------------------------------
-
-    void startWindow() {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        w_ = std::make_unique<T_EcrPrin>();
-        ui_ = test::WindowControls(*w_);
-        w_->show();
-        QCoreApplication::processEvents();
-    }
-
-    TreeStore& dir() { return w_->trees().dirList; }
-    TreeStore& dbl() { return w_->trees().dblList; }
-    std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
-    std::string pathOf(NodeId node) { return posixOf(w_->trees().nodePath(node)); }
-    QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
-    TreeModel* model(bool dirList) { return dirList ? ui_.dirModel : ui_.dblModel; }
-
-    NodeId randomNode(const TreeStore& tree) {
-        const std::vector<NodeId> all = preorder(tree);
-        return all.empty() ? kNoNode : all[static_cast<std::size_t>(below(static_cast<int>(all.size())))];
-    }
-
-    // Clicks a node's row; false when the row is out of sight.
-    bool clickRow(bool dirList, NodeId node) {
-        const std::optional<QPoint> at = test::rowPoint(view(dirList), node);
-        if (!at) return false;
-        QTest::mouseClick(view(dirList)->viewport(), Qt::LeftButton, {}, *at);
-        return true;
-    }
-
-    // What the window system sends for a double click: press, release, double click, release.
-    void doubleClickAt(bool dirList, QPoint at) {
-        QWidget* viewport = view(dirList)->viewport();
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-    }
-
-    // The node the trash, a double click or the spin button acts on: the focused tree's.
-    bool focusOnDirList() { return w_->focusWidget() == ui_.DirList; }
-    bool focusOnDblList() { return w_->focusWidget() == ui_.DblList; }
-
     // --- Steps -------------------------------------------------------------------------
 
-    std::string playStep() {
+    bool busyHands_ = false;
+
+    // What the checks after a step compare with, as it starts.
+    void startStep() {
         before_ = filesBelow(roots_);
         allowed_.clear();
+        external_.clear();
+        wentBefore_.clear();
+        duplicatesOnly_ = false;
+        linkedBefore_ = linkedFiles();
+    }
+
+    std::string playStep() {
+        startStep();
         const int roll = below(100);
         if (roll < 16) return stepSelect(true);
         if (roll < 28) return stepSelect(false);
-        if (roll < 42) return stepSpin(chance(0.5));
-        if (roll < 45) return stepExpandAll(chance(0.5));
-        if (roll < 52) return stepDoubleClick();
-        if (roll < 70) return stepTrash();
-        if (roll < 80) return stepDrop();
-        if (roll < 88) return stepFolderDuplicates();
-        if (roll < 91) return stepFocusElsewhere();
-        if (roll < 94) return stepSearchAgain();
-        return stepSelect(chance(0.5));
+        if (roll < 40) return stepSpin(chance(0.5));
+        if (roll < 43) return stepExpandAll(chance(0.5));
+        if (roll < 50) return stepDoubleClick();
+        if (roll < 64) return stepTrash();
+        if (roll < 72) return stepDrop();
+        if (roll < 80) return stepFolderDuplicates();
+        if (roll < 83) return stepFocusElsewhere();
+        if (roll < 86) return stepSearchAgain();
+        if (roll < 93) return stepTrashWhileTheCopyChanges();
+        return stepWalkWithBusyHands();
     }
 
     std::string stepSelect(bool dirList) {
@@ -329,8 +218,13 @@ private:
             EXPECT_TRUE(questions_.empty());
             return "trash click on nothing";
         }
-        EXPECT_EQ(questions_, std::vector<std::string>{"Voulez-vous vraiment envoyer « " +
-                                                       fs::path(path).filename().string() + " » dans la Corbeille ?"});
+        // The question's first line names the file, its second the folder that holds it.
+        const std::string folder = *DriveTable::current().toWindows(fs::path(path).parent_path().string());
+        EXPECT_EQ(questions_.size(), 1u);
+        if (!questions_.empty())
+            EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
+                      fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
+        duplicatesOnly_ = w_->trees().isFileNode(dirNode);
         if (answer_) allowed_.push_back(path);
         expectGone(path, answer_);
         return std::string("trash click") + (mouse ? "" : " (handler)") + ", " + (answer_ ? "yes" : "no") + ": " + path;
@@ -343,6 +237,7 @@ private:
         chooseAnswer(node);
         questions_.clear();
         const std::string path = pathOf(node);
+        duplicatesOnly_ = w_->trees().isFileNode(node);
         w_->PoubelleDragDrop(ui_.DirList);
         // A fixed drive: only a search root is asked for.
         EXPECT_EQ(questions_.size(), root ? 1u : 0u);
@@ -371,6 +266,10 @@ private:
             expected.push_back(pathOf(*it));
         }
         questions_.clear();
+        duplicatesOnly_ = true;
+        const std::map<NodeId, bool> open = openFolders();
+        const NodeId parent = dir().parent(s);
+        const std::size_t nodes = dir().nodeCount();
         if (chance(0.5)) triggerMenu(QStringLiteral("Supprime les doubles de ce répertoire"));
         else w_->SupDblsDuRepClick();
         EXPECT_TRUE(questions_.empty());
@@ -378,7 +277,141 @@ private:
             allowed_.push_back(p);
             expectGone(p, true);
         }
+        expectSettled(s, parent, open, nodes);
         return "duplicates of the folder of " + where + ": " + std::to_string(expected.size()) + " files";
+    }
+
+    // After a walk every folder is open or closed as before, and the selection stands on
+    // the node acted on, or on its folder when it went (or on the closed folder hiding it).
+    void expectSettled(NodeId acted, NodeId parent, const std::map<NodeId, bool>& open, std::size_t nodes) {
+        SCOPED_TRACE(std::string("settled after ") + (busyHands_ ? "a busy walk" : "a walk"));
+        expectFoldersAsLeft(open);
+        NodeId expected = dir().isValid(acted) ? acted : parent;
+        if (expected == kNoNode) return;
+        if (dir().nodeCount() == nodes) {   // nothing went: nothing moved
+            EXPECT_EQ(dir().selected(), acted);
+            return;
+        }
+        for (NodeId a = dir().parent(expected); a != kNoNode; a = dir().parent(a))
+            if (!dir().isExpanded(a)) expected = a;   // a closed folder hides it: that folder
+        EXPECT_EQ(dir().selected(), expected);
+    }
+
+    // A trash click (or the Delete key) on a member of a group, and while the question
+    // waits another program removes or changes the other copies, some or all: the file
+    // goes only if a copy is still the same.
+    std::string stepTrashWhileTheCopyChanges() {
+        const NodeId member = randomNode(dbl());
+        if (member == kNoNode || dbl().link(member) == kNoNode) return "no member to send away";
+        const std::string path = posixOf(dbl().text(member));
+        std::vector<std::string> others;
+        for (NodeId m : dbl().children(dbl().parent(member)))
+            if (m != member) others.push_back(posixOf(dbl().text(m)));
+        bool copyLeft = false;
+        auto& confirm = shellHooks().confirm;
+        const auto recorder = confirm;
+        confirm = [&](const std::string& question) {
+            for (const std::string& other : others) {
+                const int what = below(3);   // keep, remove, change
+                if (what == 0) copyLeft = true;
+                else changeBehind(other, what == 1);
+            }
+            return recorder(question);
+        };
+        view(false)->setFocus();
+        dbl().select(member);
+        answer_ = true;
+        questions_.clear();
+        duplicatesOnly_ = true;
+        allowed_.push_back(path);
+        const bool key = chance(0.5);
+        if (key) QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
+        if (key) QTest::keyClick(ui_.DblList, Qt::Key_Delete);
+        else QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
+        confirm = recorder;
+        SCOPED_TRACE(key ? "by the Delete key" : "by a click");
+        EXPECT_EQ(w_->focusWidget(), ui_.DblList);
+        EXPECT_EQ(questions_.size(), 1u);
+        expectGone(path, copyLeft);
+        if (!copyLeft) {
+            EXPECT_EQ(messages_.shown.size(), 1u);
+            if (!messages_.shown.empty())
+                EXPECT_EQ(messages_.shown[0].text, noOtherCopyRefusal(fs::path(path).filename().string()));
+            messages_.shown.clear();
+        }
+        search(false);   // the trees catch up with the disk
+        return "trash click, the other copies changed meanwhile: " + path + (copyLeft ? " went" : " stayed");
+    }
+
+    // "Supprime les doubles de ce répertoire", and while the walk goes on a person clicks
+    // Stop, Cherche, the trash, presses Delete, asks for the walk again, and another program
+    // changes copies. Nothing of it acts inside the walk; no last copy goes.
+    // One thing a person (or another program) does while a walk goes on.
+    void busyHand(const std::map<std::string, std::string>& linked) {
+        switch (below(10)) {
+        case 0: QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton); break;
+        case 1: w_->BtnStopRtnClick(); break;
+        case 2: w_->BtnChercheClick(); break;
+        case 3: QTest::mouseClick(ui_.Poubelle, Qt::LeftButton); break;
+        case 4: QTest::keyClick(ui_.DirList, Qt::Key_Delete); break;
+        case 7: QTest::keyClick(ui_.DirList, chance(0.5) ? Qt::Key_Right : Qt::Key_Left); break;
+        case 5: w_->SupDblsDuRepClick(); break;
+        case 6: {   // a row in sight clicked, a folder opened or closed by a double click
+            const NodeId node = randomNode(dir());
+            bool shown = node != kNoNode;
+            for (NodeId n = node; shown && dir().parent(n) != kNoNode; n = dir().parent(n))
+                shown = dir().isExpanded(dir().parent(n));   // finding a hidden row would open it
+            const std::optional<QPoint> row = shown ? test::rowPoint(ui_.DirList, node) : std::nullopt;
+            if (row && chance(0.5)) QTest::mouseClick(ui_.DirList->viewport(), Qt::LeftButton, {}, *row);
+            else if (row) doubleClickAt(true, *row);
+            break;
+        }
+        default: {   // another program removes or changes a copy
+            if (linked.empty()) break;
+            auto it = linked.begin();
+            std::advance(it, below(static_cast<int>(linked.size())));
+            changeBehind(it->first, chance(0.5));
+        }
+        }
+    }
+
+    std::string stepWalkWithBusyHands() {
+        const NodeId s = dir().selected();
+        if (s == kNoNode) return "busy walk of nothing";
+        const NodeId folder = dir().childCount(s) > 0 ? s : dir().parent(s);
+        for (NodeId n : folder == kNoNode ? dir().children(kNoNode) : dir().children(folder))
+            if (w_->trees().isFileNode(n)) allowed_.push_back(pathOf(n));
+        const int logBefore = ui_.Infos->count();
+        const std::map<NodeId, bool> open = openFolders();
+        const NodeId parent = dir().parent(s);
+        const std::size_t nodes = dir().nodeCount();
+        const std::map<std::string, std::string> linked = linkedBefore_;
+        std::mt19937_64 handsRng(rng_());
+        draw_ = &handsRng;
+        int turns = 0;
+        QTimer hands;
+        QObject::connect(&hands, &QTimer::timeout, [&] {
+            ++turns;
+            busyHand(linked);
+        });
+        duplicatesOnly_ = true;
+        questions_.clear();
+        QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
+        ui_.DirList->setFocus();
+        hands.start(0);
+        busyHands_ = true;
+        w_->SupDblsDuRepClick();
+        busyHands_ = false;
+        hands.stop();
+        draw_ = &rng_;
+        EXPECT_TRUE(questions_.empty());
+        EXPECT_TRUE(ui_._PanRes->isVisible()) << "Stop acted inside the walk";
+        for (int i = logBefore; i < ui_.Infos->count(); ++i)
+            EXPECT_TRUE(ui_.Infos->item(i)->text().startsWith(QStringLiteral("Effacement de "))) << ui_.Infos->item(i)->text().toStdString();
+        expectSettled(s, parent, open, nodes);
+        messages_.shown.clear();   // the walk's one box, for the files kept
+        search(false);
+        return "a walk with busy hands (" + std::to_string(turns) + " turns)";
     }
 
     std::string stepFocusElsewhere() {
@@ -391,191 +424,6 @@ private:
         search(true);
         return "a new search, clicks while it runs";
     }
-
-    // Stop's third role back to the selection, then Cherche. While it runs, a person clicks
-    // rows shown so far and tries the trash, a drop and the folder's duplicates: none may
-    // delete before "Fini !", and the run's end leaves the last row clicked selected.
-    void search(bool busyHands) {
-        if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
-        ASSERT_TRUE(ui_._PanSel->isVisible());
-        // A searched folder sent to the recycle bin leaves the list, as a person would take it out.
-        for (int i = ui_.RepList->count() - 1; i >= 0; --i)
-            if (!fs::exists(posixOf(ui_.RepList->item(i)->data(Qt::UserRole).toByteArray().toStdString())))
-                delete ui_.RepList->takeItem(i);
-        if (ui_.RepList->count() == 0) {
-            QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
-            return;
-        }
-        const bool filesToFind = !filesBelow(roots_).empty();
-        const std::size_t questionsBefore = questions_.size();
-        bool pickDir = false;
-        NodeId picked = kNoNode;
-        QTimer hands;
-        QObject::connect(&hands, &QTimer::timeout, [&] {
-            const QString last = test::lastLogLine(*w_);
-            if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
-            // A click on a row shown so far, then maybe a way to the trash.
-            const bool dirList = chance(0.6);
-            model(dirList)->flush();   // the batch on screen
-            const NodeId node = randomNode(dirList ? dir() : dbl());
-            if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
-                pickDir = dirList;
-                picked = node;
-            }
-            switch (below(4)) {
-            case 0:
-                QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
-                break;
-            case 1:
-                w_->PoubelleDragDrop(ui_.DirList);
-                break;
-            case 2:
-                w_->SupDblsDuRepClick();
-                break;
-            default:
-                break;
-            }
-            const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
-            for (std::size_t i = 0; i < lines; ++i)
-                EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
-        });
-        // The run's event turns come as the clock says: the hands draw from their own
-        // sequence, so that the session's steps stay the seed's.
-        std::mt19937_64 handsRng(rng_());
-        draw_ = &handsRng;
-        if (busyHands) hands.start(0);
-        QTest::mouseClick(ui_.BtnCherche, Qt::LeftButton);
-        hands.stop();
-        draw_ = &rng_;
-        EXPECT_EQ(questions_.size(), questionsBefore);
-        EXPECT_EQ(test::lastLogLine(*w_),
-                  filesToFind ? QStringLiteral("Fini !") : QStringLiteral("Aucun fichier à traiter !"));
-        if (picked != kNoNode) {
-            EXPECT_EQ((pickDir ? dir() : dbl()).selected(), picked) << "a click made while the run went on was lost";
-            EXPECT_EQ(w_->focusWidget(), view(pickDir));
-        } else if (filesToFind) {
-            EXPECT_EQ(dir().selected(), dir().firstRoot());
-            EXPECT_EQ(w_->focusWidget(), ui_.DirList);
-        }
-        // The groups are the disk's: every set of equal files below the searched folders.
-        std::map<std::string, Paths> byContent;
-        for (const auto& [path, content] : filesBelow(roots_)) byContent[content].insert(path);
-        std::set<Paths> expected;
-        for (const auto& [content, paths] : byContent)
-            if (paths.size() >= 2) expected.insert(paths);
-        EXPECT_EQ(groupsShown(), expected);
-    }
-
-    std::set<Paths> groupsShown() {
-        std::set<Paths> groups;
-        for (NodeId g : dbl().children(kNoNode)) {
-            Paths members;
-            for (NodeId m : dbl().children(g)) members.insert(posixOf(dbl().text(m)));
-            groups.insert(members);
-        }
-        return groups;
-    }
-
-    void expectGone(const std::string& path, bool gone) {
-        EXPECT_EQ(!fs::exists(path), gone) << path;
-    }
-
-    // --- What must hold after every step -----------------------------------------------
-
-    void checkAll() {
-        const std::map<std::string, std::string> now = filesBelow(roots_);
-        checkDisk(now);
-        checkTrees(now);
-        checkMarks();
-        for (const auto& [folder, files] : outside_)
-            EXPECT_EQ(filesBelow({folder}), files) << "a file outside the search changed";
-        EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().text;
-        messages_.shown.clear();
-        EXPECT_FALSE(QApplication::overrideCursor());
-        EXPECT_TRUE(w_->updatesEnabled());
-    }
-
-    // Files that left the disk were named by the step and lie in the recycle bin.
-    void checkDisk(const std::map<std::string, std::string>& now) {
-        const Paths trashed = test::trashedPaths(trash.info());
-        for (const auto& [path, content] : before_) {
-            if (now.count(path)) continue;
-            const bool named = std::any_of(allowed_.begin(), allowed_.end(), [&](const std::string& a) { return isUnder(path, a); });
-            EXPECT_TRUE(named) << path << " left the disk unasked";
-            const bool inTrash = std::any_of(trashed.begin(), trashed.end(), [&](const std::string& t) { return isUnder(path, t); });
-            EXPECT_TRUE(inTrash) << path << " is not in the recycle bin";
-        }
-        for (const auto& [path, content] : now) EXPECT_TRUE(before_.count(path)) << path << " appeared";
-    }
-
-    // DirList shows exactly what is on disk below the searched folders (a search root gone
-    // with its folder leaves no node), and DblList's groups are the disk's equal files.
-    void checkTrees(const std::map<std::string, std::string>& now) {
-        Paths filesInTree;
-        for (NodeId n : preorder(dir())) {
-            const std::string path = pathOf(n);
-            if (w_->trees().isFileNode(n)) {
-                filesInTree.insert(path);
-                EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
-            } else {
-                EXPECT_TRUE(fs::is_directory(path)) << path << " has a node but is gone";
-            }
-        }
-        for (const auto& [path, content] : now) EXPECT_TRUE(filesInTree.count(path)) << path << " is on disk without a node";
-        for (NodeId g : dbl().children(kNoNode)) {
-            EXPECT_GE(dbl().childCount(g), 2);
-            std::set<std::string> contents;
-            for (NodeId m : dbl().children(g)) {
-                const NodeId f = dbl().link(m);
-                ASSERT_TRUE(dir().isValid(f)) << dbl().text(m);
-                EXPECT_EQ(dir().link(f), m);
-                EXPECT_EQ(dbl().text(m), w_->trees().nodePath(f));
-                const auto it = now.find(posixOf(dbl().text(m)));
-                ASSERT_NE(it, now.end()) << dbl().text(m);
-                contents.insert(it->second);
-                EXPECT_EQ(dbl().text(g), "(" + std::to_string(it->second.size()) + ")");
-            }
-            EXPECT_EQ(contents.size(), 1u) << "a group of files that differ";
-        }
-    }
-
-    // Counters count the linked files below; a mark shows exactly on a closed node with a
-    // duplicate below, and on every linked file.
-    void checkMarks() {
-        std::map<NodeId, int> linkedBelow;
-        const std::vector<NodeId> order = preorder(dir());
-        for (auto it = order.rbegin(); it != order.rend(); ++it) {
-            const NodeId n = *it;
-            int count = dir().link(n) != kNoNode ? 1 : 0;
-            for (NodeId c : dir().children(n)) count += linkedBelow[c];
-            linkedBelow[n] = count;
-            EXPECT_EQ(dir().counter(n), count) << dir().text(n);
-            const bool marked = (dir().imageIndex(n) & 1) != 0;
-            EXPECT_EQ(marked, (dir().selectedIndex(n) & 1) != 0) << dir().text(n);
-            EXPECT_EQ(marked, count > 0 && !dir().isExpanded(n)) << dir().text(n);
-            if (dir().link(n) != kNoNode) {
-                EXPECT_TRUE(w_->trees().isFileNode(n));
-                EXPECT_EQ(dbl().link(dir().link(n)), n);
-            }
-        }
-    }
-
-    std::mt19937_64 rng_;
-    std::mt19937_64* draw_ = &rng_;
-    test::TempDir base_;
-    std::vector<std::string> roots_;
-    int scenes_ = 0;
-    std::map<std::string, std::map<std::string, std::string>> outside_;   // never searched, never changed
-    std::map<std::string, std::string> before_;
-    std::vector<std::string> allowed_;   // what the step may send to the recycle bin
-    // Message boxes and the shell's dialogs are recorded for as long as the window lives.
-    test::MessageRecorder messages_;
-    test::ShellRecorder shell_{[this](const std::string& m) { messages_.shown.push_back({m, "", MessageKind::Error}); }};
-    bool& answer_ = shell_.answer;
-    std::vector<std::string>& questions_ = shell_.questions;
-    std::vector<std::string>& launched_ = shell_.launched;
-    std::unique_ptr<T_EcrPrin> w_;
-    test::WindowControls ui_;
 };
 
 class SessionTest : public ::testing::Test {

@@ -1,0 +1,389 @@
+#pragma once
+// What the randomized sessions (session_test.cpp) stand on: the scene they search, the window
+// and its controls, the search with busy hands, and what must hold after every step: the
+// trees, the disk, the recycle bin and the files outside the search agree.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest/QTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+
+#include "platform/Dialogs.h"
+#include "platform/Drives.h"
+#include "platform/Shell.h"
+#include "support/DiskSnapshot.h"
+#include "support/FakeResultsWindow.h"
+#include "support/TestSupport.h"
+#include "support/WindowFixture.h"
+#include "ui/EcrPrin.h"
+#include "ui/TrashLabel.h"
+#include "ui/TreeModel.h"
+
+namespace parelix::session {
+
+namespace fs = std::filesystem;
+
+using Paths = std::set<std::string>;   // POSIX paths
+
+using test::filesBelow;
+using test::isUnder;
+using test::preorder;
+
+class SessionBase {
+public:
+    SessionBase(std::uint64_t seed, const test::PrivateTrash& trash) : rng_(seed), trash_(trash) {}
+
+protected:
+    // --- The scene ---------------------------------------------------------------------
+
+    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(*draw_); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(*draw_); }
+    std::string bytes(std::size_t size) {
+        std::string s(size, '\0');
+        for (char& c : s) c = static_cast<char>(below(256));
+        return s;
+    }
+
+    // Two searched folders with nested folders, and a folder beside them that is never
+    // searched but holds copies too. Duplicates come in twos, threes and dozens, among
+    // unique files of the same sizes and a few empty files.
+    void generate() {
+        const std::string scene = base_.path() + "/scene" + std::to_string(++scenes_);
+        roots_ = {scene + "/Alpha", scene + "/Bêta"};
+        const std::string outside = scene + "/Dehors";
+        std::vector<std::string> folders = {roots_[0], roots_[1], outside};
+        for (int i = 0; i < 14; ++i) {
+            const std::string parent = folders[static_cast<std::size_t>(below(static_cast<int>(folders.size())))];
+            folders.push_back(parent + "/d" + std::to_string(i) + (chance(0.3) ? " é" : ""));
+        }
+        for (const std::string& f : folders) fs::create_directories(f);
+        int serial = 0;
+        auto place = [&](const std::string& content) {
+            const std::string folder = folders[static_cast<std::size_t>(below(static_cast<int>(folders.size())))];
+            const std::string path = folder + "/f" + std::to_string(serial++) + (chance(0.5) ? ".txt" : "");
+            std::ofstream(path, std::ios::binary) << content;
+        };
+        std::vector<std::size_t> sizes;
+        auto copies = [&](int sets, int count) {
+            for (int s = 0; s < sets; ++s) {
+                const std::size_t size = 1 + static_cast<std::size_t>(below(3000));
+                sizes.push_back(size);
+                const std::string content = bytes(size);
+                for (int c = 0; c < count; ++c) place(content);
+            }
+        };
+        copies(2, 12);
+        copies(8, 3);
+        copies(40, 2);
+        for (int i = 0; i < 140; ++i)   // half of them of a duplicate's size
+            place(bytes(i % 2 ? sizes[static_cast<std::size_t>(below(static_cast<int>(sizes.size())))]
+                              : 1 + static_cast<std::size_t>(below(3000))));
+        for (int i = 0; i < 3; ++i) place("");
+        outside_[outside] = filesBelow({outside});
+        // The search list holds the new scene's folders only.
+        if (w_) {
+            if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
+            ui_.RepList->clear();
+            for (const std::string& root : roots_) test::addSearchFolder(*w_, root);
+        }
+    }
+
+    // --- The window --------------------------------------------------------------------
+
+    void startWindow() {
+        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
+        w_ = std::make_unique<T_EcrPrin>();
+        ui_ = test::WindowControls(*w_);
+        w_->show();
+        QCoreApplication::processEvents();
+    }
+
+    TreeStore& dir() { return w_->trees().dirList; }
+    TreeStore& dbl() { return w_->trees().dblList; }
+    std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
+    std::string pathOf(NodeId node) { return posixOf(w_->trees().nodePath(node)); }
+    QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
+    TreeModel* model(bool dirList) { return dirList ? ui_.dirModel : ui_.dblModel; }
+
+    NodeId randomNode(const TreeStore& tree) {
+        const std::vector<NodeId> all = preorder(tree);
+        return all.empty() ? kNoNode : all[static_cast<std::size_t>(below(static_cast<int>(all.size())))];
+    }
+
+    // Clicks a node's row; false when the row is out of sight.
+    bool clickRow(bool dirList, NodeId node) {
+        const std::optional<QPoint> at = test::rowPoint(view(dirList), node);
+        if (!at) return false;
+        QTest::mouseClick(view(dirList)->viewport(), Qt::LeftButton, {}, *at);
+        return true;
+    }
+
+    // What the window system sends for a double click: press, release, double click, release.
+    void doubleClickAt(bool dirList, QPoint at) {
+        QWidget* viewport = view(dirList)->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    }
+
+    // The node the trash, a double click or the spin button acts on: the focused tree's.
+    bool focusOnDirList() { return w_->focusWidget() == ui_.DirList; }
+    bool focusOnDblList() { return w_->focusWidget() == ui_.DblList; }
+
+    // Stop's third role back to the selection, then Cherche. While it runs, a person clicks
+    // rows shown so far and tries the trash, a drop and the folder's duplicates: none may
+    // delete before "Fini !", and the run's end leaves the last row clicked selected.
+    void search(bool busyHands) {
+        if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
+        ASSERT_TRUE(ui_._PanSel->isVisible());
+        // A searched folder sent to the recycle bin leaves the list, as a person would take it out.
+        for (int i = ui_.RepList->count() - 1; i >= 0; --i)
+            if (!fs::exists(posixOf(ui_.RepList->item(i)->data(Qt::UserRole).toByteArray().toStdString())))
+                delete ui_.RepList->takeItem(i);
+        if (ui_.RepList->count() == 0) {
+            QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
+            return;
+        }
+        const bool filesToFind = !filesBelow(roots_).empty();
+        const std::size_t questionsBefore = questions_.size();
+        bool pickDir = false;
+        NodeId picked = kNoNode;
+        QTimer hands;
+        QObject::connect(&hands, &QTimer::timeout, [&] {
+            const QString last = test::lastLogLine(*w_);
+            if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
+            // A click on a row shown so far, then maybe a way to the trash.
+            const bool dirList = chance(0.6);
+            model(dirList)->flush();   // the batch on screen
+            const NodeId node = randomNode(dirList ? dir() : dbl());
+            if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
+                pickDir = dirList;
+                picked = node;
+            }
+            switch (below(4)) {
+            case 0:
+                QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
+                break;
+            case 1:
+                w_->PoubelleDragDrop(ui_.DirList);
+                break;
+            case 2:
+                w_->SupDblsDuRepClick();
+                break;
+            default:
+                break;
+            }
+            const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
+            for (std::size_t i = 0; i < lines; ++i)
+                EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
+        });
+        // The run's event turns come as the clock says: the hands draw from their own
+        // sequence, so that the session's steps stay the seed's.
+        std::mt19937_64 handsRng(rng_());
+        draw_ = &handsRng;
+        if (busyHands) hands.start(0);
+        QTest::mouseClick(ui_.BtnCherche, Qt::LeftButton);
+        hands.stop();
+        draw_ = &rng_;
+        EXPECT_EQ(questions_.size(), questionsBefore);
+        EXPECT_EQ(test::lastLogLine(*w_),
+                  filesToFind ? QStringLiteral("Fini !") : QStringLiteral("Aucun fichier à traiter !"));
+        if (picked != kNoNode) {
+            EXPECT_EQ((pickDir ? dir() : dbl()).selected(), picked) << "a click made while the run went on was lost";
+            EXPECT_EQ(w_->focusWidget(), view(pickDir));
+        } else if (filesToFind) {
+            EXPECT_EQ(dir().selected(), dir().firstRoot());
+            EXPECT_EQ(w_->focusWidget(), ui_.DirList);
+        }
+        // The groups are the disk's: every set of equal files below the searched folders.
+        std::map<std::string, Paths> byContent;
+        for (const auto& [path, content] : filesBelow(roots_)) byContent[content].insert(path);
+        std::set<Paths> expected;
+        for (const auto& [content, paths] : byContent)
+            if (paths.size() >= 2) expected.insert(paths);
+        EXPECT_EQ(groupsShown(), expected);
+    }
+
+    std::set<Paths> groupsShown() {
+        std::set<Paths> groups;
+        for (NodeId g : dbl().children(kNoNode)) {
+            Paths members;
+            for (NodeId m : dbl().children(g)) members.insert(posixOf(dbl().text(m)));
+            groups.insert(members);
+        }
+        return groups;
+    }
+
+    void expectGone(const std::string& path, bool gone) {
+        EXPECT_EQ(!fs::exists(path), gone) << path;
+    }
+
+    // --- What must hold after every step -----------------------------------------------
+
+    void checkAll() {
+        const std::map<std::string, std::string> now = filesBelow(roots_);
+        checkDisk(now);
+        if (duplicatesOnly_) checkLastCopies(now);
+        checkTrees(now);
+        checkMarks();
+        for (const auto& [folder, files] : outside_)
+            EXPECT_EQ(filesBelow({folder}), files) << "a file outside the search changed";
+        EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().text;
+        messages_.shown.clear();
+        EXPECT_FALSE(QApplication::overrideCursor());
+        EXPECT_TRUE(w_->updatesEnabled());
+    }
+
+    // Files that left the disk were named by the step and lie in the recycle bin.
+    void checkDisk(const std::map<std::string, std::string>& now) {
+        const Paths trashed = test::trashedPaths(trash_.info());
+        for (const auto& [path, content] : before_) {
+            if (now.count(path) || external_.count(path)) continue;
+            const bool named = std::any_of(allowed_.begin(), allowed_.end(), [&](const std::string& a) { return isUnder(path, a); });
+            EXPECT_TRUE(named) << path << " left the disk unasked";
+            const bool inTrash = std::any_of(trashed.begin(), trashed.end(), [&](const std::string& t) { return isUnder(path, t); });
+            EXPECT_TRUE(inTrash) << path << " is not in the recycle bin";
+        }
+        for (const auto& [path, content] : now) EXPECT_TRUE(before_.count(path)) << path << " appeared";
+    }
+
+    // A step that sends duplicates away as such (not a folder, not a unique file) leaves a
+    // copy of each on disk, whatever happened to the other copies meanwhile.
+    void checkLastCopies(const std::map<std::string, std::string>& now) {
+        std::set<std::string> contents;
+        for (const auto& [path, content] : now) contents.insert(content);
+        for (const auto& [folder, files] : outside_)
+            for (const auto& [path, content] : files) contents.insert(content);
+        for (const auto& [path, content] : linkedBefore_)
+            if (!now.count(path) && !external_.count(path) && !wentBefore_.count(path))
+                EXPECT_TRUE(contents.count(content)) << path << ": the last copy left the disk";
+    }
+
+    // The files shown as duplicates, with their contents, as a step starts.
+    std::map<std::string, std::string> linkedFiles() {
+        std::map<std::string, std::string> linked;
+        for (NodeId n : preorder(dir()))
+            if (dir().link(n) != kNoNode && before_.count(pathOf(n))) linked[pathOf(n)] = before_.at(pathOf(n));
+        return linked;
+    }
+
+    // Behind the program's back, as another program would: a file goes, or changes its
+    // bytes at the same size.
+    void changeBehind(const std::string& path, bool remove) {
+        if (!fs::exists(path)) return;
+        // A copy of these bytes that went before this change went while this one was there.
+        const std::string old = test::readFile(path);
+        for (const auto& [p, content] : linkedBefore_)
+            if (content == old && !fs::exists(p)) wentBefore_.insert(p);
+        if (remove) {
+            fs::remove(path);
+            external_.insert(path);
+            return;
+        }
+        std::string content = old.empty() ? std::string("x") : old;   // an empty file only grows
+        content[0] = static_cast<char>(content[0] ^ 0x5A);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    }
+
+    // Which folders of DirList are open: a deletion leaves them as the user left them.
+    std::map<NodeId, bool> openFolders() {
+        std::map<NodeId, bool> open;
+        for (NodeId n : preorder(dir()))
+            if (dir().childCount(n) > 0) open[n] = dir().isExpanded(n);
+        return open;
+    }
+    void expectFoldersAsLeft(const std::map<NodeId, bool>& before) {
+        for (const auto& [node, open] : before)
+            if (dir().isValid(node) && dir().childCount(node) > 0) {
+                EXPECT_EQ(dir().isExpanded(node), open) << dir().text(node);
+            }
+    }
+
+    // DirList shows exactly what is on disk below the searched folders (a search root gone
+    // with its folder leaves no node), and DblList's groups are the disk's equal files.
+    void checkTrees(const std::map<std::string, std::string>& now) {
+        Paths filesInTree;
+        for (NodeId n : preorder(dir())) {
+            const std::string path = pathOf(n);
+            if (w_->trees().isFileNode(n)) {
+                filesInTree.insert(path);
+                EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
+            } else {
+                EXPECT_TRUE(fs::is_directory(path)) << path << " has a node but is gone";
+            }
+        }
+        for (const auto& [path, content] : now) EXPECT_TRUE(filesInTree.count(path)) << path << " is on disk without a node";
+        for (NodeId g : dbl().children(kNoNode)) {
+            EXPECT_GE(dbl().childCount(g), 2);
+            std::set<std::string> contents;
+            for (NodeId m : dbl().children(g)) {
+                const NodeId f = dbl().link(m);
+                ASSERT_TRUE(dir().isValid(f)) << dbl().text(m);
+                EXPECT_EQ(dir().link(f), m);
+                EXPECT_EQ(dbl().text(m), w_->trees().nodePath(f));
+                const auto it = now.find(posixOf(dbl().text(m)));
+                ASSERT_NE(it, now.end()) << dbl().text(m);
+                contents.insert(it->second);
+                EXPECT_EQ(dbl().text(g), "(" + std::to_string(it->second.size()) + ")");
+            }
+            EXPECT_EQ(contents.size(), 1u) << "a group of files that differ";
+        }
+    }
+
+    // Counters count the linked files below; a mark shows exactly on a closed node with a
+    // duplicate below, and on every linked file.
+    void checkMarks() {
+        std::map<NodeId, int> linkedBelow;
+        const std::vector<NodeId> order = preorder(dir());
+        for (auto it = order.rbegin(); it != order.rend(); ++it) {
+            const NodeId n = *it;
+            int count = dir().link(n) != kNoNode ? 1 : 0;
+            for (NodeId c : dir().children(n)) count += linkedBelow[c];
+            linkedBelow[n] = count;
+            EXPECT_EQ(dir().counter(n), count) << dir().text(n);
+            const bool marked = (dir().imageIndex(n) & 1) != 0;
+            EXPECT_EQ(marked, (dir().selectedIndex(n) & 1) != 0) << dir().text(n);
+            EXPECT_EQ(marked, count > 0 && !dir().isExpanded(n)) << dir().text(n);
+            if (dir().link(n) != kNoNode) {
+                EXPECT_TRUE(w_->trees().isFileNode(n));
+                EXPECT_EQ(dbl().link(dir().link(n)), n);
+            }
+        }
+    }
+
+    std::mt19937_64 rng_;
+    const test::PrivateTrash& trash_;
+    std::mt19937_64* draw_ = &rng_;
+    test::TempDir base_;
+    std::vector<std::string> roots_;
+    int scenes_ = 0;
+    std::map<std::string, std::map<std::string, std::string>> outside_;   // never searched, never changed
+    std::map<std::string, std::string> before_;
+    std::vector<std::string> allowed_;   // what the step may send to the recycle bin
+    Paths external_;                     // what the step removed behind the program's back
+    Paths wentBefore_;                   // duplicates that went before their copy changed
+    bool duplicatesOnly_ = false;        // the step sends duplicates away as such
+    std::map<std::string, std::string> linkedBefore_;   // duplicates as the step starts
+    // Message boxes and the shell's dialogs are recorded for as long as the window lives.
+    test::MessageRecorder messages_;
+    test::ShellRecorder shell_{[this](const std::string& m) { messages_.shown.push_back({m, "", MessageKind::Error}); }};
+    bool& answer_ = shell_.answer;
+    std::vector<std::string>& questions_ = shell_.questions;
+    std::vector<std::string>& launched_ = shell_.launched;
+    std::unique_ptr<T_EcrPrin> w_;
+    test::WindowControls ui_;
+};
+
+}  // namespace parelix::session
