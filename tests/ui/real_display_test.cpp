@@ -164,7 +164,9 @@ TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
     constexpr std::size_t kMiB = 1024 * 1024;
     scene.sparse("big1", 96 * kMiB, "first group");   // the largest: grouped first
     scene.sparse("sub/big2", 96 * kMiB, "first group");
-    for (int i = 1; i <= 4; ++i) scene.sparse("mid" + std::to_string(i), 90 * kMiB, "slow " + std::to_string(i));
+    // Smaller files that agree up to their last bytes keep the comparison busy while the first
+    // group is shown: each is read once to its end, about a gigabyte of holes in all.
+    for (int i = 10; i <= 21; ++i) scene.sparse("mid" + std::to_string(i), 90 * kMiB, "slow " + std::to_string(i));
     scene.write("small1", "last group");               // the smallest: grouped last
     scene.write("sub/small2", "last group");
     startAndSearch(scene);
