@@ -15,6 +15,7 @@
 #include "ui/SpinButton.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -76,8 +77,10 @@ void T_EcrPrin::setupResultsHandlers() {
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);
 
     // What the user picks while a search run goes on outlasts the run's own choice.
-    connect(resultsPage_->dirModel(), &TreeModel::userSelected, this, [this, dirList](NodeId n) { notePick(dirList, n); });
-    connect(resultsPage_->dblModel(), &TreeModel::userSelected, this, [this, dblList](NodeId n) { notePick(dblList, n); });
+    connect(resultsPage_->dirBinder(), &TreeViewBinder::userSelected, this,
+            [this, dirList](NodeId n) { notePick(dirList, n); });
+    connect(resultsPage_->dblBinder(), &TreeViewBinder::userSelected, this,
+            [this, dblList](NodeId n) { notePick(dblList, n); });
 
     SpinButton* spin = resultsPage_->btnPrecSuiv();
     connect(spin, &SpinButton::upClicked, this, [this] { BtnPrecSuivUpClick(); });

@@ -22,6 +22,7 @@
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -122,11 +123,11 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
     // Every row tells its full path (and a file its size, a group what it would free).
     dirModel_->setHint([&trees](NodeId node) { return dirListHint(trees, node); });
-    dirModel_->attachView(DirList);
+    dirBinder_ = new TreeViewBinder(*dirModel_, DirList, DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
     dblModel_->setHint([&trees](NodeId node) { return dblListHint(trees, node); });
-    dblModel_->attachView(DblList);
+    dblBinder_ = new TreeViewBinder(*dblModel_, DblList, DblList);
 
     PanelDblList->installEventFilter(this);
     DirList->viewport()->installEventFilter(this);

@@ -17,6 +17,7 @@
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -83,7 +84,7 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     row->addWidget(PanelRepList, 1);
 
     dskModel_ = new TreeModel(driveTree, this);
-    dskModel_->attachView(DskList);
+    new TreeViewBinder(*dskModel_, DskList, DskList);
 
     auto* drag = new PaneDrag(PanelBoutons, true,
                               {[this](QPoint start) { columnDragBegin(start); },
