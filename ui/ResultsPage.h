@@ -60,7 +60,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildDirColumn();
+    void buildDblColumn();
     void buildToolBar();
+    void buildStatusLines();
+    void bindTrees(ResultTrees& trees);
     QSize outerSize() const;   // the window's frame
     void computeDirWidthRatio();
     void computeLogSplitRatio();
