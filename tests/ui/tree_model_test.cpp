@@ -4,12 +4,15 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QTreeView>
 #include <functional>
+#include <memory>
 
 #include "results/TreeStore.h"
 #include "support/UiApplication.h"
@@ -423,6 +426,41 @@ TEST_F(TreeModelTest, PicturesFollowTheSelectionAndTheImageIndices) {
     // Bytes that are not UTF-8 still show, with replacement characters.
     const NodeId odd = store.addChild(kNoNode, std::string("caf\xE9", 4));
     EXPECT_EQ(model.indexOf(odd).data().toString(), QStringLiteral("caf\uFFFD"));
+
+    // A view that hides its highlight without the focus shows the selected node's own
+    // picture meanwhile, and the selected one while it has the focus.
+    store.select(dir);
+    QWidget window;
+    auto* view = new QTreeView(&window);
+    auto* elsewhere = new QLineEdit(&window);
+    TreeViewBinder binder(model, view);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    elsewhere->setFocus();
+    binder.setSelectionHidden(true);
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    view->setFocus();
+    EXPECT_EQ(pictureOf(dir), images[3].cacheKey());
+    elsewhere->setFocus();
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    binder.setSelectionHidden(false);
+    EXPECT_EQ(pictureOf(dir), images[3].cacheKey());
+}
+
+// A view that outlives its model lets go of the store: the store's changes reach nothing dead.
+TEST_F(TreeModelTest, AViewOutlivingItsModelLeavesTheStoreAlone) {
+    QTreeView view;
+    auto own = std::make_unique<TreeModel>(store);
+    TreeViewBinder binder(*own, &view);
+    const NodeId root = store.addChild(kNoNode, "C:");
+    store.addChild(root, "a.txt");
+    own.reset();
+    store.expand(root);
+    store.select(store.child(root, 0));
+    store.beginBatch();
+    store.remove(root);
+    store.endBatch();
+    EXPECT_TRUE(store.empty());
 }
 
 }  // namespace
