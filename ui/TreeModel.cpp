@@ -7,18 +7,6 @@ namespace parelix {
 
 namespace {
 
-// Marks the time of a scope as within a change told, so that the views' answers to it are
-// not taken for anybody's choice.
-class TellScope {
-public:
-    explicit TellScope(int& depth) : depth_(depth) { ++depth_; }
-    ~TellScope() { --depth_; }
-    TellScope(const TellScope&) = delete;
-    TellScope& operator=(const TellScope&) = delete;
-private:
-    int& depth_;
-};
-
 // Additions gathered while filling are handed to the view at most this often: each batch
 // costs the view one layout of what it shows.
 constexpr int kFlushIntervalMs = 200;
@@ -74,7 +62,7 @@ void TreeModel::expose(NodeId parent) {
     if (layoutOpen_) {
         setShown(parent, total);   // part of the layout change under way
     } else {
-        TellScope guard(telling_);
+        DepthScope guard(telling_);
         beginInsertRows(indexInModel(parent), have, total - 1);
         setShown(parent, total);
         endInsertRows();
@@ -291,13 +279,13 @@ void TreeModel::nodesRemoved(NodeId parent, int, int) {
 void TreeModel::openLayoutChange() {
     if (layoutOpen_) return;
     layoutOpen_ = true;
-    TellScope guard(telling_);
+    DepthScope guard(telling_);
     emit layoutAboutToBeChanged();
 }
 
 void TreeModel::closeLayoutChange() {
     if (!layoutOpen_) return;
-    TellScope guard(telling_);
+    DepthScope guard(telling_);
     // Persistent indexes follow their nodes to their rows now; those of removed nodes go.
     QModelIndexList from;
     QModelIndexList to;

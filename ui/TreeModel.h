@@ -20,6 +20,18 @@
 
 namespace parelix {
 
+// One more level of a depth for the time of a scope: while the model tells a change, or a
+// binder moves its view, what the view does in answer is nobody's choice.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+private:
+    int& depth_;
+};
+
 class TreeModel : public QAbstractItemModel, public TreeListener {
     Q_OBJECT
 public:

@@ -10,22 +10,6 @@
 
 namespace parelix {
 
-namespace {
-
-// Counts the binder's own moves of the view for the time of a scope, so that the view's
-// echoes of them are not taken for the user's.
-class MoveScope {
-public:
-    explicit MoveScope(int& depth) : depth_(depth) { ++depth_; }
-    ~MoveScope() { --depth_; }
-    MoveScope(const MoveScope&) = delete;
-    MoveScope& operator=(const MoveScope&) = delete;
-private:
-    int& depth_;
-};
-
-}  // namespace
-
 TreeViewBinder::TreeViewBinder(TreeModel& model, QTreeView* view, QObject* parent)
     : QObject(parent), model_(model), store_(model.store()), view_(view) {
     // Before the view hears of it: nothing may reach the store from a model being destroyed.
@@ -81,7 +65,7 @@ void TreeViewBinder::setViewExpanded(NodeId node, bool open) {
     const QModelIndex idx = model_.indexOf(node);
     if (open && model_.canFetchMore(idx)) model_.fetchMore(idx);
     if (view_->isExpanded(idx) == open) return;
-    MoveScope guard(moving_);
+    DepthScope guard(moving_);
     view_->setExpanded(idx, open);
 }
 
@@ -131,7 +115,7 @@ void TreeViewBinder::nodesAboutToBeRemoved(NodeId parent, int first, int last) {
     const QModelIndexList selected = selection->selectedIndexes();
     if (within(model_.nodeOf(selection->currentIndex()), parent, first, last) ||
         (!selected.isEmpty() && within(model_.nodeOf(selected.first()), parent, first, last))) {
-        MoveScope guard(moving_);
+        DepthScope guard(moving_);
         selection->clear();
         batchSelection_ = true;
     }
@@ -160,7 +144,7 @@ void TreeViewBinder::syncViewSelection(bool scroll) {
     if (!view_ || batching_ || !view_->selectionModel()) return;
     QItemSelectionModel* selection = view_->selectionModel();
     const NodeId node = store_.selected();
-    MoveScope guard(moving_);
+    DepthScope guard(moving_);
     if (node == kNoNode || !store_.isValid(node)) {
         if (selection->currentIndex().isValid() || selection->hasSelection()) selection->clear();
         return;
