@@ -128,6 +128,8 @@ private:
     void placeOnceFramed(int attempt);   // placeOnScreen once the frame is known
     void fillDriveTree();          // EcrPrinSelection.cpp
     void setupResultsHandlers();   // EcrPrinResults.cpp: the trees' events and the results controls
+    void buildPopMenu();
+    void setupTrashHandlers();
     void endProgram();
 
     // Declared before what refers to them: the engine and the results glue hold the trees.

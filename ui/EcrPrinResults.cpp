@@ -15,6 +15,7 @@
 #include "ui/SpinButton.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -52,16 +53,7 @@ void T_EcrPrin::PoubelleDragDrop(QObject* source) {
 
 void T_EcrPrin::SupDblsDuRepClick() { results_->deletion.deleteDuplicatesOfDirectory(); }
 
-void T_EcrPrin::setupResultsHandlers() {
-    results_ = std::make_unique<ResultsGlue>(*this, *resultsPage_);
-    QTreeView* dirList = resultsPage_->dirList();
-    QTreeView* dblList = resultsPage_->dblList();
-
-    // Selection changes follow links both ways; ResultTrees keeps its expanding and
-    // collapsing rules on the same events.
-    trees_.dirList.events.change = [this](NodeId n) { DirListChange(n); };
-    trees_.dblList.events.change = [this](NodeId n) { DblListChange(n); };
-
+void T_EcrPrin::buildPopMenu() {
     PopMenu->clear();
     auto add = [this](const QString& caption, void (T_EcrPrin::*handler)()) {
         QAction* a = PopMenu->addAction(caption);
@@ -74,10 +66,45 @@ void T_EcrPrin::setupResultsHandlers() {
     PopMenu->addSeparator();
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);
+}
+
+void T_EcrPrin::setupTrashHandlers() {
+    TrashLabel* trash = resultsPage_->poubelle();
+    connect(trash, &TrashLabel::clicked, this, [this] { PoubelleClick(); });
+    // The trash never takes the focus; the Delete key on a focused result tree does what a
+    // click on it does then, so that the keyboard reaches it too.
+    for (QTreeView* tree : {resultsPage_->dirList(), resultsPage_->dblList()}) {
+        auto* key = new QShortcut(QKeySequence(Qt::Key_Delete), tree);
+        key->setContext(Qt::WidgetShortcut);
+        connect(key, &QShortcut::activated, this, [this] { PoubelleClick(); });
+    }
+    trash->dragOver = [this](QObject* source) { return PoubelleDragOver(source); };
+    // The deletion may ask through modal dialogs: run it once the drag has ended.
+    trash->dropped = [this](QObject* source) {
+        QPointer<QObject> from(source);
+        QTimer::singleShot(0, this, [this, from] {
+            if (from) PoubelleDragDrop(from);
+        });
+    };
+}
+
+void T_EcrPrin::setupResultsHandlers() {
+    results_ = std::make_unique<ResultsGlue>(*this, *resultsPage_);
+    QTreeView* dirList = resultsPage_->dirList();
+    QTreeView* dblList = resultsPage_->dblList();
+
+    // Selection changes follow links both ways; ResultTrees keeps its expanding and
+    // collapsing rules on the same events.
+    trees_.dirList.events.change = [this](NodeId n) { DirListChange(n); };
+    trees_.dblList.events.change = [this](NodeId n) { DblListChange(n); };
+
+    buildPopMenu();
 
     // What the user picks while a search run goes on outlasts the run's own choice.
-    connect(resultsPage_->dirModel(), &TreeModel::userSelected, this, [this, dirList](NodeId n) { notePick(dirList, n); });
-    connect(resultsPage_->dblModel(), &TreeModel::userSelected, this, [this, dblList](NodeId n) { notePick(dblList, n); });
+    connect(resultsPage_->dirBinder(), &TreeViewBinder::userSelected, this,
+            [this, dirList](NodeId n) { notePick(dirList, n); });
+    connect(resultsPage_->dblBinder(), &TreeViewBinder::userSelected, this,
+            [this, dblList](NodeId n) { notePick(dblList, n); });
 
     SpinButton* spin = resultsPage_->btnPrecSuiv();
     connect(spin, &SpinButton::upClicked, this, [this] { BtnPrecSuivUpClick(); });
@@ -91,23 +118,7 @@ void T_EcrPrin::setupResultsHandlers() {
         if (index.isValid()) DblListDblClick();
     });
 
-    TrashLabel* trash = resultsPage_->poubelle();
-    connect(trash, &TrashLabel::clicked, this, [this] { PoubelleClick(); });
-    // The trash never takes the focus; the Delete key on a focused result tree does what a
-    // click on it does then, so that the keyboard reaches it too.
-    for (QTreeView* tree : {dirList, dblList}) {
-        auto* key = new QShortcut(QKeySequence(Qt::Key_Delete), tree);
-        key->setContext(Qt::WidgetShortcut);
-        connect(key, &QShortcut::activated, this, [this] { PoubelleClick(); });
-    }
-    trash->dragOver = [this](QObject* source) { return PoubelleDragOver(source); };
-    // The deletion may ask through modal dialogs: run it once the drag has ended.
-    trash->dropped = [this](QObject* source) {
-        QPointer<QObject> from(source);
-        QTimer::singleShot(0, this, [this, from] {
-            if (from) PoubelleDragDrop(from);
-        });
-    };
+    setupTrashHandlers();
 
     // DirList is a drag source; DblList is not.
     QApplication::setStartDragDistance(ResultsGlue::kDragThreshold);

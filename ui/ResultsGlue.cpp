@@ -14,6 +14,7 @@
 #include "ui/ResultsPage.h"
 #include "ui/StatusBar.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -43,7 +44,7 @@ void ResultsGlue::setHideSelection(TreeId tree, bool hide) {
                       : base.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(pal);
     view->setProperty("hideSelection", hide);
-    (tree == TreeId::DirList ? page_.dirModel() : page_.dblModel())->setSelectionHidden(hide);
+    (tree == TreeId::DirList ? page_.dirBinder() : page_.dblBinder())->setSelectionHidden(hide);
 }
 
 void ResultsGlue::setStatusText(const std::string& text) { w_.setStatusText(text); }

@@ -22,6 +22,7 @@
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -45,6 +46,46 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     SepVRes->setChildrenCollapsible(false);
     SepVRes->setOpaqueResize(true);
 
+    buildDirColumn();
+
+    buildDblColumn();
+
+    SepVRes->addWidget(PanelDirList);
+    SepVRes->addWidget(PanelDblList);
+    SepVRes->setStretchFactor(0, 0);
+    SepVRes->setStretchFactor(1, 1);
+    if (QSplitterHandle* h = SepVRes->handle(1)) {
+        h->setAutoFillBackground(true);
+        QPalette pal = h->palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Shadow));
+        h->setPalette(pal);
+    }
+    connect(SepVRes, &QSplitter::splitterMoved, this, [this] { computeDirWidthRatio(); });
+
+    buildStatusLines();
+
+    // Tab goes from tree to tree, then to the tool bar (its one button that takes the focus).
+    setTabOrder(DirList, DblList);
+    setTabOrder(DblList, BtnStopRtn);
+
+    col->addWidget(SepVRes, 1);
+    col->addWidget(Progress);
+    col->addWidget(Etat);
+
+    bindTrees(trees);
+
+    PanelDblList->installEventFilter(this);
+    DirList->viewport()->installEventFilter(this);
+    auto* drag = new PaneDrag(TitreInfos, false,
+                              {[this](QPoint start) { dragStart_ = start; },
+                               [this](QWidget* target, QPoint pos) { return logTitleDragOver(target, pos); },
+                               [this] { computeLogSplitRatio(); }});
+    drag->addTarget(DblList, DblList->viewport());
+    drag->addTarget(TitreInfos);
+    drag->addTarget(Infos, Infos->viewport());
+}
+
+void ResultsPage::buildDirColumn() {
     PanelDirList = makePanel(QStringLiteral("PanelDirList"), SepVRes, true);
     auto* dirCol = new QVBoxLayout(PanelDirList);
     dirCol->setContentsMargins(2, 2, 2, 2);
@@ -55,7 +96,9 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     DirList->setMinimumSize(0, 0);
     dirCol->addWidget(TitreDirList);
     dirCol->addWidget(DirList, 1);
+}
 
+void ResultsPage::buildDblColumn() {
     PanelDblList = makePanel(QStringLiteral("PanelDblList"), SepVRes, true);
     auto* dblCol = new QVBoxLayout(PanelDblList);
     dblCol->setContentsMargins(2, 2, 2, 2);
@@ -80,19 +123,9 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     dblCol->addWidget(DblList);
     dblCol->addWidget(TitreInfos);
     dblCol->addWidget(Infos, 1);
+}
 
-    SepVRes->addWidget(PanelDirList);
-    SepVRes->addWidget(PanelDblList);
-    SepVRes->setStretchFactor(0, 0);
-    SepVRes->setStretchFactor(1, 1);
-    if (QSplitterHandle* h = SepVRes->handle(1)) {
-        h->setAutoFillBackground(true);
-        QPalette pal = h->palette();
-        pal.setColor(QPalette::Window, pal.color(QPalette::Shadow));
-        h->setPalette(pal);
-    }
-    connect(SepVRes, &QSplitter::splitterMoved, this, [this] { computeDirWidthRatio(); });
-
+void ResultsPage::buildStatusLines() {
     Progress = new QProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setAccessibleName(QStringLiteral("Progression"));
@@ -103,15 +136,10 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     Etat = new StatusBar(this);
     Etat->setObjectName(QStringLiteral("Etat"));
     Etat->setAccessibleName(QStringLiteral("Barre d'état"));
+}
 
-    // Tab goes from tree to tree, then to the tool bar (its one button that takes the focus).
-    setTabOrder(DirList, DblList);
-    setTabOrder(DblList, BtnStopRtn);
-
-    col->addWidget(SepVRes, 1);
-    col->addWidget(Progress);
-    col->addWidget(Etat);
-
+// The models of both result trees, and the binders that keep their views in step with them.
+void ResultsPage::bindTrees(ResultTrees& trees) {
     for (const char* name : {"tree0_folder", "tree1_folder_marked", "tree2_folder_open",
                              "tree3_folder_open_marked", "tree4_file", "tree5_file_marked"})
         ImageList.emplace_back(QStringLiteral(":/images/%1.svg").arg(QLatin1String(name)));
@@ -122,21 +150,11 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
     // Every row tells its full path (and a file its size, a group what it would free).
     dirModel_->setHint([&trees](NodeId node) { return dirListHint(trees, node); });
-    dirModel_->attachView(DirList);
+    dirBinder_ = new TreeViewBinder(*dirModel_, DirList, DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
     dblModel_->setHint([&trees](NodeId node) { return dblListHint(trees, node); });
-    dblModel_->attachView(DblList);
-
-    PanelDblList->installEventFilter(this);
-    DirList->viewport()->installEventFilter(this);
-    auto* drag = new PaneDrag(TitreInfos, false,
-                              {[this](QPoint start) { dragStart_ = start; },
-                               [this](QWidget* target, QPoint pos) { return logTitleDragOver(target, pos); },
-                               [this] { computeLogSplitRatio(); }});
-    drag->addTarget(DblList, DblList->viewport());
-    drag->addTarget(TitreInfos);
-    drag->addTarget(Infos, Infos->viewport());
+    dblBinder_ = new TreeViewBinder(*dblModel_, DblList, DblList);
 }
 
 void ResultsPage::buildToolBar() {

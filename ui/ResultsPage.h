@@ -25,6 +25,7 @@ class SpinButton;
 class StatusBar;
 class TrashLabel;
 class TreeModel;
+class TreeViewBinder;
 
 class ResultsPage : public QFrame {
 public:
@@ -34,6 +35,8 @@ public:
     QTreeView* dblList() const { return DblList; }
     TreeModel* dirModel() const { return dirModel_; }
     TreeModel* dblModel() const { return dblModel_; }
+    TreeViewBinder* dirBinder() const { return dirBinder_; }
+    TreeViewBinder* dblBinder() const { return dblBinder_; }
     TrashLabel* poubelle() const { return Poubelle; }
     SpinButton* btnPrecSuiv() const { return BtnPrecSuiv; }
     QPushButton* btnStopRtn() const { return BtnStopRtn; }
@@ -57,7 +60,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildDirColumn();
+    void buildDblColumn();
     void buildToolBar();
+    void buildStatusLines();
+    void bindTrees(ResultTrees& trees);
     QSize outerSize() const;   // the window's frame
     void computeDirWidthRatio();
     void computeLogSplitRatio();
@@ -84,6 +91,8 @@ private:
     std::vector<QIcon> ImageList;   // the six pictures of the result trees
     TreeModel* dirModel_ = nullptr;
     TreeModel* dblModel_ = nullptr;
+    TreeViewBinder* dirBinder_ = nullptr;
+    TreeViewBinder* dblBinder_ = nullptr;
 
     int dirWidthRatio_ = 0;                  // thousandths of the window's outer width
     int logSplitRatio_ = 0;                  // thousandths of the window's outer height

@@ -17,6 +17,7 @@
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
 #include "ui/TreeModel.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
@@ -51,6 +52,29 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
 
     buildButtonColumn();
 
+    buildRepColumn();
+
+    row->addWidget(PanelDskList);
+    row->addWidget(PanelBoutons);
+    row->addWidget(PanelRepList, 1);
+
+    dskModel_ = new TreeModel(driveTree, this);
+    new TreeViewBinder(*dskModel_, DskList, DskList);
+
+    auto* drag = new PaneDrag(PanelBoutons, true,
+                              {[this](QPoint start) { columnDragBegin(start); },
+                               [this](QWidget* target, QPoint pos) { return columnDragOver(target, pos); },
+                               [this] { columnDragEnd(); }});
+    drag->addTarget(PanelDskList);
+    drag->addTarget(TitreDskList);
+    drag->addTarget(DskList, DskList->viewport());
+    drag->addTarget(PanelBoutons);
+    drag->addTarget(PanelRepList);
+    drag->addTarget(TitreRepList);
+    drag->addTarget(RepList, RepList->viewport());
+}
+
+void SelectionPage::buildRepColumn() {
     PanelRepList = makePanel(QStringLiteral("PanelRepList"), this, true);
     auto* repCol = new QVBoxLayout(PanelRepList);
     repCol->setContentsMargins(2, 2, 2, 2);
@@ -77,25 +101,6 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     repCol->addWidget(TitreExcList);
     repCol->addWidget(ExcList);
     repCol->addStretch(1);
-
-    row->addWidget(PanelDskList);
-    row->addWidget(PanelBoutons);
-    row->addWidget(PanelRepList, 1);
-
-    dskModel_ = new TreeModel(driveTree, this);
-    dskModel_->attachView(DskList);
-
-    auto* drag = new PaneDrag(PanelBoutons, true,
-                              {[this](QPoint start) { columnDragBegin(start); },
-                               [this](QWidget* target, QPoint pos) { return columnDragOver(target, pos); },
-                               [this] { columnDragEnd(); }});
-    drag->addTarget(PanelDskList);
-    drag->addTarget(TitreDskList);
-    drag->addTarget(DskList, DskList->viewport());
-    drag->addTarget(PanelBoutons);
-    drag->addTarget(PanelRepList);
-    drag->addTarget(TitreRepList);
-    drag->addTarget(RepList, RepList->viewport());
 }
 
 void SelectionPage::buildButtonColumn() {

@@ -50,6 +50,7 @@ protected:
 
 private:
     void buildButtonColumn();
+    void buildRepColumn();
     void setDskPanelWidth(int width);   // PanelDskList, kept within the page
     // The drag of the button column resizes the drive tree.
     void columnDragBegin(QPoint start);

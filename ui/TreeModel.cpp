@@ -1,29 +1,11 @@
 #include "ui/TreeModel.h"
 
-#include <QEvent>
-#include <QItemSelectionModel>
 #include <QMimeData>
-#include <QScrollBar>
-#include <QTreeView>
 #include <algorithm>
-
-#include "ui/TreeView.h"
 
 namespace parelix {
 
 namespace {
-
-// Counts the model's own moves of the view for the time of a scope, so that the view's
-// echoes of them are not taken for the user's.
-class SyncScope {
-public:
-    explicit SyncScope(int& depth) : depth_(depth) { ++depth_; }
-    ~SyncScope() { --depth_; }
-    SyncScope(const SyncScope&) = delete;
-    SyncScope& operator=(const SyncScope&) = delete;
-private:
-    int& depth_;
-};
 
 // Additions gathered while filling are handed to the view at most this often: each batch
 // costs the view one layout of what it shows.
@@ -80,16 +62,13 @@ void TreeModel::expose(NodeId parent) {
     if (layoutOpen_) {
         setShown(parent, total);   // part of the layout change under way
     } else {
-        SyncScope guard(syncDepth_);
+        DepthScope guard(telling_);
         beginInsertRows(indexInModel(parent), have, total - 1);
         setShown(parent, total);
         endInsertRows();
     }
-    // Rows the view has just learnt of may already be open in the store.
-    for (int row = have; row < total; ++row) {
-        const NodeId child = store_.child(parent, row);
-        if (store_.isExpanded(child)) applyExpanded(child);
-    }
+    if (batching_) batchChanged_ = true;   // views that open some of them lay out once, at the end
+    emit rowsShown(parent, have, total - 1);
 }
 
 void TreeModel::ensureInModel(NodeId node) {
@@ -106,20 +85,6 @@ QModelIndex TreeModel::indexOf(NodeId node) {
 
 NodeId TreeModel::nodeOf(const QModelIndex& index) const {
     return index.isValid() ? static_cast<NodeId>(index.internalId()) : kNoNode;
-}
-
-void TreeModel::applyExpanded(NodeId node) {
-    if (batching_) {
-        batchExpanded_.push_back(node);
-        return;
-    }
-    expose(node);
-    if (!view_) return;
-    const QModelIndex idx = indexInModel(node);
-    if (!view_->isExpanded(idx)) {
-        SyncScope guard(syncDepth_);
-        view_->setExpanded(idx, true);
-    }
 }
 
 void TreeModel::setDeferred(bool on) {
@@ -197,7 +162,8 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole: {
         if (images_.empty()) return {};
-        const int i = store_.selected() == node && highlightShown() ? store_.selectedIndex(node) : store_.imageIndex(node);
+        const int i = store_.selected() == node && selectedPictureShown_ ? store_.selectedIndex(node)
+                                                                         : store_.imageIndex(node);
         if (i < 0 || static_cast<std::size_t>(i) >= images_.size()) return {};
         return images_[static_cast<std::size_t>(i)];
     }
@@ -247,7 +213,7 @@ void TreeModel::nodesAboutToBeInserted(NodeId parent, int first, int last) {
         return;
     }
     if (pending) expose(parent);
-    ++syncDepth_;
+    ++telling_;
     beginInsertRows(indexInModel(parent), first, last);
     insertingRow_ = first;
 }
@@ -263,17 +229,11 @@ void TreeModel::nodesInserted(NodeId parent, int first, int last) {
         insertingRow_ = -1;
         setShown(parent, shown(parent) + (last - first + 1));
         endInsertRows();
-        --syncDepth_;
+        --telling_;
         return;
     }
     // An unfetched node that just got its first child: let the view draw its button.
     if (first == 0 && parent != kNoNode && !isLive(parent)) nodeChanged(parent);
-}
-
-bool TreeModel::within(NodeId node, NodeId parent, int first, int last) const {
-    for (NodeId n = node; n != kNoNode && store_.isValid(n); n = store_.parent(n))
-        if (store_.parent(n) == parent) return store_.row(n) >= first && store_.row(n) <= last;
-    return false;
 }
 
 void TreeModel::nodesAboutToBeRemoved(NodeId parent, int first, int last) {
@@ -284,23 +244,11 @@ void TreeModel::nodesAboutToBeRemoved(NodeId parent, int first, int last) {
         // per open row of the view): thousands per deleted file. In a batch the removals
         // join one layout change, closed when the batch ends.
         batchChanged_ = true;
-        if (view_) {
-            // A view whose current row goes picks a neighbour and shows it at once; here it
-            // lets go of its selection, and gets the store's at the end.
-            QItemSelectionModel* selection = view_->selectionModel();
-            const QModelIndexList selected = selection->selectedIndexes();
-            if (within(nodeOf(selection->currentIndex()), parent, first, last) ||
-                (!selected.isEmpty() && within(nodeOf(selected.first()), parent, first, last))) {
-                SyncScope guard(syncDepth_);
-                selection->clear();
-                batchSelection_ = true;
-            }
-        }
         openLayoutChange();
         for (int row = first; row < first + removingRows_; ++row) noteGone(store_.child(parent, row));
         return;
     }
-    ++syncDepth_;
+    ++telling_;
     beginRemoveRows(indexInModel(parent), first, first + removingRows_ - 1);
 }
 
@@ -322,7 +270,7 @@ void TreeModel::nodesRemoved(NodeId parent, int, int) {
         removingRows_ = 0;
         if (!layoutOpen_) {
             endRemoveRows();
-            --syncDepth_;
+            --telling_;
         }
     }
     if (parent != kNoNode && store_.childCount(parent) == 0) nodeChanged(parent);
@@ -331,13 +279,13 @@ void TreeModel::nodesRemoved(NodeId parent, int, int) {
 void TreeModel::openLayoutChange() {
     if (layoutOpen_) return;
     layoutOpen_ = true;
-    SyncScope guard(syncDepth_);
+    DepthScope guard(telling_);
     emit layoutAboutToBeChanged();
 }
 
 void TreeModel::closeLayoutChange() {
     if (!layoutOpen_) return;
-    SyncScope guard(syncDepth_);
+    DepthScope guard(telling_);
     // Persistent indexes follow their nodes to their rows now; those of removed nodes go.
     QModelIndexList from;
     QModelIndexList to;
@@ -365,7 +313,7 @@ void TreeModel::childrenAboutToBeReordered(NodeId parent) {
     }
     if (shown(parent) < store_.childCount(parent)) expose(parent);
     if (shown(parent) == 0) return;
-    ++syncDepth_;
+    ++telling_;
     reordering_ = true;
     if (parent == kNoNode) emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     else emit layoutAboutToBeChanged({QPersistentModelIndex(indexInModel(parent))},
@@ -388,7 +336,7 @@ void TreeModel::childrenReordered(NodeId parent) {
     if (parent == kNoNode) emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     else emit layoutChanged({QPersistentModelIndex(indexInModel(parent))},
                             QAbstractItemModel::VerticalSortHint);
-    --syncDepth_;
+    --telling_;
 }
 
 void TreeModel::nodeChanged(NodeId node) {
@@ -403,7 +351,7 @@ void TreeModel::nodeChanged(NodeId node) {
 
 void TreeModel::aboutToBeCleared() {
     closeLayoutChange();
-    ++syncDepth_;
+    ++telling_;
     beginResetModel();
 }
 
@@ -415,168 +363,39 @@ void TreeModel::cleared() {
     lastSelected_ = kNoNode;
     flushTimer_.stop();
     endResetModel();
-    --syncDepth_;
+    --telling_;
 }
 
-void TreeModel::expandedChanged(NodeId node, bool expanded) {
-    // A node the view does not show yet takes its state when it is shown (expose).
-    if (!view_ || !inModel(node)) return;
-    if (batching_) {
-        batchExpanded_.push_back(node);
-        return;
-    }
-    if (expanded) expose(node);
-    const QModelIndex idx = indexInModel(node);
-    if (view_->isExpanded(idx) == expanded) return;
-    SyncScope guard(syncDepth_);
-    view_->setExpanded(idx, expanded);
+void TreeModel::expandedChanged(NodeId node, bool) {
+    // A row opened or closed in a batch: its views lay themselves out once, at the end.
+    if (batching_ && inModel(node)) batchChanged_ = true;
 }
 
 void TreeModel::selectionChanged(NodeId node) {
     if (lastSelected_ != node && inModel(lastSelected_)) nodeChanged(lastSelected_);
     lastSelected_ = node;
     if (node != kNoNode) nodeChanged(node);   // its picture is the selected one
-    if (batching_) {
-        batchSelection_ = true;
-        return;
-    }
-    syncViewSelection(true);
 }
 
 void TreeModel::batchBegins() {
     batching_ = true;
     batchChanged_ = false;
-    batchSelection_ = false;
-    batchExpanded_.clear();
-    if (auto* tree = qobject_cast<TreeView*>(view_.data())) tree->holdLayout(true);
 }
 
 void TreeModel::batchEnded() {
     batching_ = false;
-    std::vector<NodeId> opened;
-    opened.swap(batchExpanded_);
-    const bool changed = batchChanged_ || !opened.empty();
-    const bool selection = batchSelection_;
-    batchChanged_ = batchSelection_ = false;
-    if (changed) {
-        // Views lay themselves out again once, later; until then opening or closing a row
-        // only notes it.
-        openLayoutChange();
-        closeLayoutChange();
-        SyncScope guard(syncDepth_);
-        for (NodeId node : opened) {
-            if (!store_.isValid(node) || !inModel(node)) continue;   // taken up when shown
-            const bool open = store_.isExpanded(node);
-            if (open) expose(node);
-            if (!view_) continue;
-            const QModelIndex idx = indexInModel(node);
-            if (view_->isExpanded(idx) != open) view_->setExpanded(idx, open);
-        }
-    }
-    if (auto* tree = qobject_cast<TreeView*>(view_.data())) tree->holdLayout(false);
-    if (changed || selection) syncViewSelection(selection);
+    if (!batchChanged_) return;
+    batchChanged_ = false;
+    // Views lay themselves out again once, later; until then opening or closing a row only
+    // notes it.
+    openLayoutChange();
+    closeLayoutChange();
 }
 
-void TreeModel::syncViewSelection(bool scroll) {
-    if (!view_ || batching_ || !view_->selectionModel()) return;
-    QItemSelectionModel* selection = view_->selectionModel();
-    const NodeId node = store_.selected();
-    SyncScope guard(syncDepth_);
-    if (node == kNoNode || !store_.isValid(node)) {
-        if (selection->currentIndex().isValid() || selection->hasSelection()) selection->clear();
-        return;
-    }
-    const QModelIndex idx = indexOf(node);
-    if (selection->currentIndex() != idx) {
-        // The view would scroll the new current row just into sight, to an edge; the model
-        // scrolls itself, below.
-        const bool autoScroll = view_->hasAutoScroll();
-        view_->setAutoScroll(false);
-        view_->setCurrentIndex(idx);
-        view_->setAutoScroll(autoScroll);
-        if (!selection->isSelected(idx))
-            selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        if (scroll) reveal(idx);
-    } else if (!selection->isSelected(idx) || selection->selectedIndexes().size() != 1) {
-        selection->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-}
-
-void TreeModel::reveal(const QModelIndex& index) {
-    // A node the view must scroll to lands mid-height, with its group or its siblings around
-    // it, rather than on the first or last row.
-    const QRect area = view_->viewport()->rect();
-    const QRect rect = view_->visualRect(index);
-    if (rect.isValid() && rect.top() >= area.top() && rect.bottom() <= area.bottom()) return;
-    QScrollBar* across = view_->horizontalScrollBar();
-    view_->scrollTo(index, QAbstractItemView::EnsureVisible);
-    const int x = across->value();   // centring would also scroll the wide column sideways
-    view_->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    across->setValue(x);
-}
-
-// --- View ------------------------------------------------------------------------------
-
-bool TreeModel::highlightShown() const { return !selectionHidden_ || (view_ && view_->hasFocus()); }
-
-void TreeModel::setSelectionHidden(bool hidden) {
-    if (selectionHidden_ == hidden) return;
-    selectionHidden_ = hidden;
+void TreeModel::setSelectedPictureShown(bool shown) {
+    if (selectedPictureShown_ == shown) return;
+    selectedPictureShown_ = shown;
     if (inModel(store_.selected())) nodeChanged(store_.selected());
-}
-
-bool TreeModel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_ && selectionHidden_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
-        inModel(store_.selected()))
-        nodeChanged(store_.selected());
-    return QAbstractItemModel::eventFilter(watched, event);
-}
-
-void TreeModel::attachView(QTreeView* view) {
-    view_ = view;
-    view->setModel(this);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setUniformRowHeights(true);
-    view->installEventFilter(this);
-    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { onViewCurrentChanged(current); });
-    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { onViewSelectionChanged(); });
-    connect(view, &QTreeView::expanded, this, [this](const QModelIndex& i) { onViewExpanded(i, true); });
-    connect(view, &QTreeView::collapsed, this, [this](const QModelIndex& i) { onViewExpanded(i, false); });
-    if (store_.selected() != kNoNode) selectionChanged(store_.selected());
-}
-
-void TreeModel::onViewCurrentChanged(const QModelIndex& current) {
-    if (syncDepth_ > 0 || !current.isValid()) return;
-    store_.select(nodeOf(current));
-    // The store may have chosen another node (the drive tree's root passes the selection
-    // on), or a key may have moved the current row without selecting it.
-    syncViewSelection(false);
-    if (store_.selected() != kNoNode) emit userSelected(store_.selected());
-}
-
-void TreeModel::onViewSelectionChanged() {
-    if (syncDepth_ > 0 || !view_) return;
-    // A key or type-ahead moves the current row and selects it in one step, selection first:
-    // the current row's change follows and brings the store along.
-    const QModelIndex current = view_->selectionModel()->currentIndex();
-    if (current.isValid() && nodeOf(current) != store_.selected()) return;
-    // Otherwise the view dropped its selection (a click beside the nodes, a Ctrl+click): a
-    // tree keeps showing its selected node.
-    syncViewSelection(false);
-}
-
-void TreeModel::onViewExpanded(const QModelIndex& index, bool expanded) {
-    if (syncDepth_ > 0) return;
-    const NodeId node = nodeOf(index);
-    if (node == kNoNode || !store_.isValid(node)) return;
-    if (expanded) {
-        expose(node);
-        store_.expand(node);
-    } else {
-        store_.collapse(node);
-    }
 }
 
 }  // namespace parelix

@@ -1,6 +1,6 @@
 #pragma once
-// Qt item model over a TreeStore, and the glue that keeps one QTreeView and the store in
-// step both ways (selection and expanded state).
+// Qt item model over a TreeStore. What a view shows of the store's selection and expanded
+// states is the view's binder's (TreeViewBinder); the model only tells its rows.
 //
 // The store can hold a million nodes, filled one node at a time by the search run. To keep
 // that cheap the model only shows the children of a node once the view has asked for them
@@ -10,7 +10,6 @@
 // second, so that the view lays itself out a bounded number of times.
 #include <QAbstractItemModel>
 #include <QIcon>
-#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <string_view>
@@ -19,9 +18,19 @@
 
 #include "results/TreeStore.h"
 
-#include <QTreeView>
-
 namespace parelix {
+
+// One more level of a depth for the time of a scope: while the model tells a change, or a
+// binder moves its view, what the view does in answer is nobody's choice.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+private:
+    int& depth_;
+};
 
 class TreeModel : public QAbstractItemModel, public TreeListener {
     Q_OBJECT
@@ -42,17 +51,18 @@ public:
     void setSearchName(std::function<std::string_view(NodeId)> name) { searchName_ = std::move(name); }
     // A row's tooltip; unset, rows have none.
     void setHint(std::function<std::string(NodeId)> hint) { hint_ = std::move(hint); }
-    // The view shows no highlight while another control has the focus (hide-selection on):
-    // its selected node then shows its own picture, not the selected one.
-    void setSelectionHidden(bool hidden);
+    // Whether the selected node shows its selected picture (on by default): not while its
+    // view hides the highlight of a tree without the focus.
+    void setSelectedPictureShown(bool shown);
 
-    // Binds a view: sets itself as its model and follows its selection and expansion.
-    void attachView(QTreeView* view);
-    QTreeView* view() const { return view_; }
-
-    // The index of a node, making its ancestors' children visible to the view first.
+    // The index of a node, making its ancestors' children rows of the model first.
     QModelIndex indexOf(NodeId node);
     NodeId nodeOf(const QModelIndex& index) const;
+    // True when the node is a row of the model now.
+    bool holds(NodeId node) const { return inModel(node); }
+    // True between the two halves of a change the model tells: what a view does meanwhile
+    // answers the change, it is nobody's choice.
+    bool changing() const { return telling_ > 0; }
 
     // Batches additions under shown nodes (search run); switching it off flushes.
     void setDeferred(bool on);
@@ -77,12 +87,10 @@ public:
     QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits = 1,
                           Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;   // the view's focus
-
 signals:
-    // The view moved its current row itself: a click, a key or type-ahead, not the store.
-    void userSelected(parelix::NodeId node);
+    // Rows first..last of parent have just become rows of the model, told as inserted or
+    // within a layout change; some of them may be open in the store.
+    void rowsShown(parelix::NodeId parent, int first, int last);
 
 public:
     // TreeListener
@@ -109,20 +117,10 @@ private:
     // A node is in the model when its parent is live and its row is among the shown rows.
     bool inModel(NodeId node) const;
     QModelIndex indexInModel(NodeId node) const;
-    // Makes every child of a live or fresh parent visible to the view.
+    // Makes every child of a live or fresh parent a row of the model.
     void expose(NodeId parent);
     void ensureInModel(NodeId node);
     void scheduleFlush();
-    void applyExpanded(NodeId node);
-    void onViewCurrentChanged(const QModelIndex& current);
-    void onViewSelectionChanged();
-    void onViewExpanded(const QModelIndex& index, bool expanded);
-    // Makes the view's current and highlighted row the store's selected node; scroll: the
-    // move is the program's, and the view scrolls to show the node among its neighbours.
-    void syncViewSelection(bool scroll);
-    void reveal(const QModelIndex& index);
-    // True when node is, or lies under, one of the rows first..last of parent.
-    bool within(NodeId node, NodeId parent, int first, int last) const;
     // A layout change of the model as a whole, open while a batch removes or sorts rows.
     void openLayoutChange();
     void closeLayoutChange();
@@ -137,22 +135,18 @@ private:
     bool draggable_ = false;
     int insertingRow_ = -1;         // set between the two halves of an immediate insert
     NodeId lastSelected_ = kNoNode;
-    int syncDepth_ = 0;             // > 0: the model itself is moving the view
+    int telling_ = 0;               // > 0: between the two halves of a change told
     int removingRows_ = 0;          // set between the two halves of a removal
     bool reordering_ = false;
-    // A batch of the store: the view's expanded states, pictures and selection wait for its end.
+    // A batch of the store: pictures and relayouts wait for its end.
     bool batching_ = false;
     bool batchChanged_ = false;           // something shown changed: one relayout at the end
-    bool batchSelection_ = false;         // the selection moved or the view's was let go
-    std::vector<NodeId> batchExpanded_;   // nodes opened or closed, in order
     bool layoutOpen_ = false;             // layoutAboutToBeChanged told, layoutChanged owed
     std::unordered_set<NodeId> gone_;     // removed while the layout change is open
     std::function<std::string_view(NodeId)> searchName_;
     std::function<std::string(NodeId)> hint_;
-    bool selectionHidden_ = false;
-    bool highlightShown() const;   // the selected row shows its highlight
+    bool selectedPictureShown_ = true;
     std::vector<QIcon> images_;
-    QPointer<QTreeView> view_;
     QTimer flushTimer_;
 };
 

@@ -2,10 +2,27 @@
 // Support for the tests of ui/. Linking it also installs the program's own dialogs behind
 // platform/'s handlers, as the program does at start: a test that replaces a handler and
 // puts it back finds the real box again.
+#include <memory>
+
+class QAbstractItemModel;
+class QAbstractItemModelTester;
 
 namespace parelix::test {
 
 // Creates the QApplication on first use (widget tests run under QT_QPA_PLATFORM=offscreen).
 void ensureApplication();
+
+// Watches a model with Qt's QAbstractItemModelTester while it lives: every breach of the
+// item model's rules it sees fails the running test. Rows not yet fetched stay unfetched.
+class ModelChecker {
+public:
+    explicit ModelChecker(QAbstractItemModel& model);
+    ~ModelChecker();
+    ModelChecker(const ModelChecker&) = delete;
+    ModelChecker& operator=(const ModelChecker&) = delete;
+
+private:
+    std::unique_ptr<QAbstractItemModelTester> tester_;
+};
 
 }  // namespace parelix::test

@@ -26,6 +26,7 @@
 #include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
+#include "support/UiApplication.h"
 #include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
 #include "ui/TrashLabel.h"
@@ -106,6 +107,9 @@ protected:
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
         w_ = std::make_unique<T_EcrPrin>();
         ui_ = test::WindowControls(*w_);
+        // Every step also keeps the result trees' models within the rules of item models.
+        dirChecked_ = std::make_unique<test::ModelChecker>(*ui_.dirModel);
+        dblChecked_ = std::make_unique<test::ModelChecker>(*ui_.dblModel);
         w_->show();
         QCoreApplication::processEvents();
     }
@@ -384,6 +388,8 @@ protected:
     std::vector<std::string>& launched_ = shell_.launched;
     std::unique_ptr<T_EcrPrin> w_;
     test::WindowControls ui_;
+    std::unique_ptr<test::ModelChecker> dirChecked_;
+    std::unique_ptr<test::ModelChecker> dblChecked_;
 };
 
 }  // namespace parelix::session

@@ -1,19 +1,24 @@
-// The item model over a tree store, and its view kept in step with the store.
+// The item model over a tree store, checked by Qt's model tester, and its view kept in step
+// with the store by its binder.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QTreeView>
 #include <functional>
+#include <memory>
 
 #include "results/TreeStore.h"
 #include "support/UiApplication.h"
 #include "ui/TreeModel.h"
 #include "ui/TreeView.h"
+#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 namespace {
@@ -31,10 +36,10 @@ struct Count {
 
 class TreeModelTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::ensureApplication(); }
+    static void SetUpTestSuite() { test::ensureApplication(); }
 
     // Fetches every level and checks that the model shows exactly the store.
-    void expectMirrors(TreeModel& model, const TreeStore& store, const QModelIndex& parent = {}) {
+    void expectMirrors(const QModelIndex& parent = {}) {
         const NodeId p = model.nodeOf(parent);
         if (model.canFetchMore(parent)) model.fetchMore(parent);
         ASSERT_EQ(model.rowCount(parent), store.childCount(p)) << "under " << (p == kNoNode ? "top" : store.text(p));
@@ -45,36 +50,37 @@ protected:
             EXPECT_EQ(model.nodeOf(idx), store.child(p, row));
             EXPECT_EQ(model.parent(idx), parent);
             EXPECT_EQ(idx.data().toString().toStdString(), store.text(store.child(p, row)));
-            expectMirrors(model, store, idx);
+            expectMirrors(idx);
         }
     }
 
     TreeStore store;
+    TreeModel model{store};
+    test::ModelChecker checked{model};
 };
 
 TEST_F(TreeModelTest, RowsFollowInsertsRemovalsSortsAndClear) {
-    TreeModel model(store);
     QTreeView view;
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     const NodeId root = store.addChild(kNoNode, "D:");
     const NodeId c = store.addChild(root, "c.txt");
     const NodeId a = store.addChild(root, "--> a");
     store.addChild(a, "inner");
     store.addChild(root, "b.txt");
-    expectMirrors(model, store);
+    expectMirrors();
 
     // A persistent index (what a view holds for its selection) follows its node.
     QPersistentModelIndex kept(model.indexOf(c));
     store.sortChildren(root);
-    expectMirrors(model, store);
+    expectMirrors();
     ASSERT_TRUE(kept.isValid());
     EXPECT_EQ(model.nodeOf(kept), c);
     EXPECT_EQ(kept.row(), store.row(c));
 
     store.addChild(root, "a.txt");   // under a parent the view has fetched
-    expectMirrors(model, store);
+    expectMirrors();
     store.remove(a);
-    expectMirrors(model, store);
+    expectMirrors();
     EXPECT_EQ(model.nodeOf(kept), c);
     EXPECT_EQ(kept.row(), store.row(c));
 
@@ -83,19 +89,18 @@ TEST_F(TreeModelTest, RowsFollowInsertsRemovalsSortsAndClear) {
     Count inserts(model, &QAbstractItemModel::rowsInserted);
     store.addChild(reused, "under e");
     EXPECT_EQ(inserts.count(), 0);
-    expectMirrors(model, store);
+    expectMirrors();
 
     store.clear();
     EXPECT_FALSE(kept.isValid());
     EXPECT_EQ(model.rowCount(), 0);
     store.addChild(kNoNode, "E:");
-    expectMirrors(model, store);
+    expectMirrors();
 }
 
 TEST_F(TreeModelTest, ChildrenOfUnfetchedNodesCostTheViewNothing) {
-    TreeModel model(store);
     QTreeView view;
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     const NodeId root = store.addChild(kNoNode, "C:");
     Count inserts(model, &QAbstractItemModel::rowsInserted);
     Count layouts(model, &QAbstractItemModel::layoutChanged);
@@ -115,13 +120,12 @@ TEST_F(TreeModelTest, ChildrenOfUnfetchedNodesCostTheViewNothing) {
     view.expand(rootIdx);
     EXPECT_EQ(model.rowCount(rootIdx), 50);
     EXPECT_TRUE(store.isExpanded(root));
-    expectMirrors(model, store);
+    expectMirrors();
 }
 
 TEST_F(TreeModelTest, DeferredAdditionsReachTheViewInBatches) {
-    TreeModel model(store);
     QTreeView view;
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     model.setDeferred(true);
     Count inserts(model, &QAbstractItemModel::rowsInserted);
     for (int g = 0; g < 30; ++g) {
@@ -149,13 +153,12 @@ TEST_F(TreeModelTest, DeferredAdditionsReachTheViewInBatches) {
     EXPECT_EQ(model.nodeOf(view.currentIndex()), last);
     store.addChild(kNoNode, "(later)");
     model.setDeferred(false);   // switching off hands over the rest
-    expectMirrors(model, store);
+    expectMirrors();
 }
 
 TEST_F(TreeModelTest, SelectionFollowsBothWays) {
-    TreeModel model(store);
     QTreeView view;
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     const NodeId root = store.addChild(kNoNode, "C:");
     const NodeId dir = store.addChild(root, "--> sub");
     const NodeId deep = store.addChild(dir, "deep.txt");
@@ -200,10 +203,9 @@ TEST_F(TreeModelTest, SelectionFollowsBothWays) {
 // A tree always shows its selected node: a click beside the nodes or a Ctrl+click on the
 // selected one leaves the store's selection highlighted.
 TEST_F(TreeModelTest, ViewKeepsTheStoresSelectionHighlighted) {
-    TreeModel model(store);
     QTreeView view;
     view.resize(200, 200);
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     view.show();
     const NodeId root = store.addChild(kNoNode, "C:");
     const NodeId file = store.addChild(root, "a.txt");
@@ -232,7 +234,6 @@ TEST_F(TreeModelTest, ViewKeepsTheStoresSelectionHighlighted) {
 // Keys and type-ahead move the view's current row and its highlight in one step, the
 // highlight first: the store's selected node and the highlighted row stay one.
 TEST_F(TreeModelTest, KeysAndTypeAheadMoveTheHighlightWithTheSelection) {
-    TreeModel model(store);
     // Folders are found by name, as DirList's are.
     model.setSearchName([this](NodeId n) {
         std::string_view t = store.text(n);
@@ -240,7 +241,7 @@ TEST_F(TreeModelTest, KeysAndTypeAheadMoveTheHighlightWithTheSelection) {
     });
     QTreeView view;
     view.resize(300, 300);
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     view.show();
     const NodeId root = store.addChild(kNoNode, "C:");
     const NodeId a = store.addChild(root, "--> ux-a");
@@ -286,10 +287,9 @@ TEST_F(TreeModelTest, KeysAndTypeAheadMoveTheHighlightWithTheSelection) {
 // change (persistent indexes follow their nodes), the selection at the end; meanwhile the
 // view neither lays itself out nor paints.
 TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
-    TreeModel model(store);
     TreeView view;
     view.resize(300, 300);
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     view.show();
     const NodeId root = store.addChild(kNoNode, "C:");
     std::vector<NodeId> folders, files;
@@ -330,7 +330,7 @@ TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
     EXPECT_EQ(folderMoves.row(), 1);
     EXPECT_EQ(model.nodeOf(view.currentIndex()), files[17]);
     EXPECT_TRUE(view.selectionModel()->isSelected(model.indexOf(files[17])));
-    expectMirrors(model, store);
+    expectMirrors();
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.visualRect(model.indexOf(files[17])).isValid());
 
@@ -346,10 +346,9 @@ TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
 // A node the program selects out of sight is scrolled to mid-height, with neighbours on
 // both sides; one already in sight does not move the view.
 TEST_F(TreeModelTest, AProgramsSelectionOutOfSightLandsMidHeight) {
-    TreeModel model(store);
     QTreeView view;
     view.resize(200, 200);
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     view.show();
     std::vector<NodeId> rows;
     for (int i = 0; i < 200; ++i) rows.push_back(store.addChild(kNoNode, "row " + std::to_string(i)));
@@ -375,9 +374,8 @@ TEST_F(TreeModelTest, AProgramsSelectionOutOfSightLandsMidHeight) {
 }
 
 TEST_F(TreeModelTest, ExpansionFollowsBothWaysAndRaisesEachEventOnce) {
-    TreeModel model(store);
     QTreeView view;
-    model.attachView(&view);
+    TreeViewBinder binder(model, &view);
     const NodeId root = store.addChild(kNoNode, "C:");
     const NodeId dir = store.addChild(root, "--> sub");
     store.addChild(dir, "f.txt");
@@ -411,7 +409,6 @@ TEST_F(TreeModelTest, PicturesFollowTheSelectionAndTheImageIndices) {
         pm.fill(QColor::fromHsv(i * 50, 255, 255));
         images.emplace_back(pm);
     }
-    TreeModel model(store);
     model.setImages(images);
     const NodeId dir = store.addChild(kNoNode, "C:");
     const NodeId other = store.addChild(kNoNode, "D:");
@@ -429,6 +426,41 @@ TEST_F(TreeModelTest, PicturesFollowTheSelectionAndTheImageIndices) {
     // Bytes that are not UTF-8 still show, with replacement characters.
     const NodeId odd = store.addChild(kNoNode, std::string("caf\xE9", 4));
     EXPECT_EQ(model.indexOf(odd).data().toString(), QStringLiteral("caf\uFFFD"));
+
+    // A view that hides its highlight without the focus shows the selected node's own
+    // picture meanwhile, and the selected one while it has the focus.
+    store.select(dir);
+    QWidget window;
+    auto* view = new QTreeView(&window);
+    auto* elsewhere = new QLineEdit(&window);
+    TreeViewBinder binder(model, view);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    elsewhere->setFocus();
+    binder.setSelectionHidden(true);
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    view->setFocus();
+    EXPECT_EQ(pictureOf(dir), images[3].cacheKey());
+    elsewhere->setFocus();
+    EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
+    binder.setSelectionHidden(false);
+    EXPECT_EQ(pictureOf(dir), images[3].cacheKey());
+}
+
+// A view that outlives its model lets go of the store: the store's changes reach nothing dead.
+TEST_F(TreeModelTest, AViewOutlivingItsModelLeavesTheStoreAlone) {
+    QTreeView view;
+    auto own = std::make_unique<TreeModel>(store);
+    TreeViewBinder binder(*own, &view);
+    const NodeId root = store.addChild(kNoNode, "C:");
+    store.addChild(root, "a.txt");
+    own.reset();
+    store.expand(root);
+    store.select(store.child(root, 0));
+    store.beginBatch();
+    store.remove(root);
+    store.endBatch();
+    EXPECT_TRUE(store.empty());
 }
 
 }  // namespace
