@@ -11,7 +11,7 @@
 namespace parelix {
 
 TreeViewBinder::TreeViewBinder(TreeModel& model, QTreeView* view, QObject* parent)
-    : QObject(parent), model_(model), store_(model.store()), view_(view) {
+    : QObject(parent), model_(model), store_(model.store()), view_(view), watchedView_(view) {
     // Before the view hears of it: nothing may reach the store from a model being destroyed.
     connect(&model, &QObject::destroyed, this, [this] { unbind(); });
     store_.addListener(this);
@@ -30,7 +30,11 @@ TreeViewBinder::TreeViewBinder(TreeModel& model, QTreeView* view, QObject* paren
     if (store_.selected() != kNoNode) syncViewSelection(true);
 }
 
-TreeViewBinder::~TreeViewBinder() { unbind(); }
+TreeViewBinder::~TreeViewBinder() {
+    // Qt lets go of the binder's connections and event filter itself. The view is not read
+    // here: as its child the binder goes while the view is half destroyed.
+    if (bound_) store_.removeListener(this);
+}
 
 void TreeViewBinder::unbind() {
     if (!bound_) return;
@@ -205,8 +209,9 @@ void TreeViewBinder::setSelectionHidden(bool hidden) {
 }
 
 bool TreeViewBinder::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_ && event->type() == QEvent::FocusIn) model_.setSelectedPictureShown(true);
-    if (watched == view_ && event->type() == QEvent::FocusOut) model_.setSelectedPictureShown(!selectionHidden_);
+    if (watched == watchedView_ && event->type() == QEvent::FocusIn) model_.setSelectedPictureShown(true);
+    if (watched == watchedView_ && event->type() == QEvent::FocusOut)
+        model_.setSelectedPictureShown(!selectionHidden_);
     return QObject::eventFilter(watched, event);
 }
 

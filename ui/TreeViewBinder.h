@@ -65,6 +65,9 @@ private:
     TreeModel& model_;
     TreeStore& store_;
     QPointer<QTreeView> view_;
+    // The same view, only compared with: its events keep coming while it is destroyed, when
+    // it is no longer a tree view and view_ may not be read.
+    const QObject* watchedView_;
     bool bound_ = true;                   // listening to the store and the view
     int moving_ = 0;                      // > 0: the binder itself is moving the view
     bool selectionHidden_ = false;
