@@ -99,14 +99,14 @@ void writePairs(const fs::path& base, int count) {
 
 NodeId folderNode(ResultTrees& t, NodeId parent, const std::string& text) {
     const NodeId n = t.dirList.addChild(parent, text);
-    t.dirList.setImages(n, kImgFolder, kImgFolderOpen);
+    t.dirList.setKind(n, NodeKind::Folder);
     t.dirList.setCounter(n, 0);
     return n;
 }
 
 NodeId fileNode(ResultTrees& t, NodeId parent, const std::string& text) {
     const NodeId n = t.dirList.addChild(parent, text);
-    t.dirList.setImages(n, kImgFile, kImgFile);
+    t.dirList.setKind(n, NodeKind::File);
     t.dirList.setCounter(n, 0);
     return n;
 }

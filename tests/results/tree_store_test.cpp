@@ -132,7 +132,8 @@ TEST(TreeStore, RemovedSlotsComeBackFresh) {
     NodeId dir = t.addChild(root, "--> x");
     NodeId f = t.addChild(dir, "f");
     t.addChild(dir, "g");
-    t.setImages(dir, 1, 3);
+    t.setKind(dir, NodeKind::Folder);
+    t.setMarked(dir, true);
     t.setCounter(f, 1);
     t.setLink(f, 7);
     t.expand(dir);
