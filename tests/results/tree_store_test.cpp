@@ -41,8 +41,9 @@ public:
         auto& list = kids[parent];
         expect(last < static_cast<int>(list.size()), "removed rows out of range");
         for (int r = last; r >= first && r < static_cast<int>(list.size()); --r) {
-            expect(t_.child(parent, r) == list[r] && t_.isValid(list[r]), "removed row is not that node");
-            drop(list[r]);
+            const NodeId n = list[static_cast<std::size_t>(r)];
+            expect(t_.child(parent, r) == n && t_.isValid(n), "removed row is not that node");
+            drop(n);
             list.erase(list.begin() + r);
         }
     }

@@ -34,18 +34,18 @@ protected:
     void SetUp() override { test::ensureApplication(); }
 
     // Fetches every level and checks that the model shows exactly the store.
-    void expectMirrors(TreeModel& model, const TreeStore& store, const QModelIndex& parent = {}) {
+    void expectMirrors(TreeModel& model, const TreeStore& tree, const QModelIndex& parent = {}) {
         const NodeId p = model.nodeOf(parent);
         if (model.canFetchMore(parent)) model.fetchMore(parent);
-        ASSERT_EQ(model.rowCount(parent), store.childCount(p)) << "under " << (p == kNoNode ? "top" : store.text(p));
-        EXPECT_EQ(model.hasChildren(parent), store.childCount(p) > 0);
-        for (int row = 0; row < store.childCount(p); ++row) {
+        ASSERT_EQ(model.rowCount(parent), tree.childCount(p)) << "under " << (p == kNoNode ? "top" : tree.text(p));
+        EXPECT_EQ(model.hasChildren(parent), tree.childCount(p) > 0);
+        for (int row = 0; row < tree.childCount(p); ++row) {
             const QModelIndex idx = model.index(row, 0, parent);
             ASSERT_TRUE(idx.isValid());
-            EXPECT_EQ(model.nodeOf(idx), store.child(p, row));
+            EXPECT_EQ(model.nodeOf(idx), tree.child(p, row));
             EXPECT_EQ(model.parent(idx), parent);
-            EXPECT_EQ(idx.data().toString().toStdString(), store.text(store.child(p, row)));
-            expectMirrors(model, store, idx);
+            EXPECT_EQ(idx.data().toString().toStdString(), tree.text(tree.child(p, row)));
+            expectMirrors(model, tree, idx);
         }
     }
 
