@@ -127,6 +127,30 @@ TEST(TreeStore, SortKeepsFoldersTogetherAndRenumbersRows) {
     EXPECT_EQ(t.link(a), kNoNode);
 }
 
+// A mark or a kind that changes changes the node's pictures: the views hear of it once, and
+// not at all when nothing changed (every node of a long path is marked again per duplicate).
+TEST(TreeStore, KindAndMarkChangesAreToldOnce) {
+    struct Changes : TreeListener {
+        std::vector<NodeId> nodes;
+        void nodeChanged(NodeId node) override { nodes.push_back(node); }
+    } changes;
+    TreeStore t;
+    t.addListener(&changes);
+    const NodeId dir = t.addChild(kNoNode, "--> a");
+    t.setKind(dir, NodeKind::Folder);
+    t.setKind(dir, NodeKind::Folder);
+    EXPECT_EQ(changes.nodes, std::vector<NodeId>{dir});
+    t.setMarked(dir, true);
+    t.setMarked(dir, true);
+    EXPECT_EQ(changes.nodes, (std::vector<NodeId>{dir, dir}));
+    EXPECT_EQ(t.imageIndex(dir), kImgFolderMarked);
+    EXPECT_EQ(t.selectedIndex(dir), kImgFolderOpenMarked);
+    t.setMarked(dir, false);
+    EXPECT_EQ(changes.nodes.size(), 3u);
+    EXPECT_EQ(t.imageIndex(dir), kImgFolder);
+    EXPECT_EQ(t.selectedIndex(dir), kImgFolderOpen);
+}
+
 TEST(TreeStore, RemovedSlotsComeBackFresh) {
     TreeStore t;
     NodeId root = t.addChild(kNoNode, "D:");
