@@ -43,7 +43,6 @@ class FileEntryView {
 public:
     explicit FileEntryView(const std::uint8_t* record) : record_(record) {}
 
-    const std::uint8_t* bytes() const { return record_; }   // kFileEntrySize of them
     std::int32_t size() const { return static_cast<std::int32_t>(u32(256)); }
     std::uint32_t dirIndex() const { return u32(260); }
     NodeId node() const { return u32(264); }

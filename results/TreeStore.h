@@ -3,8 +3,8 @@
 // and both result trees). It holds what a tree view holds: per-node text, what the node is
 // and whether it is marked (its pictures follow from both), an integer state value (the
 // duplicate counter), a link into another tree, the expanded state, the order of children,
-// and the selected node. Views attach as listeners; the
-// window binds its handlers to the events.
+// and the selected node. Views attach as listeners; the window binds its handlers to the
+// events.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -73,7 +73,7 @@ public:
     // Structure. A new node is of the kind given, unmarked, with counter -1, no link, collapsed.
     // The last child; parent kNoNode: the top level.
     NodeId addChild(NodeId parent, std::string text, NodeKind kind = NodeKind::Plain);
-    void remove(NodeId node);                           // with its subtree
+    void remove(NodeId node);   // with its subtree
     void clear();
     // Sorts a node's direct children (kNoNode: the top level) by text with lstrcmpA.
     void sortChildren(NodeId parent);
