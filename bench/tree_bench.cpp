@@ -35,11 +35,11 @@ std::size_t build(TreeStore& t, const Plan& p, std::size_t& at, NodeId node) {
         const NodeId c = t.addChild(node, std::string(name.data(), name.size()));
         ++made;
         if (p.folder[me]) {
-            t.setImages(c, kImgFolder, kImgFolderOpen);
+            t.setKind(c, NodeKind::Folder);
             t.setCounter(c, 0);
             made += build(t, p, at, c);
         } else {
-            t.setImages(c, kImgFile, kImgFile);
+            t.setKind(c, NodeKind::File);
             t.setCounter(c, 0);
         }
     }
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         std::size_t nodes = 0;
         for (std::size_t r : roots) {
             const NodeId root = store->addChild(kNoNode, p.names[r]);
-            store->setImages(root, kImgFolder, kImgFolderOpen);
+            store->setKind(root, NodeKind::Folder);
             store->setCounter(root, 0);
             std::size_t at = r;
             nodes += 1 + build(*store, p, at, root);

@@ -99,14 +99,14 @@ void writePairs(const fs::path& base, int count) {
 
 NodeId folderNode(ResultTrees& t, NodeId parent, const std::string& text) {
     const NodeId n = t.dirList.addChild(parent, text);
-    t.dirList.setImages(n, kImgFolder, kImgFolderOpen);
+    t.dirList.setKind(n, NodeKind::Folder);
     t.dirList.setCounter(n, 0);
     return n;
 }
 
 NodeId fileNode(ResultTrees& t, NodeId parent, const std::string& text) {
     const NodeId n = t.dirList.addChild(parent, text);
-    t.dirList.setImages(n, kImgFile, kImgFile);
+    t.dirList.setKind(n, NodeKind::File);
     t.dirList.setCounter(n, 0);
     return n;
 }
@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
         delFiles.push_back(fileNode(t, del, name));
         keepFiles.push_back(fileNode(t, keep, name));
     }
-    for (int i = 0; i < duplicates; ++i) group(t, "65", {delFiles[i], keepFiles[i]});
+    for (std::size_t i = 0; i < delFiles.size(); ++i) group(t, "65", {delFiles[i], keepFiles[i]});
 
     // The controls, by name as a user's tools find them.
     auto* dirList = w.findChild<QTreeView*>(QStringLiteral("DirList"));
@@ -274,17 +274,17 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "f%05d.dat", i);
         const std::string file = windowsPath(alone / "del" / name);
         const std::string other = windowsPath(alone / "keep" / name);
-        auto c0 = Clock::now();
+        const auto start = Clock::now();
         found += findOtherCopyOnDisk(file, {other}) == OtherCopy::Found;
-        auto c1 = Clock::now();
+        const auto checked = Clock::now();
         SHFILEOPSTRUCTA op;
         op.wFunc = FO_DELETE;
         op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE | FOF_NOCONFIRMATION;
         op.pFrom = file;
         done += SHFileOperationA(op) == 0;
-        auto c2 = Clock::now();
-        check += ms(c0, c1);
-        trash += ms(c1, c2);
+        const auto recycled = Clock::now();
+        check += ms(start, checked);
+        trash += ms(checked, recycled);
     }
     std::printf("alone: check %.2f ms per file (%d found), recycle bin %.2f ms per file (%d done)\n",
                 check / duplicates, found, trash / duplicates, done);

@@ -69,7 +69,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     }
 
     TreeStore& tree = run_.trees.dirList;
-    tree.setImages(node, kImgFolder, kImgFolderOpen);
+    tree.setKind(node, NodeKind::Folder);
     tree.setCounter(node, 0);
 
     std::uint8_t record[kFileEntrySize] = {};
@@ -87,8 +87,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
             const NodeId child = tree.addChild(node, cut255(kDirPrefix + name));
             walkDirectory(child, dirPath + name);
         } else if (!(found.attributes & faVolumeID)) {
-            const NodeId child = tree.addChild(node, name);
-            tree.setImages(child, kImgFile, kImgFile);
+            const NodeId child = tree.addChild(node, name, NodeKind::File);
             tree.setCounter(child, 0);
             // Low 32 bits of the size, read as signed.
             const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(found.size));

@@ -21,10 +21,10 @@ const std::string& DirectoryPaths::path(std::uint32_t index) {
     return slot.path;
 }
 
-FilePaths filePaths(DirectoryPaths& dirs, const std::uint8_t* record) {
+FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record) {
     FilePaths p;
-    p.name.assign(entryName(record));
-    std::string path = dirs.path(entryDirIndex(record));
+    p.name.assign(record.name());
+    std::string path = dirs.path(record.dirIndex());
     path.append(p.name);
     // Cut, the path names some other file or none: the file cannot be opened by it.
     const bool whole = path.size() <= kShortStringMax;
@@ -74,16 +74,17 @@ void ProbeLookahead::fill(std::int64_t from) {
         // Behind the comparison (it read on alone for a while): on from its position, the
         // record before it telling whether the first one is in a class of two.
         cursor_.moveTo(from - 1);
-        previousSize_ = entrySize(cursor_.next());
+        previousSize_ = FileEntryView(cursor_.next()).size();
         havePrevious_ = true;
     }
     while (asked_.size() < slots_ && !reads_.full() && !cursor_.atEnd()) {
         const std::int64_t number = cursor_.position();
-        const std::uint8_t* record = cursor_.next();
-        const std::int32_t size = entrySize(record);
+        const FileEntryView record(cursor_.next());
+        const std::int32_t size = record.size();
         const std::uint8_t* after = cursor_.peek();
         // In a class of two or more: the same size as the file before it or the one after.
-        const bool crowded = (havePrevious_ && previousSize_ == size) || (after && entrySize(after) == size);
+        const bool crowded =
+            (havePrevious_ && previousSize_ == size) || (after && FileEntryView(after).size() == size);
         previousSize_ = size;
         havePrevious_ = true;
         if (!crowded) continue;

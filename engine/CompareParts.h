@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/FileListCursor.h"
+#include "engine/Records.h"
 #include "engine/RunState.h"
 #include "engine/SearchUi.h"
 #include "platform/ReadAhead.h"
@@ -57,7 +58,7 @@ struct FilePaths {
     std::string posix;
     std::string name;
 };
-FilePaths filePaths(DirectoryPaths& dirs, const std::uint8_t* record);
+FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record);
 
 // The comparison's pace: the progress bar about once per hundredth of the files, an event
 // turn after every step, and the Stop button's answer.

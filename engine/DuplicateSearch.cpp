@@ -19,7 +19,8 @@ void DuplicateSearch::run() {
     run_.dirList.reset(kDirRecordSize);
     {
         const CompareLimits& limits = run_.limits;
-        FileListCursor list(run_.fileList, run_.buffer1.get(), kCompareWindowRecords);
+        const CompareBuffers buffers = run_.compareBuffers();
+        FileListCursor list(run_.fileList, buffers.recordWindow, kCompareWindowRecords);
         DirectoryPaths dirs(run_.dirList);
         CompareSteps steps(run_.ui, run_.state, run_.fileCount);
         ReadAhead reads(limits.readers, limits.probesAhead + std::max<std::size_t>(limits.chunksAhead, 1), kBlockBufferSize);
@@ -30,7 +31,7 @@ void DuplicateSearch::run() {
         std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
         ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead);
         SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
-                                   run_.buffer2.get(), run_.buffer3.get());
+                                   buffers.chunkA, buffers.chunkB);
         while (!list.atEnd() && sizeClass.run()) {
         }
     }

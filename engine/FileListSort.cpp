@@ -28,7 +28,7 @@ struct MergeInput {
         exhausted = count == 0;
     }
     const std::uint8_t* current() const { return recordAt(buffer, position); }
-    std::int32_t size() const { return entrySize(current()); }
+    std::int32_t size() const { return FileEntryView(current()).size(); }
     void advance() {
         if (++position == count) refill();
     }
@@ -40,6 +40,7 @@ void FileListSort::run() {
     run_.ui.logLine("Tri des fichiers par taille");
     if (run_.state.abandoned()) return;   // the program is ending: nothing will read the order
     run_.ui.phaseStarted(SearchPhase::Sort, run_.fileCount);
+    buffers_ = run_.sortBuffers();
     int level = 0;
     try {
         run_.fileList.assign(run_.fileListName);
@@ -107,11 +108,11 @@ void FileListSort::removeRunFiles(int topLevel) {
 
 void FileListSort::buildRun(int level, int side) {
     if (level == 0) {
-        const int n = static_cast<int>(run_.fileList.blockRead(run_.buffer1.get(), kSortBlockRecords));
+        const int n = static_cast<int>(run_.fileList.blockRead(buffers_.block, kSortBlockRecords));
         if (n >= 2) sortBlock(0, n - 1);
         runOutput_.assign(runFileName(run_.fileListName, 0, side));
         runOutput_.rewrite(kFileEntrySize);
-        runOutput_.blockWrite(run_.buffer1.get(), static_cast<std::size_t>(n));
+        runOutput_.blockWrite(buffers_.block, static_cast<std::size_t>(n));
         runOutput_.close();
         currentOutput_ = &runOutput_;
         endOfInput_ = n != kBlock;
@@ -138,11 +139,11 @@ void FileListSort::merge(int level, int side) {
     runOutput_.rewrite(kFileEntrySize);
     currentOutput_ = &runOutput_;
 
-    MergeInput a{fileA, run_.buffer1.get()};
-    MergeInput b{fileB, run_.buffer2.get()};
+    MergeInput a{fileA, buffers_.left};
+    MergeInput b{fileB, buffers_.right};
     a.refill();
     b.refill();
-    std::uint8_t* const out = run_.buffer3.get();
+    std::uint8_t* const out = buffers_.output;
     int outCount = 0;
     auto copy = [&](MergeInput& input) {
         std::memcpy(recordAt(out, outCount), input.current(), kFileEntrySize);
@@ -167,17 +168,15 @@ void FileListSort::merge(int level, int side) {
     fileA.erase();
 }
 
-// In-place quicksort of buffer 1's records first..last by decreasing signed size.
+// In-place quicksort of the block's records first..last by decreasing signed size.
 void FileListSort::sortBlock(int first, int last) {
-    std::uint8_t* const block = run_.buffer1.get();
-    std::uint8_t pivot[kFileEntrySize];
-    std::memcpy(pivot, recordAt(block, (first + last) / 2), kFileEntrySize);
-    const std::int32_t pivotSize = entrySize(pivot);
+    std::uint8_t* const block = buffers_.block;
+    const std::int32_t pivotSize = FileEntryView(recordAt(block, (first + last) / 2)).size();
     int i = first;
     int j = last;
     do {
-        while (entrySize(recordAt(block, i)) > pivotSize) ++i;
-        while (entrySize(recordAt(block, j)) < pivotSize) --j;
+        while (FileEntryView(recordAt(block, i)).size() > pivotSize) ++i;
+        while (FileEntryView(recordAt(block, j)).size() < pivotSize) --j;
         if (i <= j) {
             if (i != j) {
                 std::uint8_t swap[kFileEntrySize];

@@ -27,6 +27,7 @@ private:
     void removeRunFiles(int topLevel);   // after a failure: closes and deletes levels 0..topLevel
 
     RunContext& run_;
+    SortBuffers buffers_{};
     bool endOfInput_ = false;
     WorkFile* currentOutput_ = nullptr;
     WorkFile runOutput_;

@@ -14,11 +14,6 @@ void putU32(std::uint8_t* p, std::uint32_t v) {
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
-std::uint32_t getU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 void putShortString(std::string_view s, std::uint8_t* field) {
     const std::size_t n = std::min<std::size_t>(s.size(), 255);
     field[0] = static_cast<std::uint8_t>(n);
@@ -45,19 +40,9 @@ void encodeFileEntry(std::string_view name, std::int32_t size, std::uint32_t dir
 }
 
 FileEntry decodeFileEntry(const std::uint8_t* record) {
-    return FileEntry{std::string(entryName(record)), entrySize(record), entryDirIndex(record),
-                     entryNode(record)};
+    const FileEntryView view(record);
+    return FileEntry{std::string(view.name()), view.size(), view.dirIndex(), view.node()};
 }
-
-std::int32_t entrySize(const std::uint8_t* record) {
-    return static_cast<std::int32_t>(getU32(record + 256));
-}
-
-std::uint32_t entryDirIndex(const std::uint8_t* record) { return getU32(record + 260); }
-
-NodeId entryNode(const std::uint8_t* record) { return getU32(record + 264); }
-
-std::string_view entryName(const std::uint8_t* record) { return getShortString(record); }
 
 void encodeDirRecord(std::string_view path, std::uint8_t* record) { putShortString(path, record); }
 

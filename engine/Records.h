@@ -37,11 +37,25 @@ void encodeFileEntry(std::string_view name, std::int32_t size, std::uint32_t dir
                      std::uint8_t* record);
 FileEntry decodeFileEntry(const std::uint8_t* record);
 
-// Field readers on a raw record, for the sort and the comparison's hot loops.
-std::int32_t entrySize(const std::uint8_t* record);
-std::uint32_t entryDirIndex(const std::uint8_t* record);
-NodeId entryNode(const std::uint8_t* record);
-std::string_view entryName(const std::uint8_t* record);
+// A file-entry record where it lies (a block buffer, a window of the list), read field by
+// field without a copy: the sort and the comparison read sizes in their hot loops.
+class FileEntryView {
+public:
+    explicit FileEntryView(const std::uint8_t* record) : record_(record) {}
+
+    std::int32_t size() const { return static_cast<std::int32_t>(u32(256)); }
+    std::uint32_t dirIndex() const { return u32(260); }
+    NodeId node() const { return u32(264); }
+    std::string_view name() const { return {reinterpret_cast<const char*>(record_ + 1), record_[0]}; }
+
+private:
+    std::uint32_t u32(std::size_t at) const {
+        const std::uint8_t* p = record_ + at;
+        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    }
+    const std::uint8_t* record_;
+};
 
 void encodeDirRecord(std::string_view path, std::uint8_t* record);     // 256 bytes
 std::string decodeDirRecord(const std::uint8_t* record);

@@ -1,6 +1,7 @@
 #pragma once
 // What the three stages of a search run share: the window, the result trees, the run state,
 // the two work files with their names, the block buffers and the counts of the walk.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,8 +15,25 @@
 
 namespace parelix {
 
+// The block buffers as the sort uses them: a block of records quicksorted into a level-0 run,
+// then the merge's two inputs and its output. The block and the left input share a buffer.
+struct SortBuffers {
+    std::uint8_t* block;
+    std::uint8_t* left;
+    std::uint8_t* right;
+    std::uint8_t* output;
+};
+
+// The block buffers as the comparison uses them: the window of the sorted list, and a chunk
+// of each of the two files being compared.
+struct CompareBuffers {
+    std::uint8_t* recordWindow;
+    std::uint8_t* chunkA;
+    std::uint8_t* chunkB;
+};
+
 struct RunContext {
-    RunContext(ResultTrees& trees, SearchUi& ui) : trees(trees), ui(ui) {}
+    RunContext(ResultTrees& resultTrees, SearchUi& searchUi) : trees(resultTrees), ui(searchUi) {}
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
 
@@ -29,10 +47,14 @@ struct RunContext {
     std::string dirListName;
     WorkFile fileList;
     WorkFile dirList;
-    // Three buffers of kBlockBufferSize bytes, from start-up to shut-down.
-    std::unique_ptr<std::uint8_t[]> buffer1;
-    std::unique_ptr<std::uint8_t[]> buffer2;
-    std::unique_ptr<std::uint8_t[]> buffer3;
+    // Three buffers of kBlockBufferSize bytes, from start-up to shut-down; each stage takes
+    // them under the names of its own roles.
+    std::array<std::unique_ptr<std::uint8_t[]>, 3> blocks;
+    bool started() const { return blocks[0] != nullptr; }
+    SortBuffers sortBuffers() const {
+        return {blocks[0].get(), blocks[0].get(), blocks[1].get(), blocks[2].get()};
+    }
+    CompareBuffers compareBuffers() const { return {blocks[0].get(), blocks[1].get(), blocks[2].get()}; }
 
     // The comparison's bounds; tests narrow them to reach their edges with few files.
     CompareLimits limits;

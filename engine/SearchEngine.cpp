@@ -44,7 +44,7 @@ SearchEngine::SearchEngine(ResultTrees& trees, SearchUi& ui) : run_(trees, ui) {
 SearchEngine::~SearchEngine() {
     // The window shuts the engine down itself; this only keeps a forgotten shut-down from
     // leaving work files behind, and never lets an error out of a destructor.
-    if (!run_.buffer1) return;
+    if (!run_.started()) return;
     try {
         shutdown();
     } catch (...) {
@@ -52,9 +52,7 @@ SearchEngine::~SearchEngine() {
 }
 
 void SearchEngine::startup() {
-    run_.buffer1 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
-    run_.buffer2 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
-    run_.buffer3 = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
+    for (auto& block : run_.blocks) block = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
 
     std::string& temp = run_.tempPath;
     temp = GetTempPathA();
@@ -69,7 +67,7 @@ void SearchEngine::startup() {
 }
 
 void SearchEngine::shutdown() {
-    if (!run_.buffer1) return;   // not started, or shut down already
+    if (!run_.started()) return;   // not started, or shut down already
     closeIfOpen(run_.fileList);
     closeIfOpen(run_.dirList);
     sort_.closeRunOutput();
@@ -85,9 +83,7 @@ void SearchEngine::shutdown() {
             if (!failure) failure = std::current_exception();
         }
     }
-    run_.buffer1.reset();
-    run_.buffer2.reset();
-    run_.buffer3.reset();
+    for (auto& block : run_.blocks) block.reset();
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -31,7 +31,7 @@ const FilePaths& SizeClassCompare::pathsOf(const ClassFile& file) {
     if (it != paths_.end()) return it->second;
     std::uint8_t record[kFileEntrySize];
     list_.recordAt(file.record, record);
-    return paths_.emplace(index, filePaths(dirs_, record)).first->second;
+    return paths_.emplace(index, filePaths(dirs_, FileEntryView(record))).first->second;
 }
 
 void SizeClassCompare::showPair(std::string_view first, std::string_view second) {
@@ -46,7 +46,7 @@ bool SizeClassCompare::step() { return steps_.step(classStart_ + (learned_ + fin
 bool SizeClassCompare::run() {
     const std::uint8_t* first = list_.peek();
     if (!first) return true;
-    const std::int32_t size = entrySize(first);
+    const std::int32_t size = FileEntryView(first).size();
     classStart_ = list_.position();
     files_.clear();
     paths_.clear();
@@ -68,9 +68,9 @@ bool SizeClassCompare::run() {
 
 bool SizeClassCompare::learnAll(std::int32_t size, bool& alone) {
     for (;;) {
-        const std::uint8_t* record = list_.next();
+        const FileEntryView record(list_.next());
         const std::uint8_t* after = list_.peek();
-        const bool last = !after || entrySize(after) != size;
+        const bool last = !after || FileEntryView(after).size() != size;
         // Alone of its size: never opened.
         if (files_.empty() && last) {
             alone = true;
@@ -78,7 +78,7 @@ bool SizeClassCompare::learnAll(std::int32_t size, bool& alone) {
         }
         ClassFile file;
         file.record = static_cast<std::uint32_t>(list_.position() - 1);
-        file.node = entryNode(record);
+        file.node = record.node();
         file.shownSize = size;
         file.carrier = static_cast<std::uint32_t>(files_.size());
         learn(file, record, size, last);
@@ -90,7 +90,7 @@ bool SizeClassCompare::learnAll(std::int32_t size, bool& alone) {
     }
 }
 
-void SizeClassCompare::learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last) {
+void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t size, bool last) {
     const FilePaths p = filePaths(dirs_, record);
     // One file is read at a time here: a partner is named only in a pair.
     showPair(p.name, {});

@@ -77,7 +77,7 @@ private:
 
     // Learning: reads the file's probe, identity and real size; an unreadable file is logged.
     bool learnAll(std::int32_t size, bool& alone);
-    void learn(ClassFile& file, const std::uint8_t* record, std::int32_t size, bool last);
+    void learn(ClassFile& file, FileEntryView record, std::int32_t size, bool last);
     void keepProbe(ClassFile& file, const std::uint8_t* data, std::size_t length, const FileStat& stat);
 
     // Splitting into content sets (SizeClassSplit.cpp); false when Stop cut it short.

@@ -49,8 +49,8 @@ bool confirm(const std::string& question) {
 }
 
 void showError(const std::string& message) {
-    if (const auto& f = storedHooks().showError) f(message);
-    else if (const auto& f = installedServices().showError) f(message);
+    if (const auto& stored = storedHooks().showError) stored(message);
+    else if (const auto& installed = installedServices().showError) installed(message);
     else ShowMessage(message, "Erreur", MessageKind::Error);
 }
 

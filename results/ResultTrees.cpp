@@ -17,19 +17,13 @@ ResultTrees::ResultTrees() {
     dirList.events.collapsing = [this](NodeId n) { collapsingRule(n); };
 }
 
-void ResultTrees::setMark(NodeId node, bool marked) {
-    const int image = marked ? (dirList.imageIndex(node) | 1) : (dirList.imageIndex(node) & ~1);
-    const int selected = marked ? (dirList.selectedIndex(node) | 1) : (dirList.selectedIndex(node) & ~1);
-    dirList.setImages(node, image, selected);
-}
-
 NodeId ResultTrees::addDuplicate(NodeId group, const std::string& path, NodeId file) {
-    const NodeId member = dblList.addChild(group, path);
-    dblList.setImages(member, kImgFileMarked, kImgFileMarked);
+    const NodeId member = dblList.addChild(group, path, NodeKind::File);
+    dblList.setMarked(member, true);
     dblList.setLink(member, file);
     dirList.setLink(file, member);
     for (NodeId n = file; n != kNoNode; n = dirList.parent(n)) {
-        if (!dirList.isExpanded(n)) setMark(n, true);
+        if (!dirList.isExpanded(n)) dirList.setMarked(n, true);
         dirList.setCounter(n, dirList.counter(n) + 1);
     }
     return member;
@@ -39,7 +33,7 @@ void ResultTrees::unmark(NodeId file) {
     dirList.setLink(file, kNoNode);
     for (NodeId n = file; n != kNoNode; n = dirList.parent(n)) {
         dirList.setCounter(n, dirList.counter(n) - 1);
-        if (dirList.counter(n) == 0) setMark(n, false);
+        if (dirList.counter(n) == 0) dirList.setMarked(n, false);
     }
 }
 
@@ -69,7 +63,7 @@ void ResultTrees::removeNode(NodeId node, bool selectNeighbour) {
 }
 
 bool ResultTrees::isFileNode(NodeId node) const {
-    return (dirList.imageIndex(node) & ~1) == kImgFile;
+    return dirList.kind(node) == NodeKind::File;
 }
 
 std::string_view ResultTrees::name(NodeId node) const {
@@ -106,10 +100,10 @@ bool ResultTrees::isSearchRoot(NodeId node) const {
     return dirList.isValid(node) && dirList.parent(node) == kNoNode;
 }
 
-void ResultTrees::expandingRule(NodeId node) { setMark(node, false); }
+void ResultTrees::expandingRule(NodeId node) { dirList.setMarked(node, false); }
 
 void ResultTrees::collapsingRule(NodeId node) {
-    if (dirList.counter(node) > 0) setMark(node, true);
+    if (dirList.counter(node) > 0) dirList.setMarked(node, true);
 }
 
 void ResultTrees::clear() {

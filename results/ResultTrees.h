@@ -9,16 +9,6 @@
 
 namespace parelix {
 
-// Indices into the six pictures of the trees.
-enum TreeImage : int {
-    kImgFolder = 0,
-    kImgFolderMarked = 1,
-    kImgFolderOpen = 2,
-    kImgFolderOpenMarked = 3,
-    kImgFile = 4,
-    kImgFileMarked = 5,
-};
-
 class ResultTrees {
 public:
     ResultTrees();
@@ -43,7 +33,7 @@ public:
     std::string fullNodePath(NodeId node) const;
     // True for a top-level DirList node.
     bool isSearchRoot(NodeId node) const;
-    // True for a file node of DirList (image 4 or 5), whatever its name.
+    // True for a file node of DirList, whatever its name.
     bool isFileNode(NodeId node) const;
     // A DirList node's name: its text, without the "--> " that starts a folder's.
     std::string_view name(NodeId node) const;
@@ -58,7 +48,6 @@ public:
 
 private:
     std::uint64_t generation_ = 0;
-    void setMark(NodeId node, bool marked);
 };
 
 }  // namespace parelix

@@ -26,7 +26,8 @@ std::vector<NodeId>& TreeStore::childrenRef(NodeId parent) {
 
 NodeId TreeStore::child(NodeId parent, int index) const {
     const auto& list = children(parent);
-    return index >= 0 && static_cast<std::size_t>(index) < list.size() ? list[index] : kNoNode;
+    const auto at = static_cast<std::size_t>(index);
+    return index >= 0 && at < list.size() ? list[at] : kNoNode;
 }
 
 NodeId TreeStore::firstChild(NodeId parent) const {
@@ -63,7 +64,7 @@ NodeId TreeStore::prevInTreeOrder(NodeId node) const {
     return prev;
 }
 
-NodeId TreeStore::addChild(NodeId parent, std::string text) {
+NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
     NodeId id;
     if (!freeList_.empty()) {
         id = freeList_.back();
@@ -78,6 +79,7 @@ NodeId TreeStore::addChild(NodeId parent, std::string text) {
     const int row = static_cast<int>(list.size());
     for (auto* l : listeners_) l->nodesAboutToBeInserted(parent, row, row);
     nodes_[id].text = std::move(text);
+    nodes_[id].kind = kind;
     places_[id] = Place{parent, static_cast<std::uint32_t>(row)};
     childrenRef(parent).push_back(id);
     for (auto* l : listeners_) l->nodesInserted(parent, row, row);
@@ -158,12 +160,28 @@ void TreeStore::setText(NodeId node, std::string text) {
     for (auto* l : listeners_) l->nodeChanged(node);
 }
 
-void TreeStore::setImages(NodeId node, int image, int selectedImage) {
-    Node& n = nodes_[node];
-    if (n.image == image && n.selectedImage == selectedImage) return;
-    n.image = static_cast<std::uint8_t>(image);
-    n.selectedImage = static_cast<std::uint8_t>(selectedImage);
+void TreeStore::setKind(NodeId node, NodeKind kind) {
+    if (nodes_[node].kind == kind) return;
+    nodes_[node].kind = kind;
     for (auto* l : listeners_) l->nodeChanged(node);
+}
+
+void TreeStore::setMarked(NodeId node, bool marked) {
+    if (nodes_[node].marked == marked) return;
+    nodes_[node].marked = marked;
+    for (auto* l : listeners_) l->nodeChanged(node);
+}
+
+int TreeStore::imageIndex(NodeId node) const {
+    const Node& n = nodes_[node];
+    const int image = n.kind == NodeKind::File ? kImgFile : kImgFolder;
+    return n.marked ? image + 1 : image;
+}
+
+int TreeStore::selectedIndex(NodeId node) const {
+    const Node& n = nodes_[node];
+    const int image = n.kind == NodeKind::File ? kImgFile : n.kind == NodeKind::Folder ? kImgFolderOpen : kImgFolder;
+    return n.marked ? image + 1 : image;
 }
 
 void TreeStore::expand(NodeId node) {

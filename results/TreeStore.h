@@ -1,9 +1,10 @@
 #pragma once
 // A compact tree of nodes, the model behind every tree view of the program (the drive tree
-// and both result trees). It holds what a tree view holds: per-node text, image indices,
-// an integer state value (the duplicate counter), a link into another tree, the expanded
-// state, the order of children, and the selected node. Views attach as listeners; the
-// window binds its handlers to the events.
+// and both result trees). It holds what a tree view holds: per-node text, what the node is
+// and whether it is marked (its pictures follow from both), an integer state value (the
+// duplicate counter), a link into another tree, the expanded state, the order of children,
+// and the selected node. Views attach as listeners; the window binds its handlers to the
+// events.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,6 +15,20 @@ namespace parelix {
 
 using NodeId = std::uint32_t;
 constexpr NodeId kNoNode = 0xFFFFFFFFu;
+
+// What a node stands for. A plain node (a drive, a group, a folder not walked) shows the
+// closed folder whether selected or not; a walked folder shows the open one when selected.
+enum class NodeKind : std::uint8_t { Plain, Folder, File };
+
+// Indices into the six pictures of the trees; a marked node shows the picture after its own.
+enum TreeImage : int {
+    kImgFolder = 0,
+    kImgFolderMarked = 1,
+    kImgFolderOpen = 2,
+    kImgFolderOpenMarked = 3,
+    kImgFile = 4,
+    kImgFileMarked = 5,
+};
 
 // Told of every structural and visible change, so that a view can follow.
 // parent is kNoNode for the top level.
@@ -55,9 +70,10 @@ public:
     void addListener(TreeListener* listener);
     void removeListener(TreeListener* listener);
 
-    // Structure. A new node has image 0, selected image 0, counter -1, no link, collapsed.
-    NodeId addChild(NodeId parent, std::string text);   // last child; kNoNode: top level
-    void remove(NodeId node);                           // with its subtree
+    // Structure. A new node is of the kind given, unmarked, with counter -1, no link, collapsed.
+    // The last child; parent kNoNode: the top level.
+    NodeId addChild(NodeId parent, std::string text, NodeKind kind = NodeKind::Plain);
+    void remove(NodeId node);   // with its subtree
     void clear();
     // Sorts a node's direct children (kNoNode: the top level) by text with lstrcmpA.
     void sortChildren(NodeId parent);
@@ -83,9 +99,13 @@ public:
     // Per-node values.
     const std::string& text(NodeId node) const { return nodes_[node].text; }
     void setText(NodeId node, std::string text);
-    int imageIndex(NodeId node) const { return nodes_[node].image; }
-    int selectedIndex(NodeId node) const { return nodes_[node].selectedImage; }
-    void setImages(NodeId node, int image, int selectedImage);
+    NodeKind kind(NodeId node) const { return nodes_[node].kind; }
+    void setKind(NodeId node, NodeKind kind);
+    bool marked(NodeId node) const { return nodes_[node].marked; }
+    void setMarked(NodeId node, bool marked);
+    // The node's pictures, shown unselected and selected (TreeImage).
+    int imageIndex(NodeId node) const;
+    int selectedIndex(NodeId node) const;
     std::int32_t counter(NodeId node) const { return nodes_[node].counter; }
     void setCounter(NodeId node, std::int32_t value) { nodes_[node].counter = value; }
     NodeId link(NodeId node) const { return nodes_[node].link; }
@@ -126,8 +146,8 @@ private:
         std::vector<NodeId> children;
         NodeId link = kNoNode;
         std::int32_t counter = -1;
-        std::uint8_t image = 0;
-        std::uint8_t selectedImage = 0;
+        NodeKind kind = NodeKind::Plain;
+        bool marked = false;
         bool expanded = false;
         bool populated = false;
     };

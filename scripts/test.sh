@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (widgets on the offscreen platform);
-# then builds the tests again with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build-asan/ and runs them there (the tests on a real display and the package's are the
-# normal build's).
+# Installs what is missing, builds with warnings as errors, and runs every test (widgets on the
+# offscreen platform); then builds the tests again with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-asan/ and runs them there (the tests on a real display
+# and the package's are the normal build's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The package test needs dpkg-dev, file, desktop-file-utils, appstream and lintian; the tests on a
@@ -10,11 +10,11 @@ cd "$(dirname "$0")/.."
 # ImageMagick and the window captions with xprop (x11-utils).
 scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream lintian \
     xvfb xauth xdotool imagemagick x11-utils
-scripts/build.sh
+scripts/build.sh -DPARELIX_WERROR=ON
 export QT_QPA_PLATFORM=offscreen
 (cd build && ctest -j2 --output-on-failure --timeout 300)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARELIX_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARELIX_SANITIZE=ON -DPARELIX_WERROR=ON >/dev/null
 cmake --build build-asan -j2
 export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -200,7 +200,7 @@ TEST_F(CollectTest, StopFinishesListingsUnderWayAndWalksNothingMore) {
         tree_.write(std::string(d) + "/f2", "22");
         tree_.write(std::string(d) + "/inner/f3", "333");
     }
-    for (int k = 0; k < 5; ++k) tree_.write("top" + std::to_string(k), std::string(k, 't'));
+    for (std::size_t k = 0; k < 5; ++k) tree_.write("top" + std::to_string(k), std::string(k, 't'));
     test::TempDir later;
     later.write("never", "n");
     const std::string laterRoot = winPath(later.path());

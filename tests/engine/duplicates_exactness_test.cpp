@@ -312,11 +312,11 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness,
                                            Variant{7, true, false}, Variant{8, false, true},
                                            Variant{9, true, true}, Variant{10, true, false, true},
                                            Variant{11, false, true, true}),
-                         [](const ::testing::TestParamInfo<Variant>& info) {
-                             return "seed" + std::to_string(info.param.seed) +
-                                    (info.param.digestsCollide ? "_collidingDigests" : "") +
-                                    (info.param.shortReads ? "_shortReads" : "") +
-                                    (info.param.smallArena ? "_probesReadAgain" : "");
+                         [](const ::testing::TestParamInfo<Variant>& variant) {
+                             return "seed" + std::to_string(variant.param.seed) +
+                                    (variant.param.digestsCollide ? "_collidingDigests" : "") +
+                                    (variant.param.shortReads ? "_shortReads" : "") +
+                                    (variant.param.smallArena ? "_probesReadAgain" : "");
                          });
 
 TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {

@@ -71,7 +71,7 @@ public:
         for (const auto& f : sequence) dir.write(f.rel, f.content);
 
         const NodeId root = trees.dirList.addChild(kNoNode, rootWin);
-        trees.dirList.setImages(root, kImgFolder, kImgFolderOpen);
+        trees.dirList.setKind(root, NodeKind::Folder);
         trees.dirList.setCounter(root, 0);
         std::map<std::string, NodeId> dirNodes{{"", root}};
         std::map<std::string, std::uint32_t> dirIndex;
@@ -89,7 +89,7 @@ public:
                 auto found = dirNodes.find(sofar);
                 if (found == dirNodes.end()) {
                     const NodeId child = trees.dirList.addChild(node, "--> " + part);
-                    trees.dirList.setImages(child, kImgFolder, kImgFolderOpen);
+                    trees.dirList.setKind(child, NodeKind::Folder);
                     trees.dirList.setCounter(child, 0);
                     found = dirNodes.emplace(sofar, child).first;
                 }
@@ -109,7 +109,7 @@ public:
             const std::string name = slash == std::string::npos ? f.rel : f.rel.substr(slash + 1);
             const std::uint32_t index = dirOf(folder);
             const NodeId node = trees.dirList.addChild(dirNodes[folder], name);
-            trees.dirList.setImages(node, kImgFile, kImgFile);
+            trees.dirList.setKind(node, NodeKind::File);
             trees.dirList.setCounter(node, 0);
             fileNodes.push_back(node);
             fullPaths.push_back(cut255(dirRecords[index] + name));

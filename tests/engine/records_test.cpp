@@ -28,9 +28,11 @@ TEST(RecordsTest, FileEntryLayoutIsLittleEndianWithWideDirectoryIndex) {
     EXPECT_EQ(back.size, -2);
     EXPECT_EQ(back.dirIndex, 0x00030002u);
     EXPECT_EQ(back.node, 0x11223344u);
-    EXPECT_EQ(entrySize(record), -2);
-    EXPECT_EQ(entryDirIndex(record), 0x00030002u);
-    EXPECT_EQ(entryName(record), "photo.jpg");
+    const FileEntryView view(record);
+    EXPECT_EQ(view.size(), -2);
+    EXPECT_EQ(view.dirIndex(), 0x00030002u);
+    EXPECT_EQ(view.node(), 0x11223344u);
+    EXPECT_EQ(view.name(), "photo.jpg");
 }
 
 TEST(RecordsTest, FieldEncoderMatchesEntryEncoderAndCutsNamesAt255) {
@@ -41,13 +43,13 @@ TEST(RecordsTest, FieldEncoderMatchesEntryEncoderAndCutsNamesAt255) {
     encodeFileEntry(longName, 70000, 65536u, 7u, b);
     EXPECT_EQ(std::memcmp(a, b, kFileEntrySize), 0);
     EXPECT_EQ(a[0], 255);
-    EXPECT_EQ(entryName(a), std::string(255, 'n'));
+    EXPECT_EQ(FileEntryView(a).name(), std::string(255, 'n'));
     // 65536 lies wholly in the high half.
     EXPECT_EQ(a[260], 0);
     EXPECT_EQ(a[261], 0);
     EXPECT_EQ(a[262], 1);
     EXPECT_EQ(a[263], 0);
-    EXPECT_EQ(entrySize(a), 70000);
+    EXPECT_EQ(FileEntryView(a).size(), 70000);
 }
 
 TEST(RecordsTest, DirectoryRecordIsLengthPrefixedAndCut) {

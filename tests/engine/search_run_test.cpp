@@ -172,7 +172,7 @@ TEST_F(SearchRunTest, StopRolesFollowTheFlagsAndSoDoesClosing) {
 // Neither phase flag is set during the sort's log line; the run itself is under way from its
 // first line until its last.
 TEST_F(SearchRunTest, DuringTheSortsLogLineNoFlagIsSet) {
-    for (int k = 0; k < 4; ++k) tree_.write("f" + std::to_string(k), std::string(k % 2 + 1, 'q'));
+    for (std::size_t k = 0; k < 4; ++k) tree_.write("f" + std::to_string(k), std::string(k % 2 + 1, 'q'));
     bool collectingSeen = false;
     bool sortLineSeen = false;
     std::vector<std::string> runningAt;

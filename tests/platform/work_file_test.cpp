@@ -95,7 +95,7 @@ TEST(WorkFile, RecordsRoundTripByRecordAndByBlock) {
     EXPECT_EQ(f.fileSize(), 1000);
     std::vector<Record> block(243);
     ASSERT_EQ(f.blockRead(block.data(), 243), 243u);
-    for (int i = 0; i < 243; ++i) ASSERT_EQ(block[i], recordFor(i)) << i;
+    for (int i = 0; i < 243; ++i) ASSERT_EQ(block[static_cast<std::size_t>(i)], recordFor(i)) << i;
     Record r;
     f.read(r.data());
     EXPECT_EQ(r, recordFor(243));

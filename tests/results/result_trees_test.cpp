@@ -21,12 +21,12 @@ protected:
     NodeId folder(NodeId parent, const std::string& name) { return walked(dir.addChild(parent, "--> " + name)); }
     NodeId file(NodeId parent, const std::string& name) {
         const NodeId n = dir.addChild(parent, name);
-        dir.setImages(n, kImgFile, kImgFile);
+        dir.setKind(n, NodeKind::File);
         dir.setCounter(n, 0);
         return n;
     }
     NodeId walked(NodeId n) {
-        dir.setImages(n, kImgFolder, kImgFolderOpen);
+        dir.setKind(n, NodeKind::Folder);
         dir.setCounter(n, 0);
         return n;
     }

@@ -41,8 +41,9 @@ public:
         auto& list = kids[parent];
         expect(last < static_cast<int>(list.size()), "removed rows out of range");
         for (int r = last; r >= first && r < static_cast<int>(list.size()); --r) {
-            expect(t_.child(parent, r) == list[r] && t_.isValid(list[r]), "removed row is not that node");
-            drop(list[r]);
+            const NodeId n = list[static_cast<std::size_t>(r)];
+            expect(t_.child(parent, r) == n && t_.isValid(n), "removed row is not that node");
+            drop(n);
             list.erase(list.begin() + r);
         }
     }
@@ -126,13 +127,38 @@ TEST(TreeStore, SortKeepsFoldersTogetherAndRenumbersRows) {
     EXPECT_EQ(t.link(a), kNoNode);
 }
 
+// A mark or a kind that changes changes the node's pictures: the views hear of it once, and
+// not at all when nothing changed (every node of a long path is marked again per duplicate).
+TEST(TreeStore, KindAndMarkChangesAreToldOnce) {
+    struct Changes : TreeListener {
+        std::vector<NodeId> nodes;
+        void nodeChanged(NodeId node) override { nodes.push_back(node); }
+    } changes;
+    TreeStore t;
+    t.addListener(&changes);
+    const NodeId dir = t.addChild(kNoNode, "--> a");
+    t.setKind(dir, NodeKind::Folder);
+    t.setKind(dir, NodeKind::Folder);
+    EXPECT_EQ(changes.nodes, std::vector<NodeId>{dir});
+    t.setMarked(dir, true);
+    t.setMarked(dir, true);
+    EXPECT_EQ(changes.nodes, (std::vector<NodeId>{dir, dir}));
+    EXPECT_EQ(t.imageIndex(dir), kImgFolderMarked);
+    EXPECT_EQ(t.selectedIndex(dir), kImgFolderOpenMarked);
+    t.setMarked(dir, false);
+    EXPECT_EQ(changes.nodes.size(), 3u);
+    EXPECT_EQ(t.imageIndex(dir), kImgFolder);
+    EXPECT_EQ(t.selectedIndex(dir), kImgFolderOpen);
+}
+
 TEST(TreeStore, RemovedSlotsComeBackFresh) {
     TreeStore t;
     NodeId root = t.addChild(kNoNode, "D:");
     NodeId dir = t.addChild(root, "--> x");
     NodeId f = t.addChild(dir, "f");
     t.addChild(dir, "g");
-    t.setImages(dir, 1, 3);
+    t.setKind(dir, NodeKind::Folder);
+    t.setMarked(dir, true);
     t.setCounter(f, 1);
     t.setLink(f, 7);
     t.expand(dir);

@@ -111,7 +111,7 @@ public:
     NodeId folder(NodeId parent, const std::string& name) { return folderNode(parent, "--> " + name); }
     NodeId file(NodeId parent, const std::string& name) {
         const NodeId n = trees_.dirList.addChild(parent, name);
-        trees_.dirList.setImages(n, kImgFile, kImgFile);
+        trees_.dirList.setKind(n, NodeKind::File);
         trees_.dirList.setCounter(n, 0);
         return n;
     }
@@ -126,7 +126,7 @@ public:
 private:
     NodeId folderNode(NodeId parent, const std::string& text) {
         const NodeId n = trees_.dirList.addChild(parent, text);
-        trees_.dirList.setImages(n, kImgFolder, kImgFolderOpen);
+        trees_.dirList.setKind(n, NodeKind::Folder);
         trees_.dirList.setCounter(n, 0);
         return n;
     }

@@ -165,7 +165,8 @@ void ChildProcess::stop() {
 
 bool Screenshot::matches(int x, int y, const std::function<bool(int, int, int)>& test) const {
     if (x < 0 || y < 0 || x >= width || y >= height) return false;
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+    // Both are within the picture, checked above.
+    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
     return test(rgb[i], rgb[i + 1], rgb[i + 2]);
 }
 
@@ -351,7 +352,7 @@ Screenshot RealDisplay::screenshot() {
     int consumed = 0;
     if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &shot.width, &shot.height, &maxValue, &consumed) != 3) return {};
     const std::size_t start = static_cast<std::size_t>(consumed) + 1;
-    const std::size_t size = static_cast<std::size_t>(shot.width) * shot.height * 3;
+    const std::size_t size = static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 3;
     if (maxValue != 255 || ppm.size() < start + size) return {};
     shot.rgb.assign(ppm.begin() + static_cast<std::ptrdiff_t>(start),
                     ppm.begin() + static_cast<std::ptrdiff_t>(start + size));

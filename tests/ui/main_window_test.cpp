@@ -569,7 +569,8 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
 // already set), not the run: the run ends as usual, with only whole groups.
 TEST_F(MainWindow, StopAtTheComparisonsLogLineEndsTheComparisonOnly) {
     test::TempDir dir;
-    for (int i = 0; i < 40; ++i) dir.write("f" + std::to_string(i), std::string(i % 4 + 1, 'a') + std::to_string(i % 20));
+    for (std::size_t i = 0; i < 40; ++i)
+        dir.write("f" + std::to_string(i), std::string(i % 4 + 1, 'a') + std::to_string(i % 20));
     T_EcrPrin& w = makeShown();
     test::addSearchFolder(w, dir.path());
     bool stopped = false;

@@ -153,7 +153,8 @@ Outcome runChild(const std::string& root, Stage stage, int signal) {
     std::string text;
     char buffer[4096];
     ssize_t n;
-    while (readable(report[0], 30000) && (n = read(report[0], buffer, sizeof buffer)) > 0) text.append(buffer, n);
+    while (readable(report[0], 30000) && (n = read(report[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
     close(ready[0]);
     close(report[0]);
 

@@ -276,7 +276,7 @@ TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
 // folder. That folder stays closed, and DirList neither scrolls nor moves its selection.
 TEST_F(RealDisplayTest, AWalkLeavesTheFoldersAndTheScrollOfDirListAsTheyWere) {
     Scene scene;
-    for (int i = 1; i <= 4; ++i) {
+    for (std::size_t i = 1; i <= 4; ++i) {
         const std::string bytes(100 * i, static_cast<char>('a' + i));
         scene.write("B/b" + std::to_string(i), bytes);
         scene.write("C/c" + std::to_string(i), bytes);

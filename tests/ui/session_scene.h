@@ -271,8 +271,9 @@ protected:
         for (const auto& [folder, files] : outside_)
             for (const auto& [path, content] : files) contents.insert(content);
         for (const auto& [path, content] : linkedBefore_)
-            if (!now.count(path) && !external_.count(path) && !wentBefore_.count(path))
+            if (!now.count(path) && !external_.count(path) && !wentBefore_.count(path)) {
                 EXPECT_TRUE(contents.count(content)) << path << ": the last copy left the disk";
+            }
     }
 
     // The files shown as duplicates, with their contents, as a step starts.

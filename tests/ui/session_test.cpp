@@ -221,9 +221,10 @@ private:
         // The question's first line names the file, its second the folder that holds it.
         const std::string folder = *DriveTable::current().toWindows(fs::path(path).parent_path().string());
         EXPECT_EQ(questions_.size(), 1u);
-        if (!questions_.empty())
+        if (!questions_.empty()) {
             EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
                       fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
+        }
         duplicatesOnly_ = w_->trees().isFileNode(dirNode);
         if (answer_) allowed_.push_back(path);
         expectGone(path, answer_);
@@ -335,8 +336,9 @@ private:
         expectGone(path, copyLeft);
         if (!copyLeft) {
             EXPECT_EQ(messages_.shown.size(), 1u);
-            if (!messages_.shown.empty())
+            if (!messages_.shown.empty()) {
                 EXPECT_EQ(messages_.shown[0].text, noOtherCopyRefusal(fs::path(path).filename().string()));
+            }
             messages_.shown.clear();
         }
         search(false);   // the trees catch up with the disk

@@ -124,7 +124,7 @@ TEST_F(SplashTest, EveryTextFitsItsPlaceInsideThePanel) {
     EXPECT_EQ(s->Version->geometry().right(), 260);
     EXPECT_EQ(s->Notice[0]->geometry().right(), 260);
     EXPECT_EQ(s->Notice[1]->geometry().right(), 260);
-    for (int i = 2; i < 5; ++i) EXPECT_NEAR(s->Notice[i]->geometry().center().x(), 135, 1);
+    for (std::size_t i = 2; i < 5; ++i) EXPECT_NEAR(s->Notice[i]->geometry().center().x(), 135, 1);
 
     // Nothing covers anything else.
     QList<QWidget*> boxes{s->ProgramIcon};

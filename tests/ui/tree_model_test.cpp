@@ -412,7 +412,8 @@ TEST_F(TreeModelTest, PicturesFollowTheSelectionAndTheImageIndices) {
     model.setImages(images);
     const NodeId dir = store.addChild(kNoNode, "C:");
     const NodeId other = store.addChild(kNoNode, "D:");
-    store.setImages(dir, 1, 3);
+    store.setKind(dir, NodeKind::Folder);
+    store.setMarked(dir, true);
     auto pictureOf = [&](NodeId n) { return model.indexOf(n).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
     EXPECT_EQ(pictureOf(dir), images[1].cacheKey());
     Count changed(model, &QAbstractItemModel::dataChanged);
