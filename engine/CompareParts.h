@@ -99,6 +99,7 @@ public:
     // What a read found: the disk waited for (reading ahead starts, or goes on), or bytes
     // already in memory (reading ahead stops after a long enough run of them).
     void noteRead(bool cached);
+    bool active() const { return active_; }
     // The probe asked for this record, if any. Earlier ones nobody took are dropped.
     std::optional<ReadAhead::Ticket> take(std::int64_t record);
 

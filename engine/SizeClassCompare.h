@@ -86,6 +86,7 @@ private:
     bool splitThroughReaders(Pending& item, std::vector<Pending>& work);
     bool splitSideBySide(Pending& item, std::vector<Pending>& work);
     void settle(const std::vector<std::uint32_t>& files, bool proven);
+    Piece readHere(std::uint32_t file, std::uint64_t offset, std::size_t chunk, std::uint8_t* buffer);
     void partWays(const Piece& lead, std::vector<std::uint32_t>& same,
                   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others, std::uint32_t file,
                   const Piece& piece);

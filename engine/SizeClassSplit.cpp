@@ -98,6 +98,21 @@ void SizeClassCompare::settle(const std::vector<std::uint32_t>& files, bool prov
         if (files_[f].state != State::Unreadable) files_[f].set = set;
 }
 
+// One chunk read on this thread; a read that waits for the disk turns the readers on.
+SizeClassCompare::Piece SizeClassCompare::readHere(std::uint32_t index, std::uint64_t offset, std::size_t chunk,
+                                                   std::uint8_t* buffer) {
+    Piece piece;
+    SearchedFile f;
+    if (!f.open(pathsOf(files_[index]).posix) || !f.seek(offset)) return piece;
+    piece.opened = true;
+    piece.data = buffer;
+    const auto cached = f.readChunkIfCached(buffer, chunk);
+    if (!cached) ahead_.noteRead(false);
+    piece.length = cached ? *cached : f.readChunk(buffer, chunk);
+    piece.ended = piece.length < chunk || offset + piece.length == f.stat().size;
+    return piece;
+}
+
 // A file joins the leader's line when it read the same bytes and ended with them or not
 // alike; else it is filed by what it read.
 void SizeClassCompare::partWays(const Piece& lead, std::vector<std::uint32_t>& same,
@@ -137,8 +152,11 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
     std::vector<ReadAhead::Ticket> tickets(n);
     std::vector<bool> asked(n, false);
     std::size_t nextAsk = 0;
+    // The readers only while the disk is waited for: bytes already in memory cost less read
+    // here than handed to another thread.
+    const bool ahead = ahead_.active();
     auto askMore = [&] {
-        for (; nextAsk < n && !reads_.full(); ++nextAsk) {
+        for (; ahead && nextAsk < n && !reads_.full(); ++nextAsk) {
             const ClassFile& f = files_[item.files[nextAsk]];
             if (probes && f.held != kNotHeld) continue;
             tickets[nextAsk] = reads_.ask(pathsOf(f).posix, item.offset, chunk);
@@ -160,13 +178,15 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
         const std::uint32_t index = item.files[k];
         ClassFile& file = files_[index];
         Piece piece;
-        if (!asked[k]) {
-            // A probe kept in the arena. (Every other piece was asked: the slots released
-            // before this one leave room, as the probes ahead never take the last ones.)
+        if (probes && file.held != kNotHeld) {
             piece.opened = true;
             piece.data = arena_.data() + file.held;
             piece.length = file.probeLength;
             piece.ended = file.whole;
+        } else if (!asked[k]) {
+            // Read here. (With the readers on, every piece is asked: the slots released before
+            // this one leave room, as the probes ahead never take the last ones.)
+            piece = readHere(index, item.offset, chunk, chunkB_);
         } else {
             const ReadAhead::Answer* a = nullptr;
             try {
