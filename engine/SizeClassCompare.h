@@ -90,8 +90,7 @@ private:
     void partWays(const Piece& lead, std::vector<std::uint32_t>& same,
                   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others, std::uint32_t file,
                   const Piece& piece);
-    void queueSplits(const Pending& item, std::vector<std::uint32_t>& same, bool ended, std::uint64_t next,
-                     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
+    void queueParted(std::uint64_t offset, std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
                      std::vector<Pending>& work);
 
     // Replays the pairwise walk on the class's sequence; false when Stop ended it.

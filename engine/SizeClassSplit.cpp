@@ -126,22 +126,19 @@ void SizeClassCompare::partWays(const Piece& lead, std::vector<std::uint32_t>& s
     others[pieceKey(piece.data, piece.length, piece.ended)].push_back(file);
 }
 
-void SizeClassCompare::queueSplits(const Pending& item, std::vector<std::uint32_t>& same, bool ended,
-                                   std::uint64_t next,
+// Files filed alike at the chunk from `offset` are read again from it, each set under a
+// leader of its own: equal digests prove nothing. A file filed alone pairs with nothing.
+void SizeClassCompare::queueParted(std::uint64_t offset,
                                    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>& others,
                                    std::vector<Pending>& work) {
-    // Files filed alike at this chunk are read again from it, each set under a leader of its
-    // own: equal digests prove nothing.
     std::vector<Pending> parted;
     for (auto& [key, files] : others) {
-        if (files.size() >= 2) parted.push_back({std::move(files), item.offset});
+        if (files.size() >= 2) parted.push_back({std::move(files), offset});
         else settle(files, true);
     }
     std::sort(parted.begin(), parted.end(),
               [](const Pending& a, const Pending& b) { return a.files.front() > b.files.front(); });
     for (auto& p : parted) work.push_back(std::move(p));
-    if (same.size() >= 2 && !ended) work.push_back({std::move(same), next});
-    else settle(same, true);
 }
 
 // One chunk of every file of the set, asked of the readers ahead.
@@ -221,7 +218,10 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
             return false;
         }
     }
-    queueSplits(item, same, lead.ended, item.offset + lead.length, others, work);
+    queueParted(item.offset, others, work);
+    // The leader's line goes on top, so that the set holding the earliest file is split first.
+    if (same.size() >= 2 && !lead.ended) work.push_back({std::move(same), item.offset + lead.length});
+    else settle(same, true);
     return true;
 }
 
@@ -243,40 +243,33 @@ bool SizeClassCompare::splitSideBySide(Pending& item, std::vector<Pending>& work
         for (const std::uint32_t k : live) files_[item.files[k]].set = kAlone;
         return true;
     }
-    if (live.size() >= 2) showPair(pathsOf(files_[item.files[live[0]]]).name, pathsOf(files_[item.files[live[1]]]).name);
+    showPair(pathsOf(files_[item.files[live[0]]]).name, pathsOf(files_[item.files[live[1]]]).name);
     std::uint64_t offset = item.offset;
+    auto readOn = [&](SearchedFile& f, std::uint8_t* buffer) {
+        Piece piece;
+        piece.opened = true;
+        piece.data = buffer;
+        piece.length = f.readChunk(buffer, kBlockBufferSize);
+        piece.ended = piece.length < kBlockBufferSize || offset + piece.length == f.stat().size;
+        return piece;
+    };
     for (;;) {
-        std::vector<std::uint32_t> same;
+        std::vector<std::uint32_t> same{item.files[live[0]]};
         std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> others;
-        Piece lead;
-        lead.opened = true;
-        lead.data = chunkA_;
-        lead.length = open[live[0]].readChunk(chunkA_, kBlockBufferSize);
-        lead.ended = lead.length < kBlockBufferSize || offset + lead.length == open[live[0]].stat().size;
-        same.push_back(item.files[live[0]]);
+        const Piece lead = readOn(open[live[0]], chunkA_);
         std::vector<std::uint32_t> still{live[0]};
         for (std::size_t j = 1; j < live.size(); ++j) {
-            SearchedFile& f = open[live[j]];
-            Piece piece;
-            piece.opened = true;
-            piece.data = chunkB_;
-            piece.length = f.readChunk(chunkB_, kBlockBufferSize);
-            piece.ended = piece.length < kBlockBufferSize || offset + piece.length == f.stat().size;
             const std::size_t before = same.size();
-            partWays(lead, same, others, item.files[live[j]], piece);
+            partWays(lead, same, others, item.files[live[j]], readOn(open[live[j]], chunkB_));
             if (same.size() > before) still.push_back(live[j]);
-            else f.close();
+            else open[live[j]].close();
         }
         // Those that parted ways are read again from this chunk, later.
-        Pending here{{}, offset};
+        queueParted(offset, others, work);
         offset += lead.length;
-        if (lead.ended || same.size() < 2 || !others.empty()) {
-            if (lead.ended || same.size() < 2) {
-                queueSplits(here, same, lead.ended, offset, others, work);
-                return true;
-            }
-            std::vector<std::uint32_t> none;
-            queueSplits(here, none, true, offset, others, work);
+        if (lead.ended || same.size() < 2) {
+            settle(same, true);
+            return true;
         }
         live = std::move(still);
         if (!steps_.turn()) {
