@@ -179,7 +179,7 @@ void SizeClassCompare::dropNamesOf(const ClassFile& file) {
     names_.erase(it);
 }
 
-bool SizeClassCompare::group(bool complete) {
+void SizeClassCompare::queueSetMembers() {
     const auto n = static_cast<std::uint32_t>(files_.size());
     sequence_.resize(n);
     positionOf_.resize(n);
@@ -193,63 +193,75 @@ bool SizeClassCompare::group(bool complete) {
         pending.insert(pending.end(), f);
         if (file.identityKnown) names_[file.identity].push_back(f);
     }
+}
 
+bool SizeClassCompare::group(bool complete) {
+    queueSetMembers();
+    const auto n = static_cast<std::uint32_t>(files_.size());
     for (std::uint32_t i = 0; i < n; ++i, ++finished_) {
-        std::uint32_t repIndex = sequence_[i];
+        const ClassFile& rep = files_[sequence_[i]];
         // Stop came before this file's set was proven: its group would lack members.
-        if (files_[repIndex].set == kUnsettled) return false;
-        if (files_[repIndex].set == kAlone ||
-            (files_[repIndex].identityKnown && members_.count(files_[repIndex].identity))) {
+        if (rep.set == kUnsettled) return false;
+        if (rep.set == kAlone || (rep.identityKnown && members_.count(rep.identity))) {
             if (!step()) return false;
             continue;
         }
-        pending_[static_cast<std::size_t>(files_[repIndex].set)].erase(i);
-        NodeId group = kNoNode;
-        bool stopped = false;
-        // Every later file of the set is equal to the representative: the first one that is
-        // not one of its names matches.
-        for (std::uint32_t c = i;;) {
-            const ClassFile& rep = files_[repIndex];
-            dropNamesOf(rep);
-            auto& pending = pending_[static_cast<std::size_t>(rep.set)];
-            const auto it = pending.upper_bound(c);
-            if (it == pending.end()) break;
-            const std::uint32_t p = *it;
-            c = p;
-            const std::uint32_t candIndex = sequence_[p];
-            showPair(pathsOf(rep).name, pathsOf(files_[candIndex]).name);
-            if (group == kNoNode) group = trees_.dblList.addChild(kNoNode, groupText(rep.shownSize));
-            addMember(group, rep);
-            ++finished_;
-            // The match stands right after the previous representative; the file that stood
-            // there, already passed over, takes the match's place.
-            pending.erase(it);
-            const std::uint32_t next = i + 1;
-            if (next != p) {
-                const std::uint32_t displaced = sequence_[next];
-                const std::int32_t set = files_[displaced].set;
-                if (set >= 0 && pending_[static_cast<std::size_t>(set)].erase(next))
-                    pending_[static_cast<std::size_t>(set)].insert(p);
-                sequence_[p] = displaced;
-                positionOf_[displaced] = p;
-            }
-            sequence_[next] = candIndex;
-            positionOf_[candIndex] = next;
-            i = next;
-            repIndex = candIndex;
-            if (!step()) {
-                stopped = true;
-                break;
-            }
-        }
-        if (group != kNoNode) {
-            addMember(group, files_[repIndex]);
-            trees_.dblList.sortChildren(group);
-            trees_.dblList.expand(group);
-        }
-        if (stopped || !step()) return false;
+        if (!groupFrom(i)) return false;
     }
     return complete;
+}
+
+bool SizeClassCompare::groupFrom(std::uint32_t& i) {
+    std::uint32_t repIndex = sequence_[i];
+    pending_[static_cast<std::size_t>(files_[repIndex].set)].erase(i);
+    NodeId group = kNoNode;
+    bool stopped = false;
+    // Every later file of the set is equal to the representative: the first one that is not
+    // one of its names matches.
+    for (std::uint32_t c = i;;) {
+        const ClassFile& rep = files_[repIndex];
+        dropNamesOf(rep);
+        auto& pending = pending_[static_cast<std::size_t>(rep.set)];
+        const auto it = pending.upper_bound(c);
+        if (it == pending.end()) break;
+        const std::uint32_t p = *it;
+        c = p;
+        const std::uint32_t candIndex = sequence_[p];
+        showPair(pathsOf(rep).name, pathsOf(files_[candIndex]).name);
+        if (group == kNoNode) group = trees_.dblList.addChild(kNoNode, groupText(rep.shownSize));
+        addMember(group, rep);
+        ++finished_;
+        pending.erase(it);
+        bringForward(p, i + 1);
+        i = i + 1;
+        repIndex = candIndex;
+        if (!step()) {
+            stopped = true;
+            break;
+        }
+    }
+    if (group != kNoNode) {
+        addMember(group, files_[repIndex]);
+        trees_.dblList.sortChildren(group);
+        trees_.dblList.expand(group);
+    }
+    return !stopped && step();
+}
+
+void SizeClassCompare::bringForward(std::uint32_t from, std::uint32_t to) {
+    // The match stands right after the previous representative; the file that stood there,
+    // already passed over, takes the match's place.
+    const std::uint32_t moved = sequence_[from];
+    if (to != from) {
+        const std::uint32_t displaced = sequence_[to];
+        const std::int32_t set = files_[displaced].set;
+        if (set >= 0 && pending_[static_cast<std::size_t>(set)].erase(to))
+            pending_[static_cast<std::size_t>(set)].insert(from);
+        sequence_[from] = displaced;
+        positionOf_[displaced] = from;
+    }
+    sequence_[to] = moved;
+    positionOf_[moved] = to;
 }
 
 }  // namespace parelix

@@ -84,6 +84,16 @@ private:
     bool split(bool reading);
     void fileProbeBuckets(std::vector<Pending>& work);
     bool splitThroughReaders(Pending& item, std::vector<Pending>& work);
+    // One pass over a set at one chunk: the leader's piece, the files equal to it so far
+    // (the leader first), and those that parted ways, by what they read.
+    struct SetPass {
+        Piece lead;
+        std::vector<std::uint32_t> same;
+        std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> others;
+    };
+    Piece heldProbe(const ClassFile& file) const;
+    static Piece answeredPiece(const ReadAhead::Answer& answer, std::uint64_t offset, std::size_t chunk);
+    void takePiece(SetPass& pass, std::uint32_t index, const Piece& piece);
     bool splitSideBySide(Pending& item, std::vector<Pending>& work);
     void settle(const std::vector<std::uint32_t>& files, bool proven);
     Piece readHere(std::uint32_t file, std::uint64_t offset, std::size_t chunk, std::uint8_t* buffer);
@@ -95,6 +105,11 @@ private:
 
     // Replays the pairwise walk on the class's sequence; false when Stop ended it.
     bool group(bool complete);
+    void queueSetMembers();             // every file of a set, by position, and its names
+    // The group of the representative at position i, its matches moved up behind it; i ends
+    // on its last member. False when Stop ended it.
+    bool groupFrom(std::uint32_t& i);
+    void bringForward(std::uint32_t from, std::uint32_t to);
     void dropNamesOf(const ClassFile& file);
     void logUnreadable(ClassFile& file);
     void addMember(NodeId group, const ClassFile& file);

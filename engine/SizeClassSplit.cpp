@@ -20,6 +20,35 @@ std::uint64_t pieceKey(const std::uint8_t* data, std::size_t length, bool ended)
     return chunkDigest(data, length) ^ (ended ? 0x5bd1e9955bd1e995ull : 0);
 }
 
+// The reads of one pass over a set asked of the readers, by the file's place in the set;
+// whatever is still asked when the pass ends, by Stop or by an error, is released.
+class AskedReads {
+public:
+    AskedReads(ReadAhead& reads, std::size_t count) : reads_(reads), tickets_(count), asked_(count, false) {}
+    ~AskedReads() {
+        for (std::size_t k = 0; k < asked_.size(); ++k) release(k);
+    }
+    AskedReads(const AskedReads&) = delete;
+    AskedReads& operator=(const AskedReads&) = delete;
+
+    bool asked(std::size_t k) const { return asked_[k]; }
+    void ask(std::size_t k, const std::string& path, std::uint64_t offset, std::size_t length) {
+        tickets_[k] = reads_.ask(path, offset, length);
+        asked_[k] = true;
+    }
+    const ReadAhead::Answer& wait(std::size_t k) { return reads_.wait(tickets_[k]); }
+    void release(std::size_t k) {
+        if (!asked_[k]) return;
+        reads_.release(tickets_[k]);
+        asked_[k] = false;
+    }
+
+private:
+    ReadAhead& reads_;
+    std::vector<ReadAhead::Ticket> tickets_;
+    std::vector<bool> asked_;
+};
+
 }  // namespace
 
 bool SizeClassCompare::split(bool reading) {
@@ -146,83 +175,72 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
     const bool probes = item.offset == 0;
     const std::size_t chunk = probes ? kProbeSize : kBlockBufferSize;
     const std::size_t n = item.files.size();
-    std::vector<ReadAhead::Ticket> tickets(n);
-    std::vector<bool> asked(n, false);
+    auto heldHere = [&](std::size_t k) { return probes && files_[item.files[k]].held != kNotHeld; };
+    AskedReads asked(reads_, n);
     std::size_t nextAsk = 0;
     // The readers only while the disk is waited for: bytes already in memory cost less read
     // here than handed to another thread.
     const bool ahead = ahead_.active();
-    auto askMore = [&] {
-        for (; ahead && nextAsk < n && !reads_.full(); ++nextAsk) {
-            const ClassFile& f = files_[item.files[nextAsk]];
-            if (probes && f.held != kNotHeld) continue;
-            tickets[nextAsk] = reads_.ask(pathsOf(f).posix, item.offset, chunk);
-            asked[nextAsk] = true;
-        }
-    };
-    auto releaseFrom = [&](std::size_t k) {
-        for (; k < n; ++k)
-            if (asked[k]) reads_.release(tickets[k]);
-    };
-
-    std::vector<std::uint32_t> same;
-    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> others;
-    Piece lead;
-    std::uint32_t leader = 0;
-    bool haveLeader = false;
+    SetPass pass;
     for (std::size_t k = 0; k < n; ++k) {
-        askMore();
+        for (; ahead && nextAsk < n && !reads_.full(); ++nextAsk)
+            if (!heldHere(nextAsk)) asked.ask(nextAsk, pathsOf(files_[item.files[nextAsk]]).posix, item.offset, chunk);
         const std::uint32_t index = item.files[k];
-        ClassFile& file = files_[index];
-        Piece piece;
-        if (probes && file.held != kNotHeld) {
-            piece.opened = true;
-            piece.data = arena_.data() + file.held;
-            piece.length = file.probeLength;
-            piece.ended = file.whole;
-        } else if (!asked[k]) {
-            // Read here. (With the readers on, every piece is asked: the slots released before
-            // this one leave room, as the probes ahead never take the last ones.)
-            piece = readHere(index, item.offset, chunk, chunkB_);
-        } else {
-            const ReadAhead::Answer* a = nullptr;
-            try {
-                a = &reads_.wait(tickets[k]);
-            } catch (...) {
-                releaseFrom(k);
-                throw;
-            }
-            piece.opened = a->opened;
-            piece.data = a->data;
-            piece.length = a->length;
-            piece.ended = a->length < chunk || item.offset + a->length == a->stat.size;
-        }
-        if (!piece.opened) {
-            logUnreadable(file);
-        } else if (!haveLeader) {
-            std::memcpy(chunkA_, piece.data, piece.length);
-            lead = piece;
-            lead.data = chunkA_;
-            leader = index;
-            haveLeader = true;
-            same.push_back(index);
-        } else {
-            showPair(pathsOf(files_[leader]).name, pathsOf(file).name);
-            partWays(lead, same, others, index, piece);
-        }
-        if (asked[k]) reads_.release(tickets[k]);
-        asked[k] = false;
+        // Read here when not asked. (With the readers on, every piece is asked: the slots
+        // released before this one leave room, as the probes ahead never take the last ones.)
+        const Piece piece = heldHere(k)      ? heldProbe(files_[index])
+                            : asked.asked(k) ? answeredPiece(asked.wait(k), item.offset, chunk)
+                                             : readHere(index, item.offset, chunk, chunkB_);
+        takePiece(pass, index, piece);
+        asked.release(k);
         if (reading_ && !steps_.turn()) {
             reading_ = false;
-            releaseFrom(k + 1);
             return false;
         }
     }
-    queueParted(item.offset, others, work);
+    queueParted(item.offset, pass.others, work);
     // The leader's line goes on top, so that the set holding the earliest file is split first.
-    if (same.size() >= 2 && !lead.ended) work.push_back({std::move(same), item.offset + lead.length});
-    else settle(same, true);
+    if (pass.same.size() >= 2 && !pass.lead.ended)
+        work.push_back({std::move(pass.same), item.offset + pass.lead.length});
+    else
+        settle(pass.same, true);
     return true;
+}
+
+SizeClassCompare::Piece SizeClassCompare::heldProbe(const ClassFile& file) const {
+    Piece piece;
+    piece.opened = true;
+    piece.data = arena_.data() + file.held;
+    piece.length = file.probeLength;
+    piece.ended = file.whole;
+    return piece;
+}
+
+SizeClassCompare::Piece SizeClassCompare::answeredPiece(const ReadAhead::Answer& a, std::uint64_t offset,
+                                                        std::size_t chunk) {
+    Piece piece;
+    piece.opened = a.opened;
+    piece.data = a.data;
+    piece.length = a.length;
+    piece.ended = a.length < chunk || offset + a.length == a.stat.size;
+    return piece;
+}
+
+// The first readable file of a pass leads it: its piece is kept in chunk A, since the slot or
+// buffer it came in is reused; every later one joins its line or is filed apart.
+void SizeClassCompare::takePiece(SetPass& pass, std::uint32_t index, const Piece& piece) {
+    ClassFile& file = files_[index];
+    if (!piece.opened) {
+        logUnreadable(file);
+    } else if (pass.same.empty()) {
+        std::memcpy(chunkA_, piece.data, piece.length);
+        pass.lead = piece;
+        pass.lead.data = chunkA_;
+        pass.same.push_back(index);
+    } else {
+        showPair(pathsOf(files_[pass.same.front()]).name, pathsOf(file).name);
+        partWays(pass.lead, pass.same, pass.others, index, piece);
+    }
 }
 
 // A few files read on side by side from one offset to their end, or until they part ways.
