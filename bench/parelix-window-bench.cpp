@@ -44,12 +44,9 @@ long peakRssKb() {
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    bool printGroups = false;
+// Reads --groups and the folders, each named as a search path; false after saying why when
+// the arguments do not do.
+bool readArguments(int argc, char** argv, bool& printGroups, std::vector<std::string>& paths) {
     std::vector<const char*> folders;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--groups") == 0) printGroups = true;
@@ -57,17 +54,60 @@ int main(int argc, char** argv) {
     }
     if (folders.empty()) {
         std::fprintf(stderr, "usage: %s [--groups] FOLDER...\n", argv[0]);
-        return 2;
+        return false;
     }
-    std::vector<std::string> paths;
     for (const char* f : folders) {
         std::string p;
         if (!parelix::bench::toSearchPath(f, p)) {
             std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], f);
-            return 2;
+            return false;
         }
         paths.push_back(p);
     }
+    return true;
+}
+
+// Shows the window as at program start; the user closes the splash rather than wait for it.
+void showWithoutSplash(parelix::T_EcrPrin& window) {
+    window.show();
+    QCoreApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != &window && w->isVisible()) w->close();
+    QCoreApplication::processEvents();
+}
+
+// Writes each group's text and its members' on standard output when asked, a blank line
+// after each group; the number of members.
+std::size_t writeGroups(const parelix::TreeStore& dbl, bool print) {
+    std::size_t members = 0;
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
+        if (print) {
+            std::fputs(dbl.text(g).c_str(), stdout);
+            std::fputc('\n', stdout);
+        }
+        for (parelix::NodeId m : dbl.children(g)) {
+            if (print) {
+                std::fputs(dbl.text(m).c_str(), stdout);
+                std::fputc('\n', stdout);
+            }
+            ++members;
+        }
+        if (print) std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    return members;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    bool printGroups = false;
+    std::vector<std::string> paths;
+    if (!readArguments(argc, argv, printGroups, paths)) return 2;
 
     parelix::Application app(argc, argv);
     parelix::T_EcrPrin window;
@@ -75,12 +115,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: the window refused to start\n", argv[0]);
         return 1;
     }
-    window.show();
-    QCoreApplication::processEvents();
-    // The user closes the splash rather than wait for it to go.
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != &window && w->isVisible()) w->close();
-    QCoreApplication::processEvents();
+    showWithoutSplash(window);
 
     // The list keeps its own order (sorted); parelix-scan takes the arguments' order, so
     // give one folder per run when comparing outputs of several.
@@ -112,25 +147,7 @@ int main(int argc, char** argv) {
     }
 
     const auto& dbl = window.trees().dblList;
-    std::size_t members = 0;
-    static char outBuffer[1 << 16];
-    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
-        if (printGroups) {
-            std::fputs(dbl.text(g).c_str(), stdout);
-            std::fputc('\n', stdout);
-        }
-        for (parelix::NodeId m : dbl.children(g)) {
-            if (printGroups) {
-                std::fputs(dbl.text(m).c_str(), stdout);
-                std::fputc('\n', stdout);
-            }
-            ++members;
-        }
-        if (printGroups) std::fputc('\n', stdout);
-    }
-    std::fflush(stdout);
-
+    const std::size_t members = writeGroups(dbl, printGroups);
     for (int i = 0; i < lines; ++i)
         std::fprintf(stderr, "log: %s\n", infos->item(i)->text().toUtf8().constData());
     std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",

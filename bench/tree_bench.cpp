@@ -63,15 +63,10 @@ long vmRssKiB() {
     return -1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::size_t target = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1'000'000;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-
-    Plan p;
+// Plans search roots, one after another, until the plan holds the target's nodes; the roots'
+// places in the plan.
+std::vector<std::size_t> planRoots(Plan& p, std::size_t target) {
     Rng rng{0x9E3779B97F4A7C15ull};
-    // Several search roots until the target is reached.
     std::vector<std::size_t> roots;
     while (p.names.size() < target) {
         roots.push_back(p.names.size());
@@ -80,52 +75,70 @@ int main(int argc, char** argv) {
         p.childCount.push_back(0);
         plan(p, rng, target, 0);
     }
+    return roots;
+}
+
+// The heap the first `nodes` texts of the plan take as strings of their own, beyond the
+// vector that holds them.
+std::size_t textsOwnHeap(const Plan& p, std::size_t nodes) {
+    std::vector<std::string> texts;
+    texts.reserve(nodes);
+    const std::size_t heap0 = heapInUse();
+    for (std::size_t i = 0; i < nodes; ++i) texts.emplace_back(p.names[i].data(), p.names[i].size());
+    return heapInUse() - heap0;
+}
+
+// One run: the store built from the plan, measured and freed; prints its line.
+void measureRun(int run, const Plan& p, const std::vector<std::size_t>& roots, std::size_t textBytes) {
+    malloc_trim(0);
+    const std::size_t heap0 = heapInUse();
+    const long rss0 = vmRssKiB();
+    const auto t0 = std::chrono::steady_clock::now();
+    sortSeconds = 0;
+    auto* store = new TreeStore;
+    std::size_t nodes = 0;
+    for (std::size_t r : roots) {
+        const NodeId root = store->addChild(kNoNode, p.names[r]);
+        store->setKind(root, NodeKind::Folder);
+        store->setCounter(root, 0);
+        std::size_t at = r;
+        nodes += 1 + build(*store, p, at, root);
+    }
+    const auto t1 = std::chrono::steady_clock::now();
+    const std::size_t heap = heapInUse() - heap0;
+    const long rss = vmRssKiB() - rss0;
+
+    // The same tree with its texts alone (no store) gives the heap the texts cost.
+    const std::size_t textHeap = textsOwnHeap(p, nodes);
+
+    const auto t2 = std::chrono::steady_clock::now();
+    delete store;
+    const auto t3 = std::chrono::steady_clock::now();
+
+    const double n = static_cast<double>(nodes);
+    std::printf(
+        "run %d: %zu nodes, build %.3f s (sorting %.3f s), free %.3f s; heap %.1f B/node (texts' own heap %.1f, "
+        "payload %.1f; without text %.1f); VmRSS +%.1f B/node\n",
+        run + 1, nodes, std::chrono::duration<double>(t1 - t0).count(), sortSeconds,
+        std::chrono::duration<double>(t3 - t2).count(), static_cast<double>(heap) / n,
+        static_cast<double>(textHeap) / n, static_cast<double>(textBytes) / n,
+        static_cast<double>(heap) / n - static_cast<double>(textHeap) / n,
+        static_cast<double>(rss) * 1024.0 / n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t target = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1'000'000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+
+    Plan p;
+    const std::vector<std::size_t> roots = planRoots(p, target);
     std::size_t textBytes = 0;
     for (const auto& n : p.names) textBytes += n.size();
     std::printf("plan: %zu nodes, %zu search roots, mean text %.1f bytes\n", p.names.size(), roots.size(),
                 static_cast<double>(textBytes) / static_cast<double>(p.names.size()));
 
-    for (int run = 0; run < runs; ++run) {
-        malloc_trim(0);
-        const std::size_t heap0 = heapInUse();
-        const long rss0 = vmRssKiB();
-        const auto t0 = std::chrono::steady_clock::now();
-        sortSeconds = 0;
-        auto* store = new TreeStore;
-        std::size_t nodes = 0;
-        for (std::size_t r : roots) {
-            const NodeId root = store->addChild(kNoNode, p.names[r]);
-            store->setKind(root, NodeKind::Folder);
-            store->setCounter(root, 0);
-            std::size_t at = r;
-            nodes += 1 + build(*store, p, at, root);
-        }
-        const auto t1 = std::chrono::steady_clock::now();
-        const std::size_t heap = heapInUse() - heap0;
-        const long rss = vmRssKiB() - rss0;
-
-        // The same tree with its texts alone (no store) gives the heap the texts cost.
-        std::vector<std::string> texts;
-        texts.reserve(nodes);
-        const std::size_t heapTexts0 = heapInUse();
-        for (std::size_t i = 0; i < nodes; ++i) texts.emplace_back(p.names[i].data(), p.names[i].size());
-        const std::size_t textHeap = heapInUse() - heapTexts0;   // beyond the vector itself
-        texts.clear();
-        texts.shrink_to_fit();
-
-        const auto t2 = std::chrono::steady_clock::now();
-        delete store;
-        const auto t3 = std::chrono::steady_clock::now();
-
-        const double n = static_cast<double>(nodes);
-        std::printf(
-            "run %d: %zu nodes, build %.3f s (sorting %.3f s), free %.3f s; heap %.1f B/node (texts' own heap %.1f, "
-            "payload %.1f; without text %.1f); VmRSS +%.1f B/node\n",
-            run + 1, nodes, std::chrono::duration<double>(t1 - t0).count(), sortSeconds,
-            std::chrono::duration<double>(t3 - t2).count(), static_cast<double>(heap) / n,
-            static_cast<double>(textHeap) / n, static_cast<double>(textBytes) / n,
-            static_cast<double>(heap) / n - static_cast<double>(textHeap) / n,
-            static_cast<double>(rss) * 1024.0 / n);
-    }
+    for (int run = 0; run < runs; ++run) measureRun(run, p, roots, textBytes);
     return 0;
 }

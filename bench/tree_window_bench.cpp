@@ -132,51 +132,52 @@ void group(ResultTrees& t, const std::string& size, const std::vector<NodeId>& m
     t.dblList.expand(g);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::size_t nodes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100'000;
-    const int duplicates = argc > 2 ? std::atoi(argv[2]) : 1000;
-    std::string base = argc > 3 ? argv[3] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/var/tmp");
+// The work folder under base, with the private recycle bin (XDG_DATA_HOME and HOME inside
+// it), or empty. Set before GLib first reads them, and on the work folder's file system so
+// that the home trash takes its files.
+std::string makeWorkFolder(const std::string& base) {
     std::string work = base + "/parelix-tree-window-bench-XXXXXX";
     if (!mkdtemp(work.data())) {
         std::perror("mkdtemp");
-        return 1;
+        return {};
     }
-    // The private recycle bin, set before GLib first reads it; on the work folder's file
-    // system so that the home trash takes its files.
     fs::create_directories(work + "/home/data");
     setenv("XDG_DATA_HOME", (work + "/home/data").c_str(), 1);
     setenv("HOME", (work + "/home").c_str(), 1);
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return work;
+}
 
-    writePairs(fs::path(work) / "walk", duplicates);
-    writePairs(fs::path(work) / "alone", duplicates);
-
-    Application app(argc, argv);
-    T_EcrPrin w;
-    if (w.startupRefused()) return 1;
+// Shows the window as at program start, and closes the splash rather than wait for it.
+void showWithoutSplash(T_EcrPrin& w) {
     w.show();
     settle();
     for (QWidget* top : QApplication::topLevelWidgets())
         if (top != &w && top->isVisible()) top->close();
+}
 
-    // First root: the planned tree, whose files need not exist.
+// The first root: the planned tree of about `nodes` nodes, whose files need not exist, a third
+// of its files in groups of two.
+NodeId addPlannedRoot(ResultTrees& t, std::size_t nodes) {
     bench::Plan p;
     bench::Rng rng{0x9E3779B97F4A7C15ull};
     p.names.push_back("C:\\Virtuel");
     p.folder.push_back(1);
     p.childCount.push_back(0);
     while (p.names.size() < nodes) plan(p, rng, nodes, 0);
-    ResultTrees& t = w.trees();
     const NodeId first = folderNode(t, kNoNode, p.names[0]);
     std::vector<NodeId> files;
     std::size_t at = 0;
     build(t, p, at, first, files);
     for (std::size_t i = 0; i + 1 < files.size(); i += 6) group(t, std::to_string(1000 + i), {files[i], files[i + 1]});
+    return first;
+}
 
-    // Second root: the real pairs.
-    const NodeId second = folderNode(t, kNoNode, windowsPath(fs::path(work) / "walk"));
+// The second root: the real pairs written under folder, each pair a group.
+struct PairsRoot {
+    NodeId root, del, keep;
+};
+PairsRoot addPairsRoot(ResultTrees& t, const fs::path& folder, int duplicates) {
+    const NodeId second = folderNode(t, kNoNode, windowsPath(folder));
     const NodeId del = folderNode(t, second, "--> del");
     const NodeId keep = folderNode(t, second, "--> keep");
     std::vector<NodeId> delFiles, keepFiles;
@@ -187,74 +188,69 @@ int main(int argc, char** argv) {
         keepFiles.push_back(fileNode(t, keep, name));
     }
     for (std::size_t i = 0; i < delFiles.size(); ++i) group(t, "65", {delFiles[i], keepFiles[i]});
+    return {second, del, keep};
+}
 
-    // The controls, by name as a user's tools find them.
-    auto* dirList = w.findChild<QTreeView*>(QStringLiteral("DirList"));
-    auto* dirModel = qobject_cast<TreeModel*>(dirList->model());
-    auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
-    w.showResultsPage();
-    t.dirList.select(first);
-    dirList->setFocus();
-    settle();
-    std::printf("DirList %zu nodes (first root %zu), DblList %zu nodes\n", t.dirList.nodeCount(),
-                t.dirList.nodeCount() - 3 - 2 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
+// DirList as the user's tools find it, by name.
+struct DirListView {
+    const TreeStore& tree;
+    QTreeView* view;
+    TreeModel* model;
 
-    auto count = [&](NodeId root) {
+    // The folders under root, and how many of them the view shows open.
+    std::pair<std::size_t, std::size_t> openFolders(NodeId root) const {
         std::size_t folders = 0, open = 0;
         std::vector<NodeId> stack{root};
         while (!stack.empty()) {
             const NodeId n = stack.back();
             stack.pop_back();
-            if (t.dirList.childCount(n) == 0) continue;
+            if (tree.childCount(n) == 0) continue;
             ++folders;
-            const QModelIndex idx = dirModel->indexOf(n);
-            if (dirList->isExpanded(idx)) ++open;
-            for (NodeId c : t.dirList.children(n)) stack.push_back(c);
+            if (view->isExpanded(model->indexOf(n))) ++open;
+            for (NodeId c : tree.children(n)) stack.push_back(c);
         }
-        return std::pair{folders, open};
-    };
+        return {folders, open};
+    }
+};
 
-    double c0 = cpuMs();
-    auto t0 = Clock::now();
-    w.ToutDeplierClick();
-    auto t1 = Clock::now();
+// Times a handler that opens or closes the folders, and tells how many the view shows open
+// under root afterwards.
+void timeFolding(const char* name, void (T_EcrPrin::*handler)(), T_EcrPrin& w, const DirListView& dirList,
+                 NodeId root) {
+    const double c0 = cpuMs();
+    const auto t0 = Clock::now();
+    (w.*handler)();
+    const auto t1 = Clock::now();
     settle();
-    auto t2 = Clock::now();
-    double c1 = cpuMs();
-    auto [folders, open] = count(first);
-    std::printf("Tout Déplier: handler %.1f ms, until painted %.1f ms (processor %.1f ms); %zu of %zu folders "
+    const auto t2 = Clock::now();
+    const double c1 = cpuMs();
+    const auto [folders, open] = dirList.openFolders(root);
+    std::printf("%s: handler %.1f ms, until painted %.1f ms (processor %.1f ms); %zu of %zu folders "
                 "open in the view\n",
-                ms(t0, t1), ms(t0, t2), c1 - c0, open, folders);
+                name, ms(t0, t1), ms(t0, t2), c1 - c0, open, folders);
+}
 
-    c0 = cpuMs();
-    t0 = Clock::now();
-    w.ToutReplierClick();
-    t1 = Clock::now();
-    settle();
-    t2 = Clock::now();
-    c1 = cpuMs();
-    std::tie(folders, open) = count(first);
-    std::printf("Tout Replier: handler %.1f ms, until painted %.1f ms (processor %.1f ms); %zu of %zu folders "
-                "open in the view\n",
-                ms(t0, t1), ms(t0, t2), c1 - c0, open, folders);
-
-    // The walk with every tree open, as after "Tout Déplier".
+// "Supprime les doubles de ce répertoire" on del/ with every tree open, as after "Tout
+// Déplier"; its time in ms.
+double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, int duplicates) {
+    ResultTrees& t = w.trees();
+    auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
     w.ToutDeplierClick();
-    t.dirList.expand(second);
-    t.dirList.expand(del);
-    t.dirList.expand(keep);
+    t.dirList.expand(pairs.root);
+    t.dirList.expand(pairs.del);
+    t.dirList.expand(pairs.keep);
     settle();
-    t.dirList.select(del);
+    t.dirList.select(pairs.del);
     settle();
     PaintCounter logPaints;
     infos->viewport()->installEventFilter(&logPaints);
     const int linesBefore = infos->count();
-    c0 = cpuMs();
-    t0 = Clock::now();
+    const double c0 = cpuMs();
+    const auto t0 = Clock::now();
     w.SupDblsDuRepClick();
     settle();
-    t1 = Clock::now();
-    c1 = cpuMs();
+    const auto t1 = Clock::now();
+    const double c1 = cpuMs();
     infos->viewport()->removeEventFilter(&logPaints);
     const int lines = infos->count() - linesBefore;
     std::size_t trashed = 0;
@@ -262,11 +258,14 @@ int main(int argc, char** argv) {
     const double walk = ms(t0, t1);
     std::printf("walk: %d files, %d log lines, %d log paints, %zu in the recycle bin, %zu left in del/: "
                 "%.1f ms, %.2f ms per file (processor %.2f ms per file)\n",
-                duplicates, lines, logPaints.paints, trashed, static_cast<std::size_t>(t.dirList.childCount(del)),
+                duplicates, lines, logPaints.paints, trashed, static_cast<std::size_t>(t.dirList.childCount(pairs.del)),
                 walk, walk / duplicates, (c1 - c0) / duplicates);
+    return walk;
+}
 
-    // The disk's parts alone, on the second set of the same files.
-    const fs::path alone = fs::path(work) / "alone";
+// The disk's parts of a deletion alone, on the second set of the same files: the check that
+// another copy still holds the bytes, and the recycle bin; what the walk costs beyond them.
+void timeDiskPartsAlone(const fs::path& alone, int duplicates, double walk) {
     double check = 0, trash = 0;
     int found = 0, done = 0;
     for (int i = 0; i < duplicates; ++i) {
@@ -289,6 +288,43 @@ int main(int argc, char** argv) {
     std::printf("alone: check %.2f ms per file (%d found), recycle bin %.2f ms per file (%d done)\n",
                 check / duplicates, found, trash / duplicates, done);
     std::printf("walk beyond check and recycle bin: %.2f ms per file\n", (walk - check - trash) / duplicates);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t nodes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100'000;
+    const int duplicates = argc > 2 ? std::atoi(argv[2]) : 1000;
+    std::string base = argc > 3 ? argv[3] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/var/tmp");
+    const std::string work = makeWorkFolder(base);
+    if (work.empty()) return 1;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    writePairs(fs::path(work) / "walk", duplicates);
+    writePairs(fs::path(work) / "alone", duplicates);
+
+    Application app(argc, argv);
+    T_EcrPrin w;
+    if (w.startupRefused()) return 1;
+    showWithoutSplash(w);
+
+    ResultTrees& t = w.trees();
+    const NodeId first = addPlannedRoot(t, nodes);
+    const PairsRoot pairs = addPairsRoot(t, fs::path(work) / "walk", duplicates);
+
+    auto* view = w.findChild<QTreeView*>(QStringLiteral("DirList"));
+    const DirListView dirList{t.dirList, view, qobject_cast<TreeModel*>(view->model())};
+    w.showResultsPage();
+    t.dirList.select(first);
+    view->setFocus();
+    settle();
+    std::printf("DirList %zu nodes (first root %zu), DblList %zu nodes\n", t.dirList.nodeCount(),
+                t.dirList.nodeCount() - 3 - 2 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
+
+    timeFolding("Tout Déplier", &T_EcrPrin::ToutDeplierClick, w, dirList, first);
+    timeFolding("Tout Replier", &T_EcrPrin::ToutReplierClick, w, dirList, first);
+    const double walk = timeWalk(w, pairs, work, duplicates);
+    timeDiskPartsAlone(fs::path(work) / "alone", duplicates, walk);
 
     std::error_code ec;
     fs::remove_all(work, ec);

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The package test needs dpkg-dev, file, desktop-file-utils, appstream and lintian; the tests on a
 # real display run the program under Xvfb, driven by xdotool, and read the screen with
-# ImageMagick and the window captions with xprop (x11-utils).
+# ImageMagick and the window captions with xprop (x11-utils, which also gives xdpyinfo).
 scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream lintian \
     xvfb xauth xdotool imagemagick x11-utils
 scripts/build.sh -DPARELIX_WERROR=ON

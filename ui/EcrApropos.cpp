@@ -118,6 +118,20 @@ TEcrApropos::TEcrApropos(QObject* owner)
     setAttribute(Qt::WA_QuitOnClose, false);
 
     const qreal dpr = devicePixelRatioF();
+    const QFont base = setUpLook(dpr);
+    centreOnScreen();
+    addPanelAndPicture(dpr);
+    addTexts(base);
+    addCloseButton();
+    startTick();
+    belongTo(owner);
+
+    // Without a window manager nothing keeps a window on top: a window shown after the splash
+    // (the main window at start-up) would cover it. Raise the splash again whenever that happens.
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+QFont TEcrApropos::setUpLook(qreal dpr) {
     setWindowIcon(svgIcon(QStringLiteral(":/images/splash_icon.svg"), dpr));
 
     QPalette pal = palette();
@@ -128,13 +142,18 @@ TEcrApropos::TEcrApropos(QObject* owner)
     QFont base = QApplication::font();
     base.setPixelSize(11);
     setFont(base);
+    return base;
+}
 
+void TEcrApropos::centreOnScreen() {
     setFixedSize(289, 216);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect s = screen->geometry();
         move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
     }
+}
 
+void TEcrApropos::addPanelAndPicture(qreal dpr) {
     Panel1 = new BevelPanel(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(7, 7, 274, 202);
@@ -143,7 +162,9 @@ TEcrApropos::TEcrApropos(QObject* owner)
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(2, 10, 103, 103);
     ProgramIcon->setPixmap(svgPixmap(QStringLiteral(":/images/trash.svg"), QSize(103, 103), dpr));
+}
 
+void TEcrApropos::addTexts(const QFont& base) {
     const auto label = [this](const char* name, const QString& text, QRect box, Qt::Alignment align) {
         auto* l = new QLabel(text, Panel1);
         l->setObjectName(QString::fromLatin1(name));
@@ -170,7 +191,9 @@ TEcrApropos::TEcrApropos(QObject* owner)
 
     for (QLabel* l : {ProductName, Version, Notice[0], Notice[1], Notice[2], Notice[3], Notice[4], Notice[5]})
         fitToText(l);
+}
 
+void TEcrApropos::addCloseButton() {
     // Hidden: it never takes a click or a key, so Enter and Escape do nothing.
     BtFermer = new QPushButton(QStringLiteral("&Fermer"), this);
     BtFermer->setObjectName(QStringLiteral("BtFermer"));
@@ -178,13 +201,17 @@ TEcrApropos::TEcrApropos(QObject* owner)
     BtFermer->setDefault(true);
     BtFermer->hide();
     connect(BtFermer, &QPushButton::clicked, this, [this] { BtFermerClick(BtFermer); });
+}
 
+void TEcrApropos::startTick() {
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(kTickMs);
     connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(Timer); });
     Timer->start();
+}
 
+void TEcrApropos::belongTo(QObject* owner) {
     if (owner && owner == QCoreApplication::instance()) {
         if (!postRoutineSet) {
             qAddPostRoutine(destroyAppOwned);
@@ -194,10 +221,6 @@ TEcrApropos::TEcrApropos(QObject* owner)
     } else if (owner) {
         connect(owner, &QObject::destroyed, this, [this] { delete this; });
     }
-
-    // Without a window manager nothing keeps a window on top: a window shown after the splash
-    // (the main window at start-up) would cover it. Raise the splash again whenever that happens.
-    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
 TEcrApropos::~TEcrApropos() {

@@ -5,6 +5,7 @@
 #include <array>
 
 class QCloseEvent;
+class QFont;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -45,6 +46,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The construction, in the order the controls stack up. setUpLook gives the window's
+    // caption icon, colours and font (returned: the texts derive theirs from it).
+    QFont setUpLook(qreal dpr);
+    void centreOnScreen();
+    void addPanelAndPicture(qreal dpr);
+    void addTexts(const QFont& base);
+    void addCloseButton();
+    void startTick();
+    // The owner's end destroys the window (see the constructor).
+    void belongTo(QObject* owner);
+
     bool closed_ = false;   // a close went through: later requests are ignored
 };
 

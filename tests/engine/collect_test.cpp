@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -100,6 +99,19 @@ protected:
         }
     }
 
+    // Appends the files under a folder in the system's listing order, a subfolder's files
+    // where the subfolder is listed.
+    static void appendFilesAsListed(const std::string& dir, std::vector<std::string>& out) {
+        DirEnumerator e;
+        FindData fd;
+        for (bool more = e.findFirst(dir + "\\*.*", faAnyFile, fd); more; more = e.findNext(fd)) {
+            if (fd.name == "." || fd.name == "..") continue;
+            if (fd.attributes & faDirectory) appendFilesAsListed(dir + "\\" + fd.name, out);
+            else out.push_back(dir + "\\" + fd.name);
+        }
+        e.findClose();
+    }
+
     TreeStore& tree() { return trees_.dirList; }
 
     std::string root_;
@@ -157,17 +169,7 @@ TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
     // File records follow the system's listing, each folder's contents written where the
     // folder is met.
     std::vector<std::string> expected{root2 + "\\only"};
-    std::function<void(const std::string&)> list = [&](const std::string& dir) {
-        DirEnumerator e;
-        FindData fd;
-        for (bool more = e.findFirst(dir + "\\*.*", faAnyFile, fd); more; more = e.findNext(fd)) {
-            if (fd.name == "." || fd.name == "..") continue;
-            if (fd.attributes & faDirectory) list(dir + "\\" + fd.name);
-            else expected.push_back(dir + "\\" + fd.name);
-        }
-        e.findClose();
-    };
-    list(root_);
+    appendFilesAsListed(root_, expected);
     std::vector<std::string> written;
     for (const FileEntry& f : files()) written.push_back(d[f.dirIndex] + f.name);
     EXPECT_EQ(written, expected);

@@ -26,75 +26,97 @@ struct Outcome {
 // The pairwise compare over the sequence held whole in memory; contents are read once
 // (nullopt: cannot be opened), identities from stat. A file is a member of one group at
 // most, and an unreadable one is logged the first time a pair meets it.
-Outcome plainPairwise(const DuplicateScene& s) {
-    const std::size_t n = s.sequence.size();
-    std::vector<std::size_t> seq(n);
-    for (std::size_t i = 0; i < n; ++i) seq[i] = i;
-    std::vector<std::optional<std::string>> content(n);
-    std::vector<std::optional<std::pair<dev_t, ino_t>>> id(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string p = s.posix(s.sequence[i]);
-        struct stat st {};
-        if (::stat(p.c_str(), &st) == 0) id[i] = {st.st_dev, st.st_ino};
-        std::ifstream in(p, std::ios::binary);
-        if (in) content[i] = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    auto size = [&](std::size_t i) { return s.sequence[i].size(); };
+class PlainPairwise {
+public:
+    explicit PlainPairwise(const DuplicateScene& s) : s_(s) { readFiles(); }
 
-    Outcome out;
-    std::set<std::pair<dev_t, ino_t>> memberIds;
-    std::set<std::size_t> logged;
-    bool open = false;
-    auto addRep = [&](std::size_t rep) {
-        out.groups.back().members.push_back(s.fullPaths[rep]);
-        if (id[rep]) memberIds.insert(*id[rep]);
-    };
-    auto close = [&](std::size_t rep) {
-        addRep(rep);
-        sortMembers(out.groups.back().members);
-        open = false;
-    };
-    auto logOnce = [&](std::size_t file) {
-        if (logged.insert(file).second) out.log.push_back(s.fullPaths[file] + " inaccessible");
-    };
-    std::size_t d = 0, c = 1;
-    while (n > 0 && d < n - 1) {
-        const std::size_t rep = seq[d];
-        if (c < n && size(seq[c]) == size(rep)) {
-            const std::size_t cand = seq[c];
-            // Both opened first (empty files never are), then two names of one file are
-            // different, then the bytes decide.
-            const bool oneFile = (id[cand] && ((id[rep] && *id[rep] == *id[cand]) || memberIds.count(*id[cand]))) ||
-                                 (id[rep] && memberIds.count(*id[rep]));
-            bool same = !oneFile;
-            if (size(rep) != 0) {
-                if (!content[rep]) {
-                    logOnce(rep);
-                    same = false;
-                } else if (!content[cand]) {
-                    logOnce(cand);
-                    same = false;
-                } else {
-                    same = same && *content[rep] == *content[cand];
+    Outcome run() {
+        const std::size_t n = s_.sequence.size();
+        std::vector<std::size_t> seq(n);
+        for (std::size_t i = 0; i < n; ++i) seq[i] = i;
+        std::size_t d = 0, c = 1;
+        while (n > 0 && d < n - 1) {
+            const std::size_t rep = seq[d];
+            if (c < n && size(seq[c]) == size(rep)) {
+                if (samePair(rep, seq[c])) {
+                    if (!open_) out_.groups.push_back({"(" + std::to_string(size(rep)) + ")", {}});
+                    addRep(rep);
+                    ++d;
+                    std::swap(seq[d], seq[c]);
+                    open_ = true;
                 }
-            }
-            if (same) {
-                if (!open) out.groups.push_back({"(" + std::to_string(size(rep)) + ")", {}});
-                addRep(rep);
+                ++c;
+            } else {
+                if (open_) close(rep);
                 ++d;
-                std::swap(seq[d], seq[c]);
-                open = true;
+                c = d + 1;
             }
-            ++c;
-        } else {
-            if (open) close(rep);
-            ++d;
-            c = d + 1;
+        }
+        if (open_) close(seq[d]);
+        return out_;
+    }
+
+private:
+    using Id = std::pair<dev_t, ino_t>;
+
+    void readFiles() {
+        const std::size_t n = s_.sequence.size();
+        content_.resize(n);
+        id_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string p = s_.posix(s_.sequence[i]);
+            struct stat st {};
+            if (::stat(p.c_str(), &st) == 0) id_[i] = Id{st.st_dev, st.st_ino};
+            std::ifstream in(p, std::ios::binary);
+            if (in) content_[i] = std::string(std::istreambuf_iterator<char>(in), {});
         }
     }
-    if (open) close(seq[d]);
-    return out;
-}
+
+    std::int32_t size(std::size_t i) const { return s_.sequence[i].size(); }
+
+    // Both opened first (empty files never are), then two names of one file are different,
+    // then the bytes decide.
+    bool samePair(std::size_t rep, std::size_t cand) {
+        const bool oneFile = (id_[cand] && ((id_[rep] && *id_[rep] == *id_[cand]) || memberIds_.count(*id_[cand]))) ||
+                             (id_[rep] && memberIds_.count(*id_[rep]));
+        bool same = !oneFile;
+        if (size(rep) != 0) {
+            if (!content_[rep]) {
+                logOnce(rep);
+                same = false;
+            } else if (!content_[cand]) {
+                logOnce(cand);
+                same = false;
+            } else {
+                same = same && *content_[rep] == *content_[cand];
+            }
+        }
+        return same;
+    }
+
+    void addRep(std::size_t rep) {
+        out_.groups.back().members.push_back(s_.fullPaths[rep]);
+        if (id_[rep]) memberIds_.insert(*id_[rep]);
+    }
+    void close(std::size_t rep) {
+        addRep(rep);
+        sortMembers(out_.groups.back().members);
+        open_ = false;
+    }
+    void logOnce(std::size_t file) {
+        if (logged_.insert(file).second) out_.log.push_back(s_.fullPaths[file] + " inaccessible");
+    }
+
+    const DuplicateScene& s_;
+    std::vector<std::optional<std::string>> content_;
+    std::vector<std::optional<Id>> id_;
+    Outcome out_;
+    std::set<Id> memberIds_;
+    std::set<std::size_t> logged_;
+    bool open_ = false;   // a group is being filled
+};
+
+Outcome plainPairwise(const DuplicateScene& s) { return PlainPairwise(s).run(); }
 
 // A file by device and inode; a path that names none (an empty file gone since the walk)
 // stands for a file of its own.

@@ -69,66 +69,11 @@ public:
     void build(std::vector<SceneFile> files) {
         sequence = std::move(files);
         for (const auto& f : sequence) dir.write(f.rel, f.content);
-
-        const NodeId root = trees.dirList.addChild(kNoNode, rootWin);
-        trees.dirList.setKind(root, NodeKind::Folder);
-        trees.dirList.setCounter(root, 0);
-        std::map<std::string, NodeId> dirNodes{{"", root}};
-        std::map<std::string, std::uint32_t> dirIndex;
-        std::vector<std::string> dirRecords;
-        auto dirOf = [&](const std::string& folder) {
-            auto it = dirIndex.find(folder);
-            if (it != dirIndex.end()) return it->second;
-            std::string win = rootWin;
-            NodeId node = root;
-            std::string sofar;
-            std::stringstream parts(folder);
-            for (std::string part; std::getline(parts, part, '/');) {
-                sofar += (sofar.empty() ? "" : "/") + part;
-                win += "\\" + part;
-                auto found = dirNodes.find(sofar);
-                if (found == dirNodes.end()) {
-                    const NodeId child = trees.dirList.addChild(node, "--> " + part);
-                    trees.dirList.setKind(child, NodeKind::Folder);
-                    trees.dirList.setCounter(child, 0);
-                    found = dirNodes.emplace(sofar, child).first;
-                }
-                node = found->second;
-            }
-            dirRecords.push_back(win + "\\");
-            return dirIndex[folder] = static_cast<std::uint32_t>(dirRecords.size() - 1);
-        };
-
-        WorkFile list;
-        list.assign(engine.fileListName());
-        list.rewrite(kFileEntrySize);
-        std::uint8_t record[kFileEntrySize] = {};
-        for (const auto& f : sequence) {
-            const auto slash = f.rel.rfind('/');
-            const std::string folder = slash == std::string::npos ? "" : f.rel.substr(0, slash);
-            const std::string name = slash == std::string::npos ? f.rel : f.rel.substr(slash + 1);
-            const std::uint32_t index = dirOf(folder);
-            const NodeId node = trees.dirList.addChild(dirNodes[folder], name);
-            trees.dirList.setKind(node, NodeKind::File);
-            trees.dirList.setCounter(node, 0);
-            fileNodes.push_back(node);
-            fullPaths.push_back(cut255(dirRecords[index] + name));
-            encodeFileEntry(FileEntry{name, f.size(), index, node}, record);
-            list.write(record);
-        }
-        list.close();
-
-        WorkFile dirs;
-        dirs.assign(engine.dirListName());
-        dirs.rewrite(kDirRecordSize);
-        std::uint8_t dirRecord[kDirRecordSize] = {};
-        for (const auto& d : dirRecords) {
-            encodeDirRecord(d, dirRecord);
-            dirs.write(dirRecord);
-        }
-        dirs.close();
+        Folders folders(trees.dirList, rootWin);
+        writeFileList(folders);
+        writeDirList(folders.records);
         engine.setListCounts(static_cast<std::int32_t>(sequence.size()),
-                             static_cast<std::int32_t>(dirRecords.size()));
+                             static_cast<std::int32_t>(folders.records.size()));
     }
 
     // Sorts by decreasing size, keeping the given order within a size, then builds.
@@ -180,6 +125,80 @@ public:
                 EXPECT_EQ(trees.dblList.imageIndex(m), kImgFileMarked);
             }
         }
+    }
+
+private:
+    // The scene's folders as the walk meets them: a DirList node per folder under the root
+    // node, and a directory record per folder in the order the files first name them.
+    struct Folders {
+        TreeStore& tree;
+        std::string rootWin;
+        std::map<std::string, NodeId> nodes;
+        std::map<std::string, std::uint32_t> indexes;
+        std::vector<std::string> records;
+
+        Folders(TreeStore& t, std::string root) : tree(t), rootWin(std::move(root)) {
+            nodes[""] = folderNode(kNoNode, rootWin);
+        }
+        NodeId folderNode(NodeId parent, const std::string& text) {
+            const NodeId n = tree.addChild(parent, text);
+            tree.setKind(n, NodeKind::Folder);
+            tree.setCounter(n, 0);
+            return n;
+        }
+        // The record index of a folder ('/' separated, "" for the root), its nodes made on
+        // the first call.
+        std::uint32_t index(const std::string& folder) {
+            auto it = indexes.find(folder);
+            if (it != indexes.end()) return it->second;
+            std::string win = rootWin;
+            NodeId node = nodes[""];
+            std::string sofar;
+            std::stringstream parts(folder);
+            for (std::string part; std::getline(parts, part, '/');) {
+                sofar += (sofar.empty() ? "" : "/") + part;
+                win += "\\" + part;
+                auto found = nodes.find(sofar);
+                if (found == nodes.end()) found = nodes.emplace(sofar, folderNode(node, "--> " + part)).first;
+                node = found->second;
+            }
+            records.push_back(win + "\\");
+            return indexes[folder] = static_cast<std::uint32_t>(records.size() - 1);
+        }
+    };
+
+    // One file-entry record and one DirList file node per sequence entry, in order.
+    void writeFileList(Folders& folders) {
+        WorkFile list;
+        list.assign(engine.fileListName());
+        list.rewrite(kFileEntrySize);
+        std::uint8_t record[kFileEntrySize] = {};
+        for (const auto& f : sequence) {
+            const auto slash = f.rel.rfind('/');
+            const std::string folder = slash == std::string::npos ? "" : f.rel.substr(0, slash);
+            const std::string name = slash == std::string::npos ? f.rel : f.rel.substr(slash + 1);
+            const std::uint32_t index = folders.index(folder);
+            const NodeId node = trees.dirList.addChild(folders.nodes[folder], name);
+            trees.dirList.setKind(node, NodeKind::File);
+            trees.dirList.setCounter(node, 0);
+            fileNodes.push_back(node);
+            fullPaths.push_back(cut255(folders.records[index] + name));
+            encodeFileEntry(FileEntry{name, f.size(), index, node}, record);
+            list.write(record);
+        }
+        list.close();
+    }
+
+    void writeDirList(const std::vector<std::string>& records) {
+        WorkFile dirs;
+        dirs.assign(engine.dirListName());
+        dirs.rewrite(kDirRecordSize);
+        std::uint8_t dirRecord[kDirRecordSize] = {};
+        for (const auto& d : records) {
+            encodeDirRecord(d, dirRecord);
+            dirs.write(dirRecord);
+        }
+        dirs.close();
     }
 };
 

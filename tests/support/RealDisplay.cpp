@@ -1,7 +1,6 @@
 #include "support/RealDisplay.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -12,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -47,9 +47,9 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 }
 
 // Forks and runs argv with the merged environment; stdout goes to outFd (or stays), the
-// other standard streams to /dev/null. keepFd stays open in the child.
+// other standard streams to /dev/null (errorsToo: stderr goes with stdout).
 pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int outFd,
-            int keepFd = -1, bool errorsToo = false) {
+            bool errorsToo = false) {
     std::vector<std::string> args = argv;
     std::vector<std::string> envStrings = mergedEnvironment(env);
     std::vector<char*> argp = pointers(args);
@@ -63,8 +63,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, st
     dup2(null, 0);
     dup2(outFd >= 0 ? outFd : null, 1);
     dup2(errorsToo && outFd >= 0 ? outFd : null, 2);
-    for (int fd = 3; fd < 256; ++fd)
-        if (fd != keepFd) close(fd);
+    for (int fd = 3; fd < 256; ++fd) close(fd);
     execve(argp[0], argp.data(), envp.data());
     _exit(127);
 }
@@ -78,11 +77,6 @@ std::string readAll(int fd) {
         else if (n == 0 || errno != EINTR) break;
     }
     return out;
-}
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-    return s;
 }
 
 }  // namespace
@@ -117,7 +111,7 @@ std::string runCapture(const std::vector<std::string>& argv, const std::map<std:
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                            const std::string& outputFile) {
     const int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_ = spawn(argv, env, out, -1, true);
+    pid_ = spawn(argv, env, out, true);
     if (out >= 0) close(out);
 }
 
@@ -198,60 +192,104 @@ bool isHighlight(int r, int g, int b) { return b > 170 && r < 90 && g > 110 && g
 
 std::string RealDisplay::missingTools() {
     std::string missing;
-    for (const char* tool : {"Xvfb", "xdotool", "import", "xprop"})
+    for (const char* tool : {"Xvfb", "xdotool", "import", "xprop", "xdpyinfo"})
         if (findExecutable(tool).empty()) missing += std::string(missing.empty() ? "" : ", ") + tool;
     return missing;
 }
 
+namespace {
+
+// The abstract sockets (without their '@') that some process listens on.
+std::set<std::string> abstractSockets() {
+    std::ifstream in("/proc/net/unix");
+    std::set<std::string> names;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t at = line.find(" @");
+        if (at != std::string::npos) names.insert(line.substr(at + 2));
+    }
+    return names;
+}
+
+// The first display number from `from` on that nothing holds: no lock file, no socket file
+// (one without a lock may be left by a server that died, or be held by one whose lock lies
+// elsewhere) and no abstract socket (a server whose /tmp is not ours).
+int freeDisplayNumber(int from) {
+    const std::set<std::string> abstract = abstractSockets();
+    for (int n = from; n < from + 500; ++n) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        std::error_code ec;
+        if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock", ec) || fs::exists(fs::symlink_status(socket, ec)) ||
+            abstract.count(socket))
+            continue;
+        return n;
+    }
+    return -1;
+}
+
+// The pid written in a display's lock file, or -1.
+pid_t lockHolder(int number) {
+    std::ifstream in("/tmp/.X" + std::to_string(number) + "-lock");
+    long pid = -1;
+    return in >> pid ? static_cast<pid_t>(pid) : -1;
+}
+
+}  // namespace
+
 RealDisplay::RealDisplay() {
     if (!missingTools().empty()) return;
-    // Xvfb picks a free display itself and writes its number on the given descriptor once
-    // it listens. Its own output goes to a file, shown when something fails.
+    // The server's own output goes to a file, shown when something fails.
     char log[] = "/tmp/parelix-xvfb-XXXXXX";
     const int logFd = mkstemp(log);
-    if (logFd >= 0) serverLog_ = log;
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const pid_t pid = spawn({findExecutable("Xvfb"), "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                             "1024x768x24", "-nolisten", "tcp"},
-                            {}, logFd, fds[1], true);
-    close(fds[1]);
+    if (logFd < 0) return;
+    close(logFd);
+    serverLog_ = log;
+    // Test programs run side by side pick the same free number; the server that loses the
+    // lock ends, and the next free number is tried.
+    constexpr int kFirstDisplay = 10;
+    for (int attempt = 0, n = freeDisplayNumber(kFirstDisplay); attempt < 8 && n >= 0;
+         ++attempt, n = freeDisplayNumber(n + 1)) {
+        if (startServer(n)) return;
+    }
+    std::cerr << "Xvfb did not start on a free display; it wrote:\n" << serverOutput() << '\n';
+}
+
+bool RealDisplay::startServer(int number) {
+    const std::string display = ":" + std::to_string(number);
+    const int logFd = open(serverLog_.c_str(), O_WRONLY | O_APPEND);
+    // -noreset: the server resets when its last client leaves (the readiness probe, each
+    // xdotool call), and a client that connects meanwhile is refused.
+    const pid_t pid = spawn({findExecutable("Xvfb"), display, "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                             "-noreset"},
+                            {}, logFd, true);
     if (logFd >= 0) close(logFd);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
-        if (poll(&p, 1, 200) > 0) {
-            char c[16];
-            const ssize_t n = read(fds[0], c, sizeof c);
-            if (n <= 0) break;
-            number.append(c, static_cast<std::size_t>(n));
-        }
-    }
-    close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return;
-    }
-    serverPid_ = pid;
-    display_ = ":" + trimmed(number);
-    // Announced is not yet reachable on a busy machine: a client must get through first.
-    const bool reachable = waitUntil(
+    if (pid < 0) return false;
+    // Ready once the display's lock names this server and a client gets through: a server
+    // that announced itself is not yet reachable on a busy machine, and the lock tells it
+    // from another server answering on the same number.
+    bool ended = false;
+    const bool ready = waitUntil(
         [&] {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                ended = true;
+                return true;
+            }
+            if (lockHolder(number) != pid) return false;
             int code = -1;
-            runCapture({findExecutable("xdotool"), "getdisplaygeometry"}, {{"DISPLAY", display_}}, &code);
+            runCapture({findExecutable("xdpyinfo"), "-display", display}, {}, &code);
             return code == 0;
         },
         std::chrono::seconds(15), std::chrono::milliseconds(100));
-    if (!reachable) {
-        std::cerr << "Xvfb announced " << display_ << " but no client could connect; it wrote:\n"
-                  << serverOutput() << '\n';
+    if (ready && !ended) {
+        serverPid_ = pid;
+        display_ = display;
+        return true;
+    }
+    if (!ended) {
+        std::cerr << "Xvfb on " << display << " accepted no client\n";
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        serverPid_ = -1;
-        display_.clear();
     }
+    return false;
 }
 
 RealDisplay::~RealDisplay() {
@@ -425,8 +463,7 @@ void ProgramOnDisplayTest::startProgram(const std::map<std::string, std::string>
                   << "\nThe display server wrote:\n" << display_->serverOutput() << '\n';
         program_.stop();
         ASSERT_LT(attempt, 2) << "the program did not start on " << display_->display();
-        // A server that answered xdotool has been seen refusing the program's connection:
-        // the second start gets a server of its own.
+        // Should the server be what failed the program, the second start gets one of its own.
         display_ = std::make_unique<RealDisplay>();
         ASSERT_TRUE(display_->ok()) << "Xvfb did not start again";
         all["DISPLAY"] = display_->display();

@@ -1,8 +1,8 @@
 #pragma once
 // A real X display for tests that drive the program as a person does: a private Xvfb
 // server, the program started on it as a child process, real pointer and key events
-// through xdotool, screenshots through ImageMagick's import and window properties through
-// xprop. Tests skip when one of these tools is missing (scripts/test.sh installs them).
+// through xdotool, screenshots through ImageMagick's import, window properties through
+// xprop, and the server's readiness through xdpyinfo. Tests skip when one of these tools is missing (scripts/test.sh installs them).
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
@@ -63,7 +63,7 @@ bool isHighlight(int r, int g, int b);
 
 class RealDisplay {
 public:
-    // The tools missing among Xvfb, xdotool, import and xprop, or empty.
+    // The tools missing among Xvfb, xdotool, import, xprop and xdpyinfo, or empty.
     static std::string missingTools();
     RealDisplay();
     ~RealDisplay();
@@ -99,6 +99,10 @@ public:
     void saveScreenshot(const std::string& path);
 
 private:
+    // Starts a server on the display number and waits until it takes clients; false when it
+    // ended or took none.
+    bool startServer(int number);
+
     std::string display_;
     std::string serverLog_;
     pid_t serverPid_ = -1;

@@ -1,6 +1,6 @@
 // The keyboard reaches every action, and the highlighted row is the node the program acts
 // on: the program itself on a real X display, driven by real key events. Skipped when
-// Xvfb, xdotool, ImageMagick's import or xprop is missing.
+// Xvfb, xdotool, ImageMagick's import, xprop or xdpyinfo is missing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,8 +73,36 @@ protected:
         return h;
     }
 
-    bool asked(std::string* dialog = nullptr, std::chrono::milliseconds wait = 5s) {
-        return display_->waitForWindow("^Confirmer la suppression", wait, dialog);
+    bool asked(std::chrono::milliseconds wait = 5s) {
+        return display_->waitForWindow("^Confirmer la suppression", wait);
+    }
+
+    // Focuses the drive tree and walks down it by type-ahead: each name after the first is
+    // typed in the folder opened before it.
+    void typeAheadInDriveTree(const std::vector<std::string>& names) {
+        display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (i > 0) display_->key("Right");
+            typeName(names[i]);
+        }
+    }
+
+    // Waits until DblList shows count members marked red; members gets their rows' centres.
+    bool waitForMarkedMembers(std::size_t count, std::vector<int>& members) {
+        return waitUntil(
+            [&] {
+                members = display_->screenshot().bands(x0_ + kDblLeft, x0_ + kDblRight, y0_ + kDblTop,
+                                                       y0_ + kDblBottom, isMarkRed);
+                return members.size() == count;
+            },
+            20s);
+    }
+
+    // The Delete key asks about the focused tree's selected node, and Oui is answered.
+    void deleteAndConfirm() {
+        display_->key("Delete");
+        ASSERT_TRUE(asked()) << "the Delete key asked nothing";
+        display_->key("Return");   // Oui
     }
 };
 
@@ -89,13 +117,9 @@ TEST_F(KeyboardDisplayTest, TypeAheadAndTheDeleteKeyActOnTheHighlightedNode) {
     write(edge + "/zeta/b.txt", "pareil");
     write(edge + "/c.txt", "autre chose");
     write(edge + "/d.txt", "autre chose");
-    startProgram();
+    ASSERT_NO_FATAL_FAILURE(startProgram());
 
-    display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);   // the drive tree takes the focus
-    for (const std::string& name : {std::string("C:"), std::string("tmp"), fs::path(base_).filename().string()}) {
-        if (name != "C:") display_->key("Right");
-        typeName(name);
-    }
+    typeAheadInDriveTree({"C:", "tmp", fs::path(base_).filename().string()});
     display_->key("Right");
     display_->type("ux-e");
     std::this_thread::sleep_for(300ms);
@@ -111,43 +135,29 @@ TEST_F(KeyboardDisplayTest, TypeAheadAndTheDeleteKeyActOnTheHighlightedNode) {
     // Both groups shown: the run is ending; after "Fini !" the search root is selected and
     // DirList has the focus.
     std::vector<int> members;
-    auto marked = [&](std::size_t count) {
-        return waitUntil(
-            [&] {
-                members = display_->screenshot().bands(x0_ + kDblLeft, x0_ + kDblRight, y0_ + kDblTop,
-                                                       y0_ + kDblBottom, isMarkRed);
-                return members.size() == count;
-            },
-            20s);
-    };
-    ASSERT_TRUE(marked(4));
+    ASSERT_TRUE(waitForMarkedMembers(4, members));
     std::this_thread::sleep_for(500ms);
 
     // The root is the folder Ajoute took: deleting it from the results would ask about it.
     display_->key("Right");
     typeName("zeta");
-    display_->key("Delete");
-    std::string dialog;
-    ASSERT_TRUE(asked(&dialog)) << "the Delete key asked nothing";
-    display_->key("Return");   // Oui
+    ASSERT_NO_FATAL_FAILURE(deleteAndConfirm());
     EXPECT_TRUE(waitUntil([&] { return !has(edge + "/zeta"); }, 10s));
     EXPECT_TRUE(trashHolds("zeta"));
     EXPECT_TRUE(has(edge + "/a.txt"));
     EXPECT_TRUE(has("ux-big/seul.txt"));
 
     // DblList: one group left (c.txt, d.txt), its two members marked red.
-    ASSERT_TRUE(marked(2));
+    ASSERT_TRUE(waitForMarkedMembers(2, members));
     const int groupRow = members[0] - (members[1] - members[0]);
     display_->click(x0_ + 320, groupRow);
     std::this_thread::sleep_for(300ms);
     display_->key("Delete");
-    EXPECT_FALSE(asked(nullptr, 1s)) << "a group node was offered to the recycle bin";
+    EXPECT_FALSE(asked(1s)) << "a group node was offered to the recycle bin";
 
     display_->click(x0_ + 320, members[0]);
     std::this_thread::sleep_for(300ms);
-    display_->key("Delete");
-    ASSERT_TRUE(asked(&dialog));
-    display_->key("Return");
+    ASSERT_NO_FATAL_FAILURE(deleteAndConfirm());
     EXPECT_TRUE(waitUntil([&] { return !has(edge + "/c.txt"); }, 10s));
     EXPECT_TRUE(trashHolds("c.txt"));
     EXPECT_TRUE(has(edge + "/d.txt"));

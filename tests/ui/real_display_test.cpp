@@ -1,6 +1,6 @@
 // The program itself on a real X display, driven as a person drives it: real pointer and
 // key events, what the screen shows, and what the window system reads as captions. Skipped
-// when Xvfb, xdotool, ImageMagick's import or xprop is missing.
+// when Xvfb, xdotool, ImageMagick's import, xprop or xdpyinfo is missing.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -91,8 +91,7 @@ protected:
     // Starts the program, waits for its window and the end of its splash, puts the scene's
     // folder in the search list through the drive tree's keyboard, and starts the search.
     void startAndSearch(const Scene& scene) {
-        startProgram({{"PATH", home() + "/bin:/usr/bin:/bin"}});
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(startProgram({{"PATH", home() + "/bin:/usr/bin:/bin"}}));
 
         // Type-ahead goes on from the text typed less than 0.4 s before: pause between names.
         display_->click(x0_ + kDskListBlankX, y0_ + kDskListBlankY);
@@ -114,8 +113,7 @@ protected:
         scene.write(second + "x2", "twin x");
         scene.write(first + "y1", "twin y!");
         scene.write(second + "y2", "twin y!");
-        startAndSearch(scene);
-        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_NO_FATAL_FAILURE(startAndSearch(scene));
         ASSERT_TRUE(waitForMarkedRows(true, 4, 20s));
         std::this_thread::sleep_for(500ms);   // the run is over
     }
@@ -132,16 +130,22 @@ protected:
         const int right = x0_ + (dblList ? kDblRight : kDirRight);
         return !shot.bands(left, right, y - 2, y + 3, isHighlight, 20).empty();
     }
+    // False at once when the program has ended (TearDown tells how).
     bool waitForMarkedRows(bool dblList, std::size_t count, std::chrono::milliseconds timeout,
                            std::vector<int>* rows = nullptr, bool orMore = false) {
-        return waitUntil(
+        bool ended = false;
+        const bool found = waitUntil(
             [&] {
-                if (!program_.running()) return true;   // TearDown tells how it ended
-                std::vector<int> found = markedRows(dblList);
-                if (rows) *rows = found;
-                return found.size() == count || (orMore && found.size() > count);
+                if (!program_.running()) {
+                    ended = true;
+                    return true;
+                }
+                std::vector<int> marks = markedRows(dblList);
+                if (rows) *rows = marks;
+                return marks.size() == count || (orMore && marks.size() > count);
             },
             timeout, 20ms);
+        return found && !ended;
     }
     // Clicks the trash until the shell's question shows: a click while the run still builds
     // the trees does nothing.
@@ -162,14 +166,15 @@ protected:
 TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
     Scene scene;
     constexpr std::size_t kMiB = 1024 * 1024;
-    scene.sparse("big1", 96 * kMiB, "first group");   // the largest: grouped first
-    scene.sparse("sub/big2", 96 * kMiB, "first group");
+    ASSERT_NO_FATAL_FAILURE(scene.sparse("big1", 96 * kMiB, "first group"));   // the largest: grouped first
+    ASSERT_NO_FATAL_FAILURE(scene.sparse("sub/big2", 96 * kMiB, "first group"));
     // Smaller files that agree up to their last bytes keep the comparison busy while the first
     // group is shown: each is read once to its end, about a gigabyte of holes in all.
-    for (int i = 10; i <= 21; ++i) scene.sparse("mid" + std::to_string(i), 90 * kMiB, "slow " + std::to_string(i));
+    for (int i = 10; i <= 21; ++i)
+        ASSERT_NO_FATAL_FAILURE(scene.sparse("mid" + std::to_string(i), 90 * kMiB, "slow " + std::to_string(i)));
     scene.write("small1", "last group");               // the smallest: grouped last
     scene.write("sub/small2", "last group");
-    startAndSearch(scene);
+    ASSERT_NO_FATAL_FAILURE(startAndSearch(scene));
 
     std::vector<int> rows;
     ASSERT_TRUE(waitForMarkedRows(true, 2, 30s, &rows)) << "the first group never showed alone";
@@ -193,8 +198,7 @@ TEST_F(RealDisplayTest, TheTrashActsOnTheRowClickedAsTheRunEnds) {
 // the folder selected before.
 TEST_F(RealDisplayTest, PopMenuActsOnTheFolderRightClicked) {
     Scene scene;
-    searchTwoPairs(scene, "a/", "b/");
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(searchTwoPairs(scene, "a/", "b/"));
     // Open the search root, a and b: each folder's row lies one above its two marked files.
     for (const char* keys : {"Right", "Down", "Right", "Down", "Down", "Down", "Right"}) display_->key(keys);
     std::vector<int> files;
@@ -221,7 +225,7 @@ TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
     scene.write("a1", "same bytes");
     scene.write("sub/a2", "same bytes");
     scene.write("b", "other bytes");
-    startAndSearch(scene);
+    ASSERT_NO_FATAL_FAILURE(startAndSearch(scene));
     EXPECT_EQ(display_->windowName(main_), kMainTitle);
 
     std::vector<int> rows;
@@ -251,8 +255,7 @@ TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
 // A drop on a fixed drive asks nothing.
 TEST_F(RealDisplayTest, DragsFromDirListOntoTheTrash) {
     Scene scene;
-    searchTwoPairs(scene, "", "");
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(searchTwoPairs(scene, "", ""));
     display_->key("Right");               // open the search root
     std::vector<int> files;
     ASSERT_TRUE(waitForMarkedRows(false, 4, 5s, &files));
@@ -283,7 +286,7 @@ TEST_F(RealDisplayTest, AWalkLeavesTheFoldersAndTheScrollOfDirListAsTheyWere) {
     }
     scene.write("C/cx", "a pair that stays");
     scene.write("C/cy", "a pair that stays");
-    startAndSearch(scene);
+    ASSERT_NO_FATAL_FAILURE(startAndSearch(scene));
     std::vector<int> members;
     ASSERT_TRUE(waitForMarkedRows(true, 10, 20s, &members));
     std::this_thread::sleep_for(500ms);   // the run is over
