@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
     writePairs(fs::path(work) / "alone", duplicates);
 
     Application app(argc, argv);
-    T_EcrPrin w;
+    Session session;
+    T_EcrPrin w(session);
     if (w.startupRefused()) return 1;
     w.show();
     settle();
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
     p.folder.push_back(1);
     p.childCount.push_back(0);
     while (p.names.size() < nodes) plan(p, rng, nodes, 0);
-    ResultTrees& t = w.trees();
+    ResultTrees& t = w.session().trees();
     const NodeId first = folderNode(t, kNoNode, p.names[0]);
     std::vector<NodeId> files;
     std::size_t at = 0;

@@ -9,6 +9,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "results/Activity.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
@@ -36,9 +37,9 @@ public:
     // Called in matched pairs; the callers keep nested holds to one on/off pair.
     virtual void setWaitCursor(bool on) = 0;
     virtual void lockWindowUpdate(bool on) = 0;
-    // True while a search run builds the trees (collection, sort and comparison): the
-    // engine then holds node references.
-    virtual bool searchActive() const = 0;
+    // What is under way, deleting() included; mayAct answers from it.
+    virtual Activity activity() const = 0;
+    bool mayAct(Act act) const { return parelix::mayAct(act, activity()); }
 
     // Platform services, here so that tests can replace them.
     virtual unsigned driveType(const std::string& root) = 0;
@@ -59,8 +60,6 @@ public:
     // waits for its end.
     virtual void deletionBegins() {}
     virtual void deletionEnded() {}
-    // The program is ending (a signal came): a walk goes no further and nothing is asked.
-    virtual bool ending() const { return false; }
 
 private:
     friend class BusyHold;

@@ -45,7 +45,7 @@ std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
 }
 
 void Deletion::refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures) {
-    if (window_.ending()) return;   // nobody waits for a box now
+    if (ending()) return;   // nobody waits for a box now
     if (failures) failures->push_back({path, reason});
     else window_.showMessage(reason, "Erreur", MessageKind::Error);
 }
@@ -76,7 +76,7 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vec
 std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
 bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures) {
-    if (window_.ending()) return false;
+    if (ending()) return false;
     TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
     if (!store.isValid(node)) return false;
     if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
@@ -115,9 +115,9 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     window_.appendLog("Effacement de " + path);
     op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
-    if (member != kNoNode) op.lastCheck = [&] { return !window_.ending() && otherCopyRemains(member, path, failures); };
+    if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
     const int result = window_.fileOperation(op);
-    if (result != 0 && !op.fAnyOperationsAborted && failures && !window_.ending())
+    if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted) return false;
 
@@ -168,17 +168,17 @@ void Deletion::settleSelection(const std::vector<NodeId>& chain) {
 }
 
 bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
-    if (!mayStart() || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
+    if (!window_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
     const std::vector<NodeId> chain = dirChain(tree, node);
     DeletionAct act(window_);
     const bool removed = deleteOne(tree, node, keepConfirmation, nullptr);
     act.releaseLinks();
-    if (removed && !window_.ending()) settleSelection(chain);
+    if (removed && !ending()) settleSelection(chain);
     return removed;
 }
 
 void Deletion::trashClick() {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     switch (window_.focusedTree()) {
     case TreeId::DirList: {
         const NodeId node = trees_.dirList.selected();
@@ -196,7 +196,7 @@ void Deletion::trashClick() {
 }
 
 void Deletion::dropOnTrash(TreeId source) {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     if (source == TreeId::DirList) {
         const NodeId node = trees_.dirList.selected();
         if (node != kNoNode) deleteNode(TreeId::DirList, node, false);
@@ -207,7 +207,7 @@ void Deletion::dropOnTrash(TreeId source) {
 }
 
 void Deletion::deleteDuplicatesOfDirectory() {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     TreeStore& dir = trees_.dirList;
     const NodeId selected = dir.selected();
     if (selected == kNoNode) return;
@@ -223,14 +223,14 @@ void Deletion::deleteDuplicatesOfDirectory() {
         // Backwards, noting each predecessor first: deleting a file removes only that node,
         // and the link is tested on arrival, so a file whose group an earlier deletion
         // dissolved (the last copy left) is kept. Only in the trees the walk started with.
-        while (node != kNoNode && !window_.ending() && trees_.generation() == trees) {
+        while (node != kNoNode && !ending() && trees_.generation() == trees) {
             const NodeId previous = dir.prevSibling(node);
             if (dir.link(node) != kNoNode && dir.childCount(node) == 0)
                 removed |= deleteOne(TreeId::DirList, node, false, &failures);
             node = previous;
         }
     }
-    if (window_.ending()) return;
+    if (ending()) return;
     act.releaseLinks();
     if (removed) settleSelection(chain);
     if (!failures.empty()) window_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);

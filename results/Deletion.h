@@ -71,8 +71,8 @@ private:
     // says why the file stays and answers false.
     bool otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures);
     void refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures);
-    // No other act, and no search building the trees.
-    bool mayStart() const { return !window_.deleting() && !window_.searchActive(); }
+    // The program is ending (a signal came): a walk goes no further and nothing is asked.
+    bool ending() const { return !window_.mayAct(Act::GoOn); }
     // The DirList node an act works on, then its ancestors.
     std::vector<NodeId> dirChain(TreeId tree, NodeId node) const;
     // At an act's end, when the trees changed: the first of chain still there takes the

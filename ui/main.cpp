@@ -1,4 +1,6 @@
-// Program start: the application object, the main window, the event loop.
+// Program start: the application object, the session, the main window over it, the event
+// loop.
+#include "session/Session.h"
 #include "ui/Application.h"
 #include "ui/EcrPrin.h"
 
@@ -8,6 +10,7 @@ int main(int argc, char** argv) {
     parelix::Application::displayReached();
     // Before the window makes its work files, so that no signal can leave them behind.
     app.catchQuitSignals();
-    parelix::T_EcrPrin window;
+    parelix::Session session;   // outlives the window, whose models show its trees
+    parelix::T_EcrPrin window(session);
     return app.run(window);
 }

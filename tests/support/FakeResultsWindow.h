@@ -57,7 +57,12 @@ public:
     void appendLog(const std::string& line) override { log.push_back(line); }
     void setWaitCursor(bool on) override { holds.push_back(on ? "wait on" : "wait off"); }
     void lockWindowUpdate(bool on) override { holds.push_back(on ? "lock on" : "lock off"); }
-    bool searchActive() const override { return active; }
+    Activity activity() const override {
+        Activity now;
+        now.searchBuildsTrees = active;
+        now.deleting = deleting();
+        return now;
+    }
     unsigned driveType(const std::string& root) override {
         auto it = driveTypes.find(root.empty() ? '?' : root[0]);
         return it == driveTypes.end() ? DRIVE_FIXED : it->second;

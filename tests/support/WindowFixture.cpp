@@ -129,11 +129,14 @@ void ensureProgramApplication() {
 
 void WindowTest::TearDown() {
     window.reset();
+    session.reset();
     setVersionAnswerForTesting(std::nullopt);
 }
 
 T_EcrPrin& WindowTest::make() {
-    window = std::make_unique<T_EcrPrin>();
+    window.reset();
+    session = std::make_unique<Session>();
+    window = std::make_unique<T_EcrPrin>(*session);
     ui = WindowControls(*window);
     return *window;
 }

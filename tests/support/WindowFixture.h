@@ -122,6 +122,7 @@ protected:
 
     MessageRecorder messages;
     std::vector<Shown>& shown = messages.shown;
+    std::unique_ptr<Session> session;   // outlives the window
     std::unique_ptr<T_EcrPrin> window;
     WindowControls ui;   // the window's, once made
 };

@@ -105,7 +105,8 @@ protected:
 
     void startWindow() {
         DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        w_ = std::make_unique<T_EcrPrin>();
+        session_ = std::make_unique<Session>();
+        w_ = std::make_unique<T_EcrPrin>(*session_);
         ui_ = test::WindowControls(*w_);
         // Every step also keeps the result trees' models within the rules of item models.
         dirChecked_ = std::make_unique<test::ModelChecker>(*ui_.dirModel);
@@ -114,10 +115,10 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    TreeStore& dir() { return w_->trees().dirList; }
-    TreeStore& dbl() { return w_->trees().dblList; }
+    TreeStore& dir() { return w_->session().trees().dirList; }
+    TreeStore& dbl() { return w_->session().trees().dblList; }
     std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
-    std::string pathOf(NodeId node) { return posixOf(w_->trees().nodePath(node)); }
+    std::string pathOf(NodeId node) { return posixOf(w_->session().trees().nodePath(node)); }
     QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
     TreeModel* model(bool dirList) { return dirList ? ui_.dirModel : ui_.dblModel; }
 
@@ -322,7 +323,7 @@ protected:
         Paths filesInTree;
         for (NodeId n : preorder(dir())) {
             const std::string path = pathOf(n);
-            if (w_->trees().isFileNode(n)) {
+            if (w_->session().trees().isFileNode(n)) {
                 filesInTree.insert(path);
                 EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
             } else {
@@ -337,7 +338,7 @@ protected:
                 const NodeId f = dbl().link(m);
                 ASSERT_TRUE(dir().isValid(f)) << dbl().text(m);
                 EXPECT_EQ(dir().link(f), m);
-                EXPECT_EQ(dbl().text(m), w_->trees().nodePath(f));
+                EXPECT_EQ(dbl().text(m), w_->session().trees().nodePath(f));
                 const auto it = now.find(posixOf(dbl().text(m)));
                 ASSERT_NE(it, now.end()) << dbl().text(m);
                 contents.insert(it->second);
@@ -362,7 +363,7 @@ protected:
             EXPECT_EQ(marked, (dir().selectedIndex(n) & 1) != 0) << dir().text(n);
             EXPECT_EQ(marked, count > 0 && !dir().isExpanded(n)) << dir().text(n);
             if (dir().link(n) != kNoNode) {
-                EXPECT_TRUE(w_->trees().isFileNode(n));
+                EXPECT_TRUE(w_->session().trees().isFileNode(n));
                 EXPECT_EQ(dbl().link(dir().link(n)), n);
             }
         }
@@ -387,6 +388,7 @@ protected:
     bool& answer_ = shell_.answer;
     std::vector<std::string>& questions_ = shell_.questions;
     std::vector<std::string>& launched_ = shell_.launched;
+    std::unique_ptr<Session> session_;   // outlives the window
     std::unique_ptr<T_EcrPrin> w_;
     test::WindowControls ui_;
     std::unique_ptr<test::ModelChecker> dirChecked_;

@@ -196,7 +196,7 @@ private:
     }
 
     // Answers the shell's question: a search root goes rarely, anything else often.
-    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->trees().isSearchRoot(dirNode) ? 0.2 : 0.75); }
+    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->session().trees().isSearchRoot(dirNode) ? 0.2 : 0.75); }
 
     std::string stepTrash() {
         const bool onDir = focusOnDirList();
@@ -225,7 +225,7 @@ private:
             EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
                       fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
         }
-        duplicatesOnly_ = w_->trees().isFileNode(dirNode);
+        duplicatesOnly_ = w_->session().trees().isFileNode(dirNode);
         if (answer_) allowed_.push_back(path);
         expectGone(path, answer_);
         return std::string("trash click") + (mouse ? "" : " (handler)") + ", " + (answer_ ? "yes" : "no") + ": " + path;
@@ -234,11 +234,11 @@ private:
     std::string stepDrop() {
         const NodeId node = dir().selected();
         if (node == kNoNode) return "drop of nothing";
-        const bool root = w_->trees().isSearchRoot(node);
+        const bool root = w_->session().trees().isSearchRoot(node);
         chooseAnswer(node);
         questions_.clear();
         const std::string path = pathOf(node);
-        duplicatesOnly_ = w_->trees().isFileNode(node);
+        duplicatesOnly_ = w_->session().trees().isFileNode(node);
         w_->PoubelleDragDrop(ui_.DirList);
         // A fixed drive: only a search root is asked for.
         EXPECT_EQ(questions_.size(), root ? 1u : 0u);
@@ -382,7 +382,7 @@ private:
         if (s == kNoNode) return "busy walk of nothing";
         const NodeId folder = dir().childCount(s) > 0 ? s : dir().parent(s);
         for (NodeId n : folder == kNoNode ? dir().children(kNoNode) : dir().children(folder))
-            if (w_->trees().isFileNode(n)) allowed_.push_back(pathOf(n));
+            if (w_->session().trees().isFileNode(n)) allowed_.push_back(pathOf(n));
         const int logBefore = ui_.Infos->count();
         const std::map<NodeId, bool> open = openFolders();
         const NodeId parent = dir().parent(s);

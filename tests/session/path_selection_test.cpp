@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "tests/ui/path_selection_drives.h"
-#include "ui/PathSelection.h"
+#include "support/SelectionDrives.h"
+#include "session/PathSelection.h"
 
 using namespace parelix;
 using namespace parelix::test;

@@ -1,4 +1,4 @@
-#include "ui/PathSelection.h"
+#include "session/PathSelection.h"
 
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "results/TreeStore.h"
@@ -38,6 +39,8 @@ public:
     explicit PathSelection(TreeStore& tree, PathSelectionView view = {});
     PathSelection(const PathSelection&) = delete;
     PathSelection& operator=(const PathSelection&) = delete;
+    // The window that mirrors the list from here on; empty: none does.
+    void setView(PathSelectionView view) { view_ = std::move(view); }
 
     // Root "Poste", one node per logical drive in letter order, root expanded (which lists
     // the top level of every drive through the expanded event), first drive selected.
