@@ -291,7 +291,7 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     for (const auto& rel : maker.removed) s.remove(rel);
 
     const Outcome plain = plainPairwise(s);
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     const auto groups = s.groups();
     std::map<std::string, std::string> posixOf;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Records.h"
@@ -52,6 +53,7 @@ public:
     ResultTrees trees;
     FakeSearchUi ui;
     SearchEngine engine{trees, ui};
+    std::pair<std::int32_t, std::int32_t> listCounts_;   // files and folders build() wrote
     std::string rootWin;
     std::vector<SceneFile> sequence;                 // the file list, in order
     std::vector<std::string> fullPaths;             // Windows-style, per sequence entry
@@ -127,9 +129,11 @@ public:
             dirs.write(dirRecord);
         }
         dirs.close();
-        engine.setListCounts(static_cast<std::int32_t>(sequence.size()),
-                             static_cast<std::int32_t>(dirRecords.size()));
+        listCounts_ = {static_cast<std::int32_t>(sequence.size()), static_cast<std::int32_t>(dirRecords.size())};
     }
+
+    // The comparison over the lists build() wrote.
+    void findDuplicates() { engine.findDuplicates(listCounts_.first, listCounts_.second); }
 
     // Sorts by decreasing size, keeping the given order within a size, then builds.
     void buildSorted(std::vector<SceneFile> files) {

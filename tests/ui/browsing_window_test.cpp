@@ -170,15 +170,7 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_FALSE(w->PoubelleDragOver(ui.TitreInfos));
     EXPECT_FALSE(w->PoubelleDragOver(nullptr));
 
-    // Nothing while a search collects.
     dir_().select(a);
-    w->session().engine().runStateForTests().beginCollection();
-    ui.Poubelle->dropped(ui.DirList);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
-    EXPECT_EQ(ui.Infos->count(), 0);
-    w->session().engine().runStateForTests().endCollection();
-
     ui.Poubelle->dropped(ui.DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(questions.empty());

@@ -139,21 +139,12 @@ TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
     EXPECT_EQ(ui.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
 }
 
-TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionWhenIdle) {
+// Stop's roles in a run are the session's (SessionActs); without a run it goes back to the
+// selection, which shows BtnRevoir from then on.
+TEST_F(MainWindow, StopWithoutARunReturnsToTheSelectionWithBtnRevoir) {
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
-    w.session().engine().runStateForTests().beginCollection();
-    w.session().engine().runStateForTests().beginComparison();
-    w.BtnStopRtnClick();
-    EXPECT_FALSE(w.session().engine().collecting());
-    EXPECT_TRUE(w.session().engine().comparing());
-    EXPECT_TRUE(ui._PanSel->isHidden());
-
-    w.BtnStopRtnClick();
-    EXPECT_FALSE(w.session().engine().comparing());
-    EXPECT_TRUE(ui._PanSel->isHidden());
     EXPECT_TRUE(ui.BtnRevoir->isHidden());
-
     w.BtnStopRtnClick();
     EXPECT_FALSE(ui._PanSel->isHidden());
     EXPECT_TRUE(ui._PanRes->isHidden());
@@ -165,21 +156,6 @@ TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionW
     w.BtnRevoirClick();
     EXPECT_FALSE(ui._PanRes->isHidden());
     EXPECT_TRUE(ui._PanSel->isHidden());
-}
-
-TEST_F(MainWindow, CloseIsRefusedWhileAPhaseRuns) {
-    T_EcrPrin& w = makeShown();
-    w.session().engine().runStateForTests().beginCollection();
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    w.session().engine().runStateForTests().endCollection();
-    w.session().engine().runStateForTests().beginComparison();
-    w.BtnQuitteClick();
-    EXPECT_TRUE(w.isVisible());
-    w.session().engine().runStateForTests().endComparison();
-    w.BtnQuitteClick();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(shown.empty());   // refused without a message
 }
 
 TEST_F(MainWindow, ResizingKeepsTheShareOfTheDirectoryTreeAndOfTheDuplicatesTree) {
