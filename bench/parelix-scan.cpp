@@ -15,6 +15,7 @@
 
 #include "engine/SearchEngine.h"
 #include "engine/SearchUi.h"
+#include "platform/Services.h"
 #include "platform/Drives.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
@@ -112,9 +113,10 @@ int main(int argc, char** argv) {
         paths.push_back(p);
     }
 
+    parelix::PlatformServices services;   // this process's drives; no window
     parelix::ResultTrees trees;
     ScanUi ui;
-    parelix::SearchEngine engine(trees, ui);
+    parelix::SearchEngine engine(trees, ui, services);
     ui.engine = &engine;
     catchQuitSignals();   // before the work files exist
     const auto start = Clock::now();

@@ -25,6 +25,7 @@
 
 #include "platform/Drives.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "session/PathSelection.h"
 #include "SearchPathArg.h"
@@ -69,8 +70,9 @@ int main(int argc, char** argv) {
         paths.push_back(p);
     }
 
-    parelix::Application app(argc, argv);
-    parelix::Session session;
+    parelix::DesktopServices services;
+    parelix::Application app(argc, argv, services);
+    parelix::Session session(services);
     parelix::T_EcrPrin window(session);
     if (window.startupRefused()) {
         std::fprintf(stderr, "%s: the window refused to start\n", argv[0]);

@@ -33,6 +33,7 @@
 #include "platform/Shell.h"
 #include "results/Deletion.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "ui/TreeModel.h"
 
@@ -153,8 +154,9 @@ int main(int argc, char** argv) {
     writePairs(fs::path(work) / "walk", duplicates);
     writePairs(fs::path(work) / "alone", duplicates);
 
-    Application app(argc, argv);
-    Session session;
+    DesktopServices services;
+    Application app(argc, argv, services);
+    Session session(services);
     T_EcrPrin w(session);
     if (w.startupRefused()) return 1;
     w.show();
@@ -276,13 +278,13 @@ int main(int argc, char** argv) {
         const std::string file = windowsPath(alone / "del" / name);
         const std::string other = windowsPath(alone / "keep" / name);
         const auto start = Clock::now();
-        found += findOtherCopyOnDisk(file, {other}) == OtherCopy::Found;
+        found += findOtherCopyOnDisk(services, file, {other}) == OtherCopy::Found;
         const auto checked = Clock::now();
         SHFILEOPSTRUCTA op;
         op.wFunc = FO_DELETE;
         op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE | FOF_NOCONFIRMATION;
         op.pFrom = file;
-        done += SHFileOperationA(op) == 0;
+        done += SHFileOperationA(op, services) == 0;
         const auto recycled = Clock::now();
         check += ms(start, checked);
         trash += ms(checked, recycled);

@@ -18,7 +18,9 @@ namespace parelix {
 
 class SearchEngine {
 public:
-    SearchEngine(ResultTrees& trees, SearchUi& ui);
+    // The paths are mapped over the services' drive table, the searched files read through
+    // their read call; they must outlive the engine.
+    SearchEngine(ResultTrees& trees, SearchUi& ui, const PlatformServices& services);
     ~SearchEngine();
     SearchEngine(const SearchEngine&) = delete;
     SearchEngine& operator=(const SearchEngine&) = delete;

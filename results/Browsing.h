@@ -3,12 +3,12 @@
 // other's selection, the status bar text, stepping from duplicate to duplicate, expanding or
 // collapsing the first search root, and opening a file with its associated application.
 //
-// The window is reached only through ResultsWindow, so that tests drive all of this headless.
+// The window is reached only through ResultsWindow and the system through PlatformServices,
+// so that tests drive all of this headless.
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
-#include "platform/Shell.h"
+#include "platform/Services.h"
 #include "results/Activity.h"
 #include "results/ResultTrees.h"
 
@@ -22,7 +22,7 @@ enum class TreeId { None, DirList, DblList };
 // and the check stopped before its end (the file stays).
 enum class OtherCopy { Found, NotFound, FileGone, Interrupted };
 
-// What browsing and deletion need of the main window and of the platform's shell.
+// What browsing and deletion need of the main window.
 class ResultsWindow {
 public:
     virtual ~ResultsWindow() = default;
@@ -41,11 +41,6 @@ public:
     virtual Activity activity() const = 0;
     bool mayAct(Act act) const { return parelix::mayAct(act, activity()); }
 
-    // Platform services, here so that tests can replace them.
-    virtual unsigned driveType(const std::string& root) = 0;
-    virtual int fileOperation(SHFILEOPSTRUCTA& op) = 0;
-    virtual int shellExecute(const std::string& file, const std::string& directory, int show) = 0;
-    virtual void showMessage(const std::string& text, const std::string& caption, MessageKind kind) = 0;
     // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk. A
     // window gives itself event turns meanwhile and answers Interrupted once it is ending.
     virtual OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) = 0;
@@ -109,7 +104,8 @@ std::string statusTextFor(const ResultTrees& trees, NodeId node);
 
 class Browsing {
 public:
-    Browsing(ResultTrees& trees, ResultsWindow& window) : trees_(trees), window_(window) {}
+    Browsing(ResultTrees& trees, ResultsWindow& window, PlatformServices& services)
+        : trees_(trees), window_(window), services_(services) {}
 
     // Selection changes of the two trees; each follows the link into the other tree.
     void dirListChange(NodeId node);
@@ -139,6 +135,7 @@ private:
 
     ResultTrees& trees_;
     ResultsWindow& window_;
+    PlatformServices& services_;
 };
 
 // Holds the wait cursor (and optionally the window-update lock) for a scope; nested holds

@@ -10,9 +10,9 @@ std::string noOtherCopyRefusal(const std::string& name) {
     return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
 }
 
-OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others,
-                              const std::function<bool()>& turn) {
-    const DriveTable& drives = DriveTable::current();
+OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
+                              const std::vector<std::string>& others, const std::function<bool()>& turn) {
+    const DriveTable& drives = services.drives();
     const std::optional<std::string> posix = drives.toPosix(file);
     if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
     // A folder or a device now at the path is no copy of anything: it stays.
@@ -24,7 +24,7 @@ OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::st
         // The same file under a second name (hard link, bind mount) is no copy.
         const std::optional<FileStat> st = statRegularFile(*otherPosix);
         if (!st || st->identity == self->identity || st->size != self->size) continue;
-        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn);
+        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn, services.readCall);
         if (match == ContentMatch::Same) return OtherCopy::Found;
         if (match == ContentMatch::Interrupted) return OtherCopy::Interrupted;
     }
@@ -47,7 +47,7 @@ std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
 void Deletion::refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures) {
     if (ending()) return;   // nobody waits for a box now
     if (failures) failures->push_back({path, reason});
-    else window_.showMessage(reason, "Erreur", MessageKind::Error);
+    else services_.showMessage(reason, "Erreur", MessageKind::Error);
 }
 
 bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures) {
@@ -91,7 +91,7 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     SHFILEOPSTRUCTA op;
     op.wFunc = FO_DELETE;
     op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
-    switch (window_.driveType(path.substr(0, 2) + "\\")) {
+    switch (services_.driveType(path.substr(0, 2) + "\\")) {
     case DRIVE_FIXED:
     case DRIVE_RAMDISK:
         if (!keepConfirmation && !(tree == TreeId::DirList && trees_.isSearchRoot(node)))
@@ -116,7 +116,7 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
     if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
-    const int result = window_.fileOperation(op);
+    const int result = services_.fileOperation(op);
     if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted) return false;
@@ -233,7 +233,7 @@ void Deletion::deleteDuplicatesOfDirectory() {
     if (ending()) return;
     act.releaseLinks();
     if (removed) settleSelection(chain);
-    if (!failures.empty()) window_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);
+    if (!failures.empty()) services_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);
 }
 
 }  // namespace parelix

@@ -1,9 +1,5 @@
 #include "session/Session.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Drives.h"
-#include "platform/Shell.h"
-
 namespace parelix {
 
 namespace {
@@ -39,9 +35,9 @@ DetachedView detached;
 
 }  // namespace
 
-Session::Session()
-    : view_(&detached), engine_(trees_, *this), selection_(driveTree_), browsing_(trees_, *this),
-      deletion_(trees_, *this) {
+Session::Session(PlatformServices& services)
+    : services_(services), view_(&detached), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
+      browsing_(trees_, *this, services), deletion_(trees_, *this, services) {
     bindTrees();
 }
 
@@ -191,18 +187,9 @@ void Session::lockWindowUpdate(bool on) {
     }
 }
 
-unsigned Session::driveType(const std::string& root) { return GetDriveTypeA(root); }
-int Session::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op); }
-int Session::shellExecute(const std::string& file, const std::string& directory, int show) {
-    return ShellExecuteA(file, directory, show);
-}
-void Session::showMessage(const std::string& text, const std::string& caption, MessageKind kind) {
-    ShowMessage(text, caption, kind);
-}
-
 OtherCopy Session::findOtherCopy(const std::string& file, const std::vector<std::string>& others) {
     // A long read leaves the window painted (input is dropped meanwhile), and a signal ends it.
-    return findOtherCopyOnDisk(file, others, [this] {
+    return findOtherCopyOnDisk(services_, file, others, [this] {
         view_->eventTurn();
         return mayAct(Act::GoOn);
     });

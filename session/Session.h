@@ -43,7 +43,8 @@ public:
 // the rest on to its view.
 class Session : public SearchUi, private ResultsWindow {
 public:
-    Session();
+    // The services are the program's (or a test's); they outlive the session.
+    explicit Session(PlatformServices& services);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -52,6 +53,7 @@ public:
     // mirrors the search list and the buttons' states.
     void attach(SessionView* view, PathSelectionView selection = {});
 
+    PlatformServices& services() { return services_; }
     ResultTrees& trees() { return trees_; }
     TreeStore& driveTree() { return driveTree_; }   // DskList's nodes
     SearchEngine& engine() { return engine_; }
@@ -105,7 +107,7 @@ public:
     void deleteDuplicatesOfDirectory();
 
 private:
-    // ResultsWindow: the view's, the trees' batches, and the platform's services.
+    // ResultsWindow: the view's, and the trees' batches.
     TreeId focusedTree() const override;
     void setHideSelection(TreeId tree, bool hide) override;
     void setStatusText(const std::string& text) override;
@@ -113,10 +115,6 @@ private:
     void appendLog(const std::string& line) override;
     void setWaitCursor(bool on) override;
     void lockWindowUpdate(bool on) override;
-    unsigned driveType(const std::string& root) override;
-    int fileOperation(SHFILEOPSTRUCTA& op) override;
-    int shellExecute(const std::string& file, const std::string& directory, int show) override;
-    void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override;
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
     void deletionBegins() override;
     void deletionEnded() override;
@@ -139,6 +137,7 @@ private:
     TreeId settleRunPick();
 
     // Declared before what refers to them.
+    PlatformServices& services_;
     ResultTrees trees_;
     TreeStore driveTree_;
     SessionView* view_;

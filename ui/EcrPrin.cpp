@@ -15,8 +15,6 @@
 #include <QTreeView>
 #include <ctime>
 
-#include "platform/Dialogs.h"
-#include "platform/System.h"
 #include "ui/Application.h"
 #include "ui/EcrApropos.h"
 #include "ui/ResultsGlue.h"
@@ -74,7 +72,7 @@ T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), s
     setCentralWidget(central_);
     central_->installEventFilter(this);
     selectionPage_ = new SelectionPage(session_.driveTree(), central_);
-    resultsPage_ = new ResultsPage(session_.trees(), central_);
+    resultsPage_ = new ResultsPage(session_.trees(), session_.services().drives(), central_);
 
     PopMenu = new QMenu(this);
     PopMenu->setObjectName(QStringLiteral("PopMenu"));
@@ -101,9 +99,9 @@ T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), s
 bool T_EcrPrin::versionRefused() {
     // The system must be of the Windows 95 family, or NT 4 or later.
     OsVersionInfo version;
-    GetVersionExA(version);
+    session_.services().version(version);
     if (version.platformId == 1 || (version.platformId == 2 && version.majorVersion >= 4)) return false;
-    ShowMessage("J'ai besoin de Windows 95 ou NT 4, désolé...");
+    session_.services().showMessage("J'ai besoin de Windows 95 ou NT 4, désolé...");
     startupRefused_ = true;
     // Ends the program as soon as its event loop runs.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

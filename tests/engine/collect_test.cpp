@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 template <typename Decode>
 auto readRecords(const std::string& name, std::size_t recordSize, Decode decode) {
     WorkFile f;
-    f.assign(name);
+    f.assign(name, DriveTable::current());
     f.reset(recordSize);
     std::vector<decltype(decode(nullptr))> out;
     std::vector<std::uint8_t> record(recordSize);
@@ -158,7 +158,7 @@ TEST_F(CollectTest, MirrorsTheTreeAndWritesRecordsInWalkOrder) {
     // folder is met.
     std::vector<std::string> expected{root2 + "\\only"};
     std::function<void(const std::string&)> list = [&](const std::string& dir) {
-        DirEnumerator e;
+        DirEnumerator e(DriveTable::current());
         FindData fd;
         for (bool more = e.findFirst(dir + "\\*.*", faAnyFile, fd); more; more = e.findNext(fd)) {
             if (fd.name == "." || fd.name == "..") continue;

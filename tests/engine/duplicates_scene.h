@@ -18,6 +18,7 @@
 #include "engine/Records.h"
 #include "engine/SearchEngine.h"
 #include "platform/Drives.h"
+#include "platform/Services.h"
 #include "platform/Text.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
@@ -52,7 +53,8 @@ public:
     TempDir dir;
     ResultTrees trees;
     FakeSearchUi ui;
-    SearchEngine engine{trees, ui};
+    PlatformServices services;   // this process's drives; tests may give a read call
+    SearchEngine engine{trees, ui, services};
     std::pair<std::int32_t, std::int32_t> listCounts_;   // files and folders build() wrote
     std::string rootWin;
     std::vector<SceneFile> sequence;                 // the file list, in order
@@ -102,7 +104,7 @@ public:
         };
 
         WorkFile list;
-        list.assign(engine.fileListName());
+        list.assign(engine.fileListName(), services.drives());
         list.rewrite(kFileEntrySize);
         std::uint8_t record[kFileEntrySize] = {};
         for (const auto& f : sequence) {
@@ -121,7 +123,7 @@ public:
         list.close();
 
         WorkFile dirs;
-        dirs.assign(engine.dirListName());
+        dirs.assign(engine.dirListName(), services.drives());
         dirs.rewrite(kDirRecordSize);
         std::uint8_t dirRecord[kDirRecordSize] = {};
         for (const auto& d : dirRecords) {

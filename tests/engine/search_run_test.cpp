@@ -32,7 +32,7 @@ protected:
 
     std::int64_t records(const std::string& name, std::size_t size) {
         WorkFile f;
-        f.assign(name);
+        f.assign(name, DriveTable::current());
         f.reset(size);
         const std::int64_t n = f.fileSize();
         f.close();

@@ -41,7 +41,8 @@ protected:
     test::TempDir tree_;
     test::TmpDirVariable tmpDir_{work_.path().c_str()};
     test::FakeSessionView view_;
-    Session session_;
+    test::RecordingServices services_;
+    Session session_{services_};
     std::string root_;
 };
 

@@ -38,7 +38,7 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 class ResultsWindowTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
+        WindowTest::SetUp();
         w = &makeShown();
         w->showResultsPage();
         QCoreApplication::processEvents();
@@ -74,10 +74,9 @@ protected:
 
     test::TempDir dir;
     T_EcrPrin* w = nullptr;
-    test::ShellRecorder shell{[this](const std::string& m) { shown.push_back({m, "Erreur", MessageKind::Error}); }};
-    std::vector<std::string>& questions = shell.questions;
-    std::vector<std::string>& launched = shell.launched;
-    bool& launchWorks = shell.launchWorks;
+    std::vector<std::string>& questions = services.questions;
+    std::vector<std::string>& launched = services.launched;
+    bool& launchWorks = services.launchWorks;
     NodeId root, sub, a, c, bt, group;
 };
 

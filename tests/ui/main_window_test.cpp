@@ -350,7 +350,7 @@ TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
         OsVersionInfo v;
         v.platformId = c.platform;
         v.majorVersion = c.major;
-        setVersionAnswerForTesting(v);
+        services.versionAnswer = v;
         shown.clear();
         T_EcrPrin& w = make();
         EXPECT_EQ(w.startupRefused(), c.refused);

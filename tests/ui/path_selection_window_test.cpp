@@ -28,6 +28,7 @@ class PathSelectionWindowTest : public ::testing::Test {
 protected:
     MntDir base;
     std::string d, e;
+    std::optional<RecordingServices> services;
     std::optional<Session> session;
     std::optional<T_EcrPrin> w;
     WindowControls ui;
@@ -38,8 +39,8 @@ protected:
         e = base.mkdir("e");
         for (const char* dir : {"DATA/PHOTOS", "DAT", "caf\xe9"}) base.mkdir(std::string("d/") + dir);
         base.mkdir("e/mid");
-        installDrives({d, e});
-        session.emplace();
+        services.emplace(scratchDrives({d, e}));
+        session.emplace(*services);
         w.emplace(*session);
         ui = WindowControls(*w);
     }
@@ -47,7 +48,6 @@ protected:
     void TearDown() override {
         w.reset();
         session.reset();
-        installDrives({});
     }
 
     NodeId at(std::initializer_list<std::string> texts) {

@@ -28,6 +28,7 @@
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "ui/StatusBar.h"
 
@@ -67,11 +68,12 @@ bool reached(T_EcrPrin& w, Stage stage) {
         static int argc = 1;
         static char name[] = "parelix";
         static char* argv[] = {name, nullptr};
-        Application app(argc, argv);
+        DesktopServices services;
+        Application app(argc, argv, services);
         app.catchQuitSignals();
         std::string log;
         {
-            Session session;
+            Session session(services);
             T_EcrPrin window(session);
             test::addSearchPath(window, root);
 

@@ -104,8 +104,8 @@ protected:
     // --- The window --------------------------------------------------------------------
 
     void startWindow() {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        session_ = std::make_unique<Session>();
+        services_.forget();
+        session_ = std::make_unique<Session>(services_);
         w_ = std::make_unique<T_EcrPrin>(*session_);
         ui_ = test::WindowControls(*w_);
         // Every step also keeps the result trees' models within the rules of item models.
@@ -382,12 +382,12 @@ protected:
     Paths wentBefore_;                   // duplicates that went before their copy changed
     bool duplicatesOnly_ = false;        // the step sends duplicates away as such
     std::map<std::string, std::string> linkedBefore_;   // duplicates as the step starts
-    // Message boxes and the shell's dialogs are recorded for as long as the window lives.
-    test::MessageRecorder messages_;
-    test::ShellRecorder shell_{[this](const std::string& m) { messages_.shown.push_back({m, "", MessageKind::Error}); }};
-    bool& answer_ = shell_.answer;
-    std::vector<std::string>& questions_ = shell_.questions;
-    std::vector<std::string>& launched_ = shell_.launched;
+    // Message boxes and the shell's dialogs are recorded.
+    test::RecordingServices& services_ = test::programServices();
+    test::RecordingServices& messages_ = services_;
+    bool& answer_ = services_.answer;
+    std::vector<std::string>& questions_ = services_.questions;
+    std::vector<std::string>& launched_ = services_.launched;
     std::unique_ptr<Session> session_;   // outlives the window
     std::unique_ptr<T_EcrPrin> w_;
     test::WindowControls ui_;

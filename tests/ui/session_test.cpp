@@ -309,15 +309,13 @@ private:
         for (NodeId m : dbl().children(dbl().parent(member)))
             if (m != member) others.push_back(posixOf(dbl().text(m)));
         bool copyLeft = false;
-        auto& confirm = shellHooks().confirm;
-        const auto recorder = confirm;
-        confirm = [&](const std::string& question) {
+        services_.onQuestion = [&](const std::string&) {
             for (const std::string& other : others) {
                 const int what = below(3);   // keep, remove, change
                 if (what == 0) copyLeft = true;
                 else changeBehind(other, what == 1);
             }
-            return recorder(question);
+            return services_.answer;
         };
         view(false)->setFocus();
         dbl().select(member);
@@ -329,7 +327,7 @@ private:
         if (key) QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
         if (key) QTest::keyClick(ui_.DblList, Qt::Key_Delete);
         else QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
-        confirm = recorder;
+        services_.onQuestion = nullptr;
         SCOPED_TRACE(key ? "by the Delete key" : "by a click");
         EXPECT_EQ(w_->focusWidget(), ui_.DblList);
         EXPECT_EQ(questions_.size(), 1u);
