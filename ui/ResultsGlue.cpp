@@ -84,29 +84,34 @@ bool ResultsGlue::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    // A press on a row is a pick even on the row already current, which the view does
-    // not signal: the search run's end leaves it, and its tree, as the user left them.
     if (event->type() == QEvent::MouseButtonPress &&
-        (watched == dirList->viewport() || watched == dblList->viewport())) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        const bool dir = watched == dirList->viewport();
-        const QModelIndex index = (dir ? dirList : dblList)->indexAt(me->position().toPoint());
-        if (me->button() == Qt::LeftButton && index.isValid())
-            session_.notePick(dir ? TreeId::DirList : TreeId::DblList,
-                              (dir ? page_.dirModel() : page_.dblModel())->nodeOf(index));
-        // A right click on a node of DirList selects it, with its counterpart, before PopMenu
-        // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
-        // the rows it leaves the selection. The press goes no further (ResultsPage).
-        if (dir && me->button() == Qt::RightButton && index.isValid() && session_.popupEnabled()) {
-            const NodeId node = page_.dirModel()->nodeOf(index);
-            session_.notePick(TreeId::DirList, node);
-            session_.trees().dirList.select(node);
-        }
+        (watched == dirList->viewport() || watched == dblList->viewport()))
+        notePress(watched == dirList->viewport(), *static_cast<QMouseEvent*>(event));
+    return watched == dirList->viewport() && dragFromDirList(*event);
+}
+
+// A press on a row is a pick even on the row already current, which the view does not
+// signal: the search run's end leaves it, and its tree, as the user left them.
+void ResultsGlue::notePress(bool dir, const QMouseEvent& me) {
+    const QModelIndex index = (dir ? page_.dirList() : page_.dblList())->indexAt(me.position().toPoint());
+    if (me.button() == Qt::LeftButton && index.isValid())
+        session_.notePick(dir ? TreeId::DirList : TreeId::DblList,
+                          (dir ? page_.dirModel() : page_.dblModel())->nodeOf(index));
+    // A right click on a node of DirList selects it, with its counterpart, before PopMenu
+    // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
+    // the rows it leaves the selection. The press goes no further (ResultsPage).
+    if (dir && me.button() == Qt::RightButton && index.isValid() && session_.popupEnabled()) {
+        const NodeId node = page_.dirModel()->nodeOf(index);
+        session_.notePick(TreeId::DirList, node);
+        session_.trees().dirList.select(node);
     }
-    if (watched != dirList->viewport()) return false;
-    switch (event->type()) {
+}
+
+bool ResultsGlue::dragFromDirList(QEvent& event) {
+    QTreeView* dirList = page_.dirList();
+    switch (event.type()) {
     case QEvent::MouseButtonPress: {
-        auto* me = static_cast<QMouseEvent*>(event);
+        auto* me = static_cast<QMouseEvent*>(&event);
         if (me->button() == Qt::LeftButton) {
             pressPos_ = me->position().toPoint();
             pressedOnNode_ = dirList->indexAt(pressPos_).isValid();
@@ -115,7 +120,7 @@ bool ResultsGlue::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     case QEvent::MouseMove: {
-        auto* me = static_cast<QMouseEvent*>(event);
+        auto* me = static_cast<QMouseEvent*>(&event);
         if (!armed_ || pressedOnNode_ || dragging_ || !(me->buttons() & Qt::LeftButton)) break;
         if ((me->position().toPoint() - pressPos_).manhattanLength() < kDragThreshold) break;
         const NodeId node = session_.trees().dirList.selected();

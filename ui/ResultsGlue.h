@@ -8,6 +8,8 @@
 
 #include "results/Browsing.h"
 
+class QMouseEvent;
+
 namespace parelix {
 
 class ResultsPage;
@@ -34,6 +36,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void notePress(bool dir, const QMouseEvent& me);   // a press on DirList's rows, or DblList's
+    // DirList's mouse events: true when a drag of its selected node started.
+    bool dragFromDirList(QEvent& event);
     void startDrag(NodeId node);
 
     Session& session_;
