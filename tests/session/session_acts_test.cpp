@@ -82,5 +82,35 @@ TEST_F(SessionActs, ARunLetsBrowsingAndStopThroughAndHoldsTheRest) {
     EXPECT_TRUE(session_.stop());
 }
 
+// While the trash question waits, the deletion is one act: nothing else starts or stops, input
+// is held, and a close asked meanwhile comes once it has ended; a signal's end likewise.
+TEST_F(SessionActs, ADeletionHoldsEverythingElseAndWhatWaitedComesAfter) {
+    session_.search({root_});
+    ResultTrees& trees = session_.trees();
+    const NodeId group = trees.dblList.firstRoot();
+    ASSERT_NE(group, kNoNode);
+    view_.focus = TreeId::DblList;
+    std::string duringQuestion;
+    services_.onQuestion = [&](const std::string&) {
+        duringQuestion = allowed();
+        EXPECT_FALSE(session_.closeQuery());
+        return false;   // Non: the file stays
+    };
+    trees.dblList.select(trees.dblList.firstChild(group));
+    session_.trashClick();
+    EXPECT_EQ(duringQuestion, "");
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"hold on", "hold off", "close"}));
+    EXPECT_EQ(allowed(), "search stop browse delete close end");
+
+    view_.calls.clear();
+    services_.onQuestion = [&](const std::string&) {
+        session_.endRequested();
+        return true;
+    };
+    session_.trashClick();
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"hold on", "hold off", "end"}));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/a/one.txt") && fs::exists(tree_.path() + "/b/two.txt"));
+}
+
 }  // namespace
 }  // namespace parelix
