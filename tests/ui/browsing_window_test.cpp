@@ -312,10 +312,14 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     user.disconnect();
     w->BtnChercheClick();
     EXPECT_EQ(dir_().selected(), dir_().firstRoot());
+}
 
-    // While the comparison reads a long pair, a member of the group found before it is
-    // clicked, then its file's row in DirList, already current through the link: the last
-    // click's tree keeps the focus.
+// While the comparison reads a long pair, a member of the group found before it is clicked,
+// then its file's row in DirList, already current through the link: the last click's tree
+// keeps the focus. A member clicked alone stays selected, and DblList keeps the focus.
+TEST_F(ResultsWindowTest, TheTreeClickedLastDuringTheComparisonKeepsTheFocus) {
+    test::addSearchPath(*w, dir_().text(root));
+    QTimer user;
     for (const char* big : {"p1", "p2", "q1", "q2"}) fs::resize_file(dir.write(big, ""), (big[0] == 'p' ? 64u : 63u) << 20);
     auto click = [](QTreeView* view, NodeId node) {
         const std::optional<QPoint> row = test::rowPoint(view, node);

@@ -37,18 +37,9 @@ using test::paneEnter;
 using test::paneMove;
 using MainWindow = test::WindowTest;
 
-TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
-    T_EcrPrin& w = make();
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Parelix - Sélection des chemins à scruter"));
-    EXPECT_EQ(w.width(), 640);
-    EXPECT_EQ(w.height(), 497);
-    EXPECT_FALSE(w.windowIcon().isNull());
-    EXPECT_FALSE(ui._PanSel->isHidden());
-    EXPECT_TRUE(ui._PanRes->isHidden());
-    EXPECT_FALSE(w.startupRefused());
-    EXPECT_TRUE(shown.empty());
-    // Every control answers to its own name, and to no other's: tests, the display tests and
-    // the accessibility tools find them so.
+// Every control answers to its own name, and to no other's: tests, the display tests and
+// the accessibility tools find them so.
+void expectEachControlNamedOnce(const T_EcrPrin& w) {
     for (const char* name : {"_PanSel", "PanelDskList", "TitreDskList", "DskList", "PanelBoutons", "BtnAjoute",
                              "BtnEnleve", "BtnRevoir", "BtnCherche", "BtnQuitte", "PanelRepList", "TitreRepList",
                              "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
@@ -56,7 +47,9 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
                              "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
                              "PopMenu"})
         EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
+}
 
+void expectButtonColumnAsDesigned(const T_EcrPrin& w) {
     struct Expected {
         const char* name;
         QString caption;
@@ -82,7 +75,9 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
         EXPECT_EQ(b->accessibleName(), QString(e.caption).remove(QLatin1Char('&')));
         EXPECT_FALSE(b->icon().isNull());
     }
+}
 
+void expectTitlesAsDesigned(const T_EcrPrin& w) {
     const std::pair<const char*, QString> titles[] = {
         {"TitreDskList", "Disques / répertoire du système"},
         {"TitreRepList", "Disques / répertoires où chercher"},
@@ -96,6 +91,21 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
         ASSERT_NE(label, nullptr) << name;
         EXPECT_EQ(label->text(), text);
     }
+}
+
+TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
+    T_EcrPrin& w = make();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Parelix - Sélection des chemins à scruter"));
+    EXPECT_EQ(w.width(), 640);
+    EXPECT_EQ(w.height(), 497);
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_FALSE(ui._PanSel->isHidden());
+    EXPECT_TRUE(ui._PanRes->isHidden());
+    EXPECT_FALSE(w.startupRefused());
+    EXPECT_TRUE(shown.empty());
+    expectEachControlNamedOnce(w);
+    expectButtonColumnAsDesigned(w);
+    expectTitlesAsDesigned(w);
     EXPECT_EQ(ui.DskList->accessibleName(), ui.TitreDskList->text());
     EXPECT_EQ(ui.DirList->accessibleName(), ui.TitreDirList->text());
     EXPECT_EQ(ui.Infos->accessibleName(), ui.TitreInfos->text());

@@ -166,34 +166,7 @@ protected:
         bool pickDir = false;
         NodeId picked = kNoNode;
         QTimer hands;
-        QObject::connect(&hands, &QTimer::timeout, [&] {
-            const QString last = test::lastLogLine(*w_);
-            if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
-            // A click on a row shown so far, then maybe a way to the trash.
-            const bool dirList = chance(0.6);
-            model(dirList)->flush();   // the batch on screen
-            const NodeId node = randomNode(dirList ? dir() : dbl());
-            if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
-                pickDir = dirList;
-                picked = node;
-            }
-            switch (below(4)) {
-            case 0:
-                QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
-                break;
-            case 1:
-                w_->PoubelleDragDrop(ui_.DirList);
-                break;
-            case 2:
-                w_->SupDblsDuRepClick();
-                break;
-            default:
-                break;
-            }
-            const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
-            for (std::size_t i = 0; i < lines; ++i)
-                EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
-        });
+        QObject::connect(&hands, &QTimer::timeout, [&] { busyHand(pickDir, picked); });
         // The run's event turns come as the clock says: the hands draw from their own
         // sequence, so that the session's steps stay the seed's.
         std::mt19937_64 handsRng(rng_());
@@ -212,7 +185,42 @@ protected:
             EXPECT_EQ(dir().selected(), dir().firstRoot());
             EXPECT_EQ(w_->focusWidget(), ui_.DirList);
         }
-        // The groups are the disk's: every set of equal files below the searched folders.
+        expectTheDisksGroups();
+    }
+
+    // One event turn of a busy person during the run: a click on a row shown so far (noted
+    // in pickDir and picked when it selected the row), then maybe a way to the trash, which
+    // must delete nothing.
+    void busyHand(bool& pickDir, NodeId& picked) {
+        const QString last = test::lastLogLine(*w_);
+        if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
+        const bool dirList = chance(0.6);
+        model(dirList)->flush();   // the batch on screen
+        const NodeId node = randomNode(dirList ? dir() : dbl());
+        if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
+            pickDir = dirList;
+            picked = node;
+        }
+        switch (below(4)) {
+        case 0:
+            QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
+            break;
+        case 1:
+            w_->PoubelleDragDrop(ui_.DirList);
+            break;
+        case 2:
+            w_->SupDblsDuRepClick();
+            break;
+        default:
+            break;
+        }
+        const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
+        for (std::size_t i = 0; i < lines; ++i)
+            EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
+    }
+
+    // The groups are the disk's: every set of equal files below the searched folders.
+    void expectTheDisksGroups() {
         std::map<std::string, Paths> byContent;
         for (const auto& [path, content] : filesBelow(roots_)) byContent[content].insert(path);
         std::set<Paths> expected;
