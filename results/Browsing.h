@@ -22,10 +22,10 @@ enum class TreeId { None, DirList, DblList };
 // and the check stopped before its end (the file stays).
 enum class OtherCopy { Found, NotFound, FileGone, Interrupted };
 
-// What browsing and deletion need of the main window.
-class ResultsWindow {
+// What browsing and deletion show in the main window.
+class ResultsView {
 public:
-    virtual ~ResultsWindow() = default;
+    virtual ~ResultsView() = default;
 
     // The result tree holding the keyboard focus; None when another control has it.
     virtual TreeId focusedTree() const = 0;
@@ -36,6 +36,12 @@ public:
     virtual void appendLog(const std::string& line) = 0;
     // Called in matched pairs; the callers keep nested holds to one on/off pair.
     virtual void setWaitCursor(bool on) = 0;
+};
+
+// What browsing and deletion need of the main window: what it shows, and the acts under way.
+class ResultsWindow : public ResultsView {
+public:
+    // Called in matched pairs, as setWaitCursor.
     virtual void lockWindowUpdate(bool on) = 0;
     // What is under way, deleting() included; mayAct answers from it.
     virtual Activity activity() const = 0;

@@ -142,24 +142,16 @@ TreeId Session::settleRunPick() {
 
 // --- Browsing and deletion -------------------------------------------------------------
 
-void Session::previousDuplicate() {
-    if (mayAct(Act::Browse)) browsing_.previousDuplicate();
+void Session::browse(void (Browsing::*step)()) {
+    if (mayAct(Act::Browse)) (browsing_.*step)();
 }
-void Session::nextDuplicate() {
-    if (mayAct(Act::Browse)) browsing_.nextDuplicate();
-}
-void Session::expandAll() {
-    if (mayAct(Act::Browse)) browsing_.expandAll();
-}
-void Session::collapseAll() {
-    if (mayAct(Act::Browse)) browsing_.collapseAll();
-}
-void Session::openDirListSelection() {
-    if (mayAct(Act::Browse)) browsing_.dirListDblClick();
-}
-void Session::openDblListSelection() {
-    if (mayAct(Act::Browse)) browsing_.dblListDblClick();
-}
+
+void Session::previousDuplicate() { browse(&Browsing::previousDuplicate); }
+void Session::nextDuplicate() { browse(&Browsing::nextDuplicate); }
+void Session::expandAll() { browse(&Browsing::expandAll); }
+void Session::collapseAll() { browse(&Browsing::collapseAll); }
+void Session::openDirListSelection() { browse(&Browsing::dirListDblClick); }
+void Session::openDblListSelection() { browse(&Browsing::dblListDblClick); }
 void Session::trashClick() { deletion_.trashClick(); }
 void Session::dropOnTrash(TreeId source) { deletion_.dropOnTrash(source); }
 void Session::deleteDuplicatesOfDirectory() { deletion_.deleteDuplicatesOfDirectory(); }

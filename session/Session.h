@@ -19,19 +19,10 @@
 
 namespace parelix {
 
-// What the session needs of a window: what a search run tells (SearchUi), and what browsing
-// and deletion show.
-class SessionView : public SearchUi {
+// What the session needs of a window: what a search run tells (SearchUi), what browsing and
+// deletion show (ResultsView), and what a deletion holds.
+class SessionView : public SearchUi, public ResultsView {
 public:
-    // The result tree holding the keyboard focus; None when another control has it.
-    virtual TreeId focusedTree() const = 0;
-    // On: the tree shows no selection highlight while another control has the focus.
-    virtual void setHideSelection(TreeId tree, bool hide) = 0;
-    virtual void setStatusText(const std::string& text) = 0;
-    virtual std::string statusText() const = 0;
-    // Shown at once.
-    virtual void appendLog(const std::string& line) = 0;
-    virtual void setWaitCursor(bool on) = 0;
     // On from a deletion's start to its end: input that arrives meanwhile is dropped.
     virtual void holdInput(bool on) = 0;
     // Once the handler now on the stack has returned: the window closes; the program ends.
@@ -133,6 +124,8 @@ private:
     void runEnded() override;
 
     void bindTrees();
+    // A browsing step, unless a deletion is under way.
+    void browse(void (Browsing::*step)());
     // At the run's end: the pick made during it takes the selection back; the tree to focus.
     TreeId settleRunPick();
 
