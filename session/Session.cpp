@@ -31,12 +31,10 @@ private:
     std::string status_;
 };
 
-DetachedView detached;
-
 }  // namespace
 
 Session::Session(PlatformServices& services)
-    : services_(services), view_(&detached), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
+    : services_(services), detached_(std::make_unique<DetachedView>()), view_(detached_.get()), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
       browsing_(trees_, *this, services), deletion_(trees_, *this, services) {
     bindTrees();
 }
@@ -60,7 +58,7 @@ void Session::bindTrees() {
 }
 
 void Session::attach(SessionView* view, PathSelectionView selection) {
-    view_ = view ? view : &detached;
+    view_ = view ? view : detached_.get();
     selection_.setView(std::move(selection));
 }
 

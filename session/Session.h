@@ -6,6 +6,7 @@
 // its stores never outlive what they show. The window attaches itself as the session's view
 // (SessionView); without one the session is headless: nothing is shown and no row has the
 // focus.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,7 @@ private:
 
     // Declared before what refers to them.
     PlatformServices& services_;
+    std::unique_ptr<SessionView> detached_;   // the view while no window shows the session
     ResultTrees trees_;
     TreeStore driveTree_;
     SessionView* view_;
