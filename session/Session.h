@@ -70,7 +70,8 @@ public:
     // BtnCherche, once mayAct(Act::StartSearch) allowed it. An error that ends the run
     // reaches the caller, unless the program is ending.
     void search(const std::vector<std::string>& searchPaths);
-    // BtnStopRtn: true when no phase was running, so the window goes back to the selection.
+    // BtnStopRtn: stops the phase under way; true when none was (and no deletion holds Stop),
+    // so that the window goes back to the selection.
     bool stop();
     // The close query; a close refused during a deletion comes once it has ended.
     bool closeQuery();

@@ -27,9 +27,9 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 using namespace session;
 
-class Session : public session::SessionBase {
+class RandomSession : public session::SessionBase {
 public:
-    explicit Session(std::uint64_t seed) : SessionBase(seed, trash) {}
+    explicit RandomSession(std::uint64_t seed) : SessionBase(seed, trash) {}
 
     void play(int steps) {
         startWindow();
@@ -438,7 +438,7 @@ TEST_F(SessionTest, RandomBrowsingAndDeletionKeepTreesDiskAndRecycleBinInStep) {
     if (const char* n = std::getenv("PARELIX_SESSION_STEPS")) steps = std::atoi(n);
     for (std::uint64_t seed : seeds) {
         SCOPED_TRACE("PARELIX_SESSION_SEED=" + std::to_string(seed));
-        Session(seed).play(steps);
+        RandomSession(seed).play(steps);
         if (HasFailure()) break;
     }
 }
