@@ -15,6 +15,7 @@
 
 #include "engine/SearchEngine.h"
 #include "engine/SearchUi.h"
+#include "platform/Services.h"
 #include "platform/Drives.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
@@ -95,6 +96,25 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
+// The groups on standard output, each with its members and a blank line; the member count.
+std::size_t printGroups(const parelix::TreeStore& dbl) {
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    std::size_t members = 0;
+    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
+        std::fputs(dbl.text(g).c_str(), stdout);
+        std::fputc('\n', stdout);
+        for (parelix::NodeId m : dbl.children(g)) {
+            std::fputs(dbl.text(m).c_str(), stdout);
+            std::fputc('\n', stdout);
+            ++members;
+        }
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    return members;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,9 +132,10 @@ int main(int argc, char** argv) {
         paths.push_back(p);
     }
 
+    parelix::PlatformServices services;   // this process's drives; no window
     parelix::ResultTrees trees;
     ScanUi ui;
-    parelix::SearchEngine engine(trees, ui);
+    parelix::SearchEngine engine(trees, ui, services);
     ui.engine = &engine;
     catchQuitSignals();   // before the work files exist
     const auto start = Clock::now();
@@ -133,22 +154,8 @@ int main(int argc, char** argv) {
     }
     if (quitSignal) endBySignal();
 
-    static char outBuffer[1 << 16];
-    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-    std::size_t members = 0;
     const auto& dbl = trees.dblList;
-    for (parelix::NodeId g : dbl.children(parelix::kNoNode)) {
-        std::fputs(dbl.text(g).c_str(), stdout);
-        std::fputc('\n', stdout);
-        for (parelix::NodeId m : dbl.children(g)) {
-            std::fputs(dbl.text(m).c_str(), stdout);
-            std::fputc('\n', stdout);
-            ++members;
-        }
-        std::fputc('\n', stdout);
-    }
-    std::fflush(stdout);
-
+    const std::size_t members = printGroups(dbl);
     for (const auto& line : ui.log) std::fprintf(stderr, "log: %s\n", line.c_str());
     std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n", engine.fileCount(),
                  engine.dirCount(), dbl.children(parelix::kNoNode).size(), members);

@@ -25,8 +25,9 @@
 
 #include "platform/Drives.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
-#include "ui/PathSelection.h"
+#include "session/PathSelection.h"
 #include "SearchPathArg.h"
 
 namespace {
@@ -109,8 +110,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     if (!readArguments(argc, argv, printGroups, paths)) return 2;
 
-    parelix::Application app(argc, argv);
-    parelix::T_EcrPrin window;
+    parelix::DesktopServices services;
+    parelix::Application app(argc, argv, services);
+    parelix::Session session(services);
+    parelix::T_EcrPrin window(session);
     if (window.startupRefused()) {
         std::fprintf(stderr, "%s: the window refused to start\n", argv[0]);
         return 1;
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
 
     // The list keeps its own order (sorted); parelix-scan takes the arguments' order, so
     // give one folder per run when comparing outputs of several.
-    for (const std::string& p : paths) window.pathSelection().insertEntry(p, parelix::kNoNode);
+    for (const std::string& p : paths) window.session().pathSelection().insertEntry(p, parelix::kNoNode);
     if (window.searchPaths().size() != paths.size()) {
         std::fprintf(stderr, "%s: the search list did not take the folders\n", argv[0]);
         return 1;
@@ -146,12 +149,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const auto& dbl = window.trees().dblList;
+    const auto& dbl = window.session().trees().dblList;
     const std::size_t members = writeGroups(dbl, printGroups);
     for (int i = 0; i < lines; ++i)
         std::fprintf(stderr, "log: %s\n", infos->item(i)->text().toUtf8().constData());
     std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",
-                 window.engine().fileCount(), window.engine().dirCount(),
+                 window.session().engine().fileCount(), window.session().engine().dirCount(),
                  dbl.children(parelix::kNoNode).size(), members);
     std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
                  finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));

@@ -25,7 +25,7 @@ struct Counts {
 
 void walk(const std::string& folder, Counts& counts) {
     ++counts.folders;
-    DirEnumerator e;
+    DirEnumerator e(DriveTable::current());
     FindData d;
     for (bool more = e.findFirst(folder + "*.*", faAnyFile, d); more; more = e.findNext(d)) {
         if (d.name == "." || d.name == "..") continue;
@@ -62,9 +62,10 @@ int main(int argc, char** argv) {
                     1000.0 * ms / static_cast<double>(counts.files + counts.folders));
     }
 
-    const std::string name = GetTempFileNameA(GetTempPathA(), "BEN", 0);
+    const DriveTable& drives = DriveTable::current();
+    const std::string name = GetTempFileNameA(drives, GetTempPathA(drives), "BEN", 0);
     WorkFile file;
-    file.assign(name);
+    file.assign(name, drives);
     std::vector<char> record(268, 'r');
     auto start = Clock::now();
     file.rewrite(record.size());

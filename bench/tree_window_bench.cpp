@@ -33,6 +33,7 @@
 #include "platform/Shell.h"
 #include "results/Deletion.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "ui/TreeModel.h"
 
@@ -233,7 +234,7 @@ void timeFolding(const char* name, void (T_EcrPrin::*handler)(), T_EcrPrin& w, c
 // "Supprime les doubles de ce répertoire" on del/ with every tree open, as after "Tout
 // Déplier"; its time in ms.
 double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, int duplicates) {
-    ResultTrees& t = w.trees();
+    ResultTrees& t = w.session().trees();
     auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
     w.ToutDeplierClick();
     t.dirList.expand(pairs.root);
@@ -265,7 +266,7 @@ double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, i
 
 // The disk's parts of a deletion alone, on the second set of the same files: the check that
 // another copy still holds the bytes, and the recycle bin; what the walk costs beyond them.
-void timeDiskPartsAlone(const fs::path& alone, int duplicates, double walk) {
+void timeDiskPartsAlone(PlatformServices& services, const fs::path& alone, int duplicates, double walk) {
     double check = 0, trash = 0;
     int found = 0, done = 0;
     for (int i = 0; i < duplicates; ++i) {
@@ -274,13 +275,13 @@ void timeDiskPartsAlone(const fs::path& alone, int duplicates, double walk) {
         const std::string file = windowsPath(alone / "del" / name);
         const std::string other = windowsPath(alone / "keep" / name);
         const auto start = Clock::now();
-        found += findOtherCopyOnDisk(file, {other}) == OtherCopy::Found;
+        found += findOtherCopyOnDisk(services, file, {other}) == OtherCopy::Found;
         const auto checked = Clock::now();
         SHFILEOPSTRUCTA op;
         op.wFunc = FO_DELETE;
         op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE | FOF_NOCONFIRMATION;
         op.pFrom = file;
-        done += SHFileOperationA(op) == 0;
+        done += SHFileOperationA(op, services) == 0;
         const auto recycled = Clock::now();
         check += ms(start, checked);
         trash += ms(checked, recycled);
@@ -303,12 +304,14 @@ int main(int argc, char** argv) {
     writePairs(fs::path(work) / "walk", duplicates);
     writePairs(fs::path(work) / "alone", duplicates);
 
-    Application app(argc, argv);
-    T_EcrPrin w;
+    DesktopServices services;
+    Application app(argc, argv, services);
+    Session session(services);
+    T_EcrPrin w(session);
     if (w.startupRefused()) return 1;
     showWithoutSplash(w);
 
-    ResultTrees& t = w.trees();
+    ResultTrees& t = session.trees();
     const NodeId first = addPlannedRoot(t, nodes);
     const PairsRoot pairs = addPairsRoot(t, fs::path(work) / "walk", duplicates);
 
@@ -324,7 +327,7 @@ int main(int argc, char** argv) {
     timeFolding("Tout Déplier", &T_EcrPrin::ToutDeplierClick, w, dirList, first);
     timeFolding("Tout Replier", &T_EcrPrin::ToutReplierClick, w, dirList, first);
     const double walk = timeWalk(w, pairs, work, duplicates);
-    timeDiskPartsAlone(fs::path(work) / "alone", duplicates, walk);
+    timeDiskPartsAlone(services, fs::path(work) / "alone", duplicates, walk);
 
     std::error_code ec;
     fs::remove_all(work, ec);

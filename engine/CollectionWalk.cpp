@@ -56,7 +56,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     run_.ui.eventTurn();
 
     const std::string dirPath = path + '\\';
-    DirEnumerator listing;
+    DirEnumerator listing(run_.drives());
     FindData found;
     bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found);
     // A directory reached a second time (a bind mount of an ancestor, a search path inside

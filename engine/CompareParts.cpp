@@ -30,7 +30,7 @@ FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record) {
     const bool whole = path.size() <= kShortStringMax;
     p.full = cut255(path);
     if (whole) {
-        if (auto posix = DriveTable::current().toPosix(p.full)) p.posix = std::move(*posix);
+        if (auto posix = dirs.drives().toPosix(p.full)) p.posix = std::move(*posix);
     }
     return p;
 }

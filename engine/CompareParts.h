@@ -33,13 +33,17 @@ struct CompareLimits {
     unsigned readers = 16;
     std::size_t probesAhead = 64;
     std::size_t chunksAhead = 16;
+    // Every digest equal, as if all chunks collided: the bytes alone must then sort the files
+    // right (tests of the comparison's exactness).
+    bool digestsCollide = false;
 };
 
 // Directory index -> the directory's path with its backslash, from the directory list.
 class DirectoryPaths {
 public:
-    explicit DirectoryPaths(WorkFile& dirList) : dirList_(dirList) {}
+    DirectoryPaths(WorkFile& dirList, const DriveTable& drives) : dirList_(dirList), drives_(drives) {}
     const std::string& path(std::uint32_t index);
+    const DriveTable& drives() const { return drives_; }
 
 private:
     static constexpr std::size_t kSlots = 16384;
@@ -48,6 +52,7 @@ private:
         std::string path;
     };
     WorkFile& dirList_;
+    const DriveTable& drives_;
     std::vector<Slot> slots_;
 };
 

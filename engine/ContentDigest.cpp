@@ -10,8 +10,6 @@ constexpr std::uint64_t kMul1 = 0x9E3779B185EBCA87ull;
 constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4Full;
 constexpr std::uint64_t kMul3 = 0x165667B19E3779F9ull;
 
-bool allCollide = false;
-
 inline std::uint64_t load64(const std::uint8_t* p) {
     std::uint64_t v;
     std::memcpy(&v, p, 8);
@@ -35,10 +33,7 @@ inline std::uint64_t avalanche(std::uint64_t h) {
 
 }  // namespace
 
-void setDigestCollisionsForTests(bool on) { allCollide = on; }
-
 std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length) {
-    if (allCollide) return 0;
     // Four independent lanes over 32-byte stripes keep the multiplier pipelines busy:
     // a 65,528-byte chunk is hashed in a few microseconds.
     std::uint64_t a = kMul1 + kMul2, b = kMul2, c = 0, d = 0 - kMul1;

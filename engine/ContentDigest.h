@@ -9,7 +9,4 @@ namespace parelix {
 // differ; equal digests prove nothing, the bytes are compared anyway.
 std::uint64_t chunkDigest(const std::uint8_t* data, std::size_t length);
 
-// Tests only: every digest equal, as if all chunks collided.
-void setDigestCollisionsForTests(bool on);
-
 }  // namespace parelix

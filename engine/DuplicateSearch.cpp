@@ -13,20 +13,21 @@ void DuplicateSearch::run() {
     run_.ui.logLine("Comparaison des fichiers présumés doubles");
     run_.ui.phaseStarted(SearchPhase::Comparison, run_.fileCount);
 
-    run_.fileList.assign(run_.fileListName);
+    run_.fileList.assign(run_.fileListName, run_.drives());
     run_.fileList.reset(kFileEntrySize);
-    run_.dirList.assign(run_.dirListName);
+    run_.dirList.assign(run_.dirListName, run_.drives());
     run_.dirList.reset(kDirRecordSize);
     {
         const CompareLimits& limits = run_.limits;
         const CompareBuffers buffers = run_.compareBuffers();
         FileListCursor list(run_.fileList, buffers.recordWindow, kCompareWindowRecords);
-        DirectoryPaths dirs(run_.dirList);
+        DirectoryPaths dirs(run_.dirList, run_.drives());
         CompareSteps steps(run_.ui, run_.state, run_.fileCount);
-        ReadAhead reads(limits.readers, limits.probesAhead + std::max<std::size_t>(limits.chunksAhead, 1), kBlockBufferSize);
+        ReadAhead reads(limits.readers, limits.probesAhead + std::max<std::size_t>(limits.chunksAhead, 1), kBlockBufferSize,
+                        run_.services.readCall);
         // The probes ahead read the list through a handle and a window of their own.
         WorkFile aheadList;
-        aheadList.assign(run_.fileListName);
+        aheadList.assign(run_.fileListName, run_.drives());
         aheadList.reset(kFileEntrySize);
         std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
         ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead);

@@ -43,7 +43,7 @@ void FileListSort::run() {
     buffers_ = run_.sortBuffers();
     int level = 0;
     try {
-        run_.fileList.assign(run_.fileListName);
+        run_.fileList.assign(run_.fileListName, run_.drives());
         run_.fileList.reset(kFileEntrySize);
         endOfInput_ = false;
         buildRun(0, 0);
@@ -96,7 +96,7 @@ void FileListSort::removeRunFiles(int topLevel) {
     for (int level = 0; level <= topLevel; ++level) {
         for (int side = 0; side < 2; ++side) {
             WorkFile run;
-            run.assign(runFileName(run_.fileListName, level, side));
+            run.assign(runFileName(run_.fileListName, level, side), run_.drives());
             try {
                 run.erase();
             } catch (const InOutError&) {
@@ -110,7 +110,7 @@ void FileListSort::buildRun(int level, int side) {
     if (level == 0) {
         const int n = static_cast<int>(run_.fileList.blockRead(buffers_.block, kSortBlockRecords));
         if (n >= 2) sortBlock(0, n - 1);
-        runOutput_.assign(runFileName(run_.fileListName, 0, side));
+        runOutput_.assign(runFileName(run_.fileListName, 0, side), run_.drives());
         runOutput_.rewrite(kFileEntrySize);
         runOutput_.blockWrite(buffers_.block, static_cast<std::size_t>(n));
         runOutput_.close();
@@ -131,11 +131,11 @@ void FileListSort::buildRun(int level, int side) {
 void FileListSort::merge(int level, int side) {
     WorkFile fileA;
     WorkFile fileB;
-    fileA.assign(runFileName(run_.fileListName, level - 1, 0));
+    fileA.assign(runFileName(run_.fileListName, level - 1, 0), run_.drives());
     fileA.reset(kFileEntrySize);
-    fileB.assign(runFileName(run_.fileListName, level - 1, 1));
+    fileB.assign(runFileName(run_.fileListName, level - 1, 1), run_.drives());
     fileB.reset(kFileEntrySize);
-    runOutput_.assign(runFileName(run_.fileListName, level, side));
+    runOutput_.assign(runFileName(run_.fileListName, level, side), run_.drives());
     runOutput_.rewrite(kFileEntrySize);
     currentOutput_ = &runOutput_;
 

@@ -1,5 +1,6 @@
 #pragma once
-// What the three stages of a search run share: the window, the result trees, the run state,
+// What the three stages of a search run share: the window, the result trees, the system's
+// services, the run state,
 // the two work files with their names, the block buffers and the counts of the walk.
 #include <array>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "engine/Records.h"
 #include "engine/RunState.h"
 #include "engine/SearchUi.h"
+#include "platform/Services.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 
@@ -33,12 +35,16 @@ struct CompareBuffers {
 };
 
 struct RunContext {
-    RunContext(ResultTrees& resultTrees, SearchUi& searchUi) : trees(resultTrees), ui(searchUi) {}
+    RunContext(ResultTrees& resultTrees, SearchUi& searchUi, const PlatformServices& platform)
+        : trees(resultTrees), ui(searchUi), services(platform) {}
     RunContext(const RunContext&) = delete;
     RunContext& operator=(const RunContext&) = delete;
 
     ResultTrees& trees;
     SearchUi& ui;
+    // The drive table the paths are mapped over, and the read call for searched files.
+    const PlatformServices& services;
+    const DriveTable& drives() const { return services.drives(); }
     RunState state;
 
     // Named once at start-up, bound again by every stage that reads or writes them.

@@ -28,18 +28,19 @@ void closeIfOpen(WorkFile& file) {
 
 // Where the work files go when the system names no temporary folder: the current
 // directory, as a Windows-style folder path ending with a backslash ("" if unnameable).
-std::string currentFolder() {
+std::string currentFolder(const DriveTable& drives) {
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
     if (ec) return {};
-    const std::optional<std::string> windows = DriveTable::current().toWindows(cwd.string());
+    const std::optional<std::string> windows = drives.toWindows(cwd.string());
     if (!windows || windows->empty()) return {};
     return windows->back() == '\\' ? *windows : *windows + '\\';
 }
 
 }  // namespace
 
-SearchEngine::SearchEngine(ResultTrees& trees, SearchUi& ui) : run_(trees, ui) {}
+SearchEngine::SearchEngine(ResultTrees& trees, SearchUi& ui, const PlatformServices& services)
+    : run_(trees, ui, services) {}
 
 SearchEngine::~SearchEngine() {
     // The window shuts the engine down itself; this only keeps a forgotten shut-down from
@@ -55,15 +56,16 @@ void SearchEngine::startup() {
     for (auto& block : run_.blocks) block = std::make_unique<std::uint8_t[]>(kBlockBufferSize);
 
     std::string& temp = run_.tempPath;
-    temp = GetTempPathA();
+    const DriveTable& drives = run_.drives();
+    temp = GetTempPathA(drives);
     if (!temp.empty() && temp.back() != '\\') temp = cut255(temp + '\\');
 
-    const std::string folder = temp.empty() ? currentFolder() : temp;
+    const std::string folder = temp.empty() ? currentFolder(drives) : temp;
     // The system picks unused names and creates both files empty; the file list first.
-    run_.fileListName = GetTempFileNameA(folder, "DBL", 0);
-    run_.dirListName = GetTempFileNameA(folder, "DBL", 0);
-    run_.fileList.assign(run_.fileListName);
-    run_.dirList.assign(run_.dirListName);
+    run_.fileListName = GetTempFileNameA(drives, folder, "DBL", 0);
+    run_.dirListName = GetTempFileNameA(drives, folder, "DBL", 0);
+    run_.fileList.assign(run_.fileListName, run_.drives());
+    run_.dirList.assign(run_.dirListName, run_.drives());
 }
 
 void SearchEngine::shutdown() {
@@ -77,7 +79,7 @@ void SearchEngine::shutdown() {
     for (auto [file, name] : {std::pair{&run_.fileList, &run_.fileListName},
                               std::pair{&run_.dirList, &run_.dirListName}}) {
         try {
-            file->assign(*name);
+            file->assign(*name, run_.drives());
             file->erase();
         } catch (const InOutError&) {
             if (!failure) failure = std::current_exception();
@@ -99,8 +101,8 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     closeIfOpen(run_.fileList);
     closeIfOpen(run_.dirList);
     sort_.closeRunOutput();
-    run_.fileList.assign(run_.fileListName);
-    run_.dirList.assign(run_.dirListName);
+    run_.fileList.assign(run_.fileListName, run_.drives());
+    run_.dirList.assign(run_.dirListName, run_.drives());
 
     walk_.run(searchPaths);
     // A run abandoned because the program ends stops here: what follows is of use to nobody.

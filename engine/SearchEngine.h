@@ -18,7 +18,9 @@ namespace parelix {
 
 class SearchEngine {
 public:
-    SearchEngine(ResultTrees& trees, SearchUi& ui);
+    // The paths are mapped over the services' drive table, the searched files read through
+    // their read call; they must outlive the engine.
+    SearchEngine(ResultTrees& trees, SearchUi& ui, const PlatformServices& services);
     ~SearchEngine();
     SearchEngine(const SearchEngine&) = delete;
     SearchEngine& operator=(const SearchEngine&) = delete;
@@ -49,6 +51,13 @@ public:
     void collectFiles(const std::vector<std::string>& searchPaths) { walk_.run(searchPaths); }
     void sortFileList() { sort_.run(); }
     void findDuplicates() { duplicates_.run(); }
+    // The same, over work files someone other than the walk wrote (tests, tools): their
+    // record counts, as the walk would have left them.
+    void findDuplicates(std::int32_t files, std::int32_t dirs) {
+        run_.fileCount = files;
+        run_.dirCount = dirs;
+        duplicates_.run();
+    }
 
     // State, read by the window and by tests.
     const RunState& runState() const { return run_.state; }
@@ -61,15 +70,7 @@ public:
     const std::string& fileListName() const { return run_.fileListName; }
     const std::string& dirListName() const { return run_.dirListName; }
 
-    // Work files written by someone other than the walk (tests, tools): their record counts,
-    // as the walk would have left them.
-    void setListCounts(std::int32_t files, std::int32_t dirs) {
-        run_.fileCount = files;
-        run_.dirCount = dirs;
-    }
     CompareLimits& compareLimits() { return run_.limits; }
-    // Tests put the engine in a phase without running one.
-    RunState& runStateForTests() { return run_.state; }
 
 private:
     RunContext run_;

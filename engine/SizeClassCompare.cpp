@@ -119,7 +119,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         reads_.release(*ticket);
     } else {
         SearchedFile f;
-        opened = f.open(p.posix);
+        opened = f.open(p.posix, reads_.readCall());
         if (opened) {
             const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
             ahead_.noteRead(cached.has_value());
@@ -144,7 +144,7 @@ void SizeClassCompare::keepProbe(ClassFile& file, const std::uint8_t* data, std:
     file.shownSize = static_cast<std::int64_t>(stat.size);
     file.probeLength = static_cast<std::uint32_t>(length);
     file.whole = length < kProbeSize || length == stat.size;
-    file.digest = chunkDigest(data, length);
+    file.digest = limits_.digestsCollide ? 0 : chunkDigest(data, length);
     file.state = State::Read;
     anyReadable_ = true;
     if (arena_.size() + length <= limits_.probeArena) {

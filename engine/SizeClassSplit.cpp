@@ -16,8 +16,8 @@ static_assert(kBlockBufferSize == kContentChunkSize, "a chunk is a block buffer"
 
 // Files that part ways at one chunk are filed by what they read there: its digest, and
 // whether the file ended with it.
-std::uint64_t pieceKey(const std::uint8_t* data, std::size_t length, bool ended) {
-    return chunkDigest(data, length) ^ (ended ? 0x5bd1e9955bd1e995ull : 0);
+std::uint64_t pieceKey(const std::uint8_t* data, std::size_t length, bool ended, bool collide) {
+    return (collide ? 0 : chunkDigest(data, length)) ^ (ended ? 0x5bd1e9955bd1e995ull : 0);
 }
 
 // The reads of one pass over a set asked of the readers, by the file's place in the set;
@@ -132,7 +132,7 @@ SizeClassCompare::Piece SizeClassCompare::readHere(std::uint32_t index, std::uin
                                                    std::uint8_t* buffer) {
     Piece piece;
     SearchedFile f;
-    if (!f.open(pathsOf(files_[index]).posix) || !f.seek(offset)) return piece;
+    if (!f.open(pathsOf(files_[index]).posix, reads_.readCall()) || !f.seek(offset)) return piece;
     piece.opened = true;
     piece.data = buffer;
     const auto cached = f.readChunkIfCached(buffer, chunk);
@@ -152,7 +152,7 @@ void SizeClassCompare::partWays(const Piece& lead, std::vector<std::uint32_t>& s
         same.push_back(file);
         return;
     }
-    others[pieceKey(piece.data, piece.length, piece.ended)].push_back(file);
+    others[pieceKey(piece.data, piece.length, piece.ended, limits_.digestsCollide)].push_back(file);
 }
 
 // Files filed alike at the chunk from `offset` are read again from it, each set under a
@@ -250,7 +250,7 @@ bool SizeClassCompare::splitSideBySide(Pending& item, std::vector<Pending>& work
     std::vector<std::uint32_t> live;   // indices into item.files
     for (std::uint32_t k = 0; k < n; ++k) {
         ClassFile& file = files_[item.files[k]];
-        if (open[k].open(pathsOf(file).posix) && open[k].seek(item.offset)) {
+        if (open[k].open(pathsOf(file).posix, reads_.readCall()) && open[k].seek(item.offset)) {
             open[k].readSequentially();
             live.push_back(k);
         } else {

@@ -50,7 +50,7 @@ bool isAllPattern(std::string_view p) { return p == "*.*" || p == "*" || p.empty
 
 }  // namespace
 
-DirEnumerator::DirEnumerator() = default;
+DirEnumerator::DirEnumerator(const DriveTable& drives) : drives_(drives) {}
 DirEnumerator::~DirEnumerator() = default;
 
 bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attributeMask,
@@ -58,7 +58,7 @@ bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attribut
     findClose();
     const std::size_t cut = pattern.find_last_of('\\');
     if (cut == std::string::npos) return false;
-    const DriveTable& drives = DriveTable::current();
+    const DriveTable& drives = drives_;
     const auto folder = drives.toPosix(std::string_view(pattern).substr(0, cut + 1));
     if (!folder) return false;
 

@@ -9,6 +9,8 @@
 
 namespace parelix {
 
+class DriveTable;
+
 enum FileAttributes : std::uint32_t {
     faReadOnly = 1,
     faHidden = 2,
@@ -34,7 +36,8 @@ struct FindData {
 // be opened lists nothing.
 class DirEnumerator {
 public:
-    DirEnumerator();
+    // Windows-style patterns name folders over the drive table, which must outlive the listing.
+    explicit DirEnumerator(const DriveTable& drives);
     ~DirEnumerator();
     DirEnumerator(const DirEnumerator&) = delete;
     DirEnumerator& operator=(const DirEnumerator&) = delete;
@@ -48,6 +51,7 @@ public:
 
 private:
     struct State;
+    const DriveTable& drives_;
     std::unique_ptr<State> state_;
 };
 

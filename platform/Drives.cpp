@@ -181,10 +181,6 @@ const DriveTable& DriveTable::current() {
     return *slot;
 }
 
-void DriveTable::setCurrentForTesting(DriveTable table) {
-    currentSlot() = std::make_unique<DriveTable>(std::move(table));
-}
-
 std::uint32_t DriveTable::logicalDriveMask() const {
     std::uint32_t mask = 0;
     for (const Drive& d : drives_) mask |= 1u << (d.letter - 'A');
@@ -286,12 +282,12 @@ std::vector<std::string> DriveTable::hiddenNamesIn(std::string_view posixDir) co
     return names;
 }
 
-std::uint32_t GetLogicalDrives() { return DriveTable::current().logicalDriveMask(); }
+std::uint32_t GetLogicalDrives(const DriveTable& drives) { return drives.logicalDriveMask(); }
 
-unsigned GetDriveTypeA(std::string_view root) {
+unsigned GetDriveTypeA(const DriveTable& drives, std::string_view root) {
     if (root.size() < 2 || root[1] != ':') return DRIVE_NO_ROOT_DIR;
     if (root.size() > 3 || (root.size() == 3 && root[2] != '\\')) return DRIVE_NO_ROOT_DIR;
-    return DriveTable::current().driveType(root[0]);
+    return drives.driveType(root[0]);
 }
 
 }  // namespace parelix

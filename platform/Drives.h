@@ -46,9 +46,9 @@ public:
     static DriveTable fromMounts(const std::vector<MountEntry>& mounts,
                                  std::function<bool(unsigned major, unsigned minor)> removableOf = {});
 
-    // The table of this process, read from /proc/self/mountinfo at first use.
+    // The table of this process, read from /proc/self/mountinfo at first use: what
+    // PlatformServices takes unless it is given another.
     static const DriveTable& current();
-    static void setCurrentForTesting(DriveTable table);
 
     const std::vector<Drive>& drives() const { return drives_; }
     std::uint32_t logicalDriveMask() const;
@@ -70,7 +70,7 @@ private:
     std::vector<std::string> hiddenMountPoints_;   // sorted
 };
 
-std::uint32_t GetLogicalDrives();
-unsigned GetDriveTypeA(std::string_view root);   // root such as "D:\"
+std::uint32_t GetLogicalDrives(const DriveTable& drives);
+unsigned GetDriveTypeA(const DriveTable& drives, std::string_view root);   // root such as "D:\"
 
 }  // namespace parelix

@@ -9,8 +9,8 @@
 
 namespace parelix {
 
-ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity)
-    : capacity_(capacity), slots_(slots) {
+ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call)
+    : capacity_(capacity), read_(call), slots_(slots) {
     free_.reserve(slots);
     for (std::size_t i = slots; i-- > 0;) free_.push_back(static_cast<Ticket>(i));
     queue_.reserve(slots);
@@ -134,7 +134,7 @@ void ReadAhead::read(Slot& slot) {
         return;
     }
     SearchedFile file;
-    if (!file.open(slot.path)) return;
+    if (!file.open(slot.path, read_)) return;
     a.opened = true;
     a.stat = file.stat();
     try {

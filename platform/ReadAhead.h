@@ -30,13 +30,15 @@ public:
         bool cached = false;        // the bytes were in memory already: no disk was waited for
     };
 
-    // threads readers, slots reads asked at once at most, each of up to capacity bytes.
-    ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity);
+    // threads readers, slots reads asked at once at most, each of up to capacity bytes, read
+    // through `call`.
+    ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call = &::read);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     std::size_t capacity() const { return capacity_; }
+    ReadCall readCall() const { return read_; }
     // True when every slot is asked and not yet released.
     bool full() const { return free_.empty(); }
     // Asks for up to length bytes of the file from offset; the slot is the caller's until
@@ -63,6 +65,7 @@ private:
     void read(Slot& slot);
 
     std::size_t capacity_;
+    ReadCall read_;
     std::vector<Slot> slots_;
     std::vector<Ticket> free_;        // the asking thread's alone
     std::vector<Ticket> queue_;       // asked, not yet taken by a reader (under mutex_)

@@ -15,8 +15,6 @@ namespace parelix {
 
 namespace {
 
-ReadCall readCall = &::read;
-
 FileStat statOf(const struct stat& st) {
     FileStat s;
     s.identity.device = static_cast<std::uint64_t>(st.st_dev);
@@ -35,8 +33,6 @@ bool namesHeldFile(const std::string& posixPath, const FileStat& held) {
 
 }  // namespace
 
-void setReadCallForTests(ReadCall call) { readCall = call ? call : &::read; }
-
 std::optional<FileStat> statRegularFile(const std::string& posixPath) {
     struct stat st {};
     if (posixPath.empty() || ::stat(posixPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -48,8 +44,9 @@ bool pathExists(const std::string& posixPath) {
     return !posixPath.empty() && ::lstat(posixPath.c_str(), &st) == 0;
 }
 
-bool SearchedFile::open(const std::string& posixPath) {
+bool SearchedFile::open(const std::string& posixPath, ReadCall readCall) {
     close();
+    read_ = readCall;
     if (posixPath.empty()) return false;
     offset_ = 0;
     fd_ = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -66,7 +63,7 @@ bool SearchedFile::open(const std::string& posixPath) {
 std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) {
     std::size_t got = 0;
     while (got < capacity) {
-        const ssize_t n = readCall(fd_, buffer + got, capacity - got);
+        const ssize_t n = read_(fd_, buffer + got, capacity - got);
         if (n == 0) break;
         if (n > 0) {
             got += static_cast<std::size_t>(n);
@@ -87,7 +84,7 @@ std::size_t SearchedFile::readChunk(std::uint8_t* buffer, std::size_t capacity) 
 
 std::optional<std::size_t> SearchedFile::readChunkIfCached(std::uint8_t* buffer, std::size_t capacity) {
     // A replaced read call (short reads, errors) must see every read.
-    if (readCall != &::read) return std::nullopt;
+    if (read_ != &::read) return std::nullopt;
     iovec io{buffer, capacity};
     ssize_t n;
     // At the descriptor's own position (-1), which it moves: the reads that follow go on from it.
@@ -122,10 +119,10 @@ void SearchedFile::close() {
     fd_ = -1;
 }
 
-ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix) {
+ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix, ReadCall readCall) {
     SearchedFile first, second;
-    if (!first.open(firstPosix)) return ContentMatch::FirstUnreadable;
-    if (!second.open(secondPosix)) return ContentMatch::SecondUnreadable;
+    if (!first.open(firstPosix, readCall)) return ContentMatch::FirstUnreadable;
+    if (!second.open(secondPosix, readCall)) return ContentMatch::SecondUnreadable;
     if (first.stat().size != second.stat().size) return ContentMatch::Different;
     auto a = std::make_unique<std::uint8_t[]>(kContentChunkSize);
     auto b = std::make_unique<std::uint8_t[]>(kContentChunkSize);
@@ -142,10 +139,10 @@ ContentMatch compareFileContents(const std::string& firstPosix, const std::strin
 }
 
 ContentMatch compareHeldFiles(const std::string& firstPosix, const std::string& secondPosix,
-                              const std::function<bool()>& turn) {
+                              const std::function<bool()>& turn, ReadCall readCall) {
     SearchedFile first, second;
-    if (!first.open(firstPosix)) return ContentMatch::FirstUnreadable;
-    if (!second.open(secondPosix)) return ContentMatch::SecondUnreadable;
+    if (!first.open(firstPosix, readCall)) return ContentMatch::FirstUnreadable;
+    if (!second.open(secondPosix, readCall)) return ContentMatch::SecondUnreadable;
     // Opened, then the paths asked: a file swapped in before the open is not the one held.
     const FileStat firstAtStart = first.stat();
     const FileStat secondAtStart = second.stat();

@@ -3,6 +3,7 @@
 // reading it chunk by chunk. Paths here are POSIX paths; callers map Windows-style ones
 // through DriveTable first.
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,9 @@ std::optional<FileStat> statRegularFile(const std::string& posixPath);
 // True when anything at all is at the path (a dangling symbolic link included), from lstat.
 bool pathExists(const std::string& posixPath);
 
+// The read system call, or a stand-in that reads short (tests); PlatformServices carries it.
+using ReadCall = ssize_t (*)(int fd, void* buffer, std::size_t count);
+
 // A searched file opened read-only; closed on every way out.
 class SearchedFile {
 public:
@@ -54,8 +58,9 @@ public:
     SearchedFile& operator=(const SearchedFile&) = delete;
 
     // Only regular files open: a path that became a FIFO or a folder since it was listed is
-    // as good as unreadable (the open does not block on a FIFO).
-    bool open(const std::string& posixPath);
+    // as good as unreadable (the open does not block on a FIFO). Its chunks are read
+    // through `readCall`.
+    bool open(const std::string& posixPath, ReadCall readCall = &::read);
     bool isOpen() const { return fd_ >= 0; }
     const FileStat& stat() const { return stat_; }
     // The open file as it is now (fstat); nullopt when it cannot be asked.
@@ -78,6 +83,7 @@ public:
 
 private:
     int fd_ = -1;
+    ReadCall read_ = &::read;
     std::uint64_t offset_ = 0;
     FileStat stat_;
 };
@@ -88,7 +94,8 @@ enum class ContentMatch { Same, Different, FirstUnreadable, SecondUnreadable, In
 
 // Reads both files through to the end in chunks of kContentChunkSize; Same only when every
 // pair of chunks read the same count and the same bytes. A read error counts as Different.
-ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix);
+ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix,
+                                 ReadCall readCall = &::read);
 
 // The same comparison, made so that no change to either file can slip through: both are held
 // open from before the first chunk to after the last, each path must name the file held both
@@ -97,11 +104,6 @@ ContentMatch compareFileContents(const std::string& firstPosix, const std::strin
 // chunks turn() is called (event turns of a window); when it answers false the comparison
 // ends at once as Interrupted.
 ContentMatch compareHeldFiles(const std::string& firstPosix, const std::string& secondPosix,
-                              const std::function<bool()>& turn);
-
-// Tests only: replaces the read system call of SearchedFile (for short reads), or restores it
-// with nullptr.
-using ReadCall = ssize_t (*)(int fd, void* buffer, std::size_t count);
-void setReadCallForTests(ReadCall call);
+                              const std::function<bool()>& turn, ReadCall readCall = &::read);
 
 }  // namespace parelix

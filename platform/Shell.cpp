@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/Dialogs.h"
 #include "platform/Drives.h"
+#include "platform/Services.h"
 
 namespace parelix {
 
@@ -22,16 +22,6 @@ constexpr int kErrorCancelled = 1223;
 constexpr int kExecuteNoAssociation = 31;
 constexpr int kExecuteDone = 42;
 
-ShellHooks& storedHooks() {
-    static ShellHooks hooks;
-    return hooks;
-}
-
-ShellHooks& installedServices() {
-    static ShellHooks services;
-    return services;
-}
-
 // The last component of a Windows-style path: what the user sees named in the dialogs.
 std::string lastComponent(const std::string& path) {
     std::string p = path;
@@ -41,33 +31,15 @@ std::string lastComponent(const std::string& path) {
     return p.substr(slash + 1);
 }
 
-// A replacement first, then the installed service, then what a tool without a window does.
-bool confirm(const std::string& question) {
-    if (const auto& f = storedHooks().confirm) return f(question);
-    if (const auto& f = installedServices().confirm) return f(question);
-    return false;
-}
-
-void showError(const std::string& message) {
-    if (const auto& stored = storedHooks().showError) stored(message);
-    else if (const auto& installed = installedServices().showError) installed(message);
-    else ShowMessage(message, "Erreur", MessageKind::Error);
-}
-
-bool launch(const std::string& posixPath) {
-    if (const auto& f = storedHooks().launch) return f(posixPath);
-    if (const auto& f = installedServices().launch) return f(posixPath);
-    return false;
-}
-
 std::string trashFailure(const std::string& name, const std::string& reason) {
     return "Impossible d'envoyer « " + name + " » dans la Corbeille : " + reason;
 }
 
 // The reason is noted in the operation; it is shown unless the caller gathers the reasons.
-int fail(SHFILEOPSTRUCTA& op, const std::string& name, const std::string& reason, int code) {
+int fail(SHFILEOPSTRUCTA& op, PlatformServices& services, const std::string& name, const std::string& reason,
+         int code) {
     op.failure = reason;
-    if (!(op.fFlags & FOF_NOERRORUI)) showError(trashFailure(name, reason));
+    if (!(op.fFlags & FOF_NOERRORUI)) services.showMessage(trashFailure(name, reason), "Erreur", MessageKind::Error);
     return code;
 }
 
@@ -94,10 +66,10 @@ std::string folderLine(const std::string& windowsPath) {
 
 }  // namespace
 
-std::string trashQuestion(const std::string& windowsPath) {
+std::string trashQuestion(const std::string& windowsPath, const DriveTable& drives) {
     std::string text = "Voulez-vous vraiment envoyer « " + lastComponent(windowsPath) + " » dans la Corbeille ?";
     const std::string holder = folderLine(windowsPath);
-    const std::optional<std::string> posix = DriveTable::current().toPosix(windowsPath);
+    const std::optional<std::string> posix = drives.toPosix(windowsPath);
     struct stat st {};
     const bool folder = posix && ::lstat(posix->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     if (holder.empty() && !folder) return text;
@@ -112,30 +84,26 @@ std::string trashQuestion(const std::string& windowsPath) {
     return text;
 }
 
-void setShellHooks(ShellHooks hooks) { storedHooks() = std::move(hooks); }
-ShellHooks& shellHooks() { return storedHooks(); }
-void installShellServices(ShellHooks services) { installedServices() = std::move(services); }
-
-int SHFileOperationA(SHFILEOPSTRUCTA& op) {
+int SHFileOperationA(SHFILEOPSTRUCTA& op, PlatformServices& services) {
     op.fAnyOperationsAborted = false;
     const std::string name = lastComponent(op.pFrom);
     // Only the recoverable deletion exists here: a user's file is never erased outright.
     op.failure.clear();
     if (op.wFunc != FO_DELETE || !(op.fFlags & FOF_ALLOWUNDO))
-        return fail(op, name, "opération non prise en charge.", kErrorInvalidParameter);
-    const std::optional<std::string> posix = DriveTable::current().toPosix(op.pFrom);
-    if (op.pFrom.empty() || !posix) return fail(op, name, "chemin introuvable.", kErrorPathNotFound);
+        return fail(op, services, name, "opération non prise en charge.", kErrorInvalidParameter);
+    const std::optional<std::string> posix = services.drives().toPosix(op.pFrom);
+    if (op.pFrom.empty() || !posix) return fail(op, services, name, "chemin introuvable.", kErrorPathNotFound);
     if (*posix == "/")
-        return fail(op, name, "la racine du système ne peut pas être supprimée.", kErrorAccessDenied);
+        return fail(op, services, name, "la racine du système ne peut pas être supprimée.", kErrorAccessDenied);
     struct stat st {};
     if (::lstat(posix->c_str(), &st) != 0) {
         const int err = errno;
-        return fail(op, name,
+        return fail(op, services, name,
                     err == ENOENT || err == ENOTDIR ? std::string("fichier introuvable.") : std::string(std::strerror(err)),
                     err == ENOENT ? kErrorFileNotFound : kErrorPathNotFound);
     }
 
-    if (!(op.fFlags & FOF_NOCONFIRMATION) && !confirm(trashQuestion(op.pFrom))) {
+    if (!(op.fFlags & FOF_NOCONFIRMATION) && !services.confirmDeletion(trashQuestion(op.pFrom, services.drives()))) {
         op.fAnyOperationsAborted = true;
         return kErrorCancelled;
     }
@@ -151,13 +119,14 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op) {
     if (!done) {
         const std::string reason = error ? error->message : "échec.";
         if (error) g_error_free(error);
-        return fail(op, name, reason, kErrorAccessDenied);
+        return fail(op, services, name, reason, kErrorAccessDenied);
     }
     return 0;
 }
 
-int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int /*showCommand*/) {
-    const std::optional<std::string> posix = DriveTable::current().toPosix(file);
+int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int /*showCommand*/,
+                  PlatformServices& services) {
+    const std::optional<std::string> posix = services.drives().toPosix(file);
     if (!posix) {
         // A text without a drive ("(1234)") names no file; an unknown drive names no path.
         const bool hasDrive = file.size() >= 2 && file[1] == ':';
@@ -173,7 +142,7 @@ int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int
         const bool parentIsFolder = ::stat(parent.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode);
         return parentIsFolder ? kErrorFileNotFound : kErrorPathNotFound;
     }
-    return launch(*posix) ? kExecuteDone : kExecuteNoAssociation;
+    return services.launch(*posix) ? kExecuteDone : kExecuteNoAssociation;
 }
 
 bool hasDefaultApplication(const std::string& posixPath) {

@@ -5,6 +5,9 @@
 
 namespace parelix {
 
+class DriveTable;
+class PlatformServices;
+
 constexpr unsigned FO_DELETE = 3;
 constexpr unsigned FOF_CONFIRMMOUSE = 0x02;
 constexpr unsigned FOF_NOCONFIRMATION = 0x10;
@@ -25,39 +28,26 @@ struct SHFILEOPSTRUCTA {
 };
 
 // Moves pFrom (file or whole folder) to the freedesktop trash. Without FOF_NOCONFIRMATION
-// asks first (trashQuestion); a refusal sets fAnyOperationsAborted and deletes nothing. A
-// failure is shown in an error dialog, unless FOF_NOERRORUI, and answers non-zero. 0 means
-// done.
-int SHFileOperationA(SHFILEOPSTRUCTA& op);
+// asks first (trashQuestion, through services.confirmDeletion); a refusal sets
+// fAnyOperationsAborted and deletes nothing. A failure is shown in an error box (services'),
+// unless FOF_NOERRORUI, and answers non-zero. 0 means done.
+int SHFileOperationA(SHFILEOPSTRUCTA& op, PlatformServices& services);
 
 // The question asked before a path (Windows-style) goes to the trash: its first line names
 // the last component, its second the folder that holds it, as the trees write paths, and
 // for a folder how many files it holds (below it, at any depth).
-std::string trashQuestion(const std::string& windowsPath);
+std::string trashQuestion(const std::string& windowsPath, const DriveTable& drives);
 
 constexpr int SW_SHOWNORMAL = 1;
-// Opens a file or folder with the desktop's associated application. Answers 2 for a
-// missing file, 3 for a missing folder on its path, 31 for a failed launch, 42 on success.
-int ShellExecuteA(const std::string& file, const std::string& directory, int showCommand);
+// Opens a file or folder with the desktop's associated application (services.launch).
+// Answers 2 for a missing file, 3 for a missing folder on its path, 31 for a failed launch,
+// 42 on success.
+int ShellExecuteA(const std::string& file, const std::string& directory, int showCommand,
+                  PlatformServices& services);
 
 // True when the desktop names an application for the file's content type: GIO's default
 // handler for it (for a folder, the file manager's). The real launcher asks first, so that a
 // file that no application opens answers 31 rather than a launch that shows nothing.
 bool hasDefaultApplication(const std::string& posixPath);
-
-// The dialogs and the launcher the shell uses, replaceable by tests.
-struct ShellHooks {
-    // "Voulez-vous vraiment envoyer « NAME » dans la Corbeille ?" with Oui and Non.
-    std::function<bool(const std::string& question)> confirm;
-    std::function<void(const std::string& message)> showError;
-    // Launches the associated application for a POSIX path; false when it failed.
-    std::function<bool(const std::string& posixPath)> launch;
-};
-void setShellHooks(ShellHooks hooks);   // empty members fall back to the real ones
-ShellHooks& shellHooks();
-// The real ones, which the window's library installs at start. Where a member is missing
-// (the headless tools) nothing is confirmed, so nothing is deleted; an error goes through
-// ShowMessage; nothing is launched.
-void installShellServices(ShellHooks services);
 
 }  // namespace parelix

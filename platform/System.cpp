@@ -15,11 +15,6 @@ namespace parelix {
 
 namespace {
 
-std::optional<OsVersionInfo>& versionAnswer() {
-    static std::optional<OsVersionInfo> answer;
-    return answer;
-}
-
 // Reads the leading decimal number of text at pos and moves past it and one dot.
 std::uint32_t takeNumber(const char*& p) {
     std::uint32_t value = 0;
@@ -31,10 +26,6 @@ std::uint32_t takeNumber(const char*& p) {
 }  // namespace
 
 bool GetVersionExA(OsVersionInfo& info) {
-    if (const auto& answer = versionAnswer()) {
-        info = *answer;
-        return true;
-    }
     info = OsVersionInfo{};
     info.platformId = 2;
     utsname u{};
@@ -47,12 +38,7 @@ bool GetVersionExA(OsVersionInfo& info) {
     return true;
 }
 
-void setVersionAnswerForTesting(std::optional<OsVersionInfo> answer) {
-    versionAnswer() = std::move(answer);
-}
-
-std::string GetTempPathA() {
-    const DriveTable& drives = DriveTable::current();
+std::string GetTempPathA(const DriveTable& drives) {
     std::optional<std::string> path;
     // A TMPDIR that no Windows-style path can name is passed over, as an unusable one.
     if (const char* env = std::getenv("TMPDIR"); env && *env) path = drives.toWindows(env);
@@ -62,11 +48,11 @@ std::string GetTempPathA() {
     return *path;
 }
 
-std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, unsigned unique) {
+std::string GetTempFileNameA(const DriveTable& drives, const std::string& dir, const std::string& prefix,
+                             unsigned unique) {
     std::string folder = dir;
     if (folder.empty()) return {};
     if (folder.back() != '\\') folder.push_back('\\');
-    const DriveTable& drives = DriveTable::current();
     if (!drives.toPosix(folder)) return {};
     folder += prefix.substr(0, 3);
 

@@ -13,17 +13,19 @@ struct OsVersionInfo {
     std::uint32_t platformId = 0;   // 1: Windows 95 family, 2: NT family
 };
 
-// The NT family with the running kernel's major version, unless a test set an answer.
-bool GetVersionExA(OsVersionInfo& info);
-void setVersionAnswerForTesting(std::optional<OsVersionInfo> answer);
+class DriveTable;
 
-// $TMPDIR, else /tmp, as a Windows-style path ending with a backslash ("C:\tmp\").
-// Empty when no such folder can be named.
-std::string GetTempPathA();
+// The NT family with the running kernel's major version.
+bool GetVersionExA(OsVersionInfo& info);
+
+// $TMPDIR, else /tmp, as a Windows-style path ending with a backslash ("C:\tmp\") over
+// the drive table. Empty when no such folder can be named.
+std::string GetTempPathA(const DriveTable& drives);
 
 // Creates, empty and exclusively, "<dir><prefix><4 hex digits>.tmp" and returns its
 // Windows-style path; dir is a Windows-style folder path ending with a backslash.
 // With unique != 0 the number is used as given and nothing is created. Empty on failure.
-std::string GetTempFileNameA(const std::string& dir, const std::string& prefix, unsigned unique);
+std::string GetTempFileNameA(const DriveTable& drives, const std::string& dir, const std::string& prefix,
+                             unsigned unique);
 
 }  // namespace parelix

@@ -25,9 +25,9 @@ constexpr int kNotFound = 2;
 // Buffered records reach the disk in pieces of about this size.
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-std::string posixName(const std::string& name) {
-    if (name.empty()) raiseInOutError(kNotFound);
-    auto path = DriveTable::current().toPosix(name);
+std::string posixName(const std::string& name, const DriveTable* drives) {
+    if (name.empty() || !drives) raiseInOutError(kNotFound);
+    auto path = drives->toPosix(name);
     if (!path) raiseInOutError(kNotFound);
     return *path;
 }
@@ -75,14 +75,15 @@ WorkFile::~WorkFile() {
     fd_ = -1;
 }
 
-void WorkFile::assign(const std::string& name) {
+void WorkFile::assign(const std::string& name, const DriveTable& drives) {
     if (fd_ >= 0) close();
     name_ = name;
+    drives_ = &drives;
 }
 
 void WorkFile::rewrite(std::size_t recordSize) {
     if (fd_ >= 0) close();
-    const std::string path = posixName(name_);
+    const std::string path = posixName(name_, drives_);
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) raiseErrno(errno);
     fd_ = fd;
@@ -93,7 +94,7 @@ void WorkFile::rewrite(std::size_t recordSize) {
 
 void WorkFile::reset(std::size_t recordSize) {
     if (fd_ >= 0) close();
-    const std::string path = posixName(name_);
+    const std::string path = posixName(name_, drives_);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) raiseErrno(errno);
     fd_ = fd;
@@ -212,14 +213,14 @@ void WorkFile::close() {
 
 void WorkFile::erase() {
     if (fd_ >= 0) close();
-    const std::string path = posixName(name_);
+    const std::string path = posixName(name_, drives_);
     if (::unlink(path.c_str()) != 0) raiseErrno(errno);
 }
 
 void WorkFile::rename(const std::string& newName) {
     if (fd_ >= 0) close();
-    const std::string from = posixName(name_);
-    const std::string to = posixName(newName);
+    const std::string from = posixName(name_, drives_);
+    const std::string to = posixName(newName, drives_);
     // Never replaces a file, as the program's file model expects: a name in use is an error.
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         const int err = errno;

@@ -8,6 +8,8 @@
 
 namespace parelix {
 
+class DriveTable;
+
 class InOutError : public std::runtime_error {
 public:
     InOutError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
@@ -30,8 +32,8 @@ public:
     WorkFile(const WorkFile&) = delete;
     WorkFile& operator=(const WorkFile&) = delete;
 
-    // Binds the file to a Windows-style name; the file must be closed.
-    void assign(const std::string& name);
+    // Binds the file to a Windows-style name over the drive table; the file must be closed.
+    void assign(const std::string& name, const DriveTable& drives);
     const std::string& name() const { return name_; }
 
     void rewrite(std::size_t recordSize);   // create or truncate, open for writing
@@ -57,6 +59,7 @@ private:
     void flush();
     std::size_t readBytes(char* buffer, std::size_t wanted);   // until wanted or end of file
     std::string name_;
+    const DriveTable* drives_ = nullptr;   // maps name_, from assign()
     int fd_ = -1;
     bool writable_ = false;                 // reset opens read-only
     std::size_t recordSize_ = 1;

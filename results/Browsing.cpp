@@ -157,15 +157,15 @@ void Browsing::openNode(TreeId tree, NodeId node) {
         return;
     }
     const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
-    window_.showMessage(cut255(kPathTooLongToOpen + shown), "Erreur", MessageKind::Error);
+    services_.showMessage(cut255(kPathTooLongToOpen + shown), "Erreur", MessageKind::Error);
 }
 
 void Browsing::openFile(const std::string& path) {
     const std::size_t cut = path.find_last_of("\\:");
     const std::string directory = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-    const int code = window_.shellExecute(path, directory, SW_SHOWNORMAL);
+    const int code = services_.shellExecute(path, directory, SW_SHOWNORMAL);
     if (code > 32) return;
-    if (const char* message = openFileMessage(code)) window_.showMessage(message, {}, MessageKind::Plain);
+    if (const char* message = openFileMessage(code)) services_.showMessage(message, {}, MessageKind::Plain);
 }
 
 }  // namespace parelix

@@ -3,12 +3,13 @@
 // other's selection, the status bar text, stepping from duplicate to duplicate, expanding or
 // collapsing the first search root, and opening a file with its associated application.
 //
-// The window is reached only through ResultsWindow, so that tests drive all of this headless.
+// The window is reached only through ResultsWindow and the system through PlatformServices,
+// so that tests drive all of this headless.
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
-#include "platform/Shell.h"
+#include "platform/Services.h"
+#include "results/Activity.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
@@ -21,10 +22,10 @@ enum class TreeId { None, DirList, DblList };
 // and the check stopped before its end (the file stays).
 enum class OtherCopy { Found, NotFound, FileGone, Interrupted };
 
-// What browsing and deletion need of the main window and of the platform's shell.
-class ResultsWindow {
+// What browsing and deletion show in the main window.
+class ResultsView {
 public:
-    virtual ~ResultsWindow() = default;
+    virtual ~ResultsView() = default;
 
     // The result tree holding the keyboard focus; None when another control has it.
     virtual TreeId focusedTree() const = 0;
@@ -35,16 +36,17 @@ public:
     virtual void appendLog(const std::string& line) = 0;
     // Called in matched pairs; the callers keep nested holds to one on/off pair.
     virtual void setWaitCursor(bool on) = 0;
-    virtual void lockWindowUpdate(bool on) = 0;
-    // True while a search run builds the trees (collection, sort and comparison): the
-    // engine then holds node references.
-    virtual bool searchActive() const = 0;
+};
 
-    // Platform services, here so that tests can replace them.
-    virtual unsigned driveType(const std::string& root) = 0;
-    virtual int fileOperation(SHFILEOPSTRUCTA& op) = 0;
-    virtual int shellExecute(const std::string& file, const std::string& directory, int show) = 0;
-    virtual void showMessage(const std::string& text, const std::string& caption, MessageKind kind) = 0;
+// What browsing and deletion need of the main window: what it shows, and the acts under way.
+class ResultsWindow : public ResultsView {
+public:
+    // Called in matched pairs, as setWaitCursor.
+    virtual void lockWindowUpdate(bool on) = 0;
+    // What is under way, deleting() included; mayAct answers from it.
+    virtual Activity activity() const = 0;
+    bool mayAct(Act act) const { return parelix::mayAct(act, activity()); }
+
     // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk. A
     // window gives itself event turns meanwhile and answers Interrupted once it is ending.
     virtual OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) = 0;
@@ -59,8 +61,6 @@ public:
     // waits for its end.
     virtual void deletionBegins() {}
     virtual void deletionEnded() {}
-    // The program is ending (a signal came): a walk goes no further and nothing is asked.
-    virtual bool ending() const { return false; }
 
 private:
     friend class BusyHold;
@@ -110,7 +110,8 @@ std::string statusTextFor(const ResultTrees& trees, NodeId node);
 
 class Browsing {
 public:
-    Browsing(ResultTrees& trees, ResultsWindow& window) : trees_(trees), window_(window) {}
+    Browsing(ResultTrees& trees, ResultsWindow& window, PlatformServices& services)
+        : trees_(trees), window_(window), services_(services) {}
 
     // Selection changes of the two trees; each follows the link into the other tree.
     void dirListChange(NodeId node);
@@ -140,6 +141,7 @@ private:
 
     ResultTrees& trees_;
     ResultsWindow& window_;
+    PlatformServices& services_;
 };
 
 // Holds the wait cursor (and optionally the window-update lock) for a scope; nested holds

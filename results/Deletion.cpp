@@ -10,9 +10,9 @@ std::string noOtherCopyRefusal(const std::string& name) {
     return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
 }
 
-OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others,
-                              const std::function<bool()>& turn) {
-    const DriveTable& drives = DriveTable::current();
+OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
+                              const std::vector<std::string>& others, const std::function<bool()>& turn) {
+    const DriveTable& drives = services.drives();
     const std::optional<std::string> posix = drives.toPosix(file);
     if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
     // A folder or a device now at the path is no copy of anything: it stays.
@@ -24,7 +24,7 @@ OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::st
         // The same file under a second name (hard link, bind mount) is no copy.
         const std::optional<FileStat> st = statRegularFile(*otherPosix);
         if (!st || st->identity == self->identity || st->size != self->size) continue;
-        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn);
+        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn, services.readCall);
         if (match == ContentMatch::Same) return OtherCopy::Found;
         if (match == ContentMatch::Interrupted) return OtherCopy::Interrupted;
     }
@@ -45,9 +45,9 @@ std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
 }
 
 void Deletion::refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures) {
-    if (window_.ending()) return;   // nobody waits for a box now
+    if (ending()) return;   // nobody waits for a box now
     if (failures) failures->push_back({path, reason});
-    else window_.showMessage(reason, "Erreur", MessageKind::Error);
+    else services_.showMessage(reason, "Erreur", MessageKind::Error);
 }
 
 bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures) {
@@ -76,7 +76,7 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vec
 std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
 bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures) {
-    if (window_.ending()) return false;
+    if (ending()) return false;
     TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
     if (!store.isValid(node)) return false;
     if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
@@ -91,7 +91,7 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     SHFILEOPSTRUCTA op;
     op.wFunc = FO_DELETE;
     op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
-    switch (window_.driveType(path.substr(0, 2) + "\\")) {
+    switch (services_.driveType(path.substr(0, 2) + "\\")) {
     case DRIVE_FIXED:
     case DRIVE_RAMDISK:
         if (!keepConfirmation && !(tree == TreeId::DirList && trees_.isSearchRoot(node)))
@@ -115,9 +115,9 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     window_.appendLog("Effacement de " + path);
     op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
-    if (member != kNoNode) op.lastCheck = [&] { return !window_.ending() && otherCopyRemains(member, path, failures); };
-    const int result = window_.fileOperation(op);
-    if (result != 0 && !op.fAnyOperationsAborted && failures && !window_.ending())
+    if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
+    const int result = services_.fileOperation(op);
+    if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted) return false;
 
@@ -168,17 +168,17 @@ void Deletion::settleSelection(const std::vector<NodeId>& chain) {
 }
 
 bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
-    if (!mayStart() || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
+    if (!window_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
     const std::vector<NodeId> chain = dirChain(tree, node);
     DeletionAct act(window_);
     const bool removed = deleteOne(tree, node, keepConfirmation, nullptr);
     act.releaseLinks();
-    if (removed && !window_.ending()) settleSelection(chain);
+    if (removed && !ending()) settleSelection(chain);
     return removed;
 }
 
 void Deletion::trashClick() {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     switch (window_.focusedTree()) {
     case TreeId::DirList: {
         const NodeId node = trees_.dirList.selected();
@@ -196,7 +196,7 @@ void Deletion::trashClick() {
 }
 
 void Deletion::dropOnTrash(TreeId source) {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     if (source == TreeId::DirList) {
         const NodeId node = trees_.dirList.selected();
         if (node != kNoNode) deleteNode(TreeId::DirList, node, false);
@@ -207,7 +207,7 @@ void Deletion::dropOnTrash(TreeId source) {
 }
 
 void Deletion::deleteDuplicatesOfDirectory() {
-    if (!mayStart()) return;
+    if (!window_.mayAct(Act::Delete)) return;
     TreeStore& dir = trees_.dirList;
     const NodeId selected = dir.selected();
     if (selected == kNoNode) return;
@@ -223,17 +223,17 @@ void Deletion::deleteDuplicatesOfDirectory() {
         // Backwards, noting each predecessor first: deleting a file removes only that node,
         // and the link is tested on arrival, so a file whose group an earlier deletion
         // dissolved (the last copy left) is kept. Only in the trees the walk started with.
-        while (node != kNoNode && !window_.ending() && trees_.generation() == trees) {
+        while (node != kNoNode && !ending() && trees_.generation() == trees) {
             const NodeId previous = dir.prevSibling(node);
             if (dir.link(node) != kNoNode && dir.childCount(node) == 0)
                 removed |= deleteOne(TreeId::DirList, node, false, &failures);
             node = previous;
         }
     }
-    if (window_.ending()) return;
+    if (ending()) return;
     act.releaseLinks();
     if (removed) settleSelection(chain);
-    if (!failures.empty()) window_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);
+    if (!failures.empty()) services_.showMessage(walkFailureReport(failures), "Erreur", MessageKind::Error);
 }
 
 }  // namespace parelix

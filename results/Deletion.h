@@ -27,9 +27,10 @@ std::string noOtherCopyRefusal(const std::string& name);
 // Found when one of `others` is, on disk now, a regular file other than `file` (another
 // device or inode) with the same bytes, read with both held open and neither changed
 // meanwhile (compareHeldFiles); FileGone when nothing is at `file`'s path any more;
-// Interrupted when turn, called between chunks, answered false. Paths are Windows-style.
-OtherCopy findOtherCopyOnDisk(const std::string& file, const std::vector<std::string>& others,
-                              const std::function<bool()>& turn = {});
+// Interrupted when turn, called between chunks, answered false. Paths are Windows-style,
+// over the services' drive table; the files are read through their read call.
+OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
+                              const std::vector<std::string>& others, const std::function<bool()>& turn = {});
 
 // A file or folder a walk could not send to the recycle bin, and why.
 struct DeletionFailure {
@@ -42,7 +43,8 @@ constexpr std::size_t kFailuresShown = 5;
 
 class Deletion {
 public:
-    Deletion(ResultTrees& trees, ResultsWindow& window) : trees_(trees), window_(window) {}
+    Deletion(ResultTrees& trees, ResultsWindow& window, PlatformServices& services)
+        : trees_(trees), window_(window), services_(services) {}
 
     // Sends node (a DirList node, or a DblList member) to the recycle bin and, on success,
     // removes it from the trees. keepConfirmation false lets fixed and RAM drives go
@@ -71,8 +73,8 @@ private:
     // says why the file stays and answers false.
     bool otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures);
     void refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures);
-    // No other act, and no search building the trees.
-    bool mayStart() const { return !window_.deleting() && !window_.searchActive(); }
+    // The program is ending (a signal came): a walk goes no further and nothing is asked.
+    bool ending() const { return !window_.mayAct(Act::GoOn); }
     // The DirList node an act works on, then its ancestors.
     std::vector<NodeId> dirChain(TreeId tree, NodeId node) const;
     // At an act's end, when the trees changed: the first of chain still there takes the
@@ -83,6 +85,7 @@ private:
 
     ResultTrees& trees_;
     ResultsWindow& window_;
+    PlatformServices& services_;
 };
 
 }  // namespace parelix

@@ -22,10 +22,10 @@ std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
 }
 
 // A duplicate's size is its group's; another file's is read from the disk as it is now.
-std::optional<std::uint64_t> fileSize(const ResultTrees& trees, NodeId file) {
+std::optional<std::uint64_t> fileSize(const ResultTrees& trees, const DriveTable& drives, NodeId file) {
     const NodeId member = trees.dirList.link(file);
     if (member != kNoNode && trees.dblList.isValid(member)) return groupSize(trees.dblList, trees.dblList.parent(member));
-    const std::optional<std::string> posix = DriveTable::current().toPosix(trees.fullNodePath(file));
+    const std::optional<std::string> posix = drives.toPosix(trees.fullNodePath(file));
     if (!posix) return std::nullopt;
     const std::optional<FileStat> stat = statRegularFile(*posix);
     if (!stat) return std::nullopt;
@@ -59,11 +59,11 @@ std::string readableSize(std::uint64_t bytes) {
     return number + " " + kUnits[unit];
 }
 
-std::string dirListHint(const ResultTrees& trees, NodeId node) {
+std::string dirListHint(const ResultTrees& trees, const DriveTable& drives, NodeId node) {
     if (!trees.dirList.isValid(node)) return {};
     const std::string path = trees.fullNodePath(node);
     if (!trees.isFileNode(node)) return path;
-    return withSize(path, fileSize(trees, node));
+    return withSize(path, fileSize(trees, drives, node));
 }
 
 std::string dblListHint(const ResultTrees& trees, NodeId node) {

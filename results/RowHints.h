@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Drives.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
@@ -14,7 +15,8 @@ namespace parelix {
 // "1,5 Ko", "80 Mo", "2,3 Go" (units of 1024; one decimal below 10).
 std::string readableSize(std::uint64_t bytes);
 
-std::string dirListHint(const ResultTrees& trees, NodeId node);
+// A file that is no duplicate is looked up on disk, over the drive table.
+std::string dirListHint(const ResultTrees& trees, const DriveTable& drives, NodeId node);
 std::string dblListHint(const ResultTrees& trees, NodeId node);
 
 }  // namespace parelix

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/Dialogs.h"
 #include "platform/QuitSignals.h"
+#include "platform/Services.h"
 #include "ui/EcrPrin.h"
-#include "ui/PlatformServices.h"
 
 namespace parelix {
 
@@ -47,11 +46,11 @@ void Application::displayReached() {
     heldMessages.clear();
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv, PlatformServices& services)
+    : QApplication(argc, argv), services_(services) {
     // The name only: with a display name set, the window system would show it after every
     // caption ("Erreur — Parelix"), and captions are the program's own.
     setApplicationName(QStringLiteral("Parelix"));
-    installPlatformServices();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -81,7 +80,10 @@ int Application::run(T_EcrPrin& window) {
 }
 
 void Application::showException(const std::exception& error) {
-    ShowMessage(error.what(), "Parelix", MessageKind::Error);
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
+        app->services_.showMessage(error.what(), "Parelix", MessageKind::Error);
+    else
+        std::fprintf(stderr, "%s\n", error.what());
 }
 
 }  // namespace parelix

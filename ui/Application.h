@@ -7,12 +7,14 @@
 
 namespace parelix {
 
+class PlatformServices;
 class T_EcrPrin;
 
 class Application : public QApplication {
     Q_OBJECT
 public:
-    Application(int& argc, char** argv);
+    // services: the program's, which show its message boxes; they outlive the application.
+    Application(int& argc, char** argv, PlatformServices& services);
 
     // Around the construction of the application object, where the toolkit connects to the
     // display: without one it would abort (status 134) after lines about its plugins. Until
@@ -34,6 +36,7 @@ public:
     static void showException(const std::exception& error);
 
 private:
+    PlatformServices& services_;
     int quitSignalFd_ = -1;
 };
 

@@ -15,11 +15,8 @@
 #include <QTreeView>
 #include <ctime>
 
-#include "platform/Dialogs.h"
-#include "platform/System.h"
 #include "ui/Application.h"
 #include "ui/EcrApropos.h"
-#include "ui/PathSelection.h"
 #include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
 #include "ui/SelectionPage.h"
@@ -61,7 +58,7 @@ auto guarded(F f) {
 
 // --- Creation --------------------------------------------------------------------------
 
-T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
+T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), session_(session) {
     setObjectName(QStringLiteral("_EcrPrin"));
     setWindowTitle(QStringLiteral("Parelix - Sélection des chemins à scruter"));
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
@@ -74,62 +71,59 @@ T_EcrPrin::T_EcrPrin(QWidget* parent) : QMainWindow(parent) {
     central_->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(central_);
     central_->installEventFilter(this);
-    selectionPage_ = new SelectionPage(dskTree_, central_);
-    resultsPage_ = new ResultsPage(trees_, central_);
+    selectionPage_ = new SelectionPage(session_.driveTree(), central_);
+    resultsPage_ = new ResultsPage(session_.trees(), session_.services().drives(), central_);
 
     PopMenu = new QMenu(this);
     PopMenu->setObjectName(QStringLiteral("PopMenu"));
 
-    engine_ = std::make_unique<SearchEngine>(trees_, *this);
+    attachSelection();
     connectControls();
     // Buttons and item views take the desktop's per-class fonts over the window's own;
     // give every control the design type so captions fit their design sizes.
     for (QWidget* w : findChildren<QWidget*>()) w->setFont(small);
 
     placeOnScreen(QSize(0, 0));
-
-    // The system must be of the Windows 95 family, or NT 4 or later.
-    OsVersionInfo version;
-    GetVersionExA(version);
-    if (!(version.platformId == 1 || (version.platformId == 2 && version.majorVersion >= 4))) {
-        ShowMessage("J'ai besoin de Windows 95 ou NT 4, désolé...");
-        startupRefused_ = true;
-        // Ends the program as soon as its event loop runs.
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        return;
-    }
+    if (versionRefused()) return;
 
     auto* splash = new TEcrApropos(qApp);
     splash->show();
     QCoreApplication::processEvents();
 
-    engine_->startup();
-    engineStarted_ = true;
-    fillDriveTree();
+    session_.start();
 
     // Ratios of the design sizes; the window is resized later by ratio.
     resultsPage_->setDesignRatios(kDesignWidth, kDesignHeight);
 }
 
+bool T_EcrPrin::versionRefused() {
+    // The system must be of the Windows 95 family, or NT 4 or later.
+    OsVersionInfo version;
+    session_.services().version(version);
+    if (version.platformId == 1 || (version.platformId == 2 && version.majorVersion >= 4)) return false;
+    session_.services().showMessage("J'ai besoin de Windows 95 ou NT 4, désolé...");
+    startupRefused_ = true;
+    // Ends the program as soon as its event loop runs.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    return true;
+}
+
 T_EcrPrin::~T_EcrPrin() {
-    // Views go before the stores they show, so no view asks a cleared store.
-    for (QTreeView* view : {selectionPage_->dskList(), resultsPage_->dirList(), resultsPage_->dblList()})
-        view->setModel(nullptr);
-    if (engineStarted_) {
+    // The controls outlive this destructor (they go with QWidget's): from here on they reach
+    // neither the window's handlers nor, through the session, the window itself. The
+    // session's stores outlive the models over them.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+    central_->removeEventFilter(this);
+    session_.attach(nullptr);
+    if (session_.started()) {
         try {
             FormDestroy();
         } catch (const std::exception& e) {
             // After a signal nobody waits for a message box: it would only hold the end up.
-            if (!signalled_) Application::showException(e);
+            if (!session_.ending()) Application::showException(e);
         }
     }
-    // The models over the stores are the pages' children: they go with the pages, before
-    // the stores, which are members and go before the window's children would.
-    central_->removeEventFilter(this);
-    results_.reset();   // it watches the views' events, which their destruction sends
-    delete selectionPage_;
-    delete resultsPage_;
 }
 
 void T_EcrPrin::connectControls() {
@@ -153,7 +147,7 @@ void T_EcrPrin::connectControls() {
     // gives DirList the focus and leaves its selection alone.
     QTreeView* dirList = resultsPage_->dirList();
     connect(dirList, &QWidget::customContextMenuRequested, this, [this, dirList](const QPoint& pos) {
-        if (!popupEnabled_ || PopMenu->isEmpty()) return;
+        if (!session_.popupEnabled() || PopMenu->isEmpty()) return;
         dirList->setFocus(Qt::PopupFocusReason);
         PopMenu->popup(dirList->viewport()->mapToGlobal(pos));
     });
@@ -172,10 +166,11 @@ void T_EcrPrin::connectBrowsingKeys() {
             auto* shortcut = new QShortcut(QKeySequence(key), tree);
             shortcut->setContext(Qt::WidgetShortcut);
             connect(shortcut, &QShortcut::activated, this, guarded([this, tree, dirList] {
-                const NodeId node = tree == dirList ? trees_.dirList.selected() : trees_.dblList.selected();
+                ResultTrees& trees = session_.trees();
+                const NodeId node = tree == dirList ? trees.dirList.selected() : trees.dblList.selected();
                 if (node == kNoNode) return;
                 if (tree == dirList) {
-                    if (trees_.isFileNode(node)) DirListDblClick();
+                    if (trees.isFileNode(node)) DirListDblClick();
                 } else {
                     DblListDblClick();   // opens members only
                 }
@@ -271,12 +266,10 @@ void T_EcrPrin::appendLog(const std::string& line) {
     processEventsNow();   // every line is painted at once
 }
 
-void T_EcrPrin::clearLog() { resultsPage_->clearLog(); }
-
 void T_EcrPrin::setStatusText(const std::string& text) { resultsPage_->etat()->setSimpleText(QString::fromUtf8(text)); }
 
 void T_EcrPrin::runStarted() {
-    clearLog();
+    resultsPage_->clearLog();
     showResultsPage();
 }
 
@@ -299,12 +292,9 @@ void T_EcrPrin::phaseStarted(SearchPhase phase, std::int64_t files) {
     }
 }
 
-void T_EcrPrin::phaseEnded(SearchPhase phase, std::int64_t files) {
+void T_EcrPrin::phaseEnded(SearchPhase phase, std::int64_t /*files*/) {
     switch (phase) {
     case SearchPhase::Collection:
-        // DirList's context menu pops up by itself once there is a file to show.
-        if (files >= 1) popupEnabled_ = true;
-        break;
     case SearchPhase::Sort:
         break;
     case SearchPhase::Comparison:

@@ -1,9 +1,10 @@
-// Results browsing and deletion: the window's side. The behaviour lives in results/Browsing
-// and results/Deletion, which see the window through ResultsGlue; this file binds the
-// controls of the results page to the handlers.
+// Results browsing and deletion: the window's side. The behaviour lives in the session
+// (results/Browsing and results/Deletion below it), which sees the window as its view; this
+// file binds the controls of the results page to the handlers.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QPalette>
 #include <QPointer>
 #include <QShortcut>
 #include <QTimer>
@@ -13,45 +14,62 @@
 #include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
 #include "ui/SpinButton.h"
+#include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
 #include "ui/TreeViewBinder.h"
 
 namespace parelix {
 
-void T_EcrPrin::DirListChange(NodeId node) { results_->browsing.dirListChange(node); }
-void T_EcrPrin::DblListChange(NodeId node) { results_->browsing.dblListChange(node); }
-// During a deletion nothing else acts: input is dropped, and a handler called meanwhile does
-// nothing.
-void T_EcrPrin::BtnPrecSuivUpClick() {
-    if (!deleting()) results_->browsing.previousDuplicate();
-}
-void T_EcrPrin::BtnPrecSuivDownClick() {
-    if (!deleting()) results_->browsing.nextDuplicate();
-}
-void T_EcrPrin::ToutDeplierClick() {
-    if (!deleting()) results_->browsing.expandAll();
-}
-void T_EcrPrin::ToutReplierClick() {
-    if (!deleting()) results_->browsing.collapseAll();
-}
-void T_EcrPrin::DirListDblClick() {
-    if (!deleting()) results_->browsing.dirListDblClick();
-}
-void T_EcrPrin::DblListDblClick() {
-    if (!deleting()) results_->browsing.dblListDblClick();
-}
-void T_EcrPrin::PoubelleClick() { results_->deletion.trashClick(); }
+void T_EcrPrin::DirListChange(NodeId node) { session_.dirListChange(node); }
+void T_EcrPrin::DblListChange(NodeId node) { session_.dblListChange(node); }
+void T_EcrPrin::BtnPrecSuivUpClick() { session_.previousDuplicate(); }
+void T_EcrPrin::BtnPrecSuivDownClick() { session_.nextDuplicate(); }
+void T_EcrPrin::ToutDeplierClick() { session_.expandAll(); }
+void T_EcrPrin::ToutReplierClick() { session_.collapseAll(); }
+void T_EcrPrin::DirListDblClick() { session_.openDirListSelection(); }
+void T_EcrPrin::DblListDblClick() { session_.openDblListSelection(); }
+void T_EcrPrin::PoubelleClick() { session_.trashClick(); }
 
 bool T_EcrPrin::PoubelleDragOver(QObject* source) { return qobject_cast<QTreeView*>(source) != nullptr; }
 
 void T_EcrPrin::PoubelleDragDrop(QObject* source) {
     // Only the result trees hold nodes that can go to the trash.
-    if (source == resultsPage_->dirList()) results_->deletion.dropOnTrash(TreeId::DirList);
-    else if (source == resultsPage_->dblList()) results_->deletion.dropOnTrash(TreeId::DblList);
+    if (source == resultsPage_->dirList()) session_.dropOnTrash(TreeId::DirList);
+    else if (source == resultsPage_->dblList()) session_.dropOnTrash(TreeId::DblList);
 }
 
-void T_EcrPrin::SupDblsDuRepClick() { results_->deletion.deleteDuplicatesOfDirectory(); }
+void T_EcrPrin::SupDblsDuRepClick() { session_.deleteDuplicatesOfDirectory(); }
+
+// --- What browsing and deletion show ---------------------------------------------------
+
+TreeId T_EcrPrin::focusedTree() const {
+    // The window's own focus widget: a spin button or trash click never takes it away.
+    const QWidget* focus = focusWidget();
+    if (focus && focus == resultsPage_->dirList()) return TreeId::DirList;
+    if (focus && focus == resultsPage_->dblList()) return TreeId::DblList;
+    return TreeId::None;
+}
+
+void T_EcrPrin::setHideSelection(TreeId tree, bool hide) {
+    QTreeView* view = tree == TreeId::DirList   ? resultsPage_->dirList()
+                      : tree == TreeId::DblList ? resultsPage_->dblList()
+                                                : nullptr;
+    if (!view) return;
+    // The highlight of an unfocused tree is its inactive palette: blank it to hide.
+    QPalette pal = view->palette();
+    const QPalette base = QApplication::palette(view);
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 hide ? base.color(QPalette::Inactive, QPalette::Base) : base.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 hide ? base.color(QPalette::Inactive, QPalette::Text)
+                      : base.color(QPalette::Active, QPalette::HighlightedText));
+    view->setPalette(pal);
+    view->setProperty("hideSelection", hide);
+    (tree == TreeId::DirList ? resultsPage_->dirBinder() : resultsPage_->dblBinder())->setSelectionHidden(hide);
+}
+
+std::string T_EcrPrin::statusText() const { return resultsPage_->etat()->simpleText().toStdString(); }
 
 void T_EcrPrin::buildPopMenu() {
     PopMenu->clear();
@@ -89,22 +107,17 @@ void T_EcrPrin::setupTrashHandlers() {
 }
 
 void T_EcrPrin::setupResultsHandlers() {
-    results_ = std::make_unique<ResultsGlue>(*this, *resultsPage_);
+    results_ = std::make_unique<ResultsGlue>(session_, *resultsPage_);
     QTreeView* dirList = resultsPage_->dirList();
     QTreeView* dblList = resultsPage_->dblList();
-
-    // Selection changes follow links both ways; ResultTrees keeps its expanding and
-    // collapsing rules on the same events.
-    trees_.dirList.events.change = [this](NodeId n) { DirListChange(n); };
-    trees_.dblList.events.change = [this](NodeId n) { DblListChange(n); };
 
     buildPopMenu();
 
     // What the user picks while a search run goes on outlasts the run's own choice.
     connect(resultsPage_->dirBinder(), &TreeViewBinder::userSelected, this,
-            [this, dirList](NodeId n) { notePick(dirList, n); });
+            [this](NodeId n) { session_.notePick(TreeId::DirList, n); });
     connect(resultsPage_->dblBinder(), &TreeViewBinder::userSelected, this,
-            [this, dblList](NodeId n) { notePick(dblList, n); });
+            [this](NodeId n) { session_.notePick(TreeId::DblList, n); });
 
     SpinButton* spin = resultsPage_->btnPrecSuiv();
     connect(spin, &SpinButton::upClicked, this, [this] { BtnPrecSuivUpClick(); });
@@ -129,8 +142,8 @@ void T_EcrPrin::setupResultsHandlers() {
     dirList->viewport()->installEventFilter(results_.get());
     dblList->viewport()->installEventFilter(results_.get());
 
-    results_->setHideSelection(TreeId::DirList, false);
-    results_->setHideSelection(TreeId::DblList, false);
+    setHideSelection(TreeId::DirList, false);
+    setHideSelection(TreeId::DblList, false);
 }
 
 }  // namespace parelix

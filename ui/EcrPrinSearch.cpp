@@ -50,93 +50,52 @@ private:
 void T_EcrPrin::BtnChercheClick() {
     // Stop in its third role can bring the selection page back while a run still sorts or
     // compares; a second run inside it would clear the trees under the first one's feet.
-    if (engine_->runState().inRun() || deleting()) return;
+    if (!session_.mayAct(Act::StartSearch)) return;
     {
-        runPickView_ = nullptr;
-        runPickNode_ = kNoNode;
         BatchedViews batched({{resultsPage_->dirModel(), resultsPage_->dirList()},
                               {resultsPage_->dblModel(), resultsPage_->dblList()}});
-        try {
-            engine_->searchRun(searchPaths());
-        } catch (const std::exception&) {
-            if (!signalled_) throw;   // the program is ending: no message box to hold it up
-        }
+        session_.search(searchPaths());
     }
     // A signal came during the run, which has now unwound.
-    if (signalled_) endProgram();
+    if (session_.ending()) endProgram();
 }
 
-void T_EcrPrin::notePick(QTreeView* view, NodeId node) {
-    if (!engine_->runState().inRun()) return;
-    runPickView_ = view;
-    runPickNode_ = node;
-}
-
-// The run has just selected the first root: DirList takes the focus. Rows show while the
-// run goes on, and a node the user clicked (or reached by key) in either tree meanwhile
-// keeps the selection and the focus: the run's choice must not undo a click that came a
-// moment before "Fini !".
+// The run has just selected the first root: DirList takes the focus, unless the user picked
+// a row meanwhile (Session::notePick).
 void T_EcrPrin::resultsReady() {
-    QTreeView* view = runPickView_;
-    const NodeId node = runPickNode_;
-    runPickView_ = nullptr;
-    runPickNode_ = kNoNode;
-    QTreeView* dirList = resultsPage_->dirList();
-    QTreeView* dblList = resultsPage_->dblList();
-    TreeStore* store = view == dirList ? &trees_.dirList : view == dblList ? &trees_.dblList : nullptr;
-    if (!store || !store->isValid(node)) {
-        dirList->setFocus();
-        return;
-    }
-    // The run's choice moved the other tree's selection and the status bar: the pick's
-    // change handling puts them back.
-    if (store->selected() != node) store->select(node);
-    else if (view == dirList) DirListChange(node);
-    else DblListChange(node);
-    view->setFocus();
+    if (session_.runFocus() == TreeId::DblList) resultsPage_->dblList()->setFocus();
+    else resultsPage_->dirList()->setFocus();
 }
 
 void T_EcrPrin::BtnStopRtnClick() {
-    if (deleting()) return;   // a deletion is one act: no run stops inside it
-    if (engine_->stop() != SearchEngine::StopRole::Idle) return;
+    if (!session_.stop()) return;
     // Third role: back to the selection, from where BtnRevoir returns to these results.
     selectionPage_->showBtnRevoir();
     showSelectionPage();
 }
 
-bool T_EcrPrin::FormCloseQuery() {
-    if (deleting() && !signalled_) {
-        closePending_ = true;   // once the deletion has ended
-        return false;
-    }
-    return engine_->canClose();
+bool T_EcrPrin::FormCloseQuery() { return session_.closeQuery(); }
+
+void T_EcrPrin::holdInput(bool on) { results_->holdInput(on); }
+
+void T_EcrPrin::closeSoon() {
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
-bool T_EcrPrin::deleting() const { return results_ && results_->deleting(); }
-
-void T_EcrPrin::deletionEnded() {
-    // The deletion's handler is still on the stack: what waited runs once it has returned.
-    if (signalled_) {
-        QMetaObject::invokeMethod(this, [this] { endProgram(); }, Qt::QueuedConnection);
-    } else if (closePending_) {
-        closePending_ = false;
-        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
-    }
+void T_EcrPrin::endSoon() {
+    QMetaObject::invokeMethod(this, [this] { endProgram(); }, Qt::QueuedConnection);
 }
 
 void T_EcrPrin::quitBySignal() {
-    signalled_ = true;
-    engine_->abandonRun();
-    // The run is somewhere below this handler, in one of its event turns: it ends the
-    // program itself once it has unwound.
-    if (engine_->runState().inRun()) return;
-    if (deleting()) {
-        // A check stops at its next chunk and a walk goes no further; a question or a box
-        // the deletion shows is closed unanswered. The end comes once it has unwound.
+    session_.endRequested();
+    // A run is somewhere below this handler, in one of its event turns, and ends the program
+    // itself once it has unwound; a deletion's check stops at its next chunk and a walk goes
+    // no further, and a question or a box it shows is closed unanswered.
+    if (session_.mayAct(Act::EndNow)) {
+        endProgram();
+    } else if (session_.deleting()) {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) modal->close();
-        return;
     }
-    endProgram();
 }
 
 void T_EcrPrin::endProgram() {
@@ -147,9 +106,6 @@ void T_EcrPrin::endProgram() {
     QCoreApplication::exit(0);
 }
 
-void T_EcrPrin::FormDestroy() {
-    engineStarted_ = false;
-    engine_->shutdown();
-}
+void T_EcrPrin::FormDestroy() { session_.shutdown(); }
 
 }  // namespace parelix

@@ -1,10 +1,11 @@
 // Path selection handlers: the drive tree DskList and the search list RepList. The logic
-// lives in PathSelection, the controls in SelectionPage; this file binds the one to the other.
+// lives in the session's PathSelection, the controls in SelectionPage; this file binds the
+// one to the other.
 #include <QListWidget>
 #include <QToolButton>
 
 #include "ui/EcrPrin.h"
-#include "ui/PathSelection.h"
+#include "session/PathSelection.h"
 #include "ui/SelectionPage.h"
 
 namespace parelix {
@@ -17,7 +18,7 @@ std::string componentName(QObject* sender) {
 
 }  // namespace
 
-void T_EcrPrin::fillDriveTree() {
+void T_EcrPrin::attachSelection() {
     SelectionPage* page = selectionPage_;
     PathSelectionView view;
     view.waitCursor = [this](bool on) { setWaitCursor(on); };
@@ -25,32 +26,16 @@ void T_EcrPrin::fillDriveTree() {
     view.entryRemoved = [page](int index) { page->removeEntry(index); };
     view.entrySelected = [page](int index) { page->selectEntry(index); };
     view.removeAndSearchEnabled = [page](bool enabled) { page->setRemoveAndSearchEnabled(enabled); };
-    selection_ = std::make_unique<PathSelection>(dskTree_, std::move(view));
+    session_.attach(this, std::move(view));
 
     connect(page->repList(), &QListWidget::itemSelectionChanged, this,
-            [this] { selection_->selectEntry(selectionPage_->pickedEntry()); });
-
-    dskTree_.events.expanded = [this](NodeId node) { DskListExpanded(node); };
-    dskTree_.events.change = [this](NodeId node) { DskListChange(node); };
-
-    selection_->fillDriveTree();
+            [this] { session_.pathSelection().selectEntry(selectionPage_->pickedEntry()); });
 }
 
-void T_EcrPrin::BtnAjouteClick(QObject* sender) {
-    if (selection_) selection_->add(componentName(sender));
-}
-
-void T_EcrPrin::BtnEnleveClick(QObject* sender) {
-    if (selection_) selection_->remove(componentName(sender));
-}
-
-void T_EcrPrin::DskListExpanded(NodeId node) {
-    if (selection_) selection_->nodeExpanded(node);
-}
-
-void T_EcrPrin::DskListChange(NodeId node) {
-    if (selection_) selection_->selectionChanged(node);
-}
+void T_EcrPrin::BtnAjouteClick(QObject* sender) { session_.pathSelection().add(componentName(sender)); }
+void T_EcrPrin::BtnEnleveClick(QObject* sender) { session_.pathSelection().remove(componentName(sender)); }
+void T_EcrPrin::DskListExpanded(NodeId node) { session_.pathSelection().nodeExpanded(node); }
+void T_EcrPrin::DskListChange(NodeId node) { session_.pathSelection().selectionChanged(node); }
 
 std::vector<std::string> T_EcrPrin::searchPaths() const { return selectionPage_->searchPaths(); }
 

@@ -1,19 +1,19 @@
 #pragma once
-// What browsing and deletion (results/) see of the window: the focused tree, the trees'
-// highlights, the status bar, the log, the cursor, the update lock and the shell. It also
-// watches the result trees' mouse events that their views do not signal: double clicks
-// beside the nodes, a press on the row already current, and a drag of DirList's selected
-// node that starts away from any node.
+// The result trees' mouse events that their views do not signal: double clicks beside the
+// nodes, a press on the row already current, and a drag of DirList's selected node that
+// starts away from any node; they reach the session. And the drop of input while a
+// deletion goes on.
 #include <QObject>
 #include <QPoint>
 
 #include "results/Browsing.h"
-#include "results/Deletion.h"
+
+class QMouseEvent;
 
 namespace parelix {
 
 class ResultsPage;
-class T_EcrPrin;
+class Session;
 
 // While a deletion goes on, the clicks, keys, wheel turns and drags that reach the program
 // are dropped, not kept for later, except those aimed at a dialog the deletion opened.
@@ -22,40 +22,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-class ResultsGlue : public QObject, public ResultsWindow {
+class ResultsGlue : public QObject {
 public:
-    ResultsGlue(T_EcrPrin& window, ResultsPage& page);
+    ResultsGlue(Session& session, ResultsPage& page);
 
     // The toolkit's drag threshold for trees, as the desktop it imitates had it.
     static constexpr int kDragThreshold = 5;
 
-    Browsing browsing;
-    Deletion deletion;
-
-    TreeId focusedTree() const override;
-    void setHideSelection(TreeId tree, bool hide) override;
-    void setStatusText(const std::string& text) override;
-    std::string statusText() const override;
-    void appendLog(const std::string& line) override;
-    void setWaitCursor(bool on) override;
-    void lockWindowUpdate(bool on) override;
-    bool searchActive() const override;
-    unsigned driveType(const std::string& root) override;
-    int fileOperation(SHFILEOPSTRUCTA& op) override;
-    int shellExecute(const std::string& file, const std::string& directory, int show) override;
-    void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override;
-    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
-    void deletionBegins() override;
-    void deletionEnded() override;
-    bool ending() const override;
+    // On: input that reaches the program is dropped (InputDrop).
+    void holdInput(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void notePress(bool dir, const QMouseEvent& me);   // a press on DirList's rows, or DblList's
+    // DirList's mouse events: true when a drag of its selected node started.
+    bool dragFromDirList(QEvent& event);
     void startDrag(NodeId node);
 
-    T_EcrPrin& w_;
+    Session& session_;
     ResultsPage& page_;
     InputDrop inputDrop_;
     QPoint pressPos_;

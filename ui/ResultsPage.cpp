@@ -33,7 +33,7 @@ constexpr int kDesignDblListHeight = 268;
 
 }  // namespace
 
-ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
+ResultsPage::ResultsPage(ResultTrees& trees, const DriveTable& drives, QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("_PanRes"));
     hide();
     auto* col = new QVBoxLayout(this);
@@ -72,7 +72,7 @@ ResultsPage::ResultsPage(ResultTrees& trees, QWidget* parent) : QFrame(parent) {
     col->addWidget(Progress);
     col->addWidget(Etat);
 
-    bindTrees(trees);
+    bindTrees(trees, drives);
 
     PanelDblList->installEventFilter(this);
     DirList->viewport()->installEventFilter(this);
@@ -139,7 +139,7 @@ void ResultsPage::buildStatusLines() {
 }
 
 // The models of both result trees, and the binders that keep their views in step with them.
-void ResultsPage::bindTrees(ResultTrees& trees) {
+void ResultsPage::bindTrees(ResultTrees& trees, const DriveTable& drives) {
     for (const char* name : {"tree0_folder", "tree1_folder_marked", "tree2_folder_open",
                              "tree3_folder_open_marked", "tree4_file", "tree5_file_marked"})
         ImageList.emplace_back(QStringLiteral(":/images/%1.svg").arg(QLatin1String(name)));
@@ -149,7 +149,7 @@ void ResultsPage::bindTrees(ResultTrees& trees) {
     // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
     // Every row tells its full path (and a file its size, a group what it would free).
-    dirModel_->setHint([&trees](NodeId node) { return dirListHint(trees, node); });
+    dirModel_->setHint([&trees, &drives](NodeId node) { return dirListHint(trees, drives, node); });
     dirBinder_ = new TreeViewBinder(*dirModel_, DirList, DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);

@@ -20,6 +20,8 @@ class QTreeView;
 
 namespace parelix {
 
+class DriveTable;
+
 class ResultTrees;
 class SpinButton;
 class StatusBar;
@@ -29,7 +31,8 @@ class TreeViewBinder;
 
 class ResultsPage : public QFrame {
 public:
-    ResultsPage(ResultTrees& trees, QWidget* parent);
+    // drives: what the rows' hints look files up over.
+    ResultsPage(ResultTrees& trees, const DriveTable& drives, QWidget* parent);
 
     QTreeView* dirList() const { return DirList; }
     QTreeView* dblList() const { return DblList; }
@@ -64,7 +67,7 @@ private:
     void buildDblColumn();
     void buildToolBar();
     void buildStatusLines();
-    void bindTrees(ResultTrees& trees);
+    void bindTrees(ResultTrees& trees, const DriveTable& drives);
     QSize outerSize() const;   // the window's frame
     void computeDirWidthRatio();
     void computeLogSplitRatio();

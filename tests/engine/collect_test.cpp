@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 template <typename Decode>
 auto readRecords(const std::string& name, std::size_t recordSize, Decode decode) {
     WorkFile f;
-    f.assign(name);
+    f.assign(name, DriveTable::current());
     f.reset(recordSize);
     std::vector<decltype(decode(nullptr))> out;
     std::vector<std::uint8_t> record(recordSize);
@@ -102,7 +102,7 @@ protected:
     // Appends the files under a folder in the system's listing order, a subfolder's files
     // where the subfolder is listed.
     static void appendFilesAsListed(const std::string& dir, std::vector<std::string>& out) {
-        DirEnumerator e;
+        DirEnumerator e(DriveTable::current());
         FindData fd;
         for (bool more = e.findFirst(dir + "\\*.*", faAnyFile, fd); more; more = e.findNext(fd)) {
             if (fd.name == "." || fd.name == "..") continue;

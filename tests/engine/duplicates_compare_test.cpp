@@ -24,7 +24,7 @@ long countOf(const std::vector<std::string>& v, const std::string& line) {
 TEST(DuplicatesGrouping, TwoEqualFilesMakeOneLinkedSortedGroup) {
     DuplicateScene s;
     s.buildSorted({{"b/copy.txt", "same text"}, {"a/orig.txt", "same text"}, {"other.txt", "different"}});
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     std::vector<std::string> members{s.win("a/orig.txt"), s.win("b/copy.txt")};
     sortMembers(members);
@@ -45,7 +45,7 @@ TEST(DuplicatesGrouping, ExchangeKeepsPassedOverFileOutOfTheGroup) {
     DuplicateScene s;
     s.build({{"A", "abcdef"}, {"X", "xxxxxx"}, {"B", "abcdef"}, {"C", "abcdef"}});
     s.remove("X");
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     std::vector<std::string> members{s.win("A"), s.win("B"), s.win("C")};
     sortMembers(members);
@@ -57,7 +57,7 @@ TEST(DuplicatesGrouping, SeveralGroupsOfOneSizeAndOfSeveralSizes) {
     DuplicateScene s;
     s.build({{"p1", "PPPP"}, {"q1", "QQQQ"}, {"p2", "PPPP"}, {"q2", "QQQQ"}, {"q3", "QQQQ"},
              {"r1", "RRR"}, {"r2", "RRR"}, {"s1", "SS"}});
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(4)", {s.win("p1"), s.win("p2")}},
                                               {"(4)", {s.win("q1"), s.win("q2"), s.win("q3")}},
                                               {"(3)", {s.win("r1"), s.win("r2")}}}));
@@ -72,7 +72,7 @@ TEST(DuplicatesEmptyFiles, AllEmptyFilesFormOneGroupWithoutBeingOpened) {
     // Gone since the walk: an empty file is a member all the same, and nothing is logged.
     s.remove("e2");
     s.remove("e5");
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     const auto groups = s.groups();
     ASSERT_EQ(groups.size(), 1u);
@@ -90,7 +90,7 @@ TEST(DuplicatesUnreadable, LoggedOncePerRunWhereThePairwiseWalkFirstMeetsIt) {
     s.build({{"L", "12345"}, {"A", "abcde"}, {"M", "mmmmm"}, {"A2", "abcde"}, {"B", "bbbbb"},
              {"V1", "vvv"}, {"V2", "www"}});
     for (const char* gone : {"L", "M", "V1", "V2"}) s.remove(gone);
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.compareLog(), (std::vector<std::string>{inaccessible(s, "L"), inaccessible(s, "M"),
                                                         inaccessible(s, "V1")}));
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5)", {s.win("A"), s.win("A2")}}}));
@@ -102,7 +102,7 @@ TEST(DuplicatesUnreadable, SpecialFileInPlaceOfARegularOneIsUnreadable) {
     s.build({{"A", "abcde"}, {"F", "abcde"}, {"A2", "abcde"}});
     s.remove("F");
     ASSERT_EQ(::mkfifo((s.dir.path() + "/F").c_str(), 0644), 0);
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5)", {s.win("A"), s.win("A2")}}}));
     EXPECT_EQ(countOf(s.compareLog(), inaccessible(s, "F")), 1);
 }
@@ -117,7 +117,7 @@ TEST(DuplicatesUnreadable, PathPastTheLimitIsNotReadThroughItsCutNamesake) {
     s.build({{longRel, "other"}, {"T", "same!"}, {namesakeRel, "same!"}});
     ASSERT_GT(s.win(longRel).size(), 255u);
     ASSERT_EQ(s.fullPaths[0], s.win(namesakeRel));
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     std::vector<std::string> members{s.win("T"), s.win(namesakeRel)};
     sortMembers(members);
@@ -142,7 +142,7 @@ TEST(DuplicatesChunks, LastByteDifferenceAndChunkMultiples) {
     DuplicateScene s;
     s.buildSorted({{"two_a", two}, {"two_last", twoLast}, {"two_b", two}, {"two_mid", twoFirstChunkEnd},
                    {"one_a", one}, {"one_b", one}, {"one_c", one}, {"s_a", small}, {"s_last", smallLast}});
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(131056)", {s.win("two_a"), s.win("two_b")}},
                                               {"(65528)", {s.win("one_a"), s.win("one_b"), s.win("one_c")}}}));
     EXPECT_TRUE(s.compareLog().empty());
@@ -157,7 +157,7 @@ TEST(DuplicatesChunks, FileLongerThanItsRecordedSizeIsNotEqual) {
         SceneFile a{"short", shorter};
         SceneFile b{"long", longer, 5};
         s.build(longerFirst ? std::vector<SceneFile>{b, a} : std::vector<SceneFile>{a, b});
-        s.engine.findDuplicates();
+        s.findDuplicates();
         EXPECT_TRUE(s.groups().empty()) << "longer first: " << longerFirst;
     }
 }
@@ -175,7 +175,7 @@ TEST(DuplicatesChunks, RecordedSizeZeroIsReadWhenTheRealSizeIsNot) {
     }
     // big and big2 share their first 3 bytes; big2 differs at byte 3.
     std::ofstream(s.dir.path() + "/big2", std::ios::in | std::ios::out | std::ios::binary).seekp(3).put('2');
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(0)", {s.win("e1"), s.win("e2")}}}));
 }
 
@@ -183,7 +183,7 @@ TEST(DuplicatesChunks, GroupTextShowsTheRealSize) {
     // Both copies grew since the walk: the group shows the size of what was compared.
     DuplicateScene s;
     s.build({{"g1", "grown!!", 5}, {"g2", "grown!!", 5}});
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(7)", {s.win("g1"), s.win("g2")}}}));
 }
 
@@ -193,7 +193,7 @@ TEST(DuplicatesIdentity, HardLinksAreNeverGroupedWithEachOther) {
     // Hard links made after the files: "a" twice under other names, and the empty file.
     ASSERT_EQ(::unlink((s.dir.path() + "/b").c_str()), 0);
     ASSERT_EQ(::link((s.dir.path() + "/a").c_str(), (s.dir.path() + "/b").c_str()), 0);
-    s.engine.findDuplicates();
+    s.findDuplicates();
     // b now names a's file: a and copy form the group, b is left out.
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(11)", {s.win("a"), s.win("copy")}}}));
 }
@@ -206,7 +206,7 @@ TEST(DuplicatesIdentity, LinkOfAnEarlierMemberIsLeftOut) {
     ASSERT_EQ(::link((s.dir.path() + "/a").c_str(), (s.dir.path() + "/z").c_str()), 0);
     ASSERT_EQ(::unlink((s.dir.path() + "/e2").c_str()), 0);
     ASSERT_EQ(::link((s.dir.path() + "/e1").c_str(), (s.dir.path() + "/e2").c_str()), 0);
-    s.engine.findDuplicates();
+    s.findDuplicates();
     // The two names of one empty file are not a pair either.
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(7)", {s.win("a"), s.win("copy")}}}));
 }
@@ -221,7 +221,7 @@ TEST(DuplicatesIdentity, OneFileIsAMemberOfOneGroupOnly) {
         ASSERT_EQ(::unlink((s.dir.path() + "/" + name).c_str()), 0);
         ASSERT_EQ(::link((s.dir.path() + "/" + target).c_str(), (s.dir.path() + "/" + name).c_str()), 0);
     }
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(10)", {s.win("a"), s.win("b")}}}));
 }
 
@@ -245,7 +245,7 @@ TEST(DuplicatesIdentity, ACrowdOfNamesOfOneFileKeepsTheWindowTurning) {
         if (last != Clock::time_point{}) longest = std::max(longest, now - last);
         last = now;
     };
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(5000)", {s.win("copy"), s.win("l10000")}}}));
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 100)
         << "the longest stretch without an event turn";
@@ -263,7 +263,7 @@ TEST(DuplicatesCrowdedClass, ManyDistinctFilesOfOneSizeMakeNoGroup) {
     }
     s.build(files);
     s.remove("f150");
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_TRUE(s.groups().empty());
     EXPECT_EQ(s.compareLog(), std::vector<std::string>{inaccessible(s, "f150")});
 }
@@ -282,7 +282,7 @@ TEST(DuplicatesCrowdedClass, GroupScatteredThroughALargeClassIsComplete) {
                                                                         : std::string("u-") + buf + "--"});
     }
     s.build(files);
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(8)", {s.win("f000"), s.win("f005"), s.win("f260"),
                                                        s.win("f261"), s.win("f520"), s.win("f699")}},
                                               {"(8)", {s.win("f001"), s.win("f600")}}}));
@@ -310,7 +310,7 @@ TEST(DuplicatesRun, StopLeavesCompleteGroupsAndRestoresTheWindow) {
             stepsAtStop = steps;
         }
     };
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     EXPECT_TRUE(panelsDuringRun);
     EXPECT_EQ(steps, stepsAtStop) << "answered within the step";
@@ -332,7 +332,7 @@ TEST(DuplicatesRun, StopWhileAClassIsReadKeepsTheGroupFoundSoFar) {
     s.ui.onEventTurn = [&] {
         if (!s.ui.log.empty() && s.ui.log.back() == inaccessible(s, "u")) s.engine.stop();
     };
-    s.engine.findDuplicates();
+    s.findDuplicates();
     EXPECT_EQ(s.groups(), (std::vector<Group>{{"(4)", {s.win("a1"), s.win("a2")}}}));
     s.expectConsistentTrees();
     EXPECT_FALSE(s.engine.comparing());
@@ -351,7 +351,7 @@ TEST(DuplicatesRun, LongPairGivesTheWindowTurnsAndStopEndsIt) {
             ++turnsInPair;
             if (stop) s.engine.stop();
         };
-        s.engine.findDuplicates();
+        s.findDuplicates();
         if (stop) {
             EXPECT_EQ(turnsInPair, 1);
             EXPECT_TRUE(s.groups().empty());
@@ -372,7 +372,7 @@ TEST(DuplicatesRun, StatusPanelsAndProgress) {
     s.buildSorted(files);
     std::vector<std::string> panelPairs;
     s.ui.onEventTurn = [&] { panelPairs.push_back(s.ui.pair[0] + "|" + s.ui.pair[1]); };
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     EXPECT_EQ(s.ui.comparisonFiles, 252);
     // Names, not paths, while the twins were compared.

@@ -289,17 +289,7 @@ struct Variant {
     bool smallArena = false;   // probes are not kept: they are read again when compared
 };
 
-class DuplicatesExactness : public ::testing::TestWithParam<Variant> {
-protected:
-    void SetUp() override {
-        setDigestCollisionsForTests(GetParam().digestsCollide);
-        setReadCallForTests(GetParam().shortReads ? &shortRead : nullptr);
-    }
-    void TearDown() override {
-        setDigestCollisionsForTests(false);
-        setReadCallForTests(nullptr);
-    }
-};
+class DuplicatesExactness : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     TreeMaker maker(GetParam().seed);
@@ -308,12 +298,14 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     maker.make();
     DuplicateScene s;
     if (GetParam().smallArena) s.engine.compareLimits().probeArena = 3 * kProbeSize;
+    s.engine.compareLimits().digestsCollide = GetParam().digestsCollide;
+    if (GetParam().shortReads) s.services.readCall = &shortRead;
     s.buildSorted(maker.sequence());
     maker.makeLinks(s);
     for (const auto& rel : maker.removed) s.remove(rel);
 
     const Outcome plain = plainPairwise(s);
-    s.engine.findDuplicates();
+    s.findDuplicates();
 
     const auto groups = s.groups();
     std::map<std::string, std::string> posixOf;

@@ -12,11 +12,13 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Records.h"
 #include "engine/SearchEngine.h"
 #include "platform/Drives.h"
+#include "platform/Services.h"
 #include "platform/Text.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
@@ -51,7 +53,9 @@ public:
     TempDir dir;
     ResultTrees trees;
     FakeSearchUi ui;
-    SearchEngine engine{trees, ui};
+    PlatformServices services;   // this process's drives; tests may give a read call
+    SearchEngine engine{trees, ui, services};
+    std::pair<std::int32_t, std::int32_t> listCounts_;   // files and folders build() wrote
     std::string rootWin;
     std::vector<SceneFile> sequence;                 // the file list, in order
     std::vector<std::string> fullPaths;             // Windows-style, per sequence entry
@@ -72,9 +76,11 @@ public:
         Folders folders(trees.dirList, rootWin);
         writeFileList(folders);
         writeDirList(folders.records);
-        engine.setListCounts(static_cast<std::int32_t>(sequence.size()),
-                             static_cast<std::int32_t>(folders.records.size()));
+        listCounts_ = {static_cast<std::int32_t>(sequence.size()), static_cast<std::int32_t>(folders.records.size())};
     }
+
+    // The comparison over the lists build() wrote.
+    void findDuplicates() { engine.findDuplicates(listCounts_.first, listCounts_.second); }
 
     // Sorts by decreasing size, keeping the given order within a size, then builds.
     void buildSorted(std::vector<SceneFile> files) {
@@ -170,7 +176,7 @@ private:
     // One file-entry record and one DirList file node per sequence entry, in order.
     void writeFileList(Folders& folders) {
         WorkFile list;
-        list.assign(engine.fileListName());
+        list.assign(engine.fileListName(), services.drives());
         list.rewrite(kFileEntrySize);
         std::uint8_t record[kFileEntrySize] = {};
         for (const auto& f : sequence) {
@@ -191,7 +197,7 @@ private:
 
     void writeDirList(const std::vector<std::string>& records) {
         WorkFile dirs;
-        dirs.assign(engine.dirListName());
+        dirs.assign(engine.dirListName(), services.drives());
         dirs.rewrite(kDirRecordSize);
         std::uint8_t dirRecord[kDirRecordSize] = {};
         for (const auto& d : records) {

@@ -32,7 +32,7 @@ protected:
 
     std::int64_t records(const std::string& name, std::size_t size) {
         WorkFile f;
-        f.assign(name);
+        f.assign(name, DriveTable::current());
         f.reset(size);
         const std::int64_t n = f.fileSize();
         f.close();
@@ -152,21 +152,22 @@ TEST_F(SearchRunTest, SecondRunStartsAfreshAndOverwritesTheWorkFiles) {
     EXPECT_EQ(records(engine_.dirListName(), kDirRecordSize), 1);
 }
 
-TEST_F(SearchRunTest, StopRolesFollowTheFlagsAndSoDoesClosing) {
-    EXPECT_TRUE(engine_.canClose());
-    EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::Idle);
+TEST(RunStateTest, StopRolesFollowTheFlagsAndSoDoesClosing) {
+    RunState state;
+    EXPECT_TRUE(state.canClose());
+    EXPECT_EQ(state.stop(), RunState::StopRole::Idle);
 
-    engine_.runStateForTests().beginCollection();
-    engine_.runStateForTests().beginComparison();
-    EXPECT_FALSE(engine_.canClose());
-    EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedCollection);
-    EXPECT_FALSE(engine_.collecting());
-    EXPECT_TRUE(engine_.comparing());
-    EXPECT_FALSE(engine_.canClose());
-    EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::StoppedComparison);
-    EXPECT_FALSE(engine_.comparing());
-    EXPECT_TRUE(engine_.canClose());
-    EXPECT_EQ(engine_.stop(), SearchEngine::StopRole::Idle);
+    state.beginCollection();
+    state.beginComparison();
+    EXPECT_FALSE(state.canClose());
+    EXPECT_EQ(state.stop(), RunState::StopRole::StoppedCollection);
+    EXPECT_FALSE(state.collecting());
+    EXPECT_TRUE(state.comparing());
+    EXPECT_FALSE(state.canClose());
+    EXPECT_EQ(state.stop(), RunState::StopRole::StoppedComparison);
+    EXPECT_FALSE(state.comparing());
+    EXPECT_TRUE(state.canClose());
+    EXPECT_EQ(state.stop(), RunState::StopRole::Idle);
 }
 
 // Neither phase flag is set during the sort's log line; the run itself is under way from its

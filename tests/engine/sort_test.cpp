@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/SearchEngine.h"
+#include "platform/Services.h"
 #include "platform/Drives.h"
 #include "platform/WorkFile.h"
 #include "support/FakeSearchUi.h"
@@ -45,7 +46,7 @@ protected:
     void writeFileList(const std::vector<std::int32_t>& sizes) { writeFileList(engine_.fileListName(), sizes); }
     static void writeFileList(const std::string& name, const std::vector<std::int32_t>& sizes) {
         WorkFile f;
-        f.assign(name);
+        f.assign(name, DriveTable::current());
         f.rewrite(kFileEntrySize);
         std::uint8_t record[kFileEntrySize] = {};
         for (std::size_t k = 0; k < sizes.size(); ++k) {
@@ -60,7 +61,7 @@ protected:
     std::vector<FileEntry> readFileList() { return readFileList(engine_.fileListName()); }
     static std::vector<FileEntry> readFileList(const std::string& name) {
         WorkFile f;
-        f.assign(name);
+        f.assign(name, DriveTable::current());
         f.reset(kFileEntrySize);
         std::vector<FileEntry> out;
         std::uint8_t record[kFileEntrySize];
@@ -146,7 +147,8 @@ protected:
     std::string stem_;
     test::FakeSearchUi ui_;
     ResultTrees trees_;
-    SearchEngine engine_{trees_, ui_};
+    PlatformServices services_;   // this process's drives
+    SearchEngine engine_{trees_, ui_, services_};
 };
 
 TEST(RunFileNameTest, ReplacesTheExtensionOfTheLastComponent) {
@@ -247,7 +249,7 @@ TEST_F(SortTest, FullDiskFailureLeavesNoRunFile) {
     const test::ScopedMount mount = test::ScopedMount::tmpfs(small, "512k");
     if (!mount.ok()) GTEST_SKIP() << mount.why();
     setenv("TMPDIR", small.c_str(), 1);
-    SearchEngine engine{trees_, ui_};
+    SearchEngine engine{trees_, ui_, services_};
     engine.startup();
     const std::string leaf = lastComponent(engine.fileListName());
     stem_ = leaf.substr(0, leaf.find('.') + 1);

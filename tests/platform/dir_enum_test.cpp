@@ -29,9 +29,10 @@ struct Listing {
     std::map<std::string, FindData> byName;
 };
 
-Listing list(const std::string& pattern, std::uint32_t mask = faAnyFile) {
+Listing list(const std::string& pattern, std::uint32_t mask = faAnyFile,
+             const DriveTable& drives = DriveTable::current()) {
     Listing l;
-    DirEnumerator e;
+    DirEnumerator e(drives);
     FindData d;
     for (bool more = e.findFirst(pattern, mask, d); more; more = e.findNext(d)) {
         l.order.push_back(d.name);
@@ -133,7 +134,7 @@ TEST(DirEnumerator, SizesKeepSixtyFourBits) {
 TEST(DirEnumerator, UnusableFoldersListNothing) {
     TempDir dir;
     dir.write("file", "x");
-    DirEnumerator e;
+    DirEnumerator e(DriveTable::current());
     FindData d;
     EXPECT_FALSE(e.findFirst(windowsPattern(dir.path() + "/missing"), faAnyFile, d));
     EXPECT_FALSE(e.findNext(d));
@@ -155,7 +156,7 @@ TEST(DirEnumerator, UnusableFoldersListNothing) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-        DirEnumerator inChild;
+        DirEnumerator inChild(DriveTable::current());
         FindData found;
         _exit(inChild.findFirst(pattern, faAnyFile, found) ? 1 : 0);
     }
@@ -170,20 +171,18 @@ TEST(DirEnumerator, HiddenMountPointsAreLeftOut) {
     dir.mkdir("visible");
     dir.mkdir("pseudo");
     dir.mkdir("pseudo/x");
-    const DriveTable saved = DriveTable::current();
     std::vector<MountEntry> mounts = parseMountInfo("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
     MountEntry pseudo;
     pseudo.mountPoint = dir.path() + "/pseudo";
     pseudo.fsType = "proc";
     mounts.push_back(pseudo);
-    DriveTable::setCurrentForTesting(DriveTable::fromMounts(mounts));
+    const DriveTable drives = DriveTable::fromMounts(mounts);
 
-    const Listing l = list(windowsPattern(dir.path()));
+    const Listing l = list(windowsPattern(dir.path()), faAnyFile, drives);
     EXPECT_EQ(l.order, (std::vector<std::string>{".", "..", "visible"}));
     // Asked for by its own path it still lists, as a drive's root does.
-    EXPECT_EQ(list(windowsPattern(dir.path() + "/pseudo")).order,
+    EXPECT_EQ(list(windowsPattern(dir.path() + "/pseudo"), faAnyFile, drives).order,
               (std::vector<std::string>{".", "..", "x"}));
-    DriveTable::setCurrentForTesting(saved);
 }
 
 TEST(DirEnumerator, EnumeratorsNestAndRestart) {
@@ -193,7 +192,7 @@ TEST(DirEnumerator, EnumeratorsNestAndRestart) {
     dir.mkdir("b");
     dir.write("b/f2", "22");
     // The walk keeps a parent listing open while it lists each child.
-    DirEnumerator outer;
+    DirEnumerator outer(DriveTable::current());
     FindData d;
     std::vector<std::string> seen;
     for (bool more = outer.findFirst(windowsPattern(dir.path()), faAnyFile, d); more;

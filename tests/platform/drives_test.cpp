@@ -171,16 +171,16 @@ TEST(DriveTable, PosixToWindows) {
 }
 
 TEST(DriveTable, CurrentTableServesTheSystemCalls) {
-    DriveTable::setCurrentForTesting(sampleTable());
-    EXPECT_EQ(GetLogicalDrives(), 0b1111100u);
-    EXPECT_EQ(GetDriveTypeA("C:\\"), DRIVE_FIXED);
-    EXPECT_EQ(GetDriveTypeA("D:\\"), DRIVE_REMOVABLE);
-    EXPECT_EQ(GetDriveTypeA("G:\\"), DRIVE_CDROM);
-    EXPECT_EQ(GetDriveTypeA("Q:\\"), DRIVE_NO_ROOT_DIR);
-    EXPECT_EQ(GetDriveTypeA("\\\\"), DRIVE_NO_ROOT_DIR);
+    const DriveTable sample = sampleTable();
+    EXPECT_EQ(GetLogicalDrives(sample), 0b1111100u);
+    EXPECT_EQ(GetDriveTypeA(sample, "C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(GetDriveTypeA(sample, "D:\\"), DRIVE_REMOVABLE);
+    EXPECT_EQ(GetDriveTypeA(sample, "G:\\"), DRIVE_CDROM);
+    EXPECT_EQ(GetDriveTypeA(sample, "Q:\\"), DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(GetDriveTypeA(sample, "\\\\"), DRIVE_NO_ROOT_DIR);
 
     // The process's own table always has C: as the root of the file tree.
-    DriveTable::setCurrentForTesting(DriveTable::fromMounts(parseMountInfo("")));
-    EXPECT_EQ(GetLogicalDrives(), 1u << 2);
-    EXPECT_EQ(DriveTable::current().toPosix("C:\\etc").value_or("?"), "/etc");
+    const DriveTable bare = DriveTable::fromMounts(parseMountInfo(""));
+    EXPECT_EQ(GetLogicalDrives(bare), 1u << 2);
+    EXPECT_EQ(bare.toPosix("C:\\etc").value_or("?"), "/etc");
 }

@@ -86,12 +86,11 @@ TEST(ReadAhead, AnswersInAnyOrderLooksUpOnlyAndPassesErrorsOn) {
     for (auto t : {tailOfA, probeOfB, missing, lookUp}) reads.release(t);
 
     // A read error in a reader reaches the one who waits, as the error it raised.
-    setReadCallForTests(&failingRead);
-    const auto failing = reads.ask(pa, 0, 4096);
-    EXPECT_THROW(reads.wait(failing), InOutError);
-    reads.release(failing);
-    setReadCallForTests(nullptr);
     EXPECT_FALSE(reads.full());
+    ReadAhead failingReads(1, 1, kContentChunkSize, &failingRead);
+    const auto failing = failingReads.ask(pa, 0, 4096);
+    EXPECT_THROW(failingReads.wait(failing), InOutError);
+    failingReads.release(failing);
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/Dialogs.h"
 #include "platform/Drives.h"
+#include "platform/Services.h"
 #include "platform/Shell.h"
 #include "support/TestSupport.h"
 
@@ -25,17 +25,13 @@ std::string slurp(const fs::path& p) {
     return s.str();
 }
 
+// C: is "/": test folders get predictable Windows-style paths.
+DriveTable rootOnly() { return DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}); }
+
 class ShellTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // C: is "/": test folders get predictable Windows-style paths.
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-    }
-
-    static std::string windows(const std::string& posix) {
-        return *DriveTable::current().toWindows(posix);
-    }
-    static SHFILEOPSTRUCTA deleting(const std::string& posix, unsigned extraFlags = 0) {
+    std::string windows(const std::string& posix) const { return *shell.drives().toWindows(posix); }
+    SHFILEOPSTRUCTA deleting(const std::string& posix, unsigned extraFlags = 0) const {
         SHFILEOPSTRUCTA op;
         op.wFunc = FO_DELETE;
         op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE | extraFlags;
@@ -44,13 +40,13 @@ protected:
     }
 
     test::TempDir dir;
-    test::ShellRecorder shell;
+    test::RecordingServices shell{rootOnly()};
 };
 
 TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     const std::string file = dir.write("report.txt", "contents");
     SHFILEOPSTRUCTA first = deleting(file);
-    EXPECT_EQ(SHFileOperationA(first), 0);
+    EXPECT_EQ(SHFileOperationA(first, shell), 0);
     EXPECT_FALSE(first.fAnyOperationsAborted);
     // Every copy of a duplicate has the same name: the second line says which folder holds it.
     EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?\n"
@@ -64,12 +60,12 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     dir.write("album/a.jpg", "A");
     dir.write("album/deep/b.jpg", "B");
     SHFILEOPSTRUCTA op = deleting(dir.path() + "/album", FOF_NOCONFIRMATION);
-    EXPECT_EQ(SHFileOperationA(op), 0);
+    EXPECT_EQ(SHFileOperationA(op, shell), 0);
     EXPECT_EQ(shell.questions.size(), 1u);
     EXPECT_FALSE(fs::exists(dir.path() + "/album"));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "album/deep/b.jpg"), "B");
     EXPECT_TRUE(fs::exists(fs::path(trash.info()) / "album.trashinfo"));
-    EXPECT_TRUE(shell.errors.empty());
+    EXPECT_TRUE(shell.errors().empty());
 }
 
 TEST_F(ShellTest, TheQuestionNamesTheFolderThatHoldsThePathAndWhatAFolderHolds) {
@@ -79,56 +75,56 @@ TEST_F(ShellTest, TheQuestionNamesTheFolderThatHoldsThePathAndWhatAFolderHolds) 
     dir.mkdir("vide");
     dir.write("seul/un.txt", "1");
     const std::string in = "\nDans " + windows(dir.path());
-    EXPECT_EQ(trashQuestion(windows(dir.path() + "/album")),
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/album"), shell.drives()),
               "Voulez-vous vraiment envoyer « album » dans la Corbeille ?" + in + ", avec les 2 fichiers qu'il contient");
-    EXPECT_EQ(trashQuestion(windows(dir.path() + "/seul")),
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/seul"), shell.drives()),
               "Voulez-vous vraiment envoyer « seul » dans la Corbeille ?" + in + ", avec le fichier qu'il contient");
-    EXPECT_EQ(trashQuestion(windows(dir.path() + "/vide")),
+    EXPECT_EQ(trashQuestion(windows(dir.path() + "/vide"), shell.drives()),
               "Voulez-vous vraiment envoyer « vide » dans la Corbeille ?" + in + ", dossier vide");
     // What lies at a drive's root is in "C:\".
-    EXPECT_EQ(trashQuestion("C:\\tmp").rfind("Voulez-vous vraiment envoyer « tmp » dans la Corbeille ?\nDans C:\\, ", 0), 0u);
+    EXPECT_EQ(trashQuestion("C:\\tmp", shell.drives()).rfind("Voulez-vous vraiment envoyer « tmp » dans la Corbeille ?\nDans C:\\, ", 0), 0u);
 }
 
 TEST_F(ShellTest, TheLastCheckRunsAfterTheAnswerAndFailuresCanBeGathered) {
     const std::string file = dir.write("late.txt", "x");
     std::vector<std::string> order;
-    ShellHooks hooks;
-    hooks.confirm = [&](const std::string&) { order.push_back("asked"); return true; };
-    hooks.showError = [&](const std::string& m) { shell.errors.push_back(m); };
-    setShellHooks(hooks);
+    shell.onQuestion = [&](const std::string&) {
+        order.push_back("asked");
+        return true;
+    };
     SHFILEOPSTRUCTA kept = deleting(file);
     kept.lastCheck = [&] { order.push_back("checked"); return false; };
-    EXPECT_NE(SHFileOperationA(kept), 0);
+    EXPECT_NE(SHFileOperationA(kept, shell), 0);
     EXPECT_TRUE(kept.fAnyOperationsAborted);
     EXPECT_EQ(order, (std::vector<std::string>{"asked", "checked"}));
     EXPECT_TRUE(fs::exists(file));
-    EXPECT_TRUE(shell.errors.empty());   // the caller says why
+    EXPECT_TRUE(shell.errors().empty());   // the caller says why
 
     // A failure's reason is noted; FOF_NOERRORUI keeps it from a box.
     SHFILEOPSTRUCTA gone = deleting(dir.path() + "/missing.txt", FOF_NOCONFIRMATION | FOF_NOERRORUI);
-    EXPECT_EQ(SHFileOperationA(gone), 2);
+    EXPECT_EQ(SHFileOperationA(gone, shell), 2);
     EXPECT_EQ(gone.failure, "fichier introuvable.");
-    EXPECT_TRUE(shell.errors.empty());
+    EXPECT_TRUE(shell.errors().empty());
 }
 
 TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     const std::string file = dir.write("keep.txt", "x");
     shell.answer = false;
     SHFILEOPSTRUCTA refused = deleting(file);
-    EXPECT_NE(SHFileOperationA(refused), 0);
+    EXPECT_NE(SHFileOperationA(refused, shell), 0);
     EXPECT_TRUE(refused.fAnyOperationsAborted);
     EXPECT_TRUE(fs::exists(file));
     EXPECT_FALSE(fs::exists(fs::path(trash.files()) / "keep.txt"));
-    EXPECT_TRUE(shell.errors.empty());
+    EXPECT_TRUE(shell.errors().empty());
 
     // A file gone since the walk: the error dialog, a non-zero answer, and no question.
     shell.answer = true;
     shell.questions.clear();
     SHFILEOPSTRUCTA missing = deleting(dir.path() + "/gone.txt");
-    EXPECT_NE(SHFileOperationA(missing), 0);
+    EXPECT_NE(SHFileOperationA(missing, shell), 0);
     EXPECT_FALSE(missing.fAnyOperationsAborted);
-    ASSERT_EQ(shell.errors.size(), 1u);
-    EXPECT_NE(shell.errors[0].find("« gone.txt »"), std::string::npos) << shell.errors[0];
+    ASSERT_EQ(shell.errors().size(), 1u);
+    EXPECT_NE(shell.errors()[0].find("« gone.txt »"), std::string::npos) << shell.errors()[0];
     EXPECT_TRUE(shell.questions.empty());
 
     // An unknown drive and a permanent deletion are refused the same way.
@@ -136,77 +132,50 @@ TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     unknown.wFunc = FO_DELETE;
     unknown.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION;
     unknown.pFrom = "Q:\\nothing";
-    EXPECT_NE(SHFileOperationA(unknown), 0);
+    EXPECT_NE(SHFileOperationA(unknown, shell), 0);
     SHFILEOPSTRUCTA permanent = deleting(file, FOF_NOCONFIRMATION);
     permanent.fFlags &= ~FOF_ALLOWUNDO;
-    EXPECT_NE(SHFileOperationA(permanent), 0);
+    EXPECT_NE(SHFileOperationA(permanent, shell), 0);
     EXPECT_TRUE(fs::exists(file));
-    EXPECT_EQ(shell.errors.size(), 3u);
+    EXPECT_EQ(shell.errors().size(), 3u);
 }
 
 TEST_F(ShellTest, OpeningAnswersTheShellCodes) {
     const std::string file = dir.write("doc.odt", "x");
-    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 42);
+    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL, shell), 42);
     EXPECT_EQ(shell.launched, (std::vector<std::string>{file}));
-    EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL), 42);   // a folder opens too
+    EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL, shell), 42);   // a folder opens too
 
     shell.launchWorks = false;
-    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 31);
-    EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/absent.odt"), "", SW_SHOWNORMAL), 2);
-    EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/no/such/doc.odt"), "", SW_SHOWNORMAL), 3);
-    EXPECT_EQ(ShellExecuteA("(1234)", "", SW_SHOWNORMAL), 2);
+    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL, shell), 31);
+    EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/absent.odt"), "", SW_SHOWNORMAL, shell), 2);
+    EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/no/such/doc.odt"), "", SW_SHOWNORMAL, shell), 3);
+    EXPECT_EQ(ShellExecuteA("(1234)", "", SW_SHOWNORMAL, shell), 2);
     EXPECT_EQ(shell.launched.size(), 3u);   // only existing paths reach the launcher
 }
 
-// Behind a replacement stand the services the window installs; behind those, what a tool
-// without a window does: no question is answered yes, an error goes to ShowMessage, nothing
-// is launched.
-TEST_F(ShellTest, EmptyReplacementsFallBackToTheInstalledServicesThenToNone) {
-    setShellHooks({});
-    std::optional<test::MessageRecorder> messages(std::in_place);
+// The plain services, a tool's without a window: no question is answered yes, an error goes
+// to standard error, nothing is launched.
+TEST_F(ShellTest, PlainServicesAskNothingAndLaunchNothing) {
+    PlatformServices plain{rootOnly()};
     const std::string file = dir.write("kept.txt", "x");
     SHFILEOPSTRUCTA unasked = deleting(file);
-    EXPECT_NE(SHFileOperationA(unasked), 0);
+    EXPECT_NE(SHFileOperationA(unasked, plain), 0);
     EXPECT_TRUE(unasked.fAnyOperationsAborted);
     EXPECT_TRUE(fs::exists(file));
     SHFILEOPSTRUCTA gone = deleting(dir.path() + "/gone.txt");
-    EXPECT_NE(SHFileOperationA(gone), 0);
-    ASSERT_EQ(messages->shown.size(), 1u);
-    EXPECT_EQ(messages->shown[0].text, "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.");
-    EXPECT_EQ(messages->shown[0].caption, "Erreur");
-    EXPECT_EQ(messages->shown[0].kind, MessageKind::Error);
-    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL), 31);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(SHFileOperationA(gone, plain), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.\n");
+    EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL, plain), 31);
 
-    // Installed services answer for the members a replacement leaves empty.
-    std::vector<std::string> asked, opened;
-    ShellHooks services;
-    services.confirm = [&](const std::string& q) { asked.push_back(q); return true; };
-    services.launch = [&](const std::string& p) { opened.push_back(p); return true; };
-    installShellServices(services);
-    ShellHooks errorsOnly;
-    errorsOnly.showError = [this](const std::string& m) { shell.errors.push_back(m); };
-    setShellHooks(errorsOnly);
-    SHFILEOPSTRUCTA asking = deleting(file);
-    EXPECT_EQ(SHFileOperationA(asking), 0);
-    EXPECT_EQ(asked, (std::vector<std::string>{"Voulez-vous vraiment envoyer « kept.txt » dans la Corbeille ?\nDans " +
-                                               windows(dir.path())}));
-    EXPECT_TRUE(trash.holds("kept.txt"));
-    EXPECT_EQ(ShellExecuteA(windows(dir.path()), "", SW_SHOWNORMAL), 42);
-    EXPECT_EQ(opened, (std::vector<std::string>{dir.path()}));
-    EXPECT_EQ(SHFileOperationA(gone), 2);
-    EXPECT_EQ(shell.errors.size(), 1u);
-    EXPECT_EQ(messages->shown.size(), 1u);
-    installShellServices({});
-
-    // The message box the same way: a replacement first, then the installed box.
-    std::vector<std::string> boxed;
-    installMessageBox([&](const std::string& text, const std::string&, MessageKind) { boxed.push_back(text); });
-    ShowMessage("replaced");
-    EXPECT_EQ(messages->shown.back().text, "replaced");
-    messages.reset();
-    ShowMessage("boxed");
-    installMessageBox(nullptr);
-    EXPECT_EQ(boxed, (std::vector<std::string>{"boxed"}));
+    // The program's services show the same error in a box of its own.
+    EXPECT_NE(SHFileOperationA(gone, shell), 0);
+    ASSERT_EQ(shell.shown.size(), 1u);
+    EXPECT_EQ(shell.shown[0].text, "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.");
+    EXPECT_EQ(shell.shown[0].caption, "Erreur");
+    EXPECT_EQ(shell.shown[0].kind, MessageKind::Error);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST(WorkFile, RecordsRoundTripByRecordAndByBlock) {
     TempDir dir;
     const std::string posix = dir.path() + "/list.tmp";
     WorkFile f;
-    f.assign(windowsName(posix));
+    f.assign(windowsName(posix), DriveTable::current());
     f.rewrite(kRecord);
     writeRecords(f, 0, 1000);   // several write chunks
     EXPECT_EQ(f.fileSize(), 1000);   // buffered records count
@@ -116,7 +116,7 @@ TEST(WorkFile, WritesAfterSeekReplaceRecords) {
     TempDir dir;
     const std::string posix = dir.path() + "/w.tmp";
     WorkFile f;
-    f.assign(windowsName(posix));
+    f.assign(windowsName(posix), DriveTable::current());
     f.rewrite(kRecord);
     writeRecords(f, 0, 3);
     f.seek(1);
@@ -149,7 +149,7 @@ TEST(WorkFile, PartialRecordAtEnd) {
     TempDir dir;
     const std::string posix = dir.write("p.tmp", std::string(2 * kRecord + 10, 'z'));
     WorkFile f;
-    f.assign(windowsName(posix));
+    f.assign(windowsName(posix), DriveTable::current());
     f.reset(kRecord);
     EXPECT_EQ(f.fileSize(), 2);
     std::vector<Record> block(5);
@@ -164,7 +164,7 @@ TEST(WorkFile, DestructorWritesPendingRecords) {
     const std::string posix = dir.path() + "/d.tmp";
     {
         WorkFile f;
-        f.assign(windowsName(posix));
+        f.assign(windowsName(posix), DriveTable::current());
         f.rewrite(kRecord);
         writeRecords(f, 0, 3);
     }
@@ -174,14 +174,14 @@ TEST(WorkFile, DestructorWritesPendingRecords) {
 TEST(WorkFile, OpenFailures) {
     TempDir dir;
     WorkFile f;
-    f.assign(windowsName(dir.path() + "/missing.tmp"));
+    f.assign(windowsName(dir.path() + "/missing.tmp"), DriveTable::current());
     EXPECT_EQ(errorCode([&] { f.reset(kRecord); }), 2);
     EXPECT_FALSE(f.isOpen());
-    f.assign(windowsName(dir.path() + "/no/such/folder.tmp"));
+    f.assign(windowsName(dir.path() + "/no/such/folder.tmp"), DriveTable::current());
     EXPECT_EQ(errorCode([&] { f.rewrite(kRecord); }), 2);
-    f.assign("Q:\\nowhere.tmp");
+    f.assign("Q:\\nowhere.tmp", DriveTable::current());
     EXPECT_EQ(errorCode([&] { f.rewrite(kRecord); }), 2);
-    f.assign("");
+    f.assign("", DriveTable::current());
     EXPECT_EQ(errorCode([&] { f.rewrite(kRecord); }), 2);
 
     Record r{};
@@ -190,7 +190,7 @@ TEST(WorkFile, OpenFailures) {
 
     // Opened for reading only: writing is refused at once.
     const std::string posix = dir.write("ro.tmp", "");
-    f.assign(windowsName(posix));
+    f.assign(windowsName(posix), DriveTable::current());
     f.reset(kRecord);
     EXPECT_EQ(errorCode([&] { f.write(r.data()); }), 5);
     f.close();
@@ -205,7 +205,7 @@ TEST(WorkFile, AccessDeniedForAnotherUser) {
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(200);
         WorkFile f;
-        f.assign(name);
+        f.assign(name, DriveTable::current());
         try {
             f.rewrite(kRecord);
         } catch (const InOutError& e) {
@@ -221,7 +221,7 @@ TEST(WorkFile, AccessDeniedForAnotherUser) {
 
 TEST(WorkFile, DiskFullSurfacesAndIsNeverLost) {
     WorkFile f;
-    f.assign("C:\\dev\\full");
+    f.assign("C:\\dev\\full", DriveTable::current());
     // One record waits in the buffer; closing must report that it was never written.
     f.rewrite(kRecord);
     writeRecords(f, 0, 1);
@@ -243,24 +243,24 @@ TEST(WorkFile, EraseAndRename) {
     const std::string a = dir.write("a.tmp", "AAAA");
     const std::string b = dir.write("b.000", "BBBB");
     WorkFile f;
-    f.assign(windowsName(b));
+    f.assign(windowsName(b), DriveTable::current());
     // Renaming onto a name in use fails and changes neither file.
     EXPECT_NE(errorCode([&] { f.rename(windowsName(a)); }), 0);
     EXPECT_EQ(contents(a), "AAAA");
     EXPECT_EQ(contents(b), "BBBB");
     EXPECT_EQ(f.name(), windowsName(b));
 
-    f.assign(windowsName(a));
+    f.assign(windowsName(a), DriveTable::current());
     f.erase();
     EXPECT_EQ(access(a.c_str(), F_OK), -1);
     EXPECT_EQ(errorCode([&] { f.erase(); }), 2);
 
-    f.assign(windowsName(b));
+    f.assign(windowsName(b), DriveTable::current());
     f.rename(windowsName(a));
     EXPECT_EQ(f.name(), windowsName(a));
     EXPECT_EQ(contents(a), "BBBB");
     EXPECT_EQ(access(b.c_str(), F_OK), -1);
-    EXPECT_EQ(errorCode([&] { WorkFile g; g.assign(windowsName(b)); g.rename(windowsName(a)); }), 2);
+    EXPECT_EQ(errorCode([&] { WorkFile g; g.assign(windowsName(b), DriveTable::current()); g.rename(windowsName(a)); }), 2);
 
     // An open file is closed, with its records written, before it is renamed.
     f.rewrite(4);

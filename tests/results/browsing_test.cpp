@@ -176,7 +176,7 @@ TEST_F(BrowsingTest, ExpandAndCollapseAllTouchOnlyTheFirstRoot) {
 
     ResultTrees none;
     FakeResultsWindow quiet;
-    Browsing idle(none, quiet);
+    Browsing idle(none, quiet, quiet.services);
     idle.expandAll();
     EXPECT_TRUE(quiet.holds.empty());
 }

@@ -44,7 +44,7 @@ protected:
     bool alive(NodeId file) const { return trees.dirList.isValid(file); }
     int image(NodeId n) const { return trees.dirList.imageIndex(n); }
 
-    Deletion deletion{trees, window};
+    Deletion deletion{trees, window, window.services};
     NodeId data, keep, k1, k2, trip, t1, t2, t3, mixed, m1, m2, out, g2, g3, g4;
 };
 
@@ -145,7 +145,7 @@ TEST_F(DeletionTest, SearchRootsAndOtherDrivesAlwaysAsk) {
 
     ResultTrees other;
     FakeResultsWindow remote;
-    Deletion removing(other, remote);
+    Deletion removing(other, remote, remote.services);
     TreeBuilder b(other);
     const NodeId root = b.root("F:");
     const NodeId f1 = b.file(root, "one");

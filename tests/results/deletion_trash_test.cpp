@@ -22,16 +22,12 @@ namespace {
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-// The window stand-in, with the platform's own drive types and shell behind it.
+// The window stand-in, with the platform's own check for another copy behind it.
 class RealShellWindow : public test::FakeResultsWindow {
 public:
-    unsigned driveType(const std::string& root) override { return GetDriveTypeA(root); }
-    int fileOperation(SHFILEOPSTRUCTA& op) override {
-        operations.push_back(op);
-        return SHFileOperationA(op);
-    }
+    const PlatformServices* platform = nullptr;
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
-        return findOtherCopyOnDisk(file, others);
+        return findOtherCopyOnDisk(*platform, file, others);
     }
 };
 
@@ -42,14 +38,13 @@ public:
 class TrashDeletionTest : public test::BrowsedTreesTest<RealShellWindow> {
 protected:
     void SetUp() override {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-
+        window.platform = &shell;
         dir.write("folder/inner.txt", "same");
         dir.write("keep/one.txt", "twin");
         dir.write("keep/two.txt", "twin");
         dir.write("outside.txt", "same");
         test::TreeBuilder b(trees);
-        root = b.root(*DriveTable::current().toWindows(dir.path()));
+        root = b.root(*shell.drives().toWindows(dir.path()));
         folder = b.folder(root, "folder");
         inner = b.file(folder, "inner.txt");
         keep = b.folder(root, "keep");
@@ -67,14 +62,26 @@ protected:
         return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
     }
 
+    // The boxes the deletion showed (refusals, a walk's report), and the shell's own.
+    std::vector<std::string> deletionBoxes() const { return boxes(false); }
+    std::vector<std::string> shellErrors() const { return boxes(true); }
+    std::vector<std::string> boxes(bool shells) const {
+        std::vector<std::string> texts;
+        for (const test::Shown& box : shell.shown)
+            if ((box.text.rfind("Impossible d'envoyer", 0) == 0) == shells) texts.push_back(box.text);
+        return texts;
+    }
+
     test::TempDir dir;
-    Deletion deletion{trees, window};
-    test::ShellRecorder shell;
+    // The platform's own shell over a drive table of "/" alone, the question and the boxes
+    // recorded.
+    test::RecordingServices shell{DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}})};
+    Deletion deletion{trees, window, shell};
     NodeId root, folder, inner, keep, one, two, outside;
 };
 
 TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
-    ASSERT_EQ(GetDriveTypeA(trees.dirList.text(root).substr(0, 2) + "\\"), unsigned(DRIVE_FIXED));
+    ASSERT_EQ(GetDriveTypeA(shell.drives(), trees.dirList.text(root).substr(0, 2) + "\\"), unsigned(DRIVE_FIXED));
 
     trees.dirList.select(two);
     deletion.dropOnTrash(TreeId::DirList);
@@ -95,7 +102,7 @@ TEST_F(TrashDeletionTest, DroppedFileAndFolderLandInTheTrashAndTheTreesFollow) {
     EXPECT_EQ(trees.dirList.link(outside), kNoNode);
     EXPECT_EQ(trees.dirList.counter(root), 0);
     EXPECT_TRUE(onDisk("outside.txt") && onDisk("keep/one.txt"));
-    EXPECT_TRUE(shell.errors.empty());
+    EXPECT_TRUE(shellErrors().empty());
     EXPECT_EQ(window.log.size(), 2u);
 }
 
@@ -117,7 +124,7 @@ TEST_F(TrashDeletionTest, RefusedOrFailedDeletionChangesNothing) {
     trees.dblList.select(trees.dirList.link(two));
     shell.answer = true;
     deletion.trashClick();
-    EXPECT_EQ(shell.errors.size(), 1u);
+    EXPECT_EQ(shellErrors().size(), 1u);
     EXPECT_TRUE(trees.dirList.isValid(two));
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
     EXPECT_TRUE(onDisk("keep/one.txt"));
@@ -155,13 +162,13 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) 
     EXPECT_FALSE(onDisk("b/a2"));
     EXPECT_TRUE(trash.holds("a2"));
     EXPECT_FALSE(trash.holds("a1"));
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, "Un fichier n'a pas pu être envoyé dans la Corbeille :\n" + inRoot("b\\a1") +
+    ASSERT_EQ(deletionBoxes().size(), 1u);
+    EXPECT_EQ(deletionBoxes()[0], "Un fichier n'a pas pu être envoyé dans la Corbeille :\n" + inRoot("b\\a1") +
                                            " : " + refusal("a1"));
     EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2"), "Effacement de " + inRoot("b\\a1")}));
     EXPECT_TRUE(trees.dirList.isValid(a1));
     EXPECT_FALSE(trees.dirList.isValid(a2));
-    EXPECT_TRUE(shell.questions.empty() && shell.errors.empty());
+    EXPECT_TRUE(shell.questions.empty() && shellErrors().empty());
 }
 
 TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
@@ -171,10 +178,10 @@ TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     trees.dirList.select(two);
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_TRUE(onDisk("keep/two.txt"));
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, refusal("two.txt"));
+    ASSERT_EQ(deletionBoxes().size(), 1u);
+    EXPECT_EQ(deletionBoxes()[0], refusal("two.txt"));
     EXPECT_EQ(window.log.size(), 1u);
-    EXPECT_TRUE(shell.questions.empty() && shell.errors.empty());
+    EXPECT_TRUE(shell.questions.empty() && shellErrors().empty());
     EXPECT_TRUE(trees.dirList.isValid(two));
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 2);
 
@@ -185,7 +192,7 @@ TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     trees.dblList.select(trees.dirList.link(two));
     deletion.trashClick();
     EXPECT_TRUE(shell.questions.empty());
-    EXPECT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(deletionBoxes().size(), 2u);
     EXPECT_TRUE(onDisk("keep/two.txt"));
 
     // A real copy again: the click asks, and the file goes.
@@ -195,7 +202,7 @@ TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     EXPECT_EQ(shell.questions.size(), 1u);
     EXPECT_FALSE(onDisk("keep/two.txt"));
     EXPECT_TRUE(trash.holds("two.txt"));
-    EXPECT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(deletionBoxes().size(), 2u);
 }
 
 TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
@@ -208,7 +215,7 @@ TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
     fs::create_symlink(dir.path() + "/x/file", dir.path() + "/x/symlink");
     auto check = [this](const std::string& file, std::vector<std::string> others) {
         for (std::string& other : others) other = inRoot("x\\" + other);
-        return findOtherCopyOnDisk(inRoot("x\\" + file), others);
+        return findOtherCopyOnDisk(shell, inRoot("x\\" + file), others);
     };
     EXPECT_EQ(check("file", {"same"}), OtherCopy::Found);
     const std::vector<std::string> none{"flipped", "longer", "link", "symlink", "folder", "missing"};
@@ -225,8 +232,7 @@ TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
 // The issue seen in use: the question waits, and meanwhile the other copy goes (another
 // window, a shell). The answer Oui must not send the last copy away.
 TEST_F(TrashDeletionTest, TheCheckRunsAgainAfterTheAnswer) {
-    shellHooks().confirm = [&](const std::string& question) {
-        shell.questions.push_back(question);
+    shell.onQuestion = [&](const std::string&) {
         fs::remove(dir.path() + "/keep/one.txt");
         return true;
     };
@@ -235,19 +241,19 @@ TEST_F(TrashDeletionTest, TheCheckRunsAgainAfterTheAnswer) {
     deletion.trashClick();
     ASSERT_EQ(shell.questions.size(), 1u);   // asked: the other copy was there then
     EXPECT_TRUE(onDisk("keep/two.txt"));
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, refusal("two.txt"));
+    ASSERT_EQ(deletionBoxes().size(), 1u);
+    EXPECT_EQ(deletionBoxes()[0], refusal("two.txt"));
     EXPECT_TRUE(trees.dirList.isValid(two));
 
     // Changed instead of removed, same size: kept as well.
     dir.write("keep/one.txt", "twin");
-    shellHooks().confirm = [&](const std::string&) {
+    shell.onQuestion = [&](const std::string&) {
         dir.write("keep/one.txt", "TWIN");
         return true;
     };
     deletion.trashClick();
     EXPECT_TRUE(onDisk("keep/two.txt"));
-    EXPECT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(deletionBoxes().size(), 2u);
 }
 
 // The other copy is held open through the check: written between its first and its last
@@ -265,12 +271,12 @@ TEST_F(TrashDeletionTest, ACopyChangedDuringTheCheckDoesNotCount) {
         }
         return true;
     };
-    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, changeAfterFirstChunk), OtherCopy::NotFound);
+    EXPECT_EQ(findOtherCopyOnDisk(shell, a, {b}, changeAfterFirstChunk), OtherCopy::NotFound);
     EXPECT_GE(turns, 4);
     // Unchanged, the same two files are copies; a turn that answers false ends the check.
     dir.write("big/b", bytes);
-    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, [] { return true; }), OtherCopy::Found);
-    EXPECT_EQ(findOtherCopyOnDisk(a, {b}, [] { return false; }), OtherCopy::Interrupted);
+    EXPECT_EQ(findOtherCopyOnDisk(shell, a, {b}, [] { return true; }), OtherCopy::Found);
+    EXPECT_EQ(findOtherCopyOnDisk(shell, a, {b}, [] { return false; }), OtherCopy::Interrupted);
 }
 
 // A file system that hands out at most 1,000 bytes per read (network, FUSE): the check still
@@ -282,11 +288,12 @@ TEST_F(TrashDeletionTest, TheCheckReadsToTheEndThroughShortReads) {
     dir.write("short/a", bytes);
     bytes.back() = 's';
     dir.write("short/b", bytes);
-    setReadCallForTests(readAtMost1000);
-    EXPECT_EQ(findOtherCopyOnDisk(inRoot("short\\a"), {inRoot("short\\b")}), OtherCopy::NotFound);
+    shell.readCall = readAtMost1000;
+    EXPECT_EQ(findOtherCopyOnDisk(shell, inRoot("short\\a"), {inRoot("short\\b")}), OtherCopy::NotFound);
     dir.write("short/c", std::string(200 * 1000, 'r'));
-    EXPECT_EQ(findOtherCopyOnDisk(inRoot("short\\a"), {inRoot("short\\b"), inRoot("short\\c")}), OtherCopy::Found);
-    setReadCallForTests(nullptr);
+    EXPECT_EQ(findOtherCopyOnDisk(shell, inRoot("short\\a"), {inRoot("short\\b"), inRoot("short\\c")}),
+              OtherCopy::Found);
+    shell.readCall = &::read;
 }
 
 }  // namespace

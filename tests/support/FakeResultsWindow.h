@@ -14,7 +14,9 @@
 
 namespace parelix::test {
 
-class FakeResultsWindow : public ResultsWindow {
+// The shell as a stand-in: drive types by letter, file operations and opens recorded and
+// answered as the test says, message boxes recorded. Nothing touches the disk.
+class FakeShellServices : public PlatformServices {
 public:
     struct Message {
         std::string text, caption;
@@ -25,13 +27,6 @@ public:
         int show;
     };
 
-    TreeId focus = TreeId::None;
-    std::map<TreeId, bool> hidden;
-    std::string status;
-    std::vector<std::string> statuses;       // every status text, in order
-    std::vector<std::string> log;
-    std::vector<std::string> holds;          // "wait on", "lock on", ... in call order
-    bool active = false;
     std::map<char, unsigned> driveTypes;     // by letter; DRIVE_FIXED otherwise
     std::vector<SHFILEOPSTRUCTA> operations;
     // Answers the shell's file operation; by default it succeeds.
@@ -39,26 +34,8 @@ public:
     std::vector<Execute> executes;
     int executeResult = 42;
     std::vector<Message> messages;
-    struct CopyQuery {
-        std::string file;
-        std::vector<std::string> others;
-    };
-    std::vector<CopyQuery> copyQueries;
-    // Answers the check for another copy on disk; by default one is found.
-    std::function<OtherCopy(const std::string& file, const std::vector<std::string>& others)> onFindOtherCopy;
 
-    TreeId focusedTree() const override { return focus; }
-    void setHideSelection(TreeId tree, bool hide) override { hidden[tree] = hide; }
-    void setStatusText(const std::string& text) override {
-        status = text;
-        statuses.push_back(text);
-    }
-    std::string statusText() const override { return status; }
-    void appendLog(const std::string& line) override { log.push_back(line); }
-    void setWaitCursor(bool on) override { holds.push_back(on ? "wait on" : "wait off"); }
-    void lockWindowUpdate(bool on) override { holds.push_back(on ? "lock on" : "lock off"); }
-    bool searchActive() const override { return active; }
-    unsigned driveType(const std::string& root) override {
+    unsigned driveType(std::string_view root) const override {
         auto it = driveTypes.find(root.empty() ? '?' : root[0]);
         return it == driveTypes.end() ? DRIVE_FIXED : it->second;
     }
@@ -80,6 +57,52 @@ public:
     void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override {
         messages.push_back({text, caption, kind});
     }
+};
+
+// A window stand-in with the shell stand-in beside it (its records reachable by the same
+// names through the window, as the tests read them).
+class FakeResultsWindow : public ResultsWindow {
+public:
+    using Message = FakeShellServices::Message;
+
+    FakeShellServices services;
+    TreeId focus = TreeId::None;
+    std::map<TreeId, bool> hidden;
+    std::string status;
+    std::vector<std::string> statuses;       // every status text, in order
+    std::vector<std::string> log;
+    std::vector<std::string> holds;          // "wait on", "lock on", ... in call order
+    bool active = false;
+    std::map<char, unsigned>& driveTypes = services.driveTypes;
+    std::vector<SHFILEOPSTRUCTA>& operations = services.operations;
+    std::function<int(SHFILEOPSTRUCTA&)>& onFileOperation = services.onFileOperation;
+    std::vector<FakeShellServices::Execute>& executes = services.executes;
+    int& executeResult = services.executeResult;
+    std::vector<Message>& messages = services.messages;
+    struct CopyQuery {
+        std::string file;
+        std::vector<std::string> others;
+    };
+    std::vector<CopyQuery> copyQueries;
+    // Answers the check for another copy on disk; by default one is found.
+    std::function<OtherCopy(const std::string& file, const std::vector<std::string>& others)> onFindOtherCopy;
+
+    TreeId focusedTree() const override { return focus; }
+    void setHideSelection(TreeId tree, bool hide) override { hidden[tree] = hide; }
+    void setStatusText(const std::string& text) override {
+        status = text;
+        statuses.push_back(text);
+    }
+    std::string statusText() const override { return status; }
+    void appendLog(const std::string& line) override { log.push_back(line); }
+    void setWaitCursor(bool on) override { holds.push_back(on ? "wait on" : "wait off"); }
+    void lockWindowUpdate(bool on) override { holds.push_back(on ? "lock on" : "lock off"); }
+    Activity activity() const override {
+        Activity now;
+        now.searchBuildsTrees = active;
+        now.deleting = deleting();
+        return now;
+    }
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
         copyQueries.push_back({file, others});
         return onFindOtherCopy ? onFindOtherCopy(file, others) : OtherCopy::Found;
@@ -98,7 +121,7 @@ protected:
 
     ResultTrees trees;
     Window window;
-    Browsing browsing{trees, window};
+    Browsing browsing{trees, window, window.services};
 };
 
 // Builds DirList as the collection walk leaves it (walked folders 0/2 with counter 0, files

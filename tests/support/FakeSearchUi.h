@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/SearchEngine.h"
+#include "platform/Services.h"
 #include "engine/SearchUi.h"
 #include "results/ResultTrees.h"
 #include "support/TestSupport.h"
@@ -83,7 +84,8 @@ protected:
     TmpDirVariable tmpDir_{work_.path().c_str()};   // after the folders, made under the old one
     FakeSearchUi ui_;
     ResultTrees trees_;
-    SearchEngine engine_{trees_, ui_};
+    PlatformServices services_;   // this process's drives
+    SearchEngine engine_{trees_, ui_, services_};
 };
 
 }  // namespace parelix::test

@@ -94,29 +94,22 @@ bool PrivateTrash::holds(const std::string& name) const {
     return fs::exists(fs::path(files()) / name) && fs::exists(fs::path(info()) / (name + ".trashinfo"));
 }
 
-MessageRecorder::MessageRecorder() {
-    previous_ = setMessageHandler([this](const std::string& text, const std::string& caption, MessageKind kind) {
-        shown.push_back({text, caption, kind});
-    });
+void RecordingServices::forget() {
+    shown.clear();
+    answer = true;
+    onQuestion = nullptr;
+    questions.clear();
+    launchWorks = true;
+    launched.clear();
+    versionAnswer.reset();
+    readCall = &::read;
 }
 
-MessageRecorder::~MessageRecorder() { setMessageHandler(previous_); }
-
-ShellRecorder::ShellRecorder(std::function<void(const std::string&)> onError) {
-    ShellHooks hooks;
-    hooks.confirm = [this](const std::string& question) {
-        questions.push_back(question);
-        return answer;
-    };
-    if (onError) hooks.showError = std::move(onError);
-    else hooks.showError = [this](const std::string& message) { errors.push_back(message); };
-    hooks.launch = [this](const std::string& path) {
-        launched.push_back(path);
-        return launchWorks;
-    };
-    setShellHooks(hooks);
+std::vector<std::string> RecordingServices::errors() const {
+    std::vector<std::string> texts;
+    for (const Shown& box : shown)
+        if (box.kind == MessageKind::Error) texts.push_back(box.text);
+    return texts;
 }
-
-ShellRecorder::~ShellRecorder() { setShellHooks({}); }
 
 }  // namespace parelix::test

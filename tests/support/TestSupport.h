@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
+#include "platform/Services.h"
 
 namespace parelix::test {
 
@@ -82,32 +82,44 @@ struct Shown {
     MessageKind kind;
 };
 
-// Message boxes, recorded instead of shown while the object lives.
-class MessageRecorder {
+// The system services of a test: message boxes recorded, not shown; the trash question
+// recorded and answered `answer` (or by onQuestion); launches recorded and succeeding while
+// `launchWorks`; the system's version `versionAnswer` where one is given. The drive table and
+// the read call are the process's unless the test gives its own.
+class RecordingServices : public PlatformServices {
 public:
-    MessageRecorder();
-    ~MessageRecorder();
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-    std::vector<Shown> shown;
-private:
-    MessageHandler previous_;
-};
+    using PlatformServices::PlatformServices;
 
-// The shell's question, error box and launcher, recorded while the object lives: questions
-// get `answer`, launches succeed while `launchWorks`, errors go to onError where one is
-// given and to `errors` otherwise. The real ones come back at destruction.
-class ShellRecorder {
-public:
-    explicit ShellRecorder(std::function<void(const std::string&)> onError = {});
-    ~ShellRecorder();
-    ShellRecorder(const ShellRecorder&) = delete;
-    ShellRecorder& operator=(const ShellRecorder&) = delete;
+    std::vector<Shown> shown;
     bool answer = true;
-    bool launchWorks = true;
+    std::function<bool(const std::string& question)> onQuestion;
     std::vector<std::string> questions;
-    std::vector<std::string> errors;
+    bool launchWorks = true;
     std::vector<std::string> launched;
+    std::optional<OsVersionInfo> versionAnswer;
+
+    // The texts of the error boxes shown so far.
+    std::vector<std::string> errors() const;
+    // Back to no records and the answers above, the process's read call.
+    void forget();
+
+    void showMessage(const std::string& text, const std::string& caption = {},
+                     MessageKind kind = MessageKind::Plain) override {
+        shown.push_back({text, caption, kind});
+    }
+    bool confirmDeletion(const std::string& question) override {
+        questions.push_back(question);
+        return onQuestion ? onQuestion(question) : answer;
+    }
+    bool launch(const std::string& posixPath) override {
+        launched.push_back(posixPath);
+        return launchWorks;
+    }
+    bool version(OsVersionInfo& info) override {
+        if (!versionAnswer) return PlatformServices::version(info);
+        info = *versionAnswer;
+        return true;
+    }
 };
 
 }  // namespace parelix::test

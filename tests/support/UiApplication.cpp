@@ -8,14 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/PlatformServices.h"
-
 namespace parelix::test {
-
-namespace {
-// Before any test runs; the dialogs wait for an application object when they are called.
-const bool platformServicesInstalled = (installPlatformServices(), true);
-}  // namespace
 
 void ensureApplication() {
     if (QApplication::instance()) return;

@@ -1,7 +1,5 @@
 #pragma once
-// Support for the tests of ui/. Linking it also installs the program's own dialogs behind
-// platform/'s handlers, as the program does at start: a test that replaces a handler and
-// puts it back finds the real box again.
+// Support for the tests of ui/: a plain application object, and Qt's checker of item models.
 #include <memory>
 
 class QAbstractItemModel;

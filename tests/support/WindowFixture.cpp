@@ -114,9 +114,14 @@ void addSearchPath(T_EcrPrin& window, const std::string& windowsPath) {
 }
 
 void addSearchFolder(T_EcrPrin& window, const std::string& posixFolder) {
-    const auto windows = DriveTable::current().toWindows(posixFolder);
+    const auto windows = window.session().services().drives().toWindows(posixFolder);
     if (!windows) throw std::logic_error(posixFolder + " has no Windows-style path");
     addSearchPath(window, *windows);
+}
+
+RecordingServices& programServices() {
+    static RecordingServices services;
+    return services;
 }
 
 void ensureProgramApplication() {
@@ -124,16 +129,19 @@ void ensureProgramApplication() {
     static int argc = 1;
     static char name[] = "parelix-window-tests";
     static char* argv[] = {name, nullptr};
-    new Application(argc, argv);
+    new Application(argc, argv, programServices());
 }
 
 void WindowTest::TearDown() {
     window.reset();
-    setVersionAnswerForTesting(std::nullopt);
+    session.reset();
+    services.forget();
 }
 
 T_EcrPrin& WindowTest::make() {
-    window = std::make_unique<T_EcrPrin>();
+    window.reset();
+    session = std::make_unique<Session>(services);
+    window = std::make_unique<T_EcrPrin>(*session);
     ui = WindowControls(*window);
     return *window;
 }

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
 #include "support/TestSupport.h"
 #include "ui/EcrPrin.h"
 #include "ui/PaneDrag.h"
@@ -108,20 +107,26 @@ QString lastLogLine(const QObject& window);
 void addSearchPath(T_EcrPrin& window, const std::string& windowsPath);
 void addSearchFolder(T_EcrPrin& window, const std::string& posixFolder);
 
+// The services of the tests' program: the process's drives, the message boxes and the
+// shell's dialogs recorded. The program's application object shows its errors through them.
+RecordingServices& programServices();
 // The program's own application object (its notify shows the errors that escape handlers).
 void ensureProgramApplication();
 
-// A test of the main window: message boxes recorded in `shown`, the window made by make()
-// and gone at the test's end, with the version answer given back.
+// A test of the main window over the program's services (their records and answers fresh
+// for each test): message boxes recorded in `shown`, the window made by make() and gone at
+// the test's end.
 class WindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureProgramApplication(); }
+    void SetUp() override { services.forget(); }
     void TearDown() override;
     T_EcrPrin& make();
     T_EcrPrin& makeShown();   // shown, its first events handled
 
-    MessageRecorder messages;
-    std::vector<Shown>& shown = messages.shown;
+    RecordingServices& services = programServices();
+    std::vector<Shown>& shown = services.shown;
+    std::unique_ptr<Session> session;   // outlives the window
     std::unique_ptr<T_EcrPrin> window;
     WindowControls ui;   // the window's, once made
 };

@@ -38,7 +38,7 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 class ResultsWindowTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
+        WindowTest::SetUp();
         w = &makeShown();
         w->showResultsPage();
         QCoreApplication::processEvents();
@@ -46,17 +46,18 @@ protected:
         dir.write("sub/a.txt", "same");
         dir.write("sub/c.txt", "other");
         dir.write("b.txt", "same");
-        test::TreeBuilder b(w->trees());
+        test::TreeBuilder b(w->session().trees());
         root = b.root(*DriveTable::current().toWindows(dir.path()));
         sub = b.folder(root, "sub");
         a = b.file(sub, "a.txt");
         c = b.file(sub, "c.txt");
         bt = b.file(root, "b.txt");
         group = b.group("4", {a, bt});
-        w->phaseEnded(SearchPhase::Collection, 1);   // a collection that found files: PopMenu pops up
+        // A collection that found files: PopMenu pops up.
+        static_cast<SearchUi&>(w->session()).phaseEnded(SearchPhase::Collection, 1);
     }
 
-    TreeStore& dir_() { return w->trees().dirList; }
+    TreeStore& dir_() { return w->session().trees().dirList; }
     QAction* menuItem(const QString& caption) {
         for (QAction* act : ui.PopMenu->actions())
             if (act->text() == caption) return act;
@@ -73,10 +74,9 @@ protected:
 
     test::TempDir dir;
     T_EcrPrin* w = nullptr;
-    test::ShellRecorder shell{[this](const std::string& m) { shown.push_back({m, "Erreur", MessageKind::Error}); }};
-    std::vector<std::string>& questions = shell.questions;
-    std::vector<std::string>& launched = shell.launched;
-    bool& launchWorks = shell.launchWorks;
+    std::vector<std::string>& questions = services.questions;
+    std::vector<std::string>& launched = services.launched;
+    bool& launchWorks = services.launchWorks;
     NodeId root, sub, a, c, bt, group;
 };
 
@@ -117,7 +117,7 @@ TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
     EXPECT_EQ(w->focusWidget(), ui.DirList);
 
     // The counterpart follows, and stays highlighted while DirList has the focus.
-    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(a));
+    EXPECT_EQ(w->session().trees().dblList.selected(), dir_().link(a));
     EXPECT_FALSE(ui.DblList->property("hideSelection").toBool());
     EXPECT_EQ(ui.Etat->simpleText().toStdString(), dir_().text(root) + "\\sub\\a.txt");
     dir_().select(c);
@@ -169,22 +169,14 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_FALSE(w->PoubelleDragOver(ui.TitreInfos));
     EXPECT_FALSE(w->PoubelleDragOver(nullptr));
 
-    // Nothing while a search collects.
     dir_().select(a);
-    w->engine().runStateForTests().beginCollection();
-    ui.Poubelle->dropped(ui.DirList);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
-    EXPECT_EQ(ui.Infos->count(), 0);
-    w->engine().runStateForTests().endCollection();
-
     ui.Poubelle->dropped(ui.DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(questions.empty());
     EXPECT_FALSE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_TRUE(fs::exists(trash.base() + "/data/Trash/files/a.txt"));
     EXPECT_FALSE(dir_().isValid(a));
-    EXPECT_TRUE(w->trees().dblList.empty());
+    EXPECT_TRUE(w->session().trees().dblList.empty());
     EXPECT_EQ(dir_().link(bt), kNoNode);
     ASSERT_EQ(ui.Infos->count(), 1);
     EXPECT_EQ(ui.Infos->item(0)->text().toStdString(), "Effacement de " + dir_().text(root) + "\\sub\\a.txt");
@@ -195,11 +187,11 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     ui.DblList->setFocus();
-    w->trees().dblList.select(group);
+    w->session().trees().dblList.select(group);
     w->PoubelleClick();   // a group node: nothing
     EXPECT_TRUE(questions.empty());
 
-    w->trees().dblList.select(dir_().link(bt));
+    w->session().trees().dblList.select(dir_().link(bt));
     emit ui.DblList->doubleClicked(ui.DblList->currentIndex());
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
 
@@ -227,16 +219,16 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     launched.clear();
     doubleClickBeside(ui.DirList, ui.DirList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt"}));
-    w->trees().dblList.select(dir_().link(bt));
+    w->session().trees().dblList.select(dir_().link(bt));
     doubleClickBeside(ui.DblList, ui.DblList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt", dir.path() + "/b.txt"}));
     launched.clear();
     doubleClickBeside(ui.DblList, ui.DblList->visualRect(ui.DblList->currentIndex()).center().y());
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
-    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(bt));
+    EXPECT_EQ(w->session().trees().dblList.selected(), dir_().link(bt));
 
     ui.DblList->setFocus();
-    w->trees().dblList.select(dir_().link(bt));
+    w->session().trees().dblList.select(dir_().link(bt));
     w->PoubelleClick();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?\nDans " + dir_().text(root));
@@ -278,13 +270,13 @@ TEST_F(ResultsWindowTest, NoDeletionFromTheSearchRunsFirstLineToFini) {
     EXPECT_TRUE(questions.empty());
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
     for (int i = 0; i < ui.Infos->count(); ++i) EXPECT_FALSE(ui.Infos->item(i)->text().startsWith("Effacement"));
-    ASSERT_EQ(w->trees().dblList.childCount(kNoNode), 1);
+    ASSERT_EQ(w->session().trees().dblList.childCount(kNoNode), 1);
 
     // Once the run is over the same drop goes through.
     dir_().select(fileNamed("b.txt"));
     w->PoubelleDragDrop(ui.DirList);
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
-    EXPECT_TRUE(w->trees().dblList.empty());
+    EXPECT_TRUE(w->session().trees().dblList.empty());
 }
 
 // Rows show while the run goes on; a row clicked then, a moment before "Fini !", stays
@@ -312,7 +304,7 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     ASSERT_NE(clicked, kNoNode);
     EXPECT_EQ(test::lastLogLine(*w), QStringLiteral("Fini !"));
     EXPECT_EQ(dir_().selected(), clicked);
-    EXPECT_EQ(w->trees().dblList.selected(), dir_().link(clicked));
+    EXPECT_EQ(w->session().trees().dblList.selected(), dir_().link(clicked));
     EXPECT_EQ(ui.Etat->simpleText().toStdString(), searched + "\\b.txt");
     EXPECT_EQ(w->focusWidget(), ui.DirList);
 
@@ -320,10 +312,14 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     user.disconnect();
     w->BtnChercheClick();
     EXPECT_EQ(dir_().selected(), dir_().firstRoot());
+}
 
-    // While the comparison reads a long pair, a member of the group found before it is
-    // clicked, then its file's row in DirList, already current through the link: the last
-    // click's tree keeps the focus.
+// While the comparison reads a long pair, a member of the group found before it is clicked,
+// then its file's row in DirList, already current through the link: the last click's tree
+// keeps the focus. A member clicked alone stays selected, and DblList keeps the focus.
+TEST_F(ResultsWindowTest, TheTreeClickedLastDuringTheComparisonKeepsTheFocus) {
+    test::addSearchPath(*w, dir_().text(root));
+    QTimer user;
     for (const char* big : {"p1", "p2", "q1", "q2"}) fs::resize_file(dir.write(big, ""), (big[0] == 'p' ? 64u : 63u) << 20);
     auto click = [](QTreeView* view, NodeId node) {
         const std::optional<QPoint> row = test::rowPoint(view, node);
@@ -332,11 +328,11 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     };
     NodeId file = kNoNode;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (file != kNoNode || !w->engine().comparing() || w->trees().dblList.empty()) return;
+        if (file != kNoNode || !w->session().engine().comparing() || w->session().trees().dblList.empty()) return;
         ui.dblModel->flush();
-        const NodeId member = w->trees().dblList.firstChild(w->trees().dblList.firstRoot());
+        const NodeId member = w->session().trees().dblList.firstChild(w->session().trees().dblList.firstRoot());
         click(ui.DblList, member);
-        file = w->trees().dblList.link(member);
+        file = w->session().trees().dblList.link(member);
         ASSERT_EQ(dir_().selected(), file);
         ui.dirModel->flush();
         click(ui.DirList, file);
@@ -354,17 +350,17 @@ TEST_F(ResultsWindowTest, ARowClickedWhileTheRunEndsKeepsTheSelection) {
     NodeId member = kNoNode;
     user.disconnect();
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (member != kNoNode || !w->engine().comparing() || w->trees().dblList.empty()) return;
+        if (member != kNoNode || !w->session().engine().comparing() || w->session().trees().dblList.empty()) return;
         ui.dblModel->flush();
-        member = w->trees().dblList.firstChild(w->trees().dblList.firstRoot());
+        member = w->session().trees().dblList.firstChild(w->session().trees().dblList.firstRoot());
         click(ui.DblList, member);
     });
     user.start(0);
     w->BtnChercheClick();
     user.stop();
     ASSERT_NE(member, kNoNode);
-    EXPECT_EQ(w->trees().dblList.selected(), member);
-    EXPECT_EQ(dir_().selected(), w->trees().dblList.link(member));
+    EXPECT_EQ(w->session().trees().dblList.selected(), member);
+    EXPECT_EQ(dir_().selected(), w->session().trees().dblList.link(member));
     EXPECT_EQ(w->focusWidget(), ui.DblList);
 }
 

@@ -37,18 +37,9 @@ using test::paneEnter;
 using test::paneMove;
 using MainWindow = test::WindowTest;
 
-TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
-    T_EcrPrin& w = make();
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Parelix - Sélection des chemins à scruter"));
-    EXPECT_EQ(w.width(), 640);
-    EXPECT_EQ(w.height(), 497);
-    EXPECT_FALSE(w.windowIcon().isNull());
-    EXPECT_FALSE(ui._PanSel->isHidden());
-    EXPECT_TRUE(ui._PanRes->isHidden());
-    EXPECT_FALSE(w.startupRefused());
-    EXPECT_TRUE(shown.empty());
-    // Every control answers to its own name, and to no other's: tests, the display tests and
-    // the accessibility tools find them so.
+// Every control answers to its own name, and to no other's: tests, the display tests and
+// the accessibility tools find them so.
+void expectEachControlNamedOnce(const T_EcrPrin& w) {
     for (const char* name : {"_PanSel", "PanelDskList", "TitreDskList", "DskList", "PanelBoutons", "BtnAjoute",
                              "BtnEnleve", "BtnRevoir", "BtnCherche", "BtnQuitte", "PanelRepList", "TitreRepList",
                              "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
@@ -56,7 +47,9 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
                              "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
                              "PopMenu"})
         EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
+}
 
+void expectButtonColumnAsDesigned(const T_EcrPrin& w) {
     struct Expected {
         const char* name;
         QString caption;
@@ -82,7 +75,9 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
         EXPECT_EQ(b->accessibleName(), QString(e.caption).remove(QLatin1Char('&')));
         EXPECT_FALSE(b->icon().isNull());
     }
+}
 
+void expectTitlesAsDesigned(const T_EcrPrin& w) {
     const std::pair<const char*, QString> titles[] = {
         {"TitreDskList", "Disques / répertoire du système"},
         {"TitreRepList", "Disques / répertoires où chercher"},
@@ -96,6 +91,21 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
         ASSERT_NE(label, nullptr) << name;
         EXPECT_EQ(label->text(), text);
     }
+}
+
+TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
+    T_EcrPrin& w = make();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Parelix - Sélection des chemins à scruter"));
+    EXPECT_EQ(w.width(), 640);
+    EXPECT_EQ(w.height(), 497);
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_FALSE(ui._PanSel->isHidden());
+    EXPECT_TRUE(ui._PanRes->isHidden());
+    EXPECT_FALSE(w.startupRefused());
+    EXPECT_TRUE(shown.empty());
+    expectEachControlNamedOnce(w);
+    expectButtonColumnAsDesigned(w);
+    expectTitlesAsDesigned(w);
     EXPECT_EQ(ui.DskList->accessibleName(), ui.TitreDskList->text());
     EXPECT_EQ(ui.DirList->accessibleName(), ui.TitreDirList->text());
     EXPECT_EQ(ui.Infos->accessibleName(), ui.TitreInfos->text());
@@ -109,12 +119,12 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     EXPECT_EQ(ui.DskList->indentation(), 18);
     EXPECT_EQ(ui.DirList->indentation(), 19);
     EXPECT_FALSE(ui.DskList->rootIsDecorated());
-    EXPECT_FALSE(w.popupEnabled());
+    EXPECT_FALSE(w.session().popupEnabled());
     EXPECT_EQ(ui.Etat->panelWidth(0), 313);
     EXPECT_EQ(ui.Etat->panelWidth(1), 50);
     EXPECT_FALSE(ui.Etat->panelMode());
-    EXPECT_FALSE(w.engine().collecting());
-    EXPECT_FALSE(w.engine().comparing());
+    EXPECT_FALSE(w.session().engine().collecting());
+    EXPECT_FALSE(w.session().engine().comparing());
     // 200 / 640 is 312.5 per mille: ties go to the even neighbour.
     EXPECT_EQ(w.dirWidthRatio(), 312);
     EXPECT_EQ(w.logSplitRatio(), 539);
@@ -139,21 +149,12 @@ TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
     EXPECT_EQ(ui.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
 }
 
-TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionWhenIdle) {
+// Stop's roles in a run are the session's (SessionActs); without a run it goes back to the
+// selection, which shows BtnRevoir from then on.
+TEST_F(MainWindow, StopWithoutARunReturnsToTheSelectionWithBtnRevoir) {
     T_EcrPrin& w = makeShown();
     w.showResultsPage();
-    w.engine().runStateForTests().beginCollection();
-    w.engine().runStateForTests().beginComparison();
-    w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine().collecting());
-    EXPECT_TRUE(w.engine().comparing());
-    EXPECT_TRUE(ui._PanSel->isHidden());
-
-    w.BtnStopRtnClick();
-    EXPECT_FALSE(w.engine().comparing());
-    EXPECT_TRUE(ui._PanSel->isHidden());
     EXPECT_TRUE(ui.BtnRevoir->isHidden());
-
     w.BtnStopRtnClick();
     EXPECT_FALSE(ui._PanSel->isHidden());
     EXPECT_TRUE(ui._PanRes->isHidden());
@@ -165,21 +166,6 @@ TEST_F(MainWindow, StopButtonClearsTheRunningPhaseFirstAndReturnsToTheSelectionW
     w.BtnRevoirClick();
     EXPECT_FALSE(ui._PanRes->isHidden());
     EXPECT_TRUE(ui._PanSel->isHidden());
-}
-
-TEST_F(MainWindow, CloseIsRefusedWhileAPhaseRuns) {
-    T_EcrPrin& w = makeShown();
-    w.engine().runStateForTests().beginCollection();
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(w.isVisible());
-    w.engine().runStateForTests().endCollection();
-    w.engine().runStateForTests().beginComparison();
-    w.BtnQuitteClick();
-    EXPECT_TRUE(w.isVisible());
-    w.engine().runStateForTests().endComparison();
-    w.BtnQuitteClick();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(shown.empty());   // refused without a message
 }
 
 TEST_F(MainWindow, ResizingKeepsTheShareOfTheDirectoryTreeAndOfTheDuplicatesTree) {
@@ -208,7 +194,7 @@ TEST_F(MainWindow, ResizingKeepsTheShareOfTheDirectoryTreeAndOfTheDuplicatesTree
     EXPECT_EQ(ui.PanelDirList->width(), 338);
 
     // The sizes set while the selection page shows appear with the results page.
-    w.showSelectionPage();
+    w.BtnStopRtnClick();   // no run: back to the selection
     resizeOuter(700, 600);
     w.showResultsPage();
     QCoreApplication::processEvents();
@@ -319,21 +305,21 @@ TEST_F(MainWindow, TheLogTitleNeverOverlapsTheDuplicatesTree) {
 }
 
 TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
-    T_EcrPrin& w = makeShown();
-    w.showResultsPage();
+    SessionView& w = makeShown();
+    w.runStarted();
     w.appendLog("Collecte des informations");
     w.appendLog("3 fichiers dans 2 répertoires");
     ASSERT_EQ(ui.Infos->count(), 2);
     EXPECT_EQ(ui.Infos->item(1)->text(), QStringLiteral("3 fichiers dans 2 répertoires"));
     EXPECT_TRUE(ui.Infos->selectedItems().isEmpty());
-    w.clearLog();
+    w.runStarted();   // the next run starts with an empty log
     EXPECT_EQ(ui.Infos->count(), 0);
 }
 
 // What the window makes of the run's news: Stop's caption per phase, the folder walked, the
 // pair compared on two half-width panels over the progress bar, and all of it undone after.
 TEST_F(MainWindow, RunPhasesShowInTheStatusBarProgressAndStop) {
-    T_EcrPrin& w = make();
+    SessionView& w = make();
     w.phaseStarted(SearchPhase::Collection, 0);
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrête la recherche"));
     for (int i = 0; i < 50; ++i) w.folderEntered("C:\\dir" + std::to_string(i));
@@ -374,11 +360,11 @@ TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
         OsVersionInfo v;
         v.platformId = c.platform;
         v.majorVersion = c.major;
-        setVersionAnswerForTesting(v);
+        services.versionAnswer = v;
         shown.clear();
         T_EcrPrin& w = make();
         EXPECT_EQ(w.startupRefused(), c.refused);
-        EXPECT_EQ(w.engineStarted(), !c.refused);
+        EXPECT_EQ(w.session().started(), !c.refused);
         if (c.refused) {
             ASSERT_EQ(shown.size(), 1u);
             EXPECT_EQ(shown[0].text, "J'ai besoin de Windows 95 ou NT 4, désolé...");
@@ -392,7 +378,7 @@ TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {
 TEST_F(MainWindow, WorkFilesLiveFromCreationToDestruction) {
     T_EcrPrin& w = make();
     const auto posix = [](const std::string& name) { return DriveTable::current().toPosix(name).value_or(""); };
-    const std::string files[] = {posix(w.engine().fileListName()), posix(w.engine().dirListName())};
+    const std::string files[] = {posix(w.session().engine().fileListName()), posix(w.session().engine().dirListName())};
     for (const auto& f : files) EXPECT_EQ(access(f.c_str(), F_OK), 0) << f;
     window.reset();
     for (const auto& f : files) EXPECT_NE(access(f.c_str(), F_OK), 0) << f;
@@ -438,7 +424,7 @@ TEST_F(MainWindow, SearchRunThroughTheWindowShowsTheResults) {
     EXPECT_TRUE(ui._PanSel->isHidden());
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
-    EXPECT_TRUE(w.popupEnabled());
+    EXPECT_TRUE(w.session().popupEnabled());
     // The views show what the stores hold once the run is over.
     ASSERT_EQ(ui.dirModel->rowCount(), 1);
     ASSERT_EQ(ui.dblModel->rowCount(), 1);
@@ -472,13 +458,13 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
         if (!stopped && test::lastLogLine(w) == QStringLiteral("Tri des fichiers par taille")) {
             stopped = true;
             ui.BtnStopRtn->click();
-        } else if (stopped && !searchedAgain && w.engine().comparing()) {
+        } else if (stopped && !searchedAgain && w.session().engine().comparing()) {
             searchedAgain = true;
             ASSERT_FALSE(ui._PanSel->isHidden());
             ui.BtnCherche->click();
             // A run inside this one would show the results page and end this comparison.
             EXPECT_FALSE(ui._PanSel->isHidden());
-            EXPECT_TRUE(w.engine().comparing());
+            EXPECT_TRUE(w.session().engine().comparing());
         }
     });
     user.start(0);
@@ -487,8 +473,8 @@ TEST_F(MainWindow, NoSearchStartsInsideARunningOne) {
 
     ASSERT_TRUE(searchedAgain);
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
-    ASSERT_EQ(w.trees().dblList.childCount(kNoNode), 1);
-    EXPECT_EQ(w.trees().dblList.childCount(w.trees().dblList.child(kNoNode, 0)), 2);
+    ASSERT_EQ(w.session().trees().dblList.childCount(kNoNode), 1);
+    EXPECT_EQ(w.session().trees().dblList.childCount(w.session().trees().dblList.child(kNoNode, 0)), 2);
 }
 
 // Every group keeps two members or more, each linked both ways with its file.
@@ -519,10 +505,10 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     }
     T_EcrPrin& w = makeShown();
     test::addSearchFolder(w, dir.path());
-    const std::string fileList = *DriveTable::current().toPosix(w.engine().fileListName());
+    const std::string fileList = *DriveTable::current().toPosix(w.session().engine().fileListName());
 
     // The sort's second level-0 run cannot be written: a folder holds its name.
-    const std::string blocked = *DriveTable::current().toPosix(FileListSort::runFileName(w.engine().fileListName(), 0, 1));
+    const std::string blocked = *DriveTable::current().toPosix(FileListSort::runFileName(w.session().engine().fileListName(), 0, 1));
     fs::create_directory(blocked);
     ui.BtnCherche->click();
     fs::remove(blocked);
@@ -530,17 +516,17 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     EXPECT_EQ(shown[0].text, "Erreur E/S 21");   // EISDIR
     EXPECT_EQ(shown[0].kind, MessageKind::Error);
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Tri des fichiers par taille"));
-    EXPECT_FALSE(w.engine().running());
-    EXPECT_TRUE(w.engine().canClose());
+    EXPECT_FALSE(w.session().engine().running());
+    EXPECT_TRUE(w.session().engine().canClose());
     EXPECT_FALSE(ui.dirModel->deferred());
 
     // The directory list loses its records while the comparison reads the first class.
     bool cut = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (cut || !w.engine().comparing() || ui.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
+        if (cut || !w.session().engine().comparing() || ui.BtnStopRtn->text() != QStringLiteral("Arrête les comparaisons")) return;
         cut = true;
-        fs::resize_file(*DriveTable::current().toPosix(w.engine().dirListName()), 0);
+        fs::resize_file(*DriveTable::current().toPosix(w.session().engine().dirListName()), 0);
     });
     user.start(0);
     ui.BtnCherche->click();
@@ -549,19 +535,19 @@ TEST_F(MainWindow, WorkFileErrorsInTheSortOrTheComparisonEndTheRunAndTheWindowGo
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1].text, "Lecture au-delà de la fin de fichier");
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Comparaison des fichiers présumés doubles"));
-    expectConsistentGroups(w.trees());
+    expectConsistentGroups(w.session().trees());
     // The comparison's flag stays set: closing waits for Stop, whose second role clears it.
     EXPECT_FALSE(w.close());
     ui.BtnStopRtn->click();
-    EXPECT_TRUE(w.engine().canClose());
+    EXPECT_TRUE(w.session().engine().canClose());
     ui.BtnStopRtn->click();
     EXPECT_FALSE(ui._PanSel->isHidden());
 
     ui.BtnCherche->click();
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
-    EXPECT_EQ(w.trees().dblList.childCount(kNoNode), 52);   // 50 pairs of small files, the big one, the tiny one
-    expectConsistentGroups(w.trees());
+    EXPECT_EQ(w.session().trees().dblList.childCount(kNoNode), 52);   // 50 pairs of small files, the big one, the tiny one
+    expectConsistentGroups(w.session().trees());
     EXPECT_TRUE(fs::exists(fileList));
 }
 
@@ -588,12 +574,12 @@ TEST_F(MainWindow, StopAtTheComparisonsLogLineEndsTheComparisonOnly) {
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(test::lastLogLine(w), QStringLiteral("Fini !"));
     EXPECT_TRUE(ui._PanSel->isHidden());
-    EXPECT_FALSE(w.engine().comparing());
+    EXPECT_FALSE(w.session().engine().comparing());
     EXPECT_TRUE(ui.Progress->isHidden());
     EXPECT_FALSE(ui.Etat->panelMode());
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
-    EXPECT_LT(w.trees().dblList.childCount(kNoNode), 20);
-    expectConsistentGroups(w.trees());
+    EXPECT_LT(w.session().trees().dblList.childCount(kNoNode), 20);
+    expectConsistentGroups(w.session().trees());
 }
 
 }  // namespace

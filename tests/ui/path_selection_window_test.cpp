@@ -14,9 +14,9 @@
 
 #include "support/UiApplication.h"
 #include "support/WindowFixture.h"
-#include "tests/ui/path_selection_drives.h"
+#include "support/SelectionDrives.h"
 #include "ui/EcrPrin.h"
-#include "ui/PathSelection.h"
+#include "session/PathSelection.h"
 #include "ui/TreeModel.h"
 
 using namespace parelix;
@@ -28,6 +28,8 @@ class PathSelectionWindowTest : public ::testing::Test {
 protected:
     MntDir base;
     std::string d, e;
+    std::optional<RecordingServices> services;
+    std::optional<Session> session;
     std::optional<T_EcrPrin> w;
     WindowControls ui;
 
@@ -37,22 +39,23 @@ protected:
         e = base.mkdir("e");
         for (const char* dir : {"DATA/PHOTOS", "DAT", "caf\xe9"}) base.mkdir(std::string("d/") + dir);
         base.mkdir("e/mid");
-        installDrives({d, e});
-        w.emplace();
+        services.emplace(scratchDrives({d, e}));
+        session.emplace(*services);
+        w.emplace(*session);
         ui = WindowControls(*w);
     }
 
     void TearDown() override {
         w.reset();
-        installDrives({});
+        session.reset();
     }
 
     NodeId at(std::initializer_list<std::string> texts) {
-        NodeId n = w->pathSelection().root();
+        NodeId n = w->session().pathSelection().root();
         for (const auto& t : texts) {
             NodeId found = kNoNode;
-            for (NodeId c : w->driveTree().children(n))
-                if (w->driveTree().text(c) == t) found = c;
+            for (NodeId c : w->session().driveTree().children(n))
+                if (w->session().driveTree().text(c) == t) found = c;
             if (found == kNoNode) return kNoNode;
             n = found;
         }
@@ -73,7 +76,7 @@ protected:
 };
 
 TEST_F(PathSelectionWindowTest, CreationShowsTheDrivesAndAnEmptyList) {
-    ASSERT_NE(w->pathSelection().root(), kNoNode);
+    ASSERT_NE(w->session().pathSelection().root(), kNoNode);
     const QModelIndex root = ui.dskModel->index(0, 0);
     EXPECT_EQ(root.data().toString(), QStringLiteral("Poste"));
     EXPECT_TRUE(ui.DskList->isExpanded(root));
@@ -122,11 +125,11 @@ TEST_F(PathSelectionWindowTest, ButtonsMoveNodesBetweenTreeAndList) {
     // The user picks the first entry in the list; the remove button returns it and the
     // tree's selection (in the store and in the view) moves to it.
     ui.RepList->setCurrentRow(0);
-    EXPECT_EQ(w->pathSelection().selectedEntry(), 0);
+    EXPECT_EQ(w->session().pathSelection().selectedEntry(), 0);
     ui.BtnEnleve->click();
     const NodeId data = at({"D:\\", "DATA\\"});
     ASSERT_NE(data, kNoNode);
-    EXPECT_EQ(w->driveTree().selected(), data);
+    EXPECT_EQ(w->session().driveTree().selected(), data);
     EXPECT_EQ(ui.dskModel->nodeOf(ui.DskList->currentIndex()), data);
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("E:")});
     EXPECT_EQ(ui.RepList->currentRow(), 0);
@@ -161,9 +164,9 @@ struct CursorProbe : TreeListener {
 
 TEST_F(PathSelectionWindowTest, ExpandingInTheViewListsUnderTheWaitCursor) {
     CursorProbe probe;
-    w->driveTree().addListener(&probe);
+    w->session().driveTree().addListener(&probe);
     ui.DskList->expand(ui.dskModel->indexOf(at({"D:\\"})));
-    w->driveTree().removeListener(&probe);
+    w->session().driveTree().removeListener(&probe);
     ASSERT_FALSE(probe.seen.empty());   // DATA\ has PHOTOS\ to list
     for (Qt::CursorShape s : probe.seen) EXPECT_EQ(s, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

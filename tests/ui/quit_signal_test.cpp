@@ -28,6 +28,7 @@
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "ui/Application.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "ui/StatusBar.h"
 
@@ -41,9 +42,9 @@ enum class Stage { Collecting, Sorting, Comparing, AfterRun, Checking };
 bool reached(T_EcrPrin& w, Stage stage) {
     const QString last = test::lastLogLine(w);
     switch (stage) {
-        case Stage::Collecting: return w.engine().collecting();
+        case Stage::Collecting: return w.session().engine().collecting();
         case Stage::Sorting: return last == QStringLiteral("Tri des fichiers par taille");
-        case Stage::Comparing: return w.engine().comparing();
+        case Stage::Comparing: return w.session().engine().comparing();
         case Stage::AfterRun: return last == QStringLiteral("Fini !") &&
                                      test::control<QPushButton>(w, "BtnStopRtn")->text() == QStringLiteral("Faire une autre sélection");
         case Stage::Checking:
@@ -67,11 +68,13 @@ bool reached(T_EcrPrin& w, Stage stage) {
         static int argc = 1;
         static char name[] = "parelix";
         static char* argv[] = {name, nullptr};
-        Application app(argc, argv);
+        DesktopServices services;
+        Application app(argc, argv, services);
         app.catchQuitSignals();
         std::string log;
         {
-            T_EcrPrin window;
+            Session session(services);
+            T_EcrPrin window(session);
             test::addSearchPath(window, root);
 
             bool told = false;
@@ -94,9 +97,9 @@ bool reached(T_EcrPrin& w, Stage stage) {
                 window.BtnChercheClick();
                 if (stage != Stage::Checking) return;
                 // The largest file goes to the trash: its copy is read whole first.
-                TreeStore& dir = window.trees().dirList;
-                window.trees().dirList.select(window.trees().dblList.link(
-                    window.trees().dblList.firstChild(window.trees().dblList.firstRoot())));
+                TreeStore& dir = window.session().trees().dirList;
+                window.session().trees().dirList.select(window.session().trees().dblList.link(
+                    window.session().trees().dblList.firstChild(window.session().trees().dblList.firstRoot())));
                 if (dir.selected() != kNoNode) window.PoubelleDragDrop(test::control<QTreeView>(window, "DirList"));
             });
             code = app.run(window);

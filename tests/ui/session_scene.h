@@ -104,8 +104,9 @@ protected:
     // --- The window --------------------------------------------------------------------
 
     void startWindow() {
-        DriveTable::setCurrentForTesting(DriveTable::fromMounts({{"/", "ext4", "/dev/root", 8, 1}}));
-        w_ = std::make_unique<T_EcrPrin>();
+        services_.forget();
+        session_ = std::make_unique<Session>(services_);
+        w_ = std::make_unique<T_EcrPrin>(*session_);
         ui_ = test::WindowControls(*w_);
         // Every step also keeps the result trees' models within the rules of item models.
         dirChecked_ = std::make_unique<test::ModelChecker>(*ui_.dirModel);
@@ -114,10 +115,10 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    TreeStore& dir() { return w_->trees().dirList; }
-    TreeStore& dbl() { return w_->trees().dblList; }
+    TreeStore& dir() { return w_->session().trees().dirList; }
+    TreeStore& dbl() { return w_->session().trees().dblList; }
     std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
-    std::string pathOf(NodeId node) { return posixOf(w_->trees().nodePath(node)); }
+    std::string pathOf(NodeId node) { return posixOf(w_->session().trees().nodePath(node)); }
     QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
     TreeModel* model(bool dirList) { return dirList ? ui_.dirModel : ui_.dblModel; }
 
@@ -165,34 +166,7 @@ protected:
         bool pickDir = false;
         NodeId picked = kNoNode;
         QTimer hands;
-        QObject::connect(&hands, &QTimer::timeout, [&] {
-            const QString last = test::lastLogLine(*w_);
-            if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
-            // A click on a row shown so far, then maybe a way to the trash.
-            const bool dirList = chance(0.6);
-            model(dirList)->flush();   // the batch on screen
-            const NodeId node = randomNode(dirList ? dir() : dbl());
-            if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
-                pickDir = dirList;
-                picked = node;
-            }
-            switch (below(4)) {
-            case 0:
-                QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
-                break;
-            case 1:
-                w_->PoubelleDragDrop(ui_.DirList);
-                break;
-            case 2:
-                w_->SupDblsDuRepClick();
-                break;
-            default:
-                break;
-            }
-            const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
-            for (std::size_t i = 0; i < lines; ++i)
-                EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
-        });
+        QObject::connect(&hands, &QTimer::timeout, [&] { busyHand(pickDir, picked); });
         // The run's event turns come as the clock says: the hands draw from their own
         // sequence, so that the session's steps stay the seed's.
         std::mt19937_64 handsRng(rng_());
@@ -211,7 +185,42 @@ protected:
             EXPECT_EQ(dir().selected(), dir().firstRoot());
             EXPECT_EQ(w_->focusWidget(), ui_.DirList);
         }
-        // The groups are the disk's: every set of equal files below the searched folders.
+        expectTheDisksGroups();
+    }
+
+    // One event turn of a busy person during the run: a click on a row shown so far (noted
+    // in pickDir and picked when it selected the row), then maybe a way to the trash, which
+    // must delete nothing.
+    void busyHand(bool& pickDir, NodeId& picked) {
+        const QString last = test::lastLogLine(*w_);
+        if (last.isEmpty() || last == QStringLiteral("Fini !") || !chance(0.7)) return;
+        const bool dirList = chance(0.6);
+        model(dirList)->flush();   // the batch on screen
+        const NodeId node = randomNode(dirList ? dir() : dbl());
+        if (node != kNoNode && clickRow(dirList, node) && (dirList ? dir() : dbl()).selected() == node) {
+            pickDir = dirList;
+            picked = node;
+        }
+        switch (below(4)) {
+        case 0:
+            QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
+            break;
+        case 1:
+            w_->PoubelleDragDrop(ui_.DirList);
+            break;
+        case 2:
+            w_->SupDblsDuRepClick();
+            break;
+        default:
+            break;
+        }
+        const std::size_t lines = static_cast<std::size_t>(ui_.Infos->count());
+        for (std::size_t i = 0; i < lines; ++i)
+            EXPECT_FALSE(ui_.Infos->item(static_cast<int>(i))->text().startsWith(QStringLiteral("Effacement")));
+    }
+
+    // The groups are the disk's: every set of equal files below the searched folders.
+    void expectTheDisksGroups() {
         std::map<std::string, Paths> byContent;
         for (const auto& [path, content] : filesBelow(roots_)) byContent[content].insert(path);
         std::set<Paths> expected;
@@ -322,7 +331,7 @@ protected:
         Paths filesInTree;
         for (NodeId n : preorder(dir())) {
             const std::string path = pathOf(n);
-            if (w_->trees().isFileNode(n)) {
+            if (w_->session().trees().isFileNode(n)) {
                 filesInTree.insert(path);
                 EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
             } else {
@@ -337,7 +346,7 @@ protected:
                 const NodeId f = dbl().link(m);
                 ASSERT_TRUE(dir().isValid(f)) << dbl().text(m);
                 EXPECT_EQ(dir().link(f), m);
-                EXPECT_EQ(dbl().text(m), w_->trees().nodePath(f));
+                EXPECT_EQ(dbl().text(m), w_->session().trees().nodePath(f));
                 const auto it = now.find(posixOf(dbl().text(m)));
                 ASSERT_NE(it, now.end()) << dbl().text(m);
                 contents.insert(it->second);
@@ -362,7 +371,7 @@ protected:
             EXPECT_EQ(marked, (dir().selectedIndex(n) & 1) != 0) << dir().text(n);
             EXPECT_EQ(marked, count > 0 && !dir().isExpanded(n)) << dir().text(n);
             if (dir().link(n) != kNoNode) {
-                EXPECT_TRUE(w_->trees().isFileNode(n));
+                EXPECT_TRUE(w_->session().trees().isFileNode(n));
                 EXPECT_EQ(dbl().link(dir().link(n)), n);
             }
         }
@@ -381,12 +390,13 @@ protected:
     Paths wentBefore_;                   // duplicates that went before their copy changed
     bool duplicatesOnly_ = false;        // the step sends duplicates away as such
     std::map<std::string, std::string> linkedBefore_;   // duplicates as the step starts
-    // Message boxes and the shell's dialogs are recorded for as long as the window lives.
-    test::MessageRecorder messages_;
-    test::ShellRecorder shell_{[this](const std::string& m) { messages_.shown.push_back({m, "", MessageKind::Error}); }};
-    bool& answer_ = shell_.answer;
-    std::vector<std::string>& questions_ = shell_.questions;
-    std::vector<std::string>& launched_ = shell_.launched;
+    // Message boxes and the shell's dialogs are recorded.
+    test::RecordingServices& services_ = test::programServices();
+    test::RecordingServices& messages_ = services_;
+    bool& answer_ = services_.answer;
+    std::vector<std::string>& questions_ = services_.questions;
+    std::vector<std::string>& launched_ = services_.launched;
+    std::unique_ptr<Session> session_;   // outlives the window
     std::unique_ptr<T_EcrPrin> w_;
     test::WindowControls ui_;
     std::unique_ptr<test::ModelChecker> dirChecked_;

@@ -27,9 +27,9 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 using namespace session;
 
-class Session : public session::SessionBase {
+class RandomSession : public session::SessionBase {
 public:
-    explicit Session(std::uint64_t seed) : SessionBase(seed, trash) {}
+    explicit RandomSession(std::uint64_t seed) : SessionBase(seed, trash) {}
 
     void play(int steps) {
         startWindow();
@@ -196,7 +196,7 @@ private:
     }
 
     // Answers the shell's question: a search root goes rarely, anything else often.
-    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->trees().isSearchRoot(dirNode) ? 0.2 : 0.75); }
+    void chooseAnswer(NodeId dirNode) { answer_ = chance(dirNode != kNoNode && w_->session().trees().isSearchRoot(dirNode) ? 0.2 : 0.75); }
 
     std::string stepTrash() {
         const bool onDir = focusOnDirList();
@@ -225,7 +225,7 @@ private:
             EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
                       fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
         }
-        duplicatesOnly_ = w_->trees().isFileNode(dirNode);
+        duplicatesOnly_ = w_->session().trees().isFileNode(dirNode);
         if (answer_) allowed_.push_back(path);
         expectGone(path, answer_);
         return std::string("trash click") + (mouse ? "" : " (handler)") + ", " + (answer_ ? "yes" : "no") + ": " + path;
@@ -234,11 +234,11 @@ private:
     std::string stepDrop() {
         const NodeId node = dir().selected();
         if (node == kNoNode) return "drop of nothing";
-        const bool root = w_->trees().isSearchRoot(node);
+        const bool root = w_->session().trees().isSearchRoot(node);
         chooseAnswer(node);
         questions_.clear();
         const std::string path = pathOf(node);
-        duplicatesOnly_ = w_->trees().isFileNode(node);
+        duplicatesOnly_ = w_->session().trees().isFileNode(node);
         w_->PoubelleDragDrop(ui_.DirList);
         // A fixed drive: only a search root is asked for.
         EXPECT_EQ(questions_.size(), root ? 1u : 0u);
@@ -309,15 +309,13 @@ private:
         for (NodeId m : dbl().children(dbl().parent(member)))
             if (m != member) others.push_back(posixOf(dbl().text(m)));
         bool copyLeft = false;
-        auto& confirm = shellHooks().confirm;
-        const auto recorder = confirm;
-        confirm = [&](const std::string& question) {
+        services_.onQuestion = [&](const std::string&) {
             for (const std::string& other : others) {
                 const int what = below(3);   // keep, remove, change
                 if (what == 0) copyLeft = true;
                 else changeBehind(other, what == 1);
             }
-            return recorder(question);
+            return services_.answer;
         };
         view(false)->setFocus();
         dbl().select(member);
@@ -329,7 +327,7 @@ private:
         if (key) QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
         if (key) QTest::keyClick(ui_.DblList, Qt::Key_Delete);
         else QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
-        confirm = recorder;
+        services_.onQuestion = nullptr;
         SCOPED_TRACE(key ? "by the Delete key" : "by a click");
         EXPECT_EQ(w_->focusWidget(), ui_.DblList);
         EXPECT_EQ(questions_.size(), 1u);
@@ -382,7 +380,7 @@ private:
         if (s == kNoNode) return "busy walk of nothing";
         const NodeId folder = dir().childCount(s) > 0 ? s : dir().parent(s);
         for (NodeId n : folder == kNoNode ? dir().children(kNoNode) : dir().children(folder))
-            if (w_->trees().isFileNode(n)) allowed_.push_back(pathOf(n));
+            if (w_->session().trees().isFileNode(n)) allowed_.push_back(pathOf(n));
         const int logBefore = ui_.Infos->count();
         const std::map<NodeId, bool> open = openFolders();
         const NodeId parent = dir().parent(s);
@@ -440,7 +438,7 @@ TEST_F(SessionTest, RandomBrowsingAndDeletionKeepTreesDiskAndRecycleBinInStep) {
     if (const char* n = std::getenv("PARELIX_SESSION_STEPS")) steps = std::atoi(n);
     for (std::uint64_t seed : seeds) {
         SCOPED_TRACE("PARELIX_SESSION_SEED=" + std::to_string(seed));
-        Session(seed).play(steps);
+        RandomSession(seed).play(steps);
         if (HasFailure()) break;
     }
 }

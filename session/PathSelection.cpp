@@ -1,4 +1,4 @@
-#include "ui/PathSelection.h"
+#include "session/PathSelection.h"
 
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"
@@ -27,11 +27,11 @@ private:
 
 }  // namespace
 
-PathSelection::PathSelection(TreeStore& tree, PathSelectionView view)
-    : tree_(tree), view_(std::move(view)) {}
+PathSelection::PathSelection(TreeStore& tree, const DriveTable& drives, PathSelectionView view)
+    : tree_(tree), drives_(drives), view_(std::move(view)) {}
 
 void PathSelection::fillDriveTree() {
-    std::uint32_t mask = GetLogicalDrives();
+    std::uint32_t mask = GetLogicalDrives(drives_);
     root_ = tree_.addChild(kNoNode, std::string(kRootText));
     // Each letter stays tied to its bit, so absent drives leave no node and no gap.
     for (char letter = 'A'; mask != 0 && letter <= 'Z'; mask >>= 1, ++letter) {
@@ -69,7 +69,7 @@ void PathSelection::populate(NodeId node) {
     // it gets no children, like a folder that cannot be listed.
     if (pathFits(node)) {
         ++listings_;
-        DirEnumerator dir;
+        DirEnumerator dir(drives_);
         FindData found;
         if (dir.findFirst(nodePath(node) + "\\*.*", faAnyFile, found)) {
             do {

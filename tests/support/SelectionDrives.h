@@ -1,6 +1,6 @@
 #pragma once
 // Scratch drives for the selection tests: folders below /mnt (where the drive table letters
-// mount points) installed as drives D:, E:, ... of an injected mount table.
+// mount points) as drives D:, E:, ... of a mount table of the test's own.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -42,11 +42,11 @@ private:
 inline bool noRemovable(unsigned, unsigned) { return false; }
 
 // C: is "/", then one drive per folder, lettered from D: in mount-point order.
-inline void installDrives(const std::vector<std::string>& points) {
+inline DriveTable scratchDrives(const std::vector<std::string>& points) {
     std::vector<MountEntry> mounts{{"/", "ext4", "/dev/root", 8, 1}};
     unsigned minor = 16;
     for (const auto& p : points) mounts.push_back({p, "ext4", "/dev/sdx", 8, minor++});
-    DriveTable::setCurrentForTesting(DriveTable::fromMounts(mounts, noRemovable));
+    return DriveTable::fromMounts(mounts, noRemovable);
 }
 
 inline void writeFile(const std::string& path) {

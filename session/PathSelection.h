@@ -7,8 +7,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/Drives.h"
 #include "results/TreeStore.h"
 
 namespace parelix {
@@ -35,9 +37,12 @@ public:
     // selection to a returned node.
     static constexpr std::string_view kRemoveButtonName = "BtnEnleve";
 
-    explicit PathSelection(TreeStore& tree, PathSelectionView view = {});
+    // The drives and their folders are listed over `drives`, which must outlive the selection.
+    PathSelection(TreeStore& tree, const DriveTable& drives, PathSelectionView view = {});
     PathSelection(const PathSelection&) = delete;
     PathSelection& operator=(const PathSelection&) = delete;
+    // The window that mirrors the list from here on; empty: none does.
+    void setView(PathSelectionView view) { view_ = std::move(view); }
 
     // Root "Poste", one node per logical drive in letter order, root expanded (which lists
     // the top level of every drive through the expanded event), first drive selected.
@@ -75,6 +80,7 @@ public:
 
 private:
     TreeStore& tree_;
+    const DriveTable& drives_;
     PathSelectionView view_;
     NodeId root_ = kNoNode;
     std::vector<SearchEntry> entries_;

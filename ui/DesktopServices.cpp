@@ -1,4 +1,4 @@
-#include "ui/PlatformServices.h"
+#include "ui/DesktopServices.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -6,9 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
-#include <cstdio>
 
-#include "platform/Dialogs.h"
 #include "platform/Shell.h"
 
 namespace parelix {
@@ -17,13 +15,15 @@ namespace {
 
 QString fromBytes(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// Installed before the application object may exist (and after it is gone): each asks for
-// it when called, and does what a tool without a window does when there is none.
+// Made before the application object exists (and used after it is gone): each service asks
+// for it when called.
 bool hasWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
-void messageBox(const std::string& text, const std::string& caption, MessageKind kind) {
+}  // namespace
+
+void DesktopServices::showMessage(const std::string& text, const std::string& caption, MessageKind kind) {
     if (!hasWidgets()) {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        PlatformServices::showMessage(text, caption, kind);
         return;
     }
     QString title = fromBytes(caption);
@@ -33,7 +33,7 @@ void messageBox(const std::string& text, const std::string& caption, MessageKind
     box.exec();
 }
 
-bool confirmDeletion(const std::string& question) {
+bool DesktopServices::confirmDeletion(const std::string& question) {
     if (!hasWidgets()) return false;   // nothing is deleted without a yes
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
     QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
@@ -46,20 +46,10 @@ bool confirmDeletion(const std::string& question) {
 
 // The desktop's opener (xdg-open) counts as started whether or not it finds an application:
 // the association is looked up first.
-bool openWithDesktop(const std::string& posixPath) {
+bool DesktopServices::launch(const std::string& posixPath) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
     if (!hasDefaultApplication(posixPath)) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
-}
-
-}  // namespace
-
-void installPlatformServices() {
-    installMessageBox(messageBox);
-    ShellHooks services;
-    services.confirm = confirmDeletion;
-    services.launch = openWithDesktop;   // errors go through the message box
-    installShellServices(services);
 }
 
 }  // namespace parelix

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "tests/ui/path_selection_drives.h"
-#include "ui/PathSelection.h"
+#include "support/SelectionDrives.h"
+#include "session/PathSelection.h"
 
 using namespace parelix;
 using namespace parelix::test;
@@ -25,6 +25,7 @@ protected:
     MntDir base;
     std::string d, e;
     TreeStore tree;
+    DriveTable drives = scratchDrives({});
     std::unique_ptr<PathSelection> sel;
     int cursorDepth = 0;
     int cursorOnCount = 0;
@@ -45,9 +46,8 @@ protected:
         install({d, e});
     }
 
-    void TearDown() override { installDrives({}); }
-
-    void install(const std::vector<std::string>& points) { installDrives(points); }
+    // The drives from here on; a selection made before sees them too.
+    void install(const std::vector<std::string>& points) { drives = scratchDrives(points); }
 
     void start() {
         PathSelectionView view;
@@ -59,7 +59,7 @@ protected:
         view.entryRemoved = [this](int i) { shown.erase(shown.begin() + i); };
         view.entrySelected = [this](int i) { shownSelected = i; };
         view.removeAndSearchEnabled = [this](bool on) { buttonsEnabled = on; };
-        sel = std::make_unique<PathSelection>(tree, std::move(view));
+        sel = std::make_unique<PathSelection>(tree, drives, std::move(view));
         tree.events.expanded = [this](NodeId n) { sel->nodeExpanded(n); };
         tree.events.change = [this](NodeId n) { sel->selectionChanged(n); };
         sel->fillDriveTree();
@@ -164,7 +164,7 @@ TEST_F(PathSelectionTest, NodePathsAndTheLengthCut) {
 
     // Texts are joined as given, so a tree built by hand shows the cut exactly.
     TreeStore t;
-    PathSelection p(t);
+    PathSelection p(t, drives);
     const NodeId root = t.addChild(kNoNode, "Poste");
     const NodeId drive = t.addChild(root, "D:\\");
     const std::string a(200, 'a');

@@ -1,0 +1,27 @@
+#include "results/Activity.h"
+
+namespace parelix {
+
+bool mayAct(Act act, const Activity& now) {
+    switch (act) {
+    case Act::StartSearch:
+        return !now.searchRun && !now.deleting;
+    case Act::StopSearch:
+    case Act::Browse:
+        return !now.deleting;   // a deletion is one act: nothing else starts or stops inside it
+    case Act::Delete:
+        return !now.deleting && !now.searchBuildsTrees;
+    case Act::Close:
+        // A close during a deletion waits for its end, unless the program is ending.
+        return (!now.deleting || now.ending) && !now.phaseRuns;
+    case Act::EndNow:
+        return !now.searchRun && !now.deleting;
+    case Act::HoldPick:
+        return now.searchRun;
+    case Act::GoOn:
+        return !now.ending;
+    }
+    return false;
+}
+
+}  // namespace parelix

@@ -1,0 +1,28 @@
+#pragma once
+// What may act now, while a search run or a deletion goes on: the one answer every handler
+// asks, so that the rules live in one place.
+namespace parelix {
+
+enum class Act {
+    StartSearch,   // BtnCherche: a second run inside the first would clear its trees
+    StopSearch,    // BtnStopRtn
+    Browse,        // stepping between duplicates, opening and closing folders, opening files
+    Delete,        // the trash, a drop on it, "Supprime les doubles de ce répertoire"
+    Close,         // the close query
+    EndNow,        // a signal ends the program at once, not once a run or a deletion unwound
+    HoldPick,      // a row the user picks now outlasts the search run's own choice at its end
+    GoOn,          // an act under way takes its next step, or asks its next question
+};
+
+// What is under way.
+struct Activity {
+    bool searchRun = false;           // a search run is on the stack, until it has unwound
+    bool searchBuildsTrees = false;   // the run or a phase builds the trees and holds their nodes
+    bool phaseRuns = false;           // the collection or the comparison has not ended
+    bool deleting = false;            // a deletion act (results/Browsing.h, DeletionAct)
+    bool ending = false;              // a signal asked the program to end
+};
+
+bool mayAct(Act act, const Activity& now);
+
+}  // namespace parelix

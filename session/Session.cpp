@@ -1,0 +1,226 @@
+#include "session/Session.h"
+
+namespace parelix {
+
+namespace {
+
+// The view of a session no window shows: nothing is shown, no tree has the focus.
+class DetachedView final : public SessionView {
+public:
+    TreeId focusedTree() const override { return TreeId::None; }
+    void setHideSelection(TreeId, bool) override {}
+    void setStatusText(const std::string& text) override { status_ = text; }
+    std::string statusText() const override { return status_; }
+    void appendLog(const std::string&) override {}
+    void setWaitCursor(bool) override {}
+    void holdInput(bool) override {}
+    void closeSoon() override {}
+    void endSoon() override {}
+    void runStarted() override {}
+    void phaseStarted(SearchPhase, std::int64_t) override {}
+    void phaseEnded(SearchPhase, std::int64_t) override {}
+    void logLine(const std::string&) override {}
+    void folderEntered(const std::string&) override {}
+    void progress(std::int64_t) override {}
+    void pairCompared(const std::string&, const std::string&) override {}
+    void eventTurn() override {}
+    void resultsReady() override {}
+    void runEnded() override {}
+
+private:
+    std::string status_;
+};
+
+}  // namespace
+
+Session::Session(PlatformServices& services)
+    : services_(services), detached_(std::make_unique<DetachedView>()), view_(detached_.get()), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
+      browsing_(trees_, *this, services), deletion_(trees_, *this, services) {
+    bindTrees();
+}
+
+Session::~Session() {
+    if (!started_) return;
+    try {
+        shutdown();
+    } catch (const std::exception&) {
+        // Nobody is left to tell: the window, which shows the error, has shut down before.
+    }
+}
+
+void Session::bindTrees() {
+    // Selection changes follow links both ways; ResultTrees keeps its expanding and
+    // collapsing rules on the same events. The drive tree lists folders as they open.
+    trees_.dirList.events.change = [this](NodeId n) { browsing_.dirListChange(n); };
+    trees_.dblList.events.change = [this](NodeId n) { browsing_.dblListChange(n); };
+    driveTree_.events.expanded = [this](NodeId n) { selection_.nodeExpanded(n); };
+    driveTree_.events.change = [this](NodeId n) { selection_.selectionChanged(n); };
+}
+
+void Session::attach(SessionView* view, PathSelectionView selection) {
+    view_ = view ? view : detached_.get();
+    selection_.setView(std::move(selection));
+}
+
+void Session::start() {
+    engine_.startup();
+    started_ = true;
+    selection_.fillDriveTree();
+}
+
+void Session::shutdown() {
+    started_ = false;
+    engine_.shutdown();
+}
+
+// --- What may act now ------------------------------------------------------------------
+
+Activity Session::activity() const {
+    const RunState& run = engine_.runState();
+    Activity now;
+    now.searchRun = run.inRun();
+    now.searchBuildsTrees = run.active();
+    now.phaseRuns = !run.canClose();
+    now.deleting = deleting();
+    now.ending = ending_;
+    return now;
+}
+
+void Session::endRequested() {
+    ending_ = true;
+    engine_.abandonRun();
+}
+
+// --- Search run ------------------------------------------------------------------------
+
+void Session::search(const std::vector<std::string>& searchPaths) {
+    runPickTree_ = TreeId::None;
+    runPickNode_ = kNoNode;
+    try {
+        engine_.searchRun(searchPaths);
+    } catch (const std::exception&) {
+        if (!ending_) throw;   // the program is ending: no message box to hold it up
+    }
+}
+
+bool Session::stop() {
+    if (!mayAct(Act::StopSearch)) return false;
+    return engine_.stop() == SearchEngine::StopRole::Idle;
+}
+
+bool Session::closeQuery() {
+    if (mayAct(Act::Close)) return true;
+    if (deleting() && !ending_) closePending_ = true;   // once the deletion has ended
+    return false;
+}
+
+void Session::notePick(TreeId tree, NodeId node) {
+    if (!mayAct(Act::HoldPick)) return;
+    runPickTree_ = tree;
+    runPickNode_ = node;
+}
+
+// Rows show while the run goes on, and a node the user clicked (or reached by key) in either
+// tree meanwhile keeps the selection and the focus: the run's choice must not undo a click
+// that came a moment before "Fini !".
+TreeId Session::settleRunPick() {
+    const TreeId tree = runPickTree_;
+    const NodeId node = runPickNode_;
+    runPickTree_ = TreeId::None;
+    runPickNode_ = kNoNode;
+    TreeStore* store = tree == TreeId::DirList ? &trees_.dirList : tree == TreeId::DblList ? &trees_.dblList : nullptr;
+    if (!store || !store->isValid(node)) return TreeId::DirList;
+    // The run's choice moved the other tree's selection and the status bar: the pick's
+    // change handling puts them back.
+    if (store->selected() != node) store->select(node);
+    else if (tree == TreeId::DirList) browsing_.dirListChange(node);
+    else browsing_.dblListChange(node);
+    return tree;
+}
+
+// --- Browsing and deletion -------------------------------------------------------------
+
+void Session::browse(void (Browsing::*step)()) {
+    if (mayAct(Act::Browse)) (browsing_.*step)();
+}
+
+void Session::previousDuplicate() { browse(&Browsing::previousDuplicate); }
+void Session::nextDuplicate() { browse(&Browsing::nextDuplicate); }
+void Session::expandAll() { browse(&Browsing::expandAll); }
+void Session::collapseAll() { browse(&Browsing::collapseAll); }
+void Session::openDirListSelection() { browse(&Browsing::dirListDblClick); }
+void Session::openDblListSelection() { browse(&Browsing::dblListDblClick); }
+void Session::trashClick() { deletion_.trashClick(); }
+void Session::dropOnTrash(TreeId source) { deletion_.dropOnTrash(source); }
+void Session::deleteDuplicatesOfDirectory() { deletion_.deleteDuplicatesOfDirectory(); }
+
+// --- ResultsWindow ---------------------------------------------------------------------
+
+TreeId Session::focusedTree() const { return view_->focusedTree(); }
+void Session::setHideSelection(TreeId tree, bool hide) { view_->setHideSelection(tree, hide); }
+void Session::setStatusText(const std::string& text) { view_->setStatusText(text); }
+std::string Session::statusText() const { return view_->statusText(); }
+void Session::appendLog(const std::string& line) { view_->appendLog(line); }
+void Session::setWaitCursor(bool on) { view_->setWaitCursor(on); }
+
+void Session::lockWindowUpdate(bool on) {
+    // The lock is a batch of both result trees: their views hold their layout, painting
+    // and selection while it lasts and catch up once at its end, where repainting them
+    // node by node would cost a relayout each. The log and the status bar go on
+    // painting, so that each line of a long walk shows as it comes.
+    if (on) {
+        trees_.dirList.beginBatch();
+        trees_.dblList.beginBatch();
+    } else {
+        trees_.dblList.endBatch();
+        trees_.dirList.endBatch();
+    }
+}
+
+OtherCopy Session::findOtherCopy(const std::string& file, const std::vector<std::string>& others) {
+    // A long read leaves the window painted (input is dropped meanwhile), and a signal ends it.
+    return findOtherCopyOnDisk(services_, file, others, [this] {
+        view_->eventTurn();
+        return mayAct(Act::GoOn);
+    });
+}
+
+void Session::deletionBegins() { view_->holdInput(true); }
+
+void Session::deletionEnded() {
+    view_->holdInput(false);
+    // The deletion's handler is still on the stack: what waited runs once it has returned.
+    if (ending_) {
+        view_->endSoon();
+    } else if (closePending_) {
+        closePending_ = false;
+        view_->closeSoon();
+    }
+}
+
+// --- SearchUi --------------------------------------------------------------------------
+
+void Session::runStarted() { view_->runStarted(); }
+void Session::phaseStarted(SearchPhase phase, std::int64_t files) { view_->phaseStarted(phase, files); }
+
+void Session::phaseEnded(SearchPhase phase, std::int64_t files) {
+    // DirList's context menu pops up by itself once there is a file to show.
+    if (phase == SearchPhase::Collection && files >= 1) popupEnabled_ = true;
+    view_->phaseEnded(phase, files);
+}
+
+void Session::logLine(const std::string& line) { view_->logLine(line); }
+void Session::folderEntered(const std::string& path) { view_->folderEntered(path); }
+void Session::searchPathWalked() { view_->searchPathWalked(); }
+void Session::progress(std::int64_t filesDone) { view_->progress(filesDone); }
+void Session::pairCompared(const std::string& first, const std::string& second) { view_->pairCompared(first, second); }
+void Session::eventTurn() { view_->eventTurn(); }
+
+void Session::resultsReady() {
+    runFocus_ = settleRunPick();
+    view_->resultsReady();
+}
+
+void Session::runEnded() { view_->runEnded(); }
+
+}  // namespace parelix

@@ -1,0 +1,154 @@
+#pragma once
+// A search session: everything the program knows between its start and its end, without a
+// window. It owns the result trees, the drive tree, the search engine, the path selection,
+// browsing and deletion, and answers "may this act now?" (results/Activity.h) for every
+// handler. It is made before the window and outlives it, so the window's item models over
+// its stores never outlive what they show. The window attaches itself as the session's view
+// (SessionView); without one the session is headless: nothing is shown and no row has the
+// focus.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SearchEngine.h"
+#include "engine/SearchUi.h"
+#include "results/Browsing.h"
+#include "results/Deletion.h"
+#include "results/ResultTrees.h"
+#include "results/TreeStore.h"
+#include "session/PathSelection.h"
+
+namespace parelix {
+
+// What the session needs of a window: what a search run tells (SearchUi), what browsing and
+// deletion show (ResultsView), and what a deletion holds.
+class SessionView : public SearchUi, public ResultsView {
+public:
+    // On from a deletion's start to its end: input that arrives meanwhile is dropped.
+    virtual void holdInput(bool on) = 0;
+    // Once the handler now on the stack has returned: the window closes; the program ends.
+    virtual void closeSoon() = 0;
+    virtual void endSoon() = 0;
+};
+
+// The session is the engine's listener (SearchUi): it keeps what outlasts a run and passes
+// the rest on to its view.
+class Session : public SearchUi, private ResultsWindow {
+public:
+    // The services are the program's (or a test's); they outlive the session.
+    explicit Session(PlatformServices& services);
+    ~Session() override;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The window shows the session from here on; nullptr: none does any more. selection
+    // mirrors the search list and the buttons' states.
+    void attach(SessionView* view, PathSelectionView selection = {});
+
+    PlatformServices& services() { return services_; }
+    ResultTrees& trees() { return trees_; }
+    TreeStore& driveTree() { return driveTree_; }   // DskList's nodes
+    SearchEngine& engine() { return engine_; }
+    PathSelection& pathSelection() { return selection_; }
+
+    // The work files and the drive tree; shutdown deletes the work files (InOutError when it
+    // cannot). started(): the work files exist.
+    void start();
+    void shutdown();
+    bool started() const { return started_; }
+
+    // --- What may act now --------------------------------------------------------------
+    Activity activity() const override;
+    using ResultsWindow::mayAct;
+    using ResultsWindow::deleting;
+    bool ending() const { return ending_; }
+    // A signal asks the program to end: the run under way stops its phase, a deletion goes
+    // no further, and what waits for their end ends the program.
+    void endRequested();
+
+    // --- Search run --------------------------------------------------------------------
+    // BtnCherche, once mayAct(Act::StartSearch) allowed it. An error that ends the run
+    // reaches the caller, unless the program is ending.
+    void search(const std::vector<std::string>& searchPaths);
+    // BtnStopRtn: stops the phase under way; true when none was (and no deletion holds Stop),
+    // so that the window goes back to the selection.
+    bool stop();
+    // The close query; a close refused during a deletion comes once it has ended.
+    bool closeQuery();
+    // A node the user picked in a result tree: while a run goes on, it keeps the selection
+    // and the focus at the run's end.
+    void notePick(TreeId tree, NodeId node);
+    // The tree to focus once the results are ready: the one picked during the run, else DirList.
+    TreeId runFocus() const { return runFocus_; }
+    // DirList's context menu pops up once a search has collected a file.
+    bool popupEnabled() const { return popupEnabled_; }
+
+    // --- Browsing and deletion ---------------------------------------------------------
+    // Selection changes of the two result trees (their stores tell them): each follows the
+    // link into the other tree.
+    void dirListChange(NodeId node) { browsing_.dirListChange(node); }
+    void dblListChange(NodeId node) { browsing_.dblListChange(node); }
+    void previousDuplicate();
+    void nextDuplicate();
+    void expandAll();
+    void collapseAll();
+    // Open the selected file of DirList, or the selected member of DblList.
+    void openDirListSelection();
+    void openDblListSelection();
+    void trashClick();
+    void dropOnTrash(TreeId source);
+    void deleteDuplicatesOfDirectory();
+
+private:
+    // ResultsWindow: the view's, and the trees' batches.
+    TreeId focusedTree() const override;
+    void setHideSelection(TreeId tree, bool hide) override;
+    void setStatusText(const std::string& text) override;
+    std::string statusText() const override;
+    void appendLog(const std::string& line) override;
+    void setWaitCursor(bool on) override;
+    void lockWindowUpdate(bool on) override;
+    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
+    void deletionBegins() override;
+    void deletionEnded() override;
+
+    // SearchUi: passed on to the view; the session keeps what outlasts the run.
+    void runStarted() override;
+    void phaseStarted(SearchPhase phase, std::int64_t files) override;
+    void phaseEnded(SearchPhase phase, std::int64_t files) override;
+    void logLine(const std::string& line) override;
+    void folderEntered(const std::string& path) override;
+    void searchPathWalked() override;
+    void progress(std::int64_t filesDone) override;
+    void pairCompared(const std::string& first, const std::string& second) override;
+    void eventTurn() override;
+    void resultsReady() override;
+    void runEnded() override;
+
+    void bindTrees();
+    // A browsing step, unless a deletion is under way.
+    void browse(void (Browsing::*step)());
+    // At the run's end: the pick made during it takes the selection back; the tree to focus.
+    TreeId settleRunPick();
+
+    // Declared before what refers to them.
+    PlatformServices& services_;
+    std::unique_ptr<SessionView> detached_;   // the view while no window shows the session
+    ResultTrees trees_;
+    TreeStore driveTree_;
+    SessionView* view_;
+    SearchEngine engine_;
+    PathSelection selection_;
+    Browsing browsing_;
+    Deletion deletion_;
+
+    bool started_ = false;
+    bool ending_ = false;         // a signal asked the program to end
+    bool closePending_ = false;   // a close came during a deletion
+    bool popupEnabled_ = false;
+    TreeId runPickTree_ = TreeId::None;   // the result tree, and its node, that the user
+    NodeId runPickNode_ = kNoNode;        // last picked during the search run
+    TreeId runFocus_ = TreeId::DirList;
+};
+
+}  // namespace parelix

@@ -1,0 +1,116 @@
+// What may act while a search run or a deletion goes on, asked of a session without a window.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Drives.h"
+#include "session/Session.h"
+#include "support/FakeSessionView.h"
+#include "support/TestSupport.h"
+
+namespace parelix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SessionActs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree_.write("a/one.txt", "same content");
+        tree_.write("b/two.txt", "same content");
+        root_ = DriveTable::current().toWindows(tree_.path()).value_or("");
+        ASSERT_FALSE(root_.empty());
+        session_.attach(&view_);
+        session_.start();
+    }
+    void TearDown() override { session_.attach(nullptr); }
+
+    // The answers as a line, e.g. "search stop browse delete close".
+    std::string allowed() {
+        std::string text;
+        const std::pair<Act, const char*> acts[] = {{Act::StartSearch, "search"}, {Act::StopSearch, "stop"},
+                                                    {Act::Browse, "browse"},      {Act::Delete, "delete"},
+                                                    {Act::Close, "close"},        {Act::EndNow, "end"}};
+        for (const auto& [act, name] : acts)
+            if (session_.mayAct(act)) text += text.empty() ? name : std::string(" ") + name;
+        return text;
+    }
+
+    test::TempDir work_;
+    test::TempDir tree_;
+    test::TmpDirVariable tmpDir_{work_.path().c_str()};
+    test::FakeSessionView view_;
+    test::RecordingServices services_;
+    Session session_{services_};
+    std::string root_;
+};
+
+// Through each phase a second run, a deletion, a close and an end at once wait; browsing and
+// Stop go on. Stop in a phase ends that phase only, and only once no phase runs does it send
+// the window back to the selection.
+TEST_F(SessionActs, ARunLetsBrowsingAndStopThroughAndHoldsTheRest) {
+    std::string inCollection, inSort, inComparison;
+    bool stoppedComparison = false;
+    view_.onEventTurn = [&] {
+        SearchEngine& engine = session_.engine();
+        if (engine.collecting() && inCollection.empty() && !session_.trees().dirList.empty()) {
+            inCollection = allowed();
+            EXPECT_FALSE(session_.closeQuery());
+            // Every way to the trash does nothing: the trees hold nodes the run still names.
+            session_.trees().dirList.select(session_.trees().dirList.firstRoot());
+            view_.focus = TreeId::DirList;
+            session_.trashClick();
+            session_.dropOnTrash(TreeId::DirList);
+            session_.deleteDuplicatesOfDirectory();
+        } else if (!engine.collecting() && !engine.comparing() && engine.running() && inSort.empty()) {
+            inSort = allowed();
+        } else if (engine.comparing() && inComparison.empty()) {
+            inComparison = allowed();
+            EXPECT_FALSE(session_.closeQuery());
+            stoppedComparison = !session_.stop() && !engine.comparing();
+        }
+    };
+    session_.search({root_});
+    EXPECT_EQ(inCollection, "stop browse");
+    for (const std::string& line : view_.log) EXPECT_EQ(line.find("Effacement"), std::string::npos) << line;
+    EXPECT_TRUE(stoppedComparison);
+    EXPECT_EQ(inSort, "stop browse close");   // the sort ends on its own: the window may close
+    EXPECT_EQ(inComparison, "stop browse");
+    EXPECT_EQ(allowed(), "search stop browse delete close end");
+    EXPECT_TRUE(session_.closeQuery());
+    EXPECT_TRUE(session_.stop());
+}
+
+// While the trash question waits, the deletion is one act: nothing else starts or stops, input
+// is held, and a close asked meanwhile comes once it has ended; a signal's end likewise.
+TEST_F(SessionActs, ADeletionHoldsEverythingElseAndWhatWaitedComesAfter) {
+    session_.search({root_});
+    ResultTrees& trees = session_.trees();
+    const NodeId group = trees.dblList.firstRoot();
+    ASSERT_NE(group, kNoNode);
+    view_.focus = TreeId::DblList;
+    std::string duringQuestion;
+    services_.onQuestion = [&](const std::string&) {
+        duringQuestion = allowed();
+        EXPECT_FALSE(session_.closeQuery());
+        return false;   // Non: the file stays
+    };
+    trees.dblList.select(trees.dblList.firstChild(group));
+    session_.trashClick();
+    EXPECT_EQ(duringQuestion, "");
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"hold on", "hold off", "close"}));
+    EXPECT_EQ(allowed(), "search stop browse delete close end");
+
+    view_.calls.clear();
+    services_.onQuestion = [&](const std::string&) {
+        session_.endRequested();
+        return true;
+    };
+    session_.trashClick();
+    EXPECT_EQ(view_.calls, (std::vector<std::string>{"hold on", "hold off", "end"}));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/a/one.txt") && fs::exists(tree_.path() + "/b/two.txt"));
+}
+
+}  // namespace
+}  // namespace parelix

@@ -1,0 +1,20 @@
+#pragma once
+// The system services as the desktop gives them: the message box, the question before a
+// deletion to the trash, and the desktop's opener, over platform/'s plain ones. main makes
+// one; each asks for the application object when called, and does what a tool without a
+// window does when there is none.
+#include "platform/Services.h"
+
+namespace parelix {
+
+class DesktopServices : public PlatformServices {
+public:
+    using PlatformServices::PlatformServices;
+
+    void showMessage(const std::string& text, const std::string& caption = {},
+                     MessageKind kind = MessageKind::Plain) override;
+    bool confirmDeletion(const std::string& question) override;
+    bool launch(const std::string& posixPath) override;
+};
+
+}  // namespace parelix
