@@ -19,10 +19,15 @@ bool PlatformServices::launch(const std::string& /*posixPath*/) { return false; 
 
 bool PlatformServices::version(OsVersionInfo& info) { return GetVersionExA(info); }
 
-int PlatformServices::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op, *this); }
+int PlatformServices::fileOperation(SHFILEOPSTRUCTA& op) {
+    op.fAnyOperationsAborted = true;
+    op.failure = "pas de Corbeille sans bureau.";
+    return kShellCancelled;
+}
 
-int PlatformServices::shellExecute(const std::string& file, const std::string& directory, int showCommand) {
-    return ShellExecuteA(file, directory, showCommand, *this);
+int PlatformServices::shellExecute(const std::string& /*file*/, const std::string& /*directory*/,
+                                   int /*showCommand*/) {
+    return kShellNoAssociation;
 }
 
 }  // namespace parelix

@@ -41,7 +41,9 @@ public:
     // The system's version, as GetVersionExA answers.
     virtual bool version(OsVersionInfo& info);
 
-    // The shell over the services above (platform/Shell.h): the recycle bin and opening.
+    // The shell (platform/Shell.h): the recycle bin and opening. Without a desktop there is
+    // neither: nothing is moved (as if the question were refused) and nothing is opened.
+    // ShellServices gives the desktop's.
     virtual int fileOperation(SHFILEOPSTRUCTA& op);
     virtual int shellExecute(const std::string& file, const std::string& directory, int showCommand);
 
@@ -50,6 +52,17 @@ public:
 
 private:
     DriveTable drives_;
+};
+
+// The services with the desktop's shell behind them: the freedesktop recycle bin and the
+// associated applications (GIO), asking and telling through the services above. Apart, so
+// that a tool without a desktop does not load GIO.
+class ShellServices : public PlatformServices {
+public:
+    using PlatformServices::PlatformServices;
+
+    int fileOperation(SHFILEOPSTRUCTA& op) override;
+    int shellExecute(const std::string& file, const std::string& directory, int showCommand) override;
 };
 
 }  // namespace parelix

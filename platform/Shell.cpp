@@ -18,8 +18,8 @@ constexpr int kErrorFileNotFound = 2;
 constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorInvalidParameter = 87;
-constexpr int kErrorCancelled = 1223;
-constexpr int kExecuteNoAssociation = 31;
+constexpr int kErrorCancelled = kShellCancelled;
+constexpr int kExecuteNoAssociation = kShellNoAssociation;
 constexpr int kExecuteDone = 42;
 
 // The last component of a Windows-style path: what the user sees named in the dialogs.
@@ -157,6 +157,12 @@ bool hasDefaultApplication(const std::string& posixPath) {
     if (!app) return false;
     g_object_unref(app);
     return true;
+}
+
+int ShellServices::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op, *this); }
+
+int ShellServices::shellExecute(const std::string& file, const std::string& directory, int showCommand) {
+    return ShellExecuteA(file, directory, showCommand, *this);
 }
 
 }  // namespace parelix

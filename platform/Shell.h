@@ -14,6 +14,10 @@ constexpr unsigned FOF_NOCONFIRMATION = 0x10;
 constexpr unsigned FOF_ALLOWUNDO = 0x40;
 constexpr unsigned FOF_NOERRORUI = 0x400;
 
+// What the shell answers for a refused question, and for a file no application opens.
+constexpr int kShellCancelled = 1223;
+constexpr int kShellNoAssociation = 31;
+
 struct SHFILEOPSTRUCTA {
     unsigned wFunc = 0;
     std::string pFrom;               // one path; the list terminators are implied

@@ -7,9 +7,9 @@
 
 namespace parelix {
 
-class DesktopServices : public PlatformServices {
+class DesktopServices : public ShellServices {
 public:
-    using PlatformServices::PlatformServices;
+    using ShellServices::ShellServices;
 
     void showMessage(const std::string& text, const std::string& caption = {},
                      MessageKind kind = MessageKind::Plain) override;

@@ -169,6 +169,13 @@ TEST_F(ShellTest, PlainServicesAskNothingAndLaunchNothing) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.\n");
     EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL, plain), 31);
+    // Without a desktop the services have no recycle bin: even an operation that asks
+    // nothing leaves the file, and nothing is opened.
+    SHFILEOPSTRUCTA unconfirmed = deleting(file, FOF_NOCONFIRMATION);
+    EXPECT_NE(plain.fileOperation(unconfirmed), 0);
+    EXPECT_TRUE(unconfirmed.fAnyOperationsAborted);
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(plain.shellExecute(windows(file), "", SW_SHOWNORMAL), 31);
 
     // The program's services show the same error in a box of its own.
     EXPECT_NE(SHFileOperationA(gone, shell), 0);

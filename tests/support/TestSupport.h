@@ -86,9 +86,9 @@ struct Shown {
 // recorded and answered `answer` (or by onQuestion); launches recorded and succeeding while
 // `launchWorks`; the system's version `versionAnswer` where one is given. The drive table and
 // the read call are the process's unless the test gives its own.
-class RecordingServices : public PlatformServices {
+class RecordingServices : public ShellServices {
 public:
-    using PlatformServices::PlatformServices;
+    using ShellServices::ShellServices;
 
     std::vector<Shown> shown;
     bool answer = true;
