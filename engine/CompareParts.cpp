@@ -50,8 +50,10 @@ bool CompareSteps::turn() {
 }
 
 ProbeLookahead::ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                               ReadAhead& reads, std::size_t slots)
-    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots) {}
+                               ReadAhead& reads, std::size_t slots, unsigned warmReaders)
+    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots), warmReaders_(warmReaders) {
+    reads_.setServing(warmReaders_);
+}
 
 ProbeLookahead::~ProbeLookahead() {
     for (const Asked& a : asked_) reads_.release(a.ticket);
@@ -60,16 +62,18 @@ ProbeLookahead::~ProbeLookahead() {
 void ProbeLookahead::noteRead(bool cached) {
     // Hundreds of reads in a row from memory: the files ahead are very likely there too.
     constexpr unsigned kCalm = 256;
+    const bool before = waiting_;
     if (!cached) {
-        active_ = true;
+        waiting_ = true;
         inMemory_ = 0;
     } else if (++inMemory_ >= kCalm) {
-        active_ = false;
+        waiting_ = false;
     }
+    if (waiting_ != before) reads_.setServing(waiting_ ? reads_.threads() : warmReaders_);
 }
 
 void ProbeLookahead::fill(std::int64_t from) {
-    if (!active_) return;
+    if (!waiting_ && warmReaders_ == 0) return;
     if (cursor_.position() < from) {
         // Behind the comparison (it read on alone for a while): on from its position, the
         // record before it telling whether the first one is in a class of two.

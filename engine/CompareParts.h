@@ -33,6 +33,10 @@ struct CompareLimits {
     unsigned readers = 16;
     std::size_t probesAhead = 64;
     std::size_t chunksAhead = 16;
+    // Readers that share the probes with the comparison's thread while the files are in
+    // memory: one, so that two processors read at once without a crowd of threads taking
+    // turns on them (more made it slower); none on a single processor.
+    unsigned warmReaders = 1;
     // Every digest equal, as if all chunks collided: the bytes alone must then sort the files
     // right (tests of the comparison's exactness).
     bool digestsCollide = false;
@@ -85,26 +89,28 @@ private:
 
 // Asks the readers for the probes of the files ahead in the sorted list: those of a size
 // class of two or more (those recorded empty are only looked up).
-// Reads its own cursor over the list, so the comparison's is not disturbed. Only while the
-// disk is being waited for: when the files are in memory already, handing each read to
-// another thread costs more than the read.
+// Reads its own cursor over the list, so the comparison's is not disturbed. While the disk
+// is waited for, every reader serves, to keep the disk's queue full; while the files are in
+// memory, only `warmReaders` do, and the comparison's thread reads itself any probe that no
+// reader has taken yet.
 class ProbeLookahead {
 public:
     // list: a second handle on the sorted file list, open for reading; buffer: room for
     // `capacity` records; at most `slots` probes asked at once.
     ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                   ReadAhead& reads, std::size_t slots);
+                   ReadAhead& reads, std::size_t slots, unsigned warmReaders);
     ~ProbeLookahead();
     ProbeLookahead(const ProbeLookahead&) = delete;
     ProbeLookahead& operator=(const ProbeLookahead&) = delete;
 
-    // Asks for more, up to its share of the readers' slots, while reads wait for the disk.
+    // Asks for more, up to its share of the readers' slots, while any reader serves.
     // `from`: the first record not yet read by the comparison.
     void fill(std::int64_t from);
-    // What a read found: the disk waited for (reading ahead starts, or goes on), or bytes
-    // already in memory (reading ahead stops after a long enough run of them).
+    // What a read found: the disk waited for (every reader serves), or bytes already in
+    // memory (after a long enough run of them, only the warm readers do).
     void noteRead(bool cached);
-    bool active() const { return active_; }
+    // The disk was waited for lately: a set's chunks are worth asking of the readers too.
+    bool waitingForDisk() const { return waiting_; }
     // The probe asked for this record, if any. Earlier ones nobody took are dropped.
     std::optional<ReadAhead::Ticket> take(std::int64_t record);
 
@@ -120,7 +126,8 @@ private:
     std::deque<Asked> asked_;
     std::int32_t previousSize_ = 0;
     bool havePrevious_ = false;
-    bool active_ = false;
+    unsigned warmReaders_;
+    bool waiting_ = false;
     unsigned inMemory_ = 0;   // reads in a row that found their bytes in memory
 };
 

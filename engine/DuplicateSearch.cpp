@@ -4,6 +4,7 @@
 #include "engine/SizeClassCompare.h"
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 namespace parelix {
@@ -30,7 +31,10 @@ void DuplicateSearch::run() {
         aheadList.assign(run_.fileListName, run_.drives());
         aheadList.reset(kFileEntrySize);
         std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
-        ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead);
+        // A reader that shares the probes needs a processor of its own.
+        const unsigned warmReaders = std::thread::hardware_concurrency() >= 2 ? limits.warmReaders : 0;
+        ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead,
+                             warmReaders);
         SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
                                    buffers.chunkA, buffers.chunkB);
         while (!list.atEnd() && sizeClass.run()) {

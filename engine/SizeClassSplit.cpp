@@ -180,7 +180,7 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
     std::size_t nextAsk = 0;
     // The readers only while the disk is waited for: bytes already in memory cost less read
     // here than handed to another thread.
-    const bool ahead = ahead_.active();
+    const bool ahead = ahead_.waitingForDisk();
     SetPass pass;
     for (std::size_t k = 0; k < n; ++k) {
         for (; ahead && nextAsk < n && !reads_.full(); ++nextAsk)

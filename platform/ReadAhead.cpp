@@ -23,7 +23,7 @@ ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, 
     // all, wait() reads on the asking thread.
     for (unsigned t = 0; t < threads; ++t) {
         try {
-            readers_.emplace_back([this] { serve(); });
+            readers_.emplace_back([this, t] { serve(t); });
         } catch (const std::system_error&) {
             break;
         }
@@ -36,6 +36,7 @@ ReadAhead::~ReadAhead() {
         std::lock_guard lock(mutex_);
         ending_ = true;
     }
+    parked_.notify_all();
     asked_.notify_all();
     for (auto& t : readers_)
         if (t.joinable()) t.join();
@@ -46,10 +47,15 @@ ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t off
     const Ticket ticket = free_.back();
     free_.pop_back();
     Slot& slot = slots_[ticket];
-    if (!slot.buffer) slot.buffer = std::make_unique<std::uint8_t[]>(capacity_);
     slot.path = posixPath;
     slot.offset = offset;
     slot.length = length < capacity_ ? length : capacity_;
+    // As large as the reads asked of the slot so far: probes are small, and a slot that never
+    // serves a chunk never holds one.
+    if (!slot.buffer || slot.room < slot.length) {
+        slot.room = std::max<std::size_t>(slot.length, 1);
+        slot.buffer = std::make_unique<std::uint8_t[]>(slot.room);
+    }
     {
         std::lock_guard lock(mutex_);
         slot.state = State::Asked;
@@ -98,13 +104,29 @@ void ReadAhead::release(Ticket ticket) {
     free_.push_back(ticket);
 }
 
-void ReadAhead::serve() {
+void ReadAhead::setServing(unsigned count) {
+    {
+        std::lock_guard lock(mutex_);
+        if (count == serving_) return;
+        serving_ = count;
+    }
+    parked_.notify_all();
+    asked_.notify_all();
+}
+
+void ReadAhead::serve(unsigned index) {
     for (;;) {
         Slot* slot = nullptr;
         {
             std::unique_lock lock(mutex_);
-            asked_.wait(lock, [&] { return ending_ || queueHead_ < queue_.size(); });
+            parked_.wait(lock, [&] { return ending_ || index < serving_; });
+            asked_.wait(lock, [&] { return ending_ || index >= serving_ || queueHead_ < queue_.size(); });
             if (ending_) return;
+            if (index >= serving_) {
+                // Parked meanwhile: a wake-up meant for a read goes on to a thread that serves.
+                if (queueHead_ < queue_.size()) asked_.notify_one();
+                continue;
+            }
             slot = &slots_[queue_[queueHead_++]];
             if (queueHead_ == queue_.size()) {
                 queue_.clear();

@@ -4,6 +4,7 @@
 // read opens the file, takes its identity and size, reads one piece from a given offset and
 // closes it again: a bounded number of slots bounds both memory and open descriptors.
 // Only the thread that asks touches the answers; the threads touch nothing but the slots.
+#include <climits>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +39,10 @@ public:
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     std::size_t capacity() const { return capacity_; }
+    unsigned threads() const { return static_cast<unsigned>(readers_.size()); }
+    // How many of the threads take asked reads (at most threads()); the others sleep. All
+    // of them at first.
+    void setServing(unsigned count);
     ReadCall readCall() const { return read_; }
     // True when every slot is asked and not yet released.
     bool full() const { return free_.empty(); }
@@ -59,8 +64,9 @@ private:
         std::size_t length = 0;
         Answer answer;
         std::unique_ptr<std::uint8_t[]> buffer;
+        std::size_t room = 0;       // the buffer's size
     };
-    void serve();
+    void serve(unsigned index);
     void unqueue(Ticket ticket);   // under mutex_: no reader will take it
     void read(Slot& slot);
 
@@ -73,7 +79,9 @@ private:
     std::mutex mutex_;
     std::condition_variable asked_;
     std::condition_variable done_;
+    std::condition_variable parked_;  // threads not serving wait here
     bool ending_ = false;
+    unsigned serving_ = UINT_MAX;     // threads with a lower index take reads (under mutex_)
     std::vector<std::thread> readers_;
 };
 

@@ -287,6 +287,7 @@ struct Variant {
     bool digestsCollide;   // every chunk of every file files alike: only the bytes decide
     bool shortReads;
     bool smallArena = false;   // probes are not kept: they are read again when compared
+    bool readsAlone = false;   // no reader shares the probes while the files are in memory
 };
 
 class DuplicatesExactness : public ::testing::TestWithParam<Variant> {};
@@ -299,6 +300,7 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     DuplicateScene s;
     if (GetParam().smallArena) s.engine.compareLimits().probeArena = 3 * kProbeSize;
     s.engine.compareLimits().digestsCollide = GetParam().digestsCollide;
+    if (GetParam().readsAlone) s.engine.compareLimits().warmReaders = 0;
     if (GetParam().shortReads) s.services.readCall = &shortRead;
     s.buildSorted(maker.sequence());
     maker.makeLinks(s);
@@ -325,12 +327,13 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness,
                                            Variant{5, false, false}, Variant{6, false, false},
                                            Variant{7, true, false}, Variant{8, false, true},
                                            Variant{9, true, true}, Variant{10, true, false, true},
-                                           Variant{11, false, true, true}),
+                                           Variant{11, false, true, true}, Variant{12, false, false, false, true}),
                          [](const ::testing::TestParamInfo<Variant>& variant) {
                              return "seed" + std::to_string(variant.param.seed) +
                                     (variant.param.digestsCollide ? "_collidingDigests" : "") +
                                     (variant.param.shortReads ? "_shortReads" : "") +
-                                    (variant.param.smallArena ? "_probesReadAgain" : "");
+                                    (variant.param.smallArena ? "_probesReadAgain" : "") +
+                                    (variant.param.readsAlone ? "_readsAlone" : "");
                          });
 
 TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {

@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <mutex>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "platform/ReadAhead.h"
 #include "platform/SearchedFile.h"
@@ -91,6 +95,47 @@ TEST(ReadAhead, AnswersInAnyOrderLooksUpOnlyAndPassesErrorsOn) {
     const auto failing = failingReads.ask(pa, 0, 4096);
     EXPECT_THROW(failingReads.wait(failing), InOutError);
     failingReads.release(failing);
+}
+
+// The threads that made each read, for telling the readers' reads from the asker's own.
+std::mutex readersMutex;
+std::vector<std::thread::id> readingThreads;
+ssize_t recordingRead(int fd, void* buffer, std::size_t count) {
+    {
+        std::lock_guard lock(readersMutex);
+        readingThreads.push_back(std::this_thread::get_id());
+    }
+    return ::read(fd, buffer, count);
+}
+
+std::size_t readsSoFar() {
+    std::lock_guard lock(readersMutex);
+    return readingThreads.size();
+}
+
+TEST(ReadAhead, ReadersNotServingLeaveReadsAloneUntilToldToServe) {
+    TempDir dir;
+    const std::string small = randomBytes(3000, 3), large = randomBytes(kContentChunkSize, 4);
+    const std::string ps = dir.write("small", small), pl = dir.write("large", large);
+    readingThreads.clear();
+    ReadAhead reads(2, 1, kContentChunkSize, &recordingRead);
+    reads.setServing(0);
+    const auto probe = reads.ask(ps, 0, 4096);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(readsSoFar(), 0u) << "a reader not serving read";
+
+    reads.setServing(2);
+    for (int i = 0; i < 500 && readsSoFar() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(readsSoFar(), 1u) << "no reader woke to serve";
+    EXPECT_NE(readingThreads[0], std::this_thread::get_id());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reads.wait(probe).data), reads.wait(probe).length), small);
+    reads.release(probe);
+
+    // The same slot, which held a small probe, takes a whole chunk next.
+    const auto chunk = reads.ask(pl, 0, kContentChunkSize);
+    const auto& answer = reads.wait(chunk);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(answer.data), answer.length), large);
+    reads.release(chunk);
 }
 
 }  // namespace
