@@ -1,6 +1,7 @@
 #include "engine/SizeClassCompare.h"
 
 #include <numeric>
+#include <optional>
 
 #include "engine/ContentDigest.h"
 #include "engine/Records.h"
@@ -91,15 +92,21 @@ bool SizeClassCompare::learnAll(std::int32_t size, bool& alone) {
 }
 
 void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t size, bool last) {
-    const FilePaths p = filePaths(dirs_, record);
     // One file is read at a time here: a partner is named only in a pair.
-    showPair(p.name, {});
+    showPair(record.name(), {});
+    // The paths are made only when this thread opens, looks up or logs the file: a probe
+    // read ahead was asked by them already.
+    std::optional<FilePaths> paths;
+    auto pathsNow = [&]() -> const FilePaths& {
+        if (!paths) paths = filePaths(dirs_, record);
+        return *paths;
+    };
     if (size == 0) {
         if (const auto ticket = ahead_.take(file.record)) reads_.release(*ticket);
         // Empty files are equal without being opened. The size kept is the low 32 bits, so a
         // recorded 0 may also be a multiple of 4 GiB: only a real size of 0 goes unread.
         // A file gone since the walk stays an empty one.
-        const auto st = statRegularFile(p.posix);
+        const auto st = statRegularFile(pathsNow().posix);
         if (!st || st->size == 0) {
             file.state = State::Empty;
             if (st) {
@@ -119,7 +126,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         reads_.release(*ticket);
     } else {
         SearchedFile f;
-        opened = f.open(p.posix, reads_.readCall());
+        opened = f.open(pathsNow().posix, reads_.readCall());
         if (opened) {
             const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
             ahead_.noteRead(cached.has_value());
@@ -132,7 +139,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
     // Logged where the pairwise walk first meets it: there, the last file of a class whose
     // files all fail to open is never opened.
     if (anyReadable_ || !last) {
-        ui_.logLine(p.full + " inaccessible");
+        ui_.logLine(pathsNow().full + " inaccessible");
         file.logged = true;
     }
 }

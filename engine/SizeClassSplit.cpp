@@ -20,6 +20,11 @@ std::uint64_t pieceKey(const std::uint8_t* data, std::size_t length, bool ended,
     return (collide ? 0 : chunkDigest(data, length)) ^ (ended ? 0x5bd1e9955bd1e995ull : 0);
 }
 
+// A piece ends its file when it came short, or reached the size the file had when opened.
+bool endsFile(std::size_t length, std::size_t chunk, std::uint64_t offset, std::uint64_t size) {
+    return length < chunk || offset + length == size;
+}
+
 // The reads of one pass over a set asked of the readers, by the file's place in the set;
 // whatever is still asked when the pass ends, by Stop or by an error, is released.
 class AskedReads {
@@ -138,7 +143,7 @@ SizeClassCompare::Piece SizeClassCompare::readHere(std::uint32_t index, std::uin
     const auto cached = f.readChunkIfCached(buffer, chunk);
     if (!cached) ahead_.noteRead(false);
     piece.length = cached ? *cached : f.readChunk(buffer, chunk);
-    piece.ended = piece.length < chunk || offset + piece.length == f.stat().size;
+    piece.ended = endsFile(piece.length, chunk, offset, f.stat().size);
     return piece;
 }
 
@@ -222,7 +227,7 @@ SizeClassCompare::Piece SizeClassCompare::answeredPiece(const ReadAhead::Answer&
     piece.opened = a.opened;
     piece.data = a.data;
     piece.length = a.length;
-    piece.ended = a.length < chunk || offset + a.length == a.stat.size;
+    piece.ended = endsFile(a.length, chunk, offset, a.stat.size);
     return piece;
 }
 
@@ -268,7 +273,7 @@ bool SizeClassCompare::splitSideBySide(Pending& item, std::vector<Pending>& work
         piece.opened = true;
         piece.data = buffer;
         piece.length = f.readChunk(buffer, kBlockBufferSize);
-        piece.ended = piece.length < kBlockBufferSize || offset + piece.length == f.stat().size;
+        piece.ended = endsFile(piece.length, kBlockBufferSize, offset, f.stat().size);
         return piece;
     };
     for (;;) {

@@ -38,7 +38,6 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    std::size_t capacity() const { return capacity_; }
     unsigned threads() const { return static_cast<unsigned>(readers_.size()); }
     // How many of the threads take asked reads (at most threads()); the others sleep. All
     // of them at first.

@@ -119,25 +119,6 @@ void SearchedFile::close() {
     fd_ = -1;
 }
 
-ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix, ReadCall readCall) {
-    SearchedFile first, second;
-    if (!first.open(firstPosix, readCall)) return ContentMatch::FirstUnreadable;
-    if (!second.open(secondPosix, readCall)) return ContentMatch::SecondUnreadable;
-    if (first.stat().size != second.stat().size) return ContentMatch::Different;
-    auto a = std::make_unique<std::uint8_t[]>(kContentChunkSize);
-    auto b = std::make_unique<std::uint8_t[]>(kContentChunkSize);
-    try {
-        for (;;) {
-            const std::size_t n1 = first.readChunk(a.get(), kContentChunkSize);
-            const std::size_t n2 = second.readChunk(b.get(), kContentChunkSize);
-            if (n1 != n2 || std::memcmp(a.get(), b.get(), n1) != 0) return ContentMatch::Different;
-            if (n1 < kContentChunkSize) return ContentMatch::Same;
-        }
-    } catch (const InOutError&) {
-        return ContentMatch::Different;
-    }
-}
-
 ContentMatch compareHeldFiles(const std::string& firstPosix, const std::string& secondPosix,
                               const std::function<bool()>& turn, ReadCall readCall) {
     SearchedFile first, second;

@@ -93,12 +93,9 @@ private:
 enum class ContentMatch { Same, Different, FirstUnreadable, SecondUnreadable, Interrupted };
 
 // Reads both files through to the end in chunks of kContentChunkSize; Same only when every
-// pair of chunks read the same count and the same bytes. A read error counts as Different.
-ContentMatch compareFileContents(const std::string& firstPosix, const std::string& secondPosix,
-                                 ReadCall readCall = &::read);
-
-// The same comparison, made so that no change to either file can slip through: both are held
-// open from before the first chunk to after the last, each path must name the file held both
+// pair of chunks read the same count and the same bytes (a read error counts as Different),
+// and made so that no change to either file can slip through: both are held open from before
+// the first chunk to after the last, each path must name the file held both
 // at the start and at the end, and each file's identity, size, modification and change times
 // must be the same after the last chunk as before the first; otherwise Different. Between
 // chunks turn() is called (event turns of a window); when it answers false the comparison
