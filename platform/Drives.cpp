@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <sstream>
 
 namespace parelix {
@@ -83,11 +82,6 @@ bool sysfsRemovable(unsigned major, unsigned minor) {
     if (own) return readFlag(dev + "/removable");
     // A partition carries no flag of its own; its disk is the parent folder in sysfs.
     return readFlag(dev + "/../removable");
-}
-
-std::unique_ptr<DriveTable>& currentSlot() {
-    static std::unique_ptr<DriveTable> slot;
-    return slot;
 }
 
 }  // namespace
@@ -171,14 +165,13 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
 }
 
 const DriveTable& DriveTable::current() {
-    auto& slot = currentSlot();
-    if (!slot) {
+    static const DriveTable table = [] {
         std::ifstream in("/proc/self/mountinfo");
         std::stringstream text;
         if (in) text << in.rdbuf();
-        slot = std::make_unique<DriveTable>(fromMounts(parseMountInfo(text.str())));
-    }
-    return *slot;
+        return fromMounts(parseMountInfo(text.str()));
+    }();
+    return table;
 }
 
 std::uint32_t DriveTable::logicalDriveMask() const {

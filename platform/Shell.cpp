@@ -18,8 +18,6 @@ constexpr int kErrorFileNotFound = 2;
 constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorInvalidParameter = 87;
-constexpr int kErrorCancelled = kShellCancelled;
-constexpr int kExecuteNoAssociation = kShellNoAssociation;
 constexpr int kExecuteDone = 42;
 
 // The last component of a Windows-style path: what the user sees named in the dialogs.
@@ -105,11 +103,11 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op, PlatformServices& services) {
 
     if (!(op.fFlags & FOF_NOCONFIRMATION) && !services.confirmDeletion(trashQuestion(op.pFrom, services.drives()))) {
         op.fAnyOperationsAborted = true;
-        return kErrorCancelled;
+        return kShellCancelled;
     }
     if (op.lastCheck && !op.lastCheck()) {
         op.fAnyOperationsAborted = true;
-        return kErrorCancelled;
+        return kShellCancelled;
     }
 
     GFile* file = g_file_new_for_path(posix->c_str());
@@ -142,7 +140,7 @@ int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int
         const bool parentIsFolder = ::stat(parent.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode);
         return parentIsFolder ? kErrorFileNotFound : kErrorPathNotFound;
     }
-    return services.launch(*posix) ? kExecuteDone : kExecuteNoAssociation;
+    return services.launch(*posix) ? kExecuteDone : kShellNoAssociation;
 }
 
 bool hasDefaultApplication(const std::string& posixPath) {

@@ -1,7 +1,6 @@
 #pragma once
 // System services: version, temporary directory and names.
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace parelix {

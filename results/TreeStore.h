@@ -101,7 +101,6 @@ public:
     void setText(NodeId node, std::string text);
     NodeKind kind(NodeId node) const { return nodes_[node].kind; }
     void setKind(NodeId node, NodeKind kind);
-    bool marked(NodeId node) const { return nodes_[node].marked; }
     void setMarked(NodeId node, bool marked);
     // The node's pictures, shown unselected and selected (TreeImage).
     int imageIndex(NodeId node) const;

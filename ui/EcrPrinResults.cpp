@@ -16,7 +16,6 @@
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
-#include "ui/TreeModel.h"
 #include "ui/TreeViewBinder.h"
 
 namespace parelix {

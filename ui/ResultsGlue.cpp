@@ -9,7 +9,6 @@
 #include "session/Session.h"
 #include "ui/ResultsPage.h"
 #include "ui/TreeModel.h"
-#include "ui/TreeViewBinder.h"
 
 namespace parelix {
 

@@ -141,7 +141,7 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryLeaveOneCopyOnDisk) {
     EXPECT_TRUE(shell.questions.empty());
 }
 
-// The issue seen in use: a copy edited between the search and the command.
+// A copy edited between the search and the command is not a copy any more.
 TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) {
     //   --> b: a1 (== c1), a2 (== c2); c1 and c2 beside b
     dir.write("b/a1", "one");
@@ -229,8 +229,8 @@ TEST_F(TrashDeletionTest, AnotherCopyIsAnotherRegularFileWithTheSameBytes) {
     EXPECT_EQ(check("folder", {"same"}), OtherCopy::NotFound);
 }
 
-// The issue seen in use: the question waits, and meanwhile the other copy goes (another
-// window, a shell). The answer Oui must not send the last copy away.
+// The question waits, and meanwhile the other copy goes (another window, a shell): the
+// answer Oui must not send the last copy away.
 TEST_F(TrashDeletionTest, TheCheckRunsAgainAfterTheAnswer) {
     shell.onQuestion = [&](const std::string&) {
         fs::remove(dir.path() + "/keep/one.txt");

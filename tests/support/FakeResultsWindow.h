@@ -45,7 +45,7 @@ public:
         int result = onFileOperation ? onFileOperation(op) : 0;
         if (result == 0 && !op.fAnyOperationsAborted && op.lastCheck && !op.lastCheck()) {
             op.fAnyOperationsAborted = true;
-            result = 1223;
+            result = kShellCancelled;
         }
         operations.push_back(op);
         return result;

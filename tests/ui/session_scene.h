@@ -20,9 +20,7 @@
 #include <random>
 #include <set>
 
-#include "platform/Dialogs.h"
 #include "platform/Drives.h"
-#include "platform/Shell.h"
 #include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"

@@ -343,9 +343,6 @@ private:
         return "trash click, the other copies changed meanwhile: " + path + (copyLeft ? " went" : " stayed");
     }
 
-    // "Supprime les doubles de ce répertoire", and while the walk goes on a person clicks
-    // Stop, Cherche, the trash, presses Delete, asks for the walk again, and another program
-    // changes copies. Nothing of it acts inside the walk; no last copy goes.
     // One thing a person (or another program) does while a walk goes on.
     void busyHand(const std::map<std::string, std::string>& linked) {
         switch (below(10)) {
@@ -375,6 +372,9 @@ private:
         }
     }
 
+    // "Supprime les doubles de ce répertoire", and while the walk goes on a person clicks
+    // Stop, Cherche, the trash, presses Delete, asks for the walk again, and another program
+    // changes copies. Nothing of it acts inside the walk; no last copy goes.
     std::string stepWalkWithBusyHands() {
         const NodeId s = dir().selected();
         if (s == kNoNode) return "busy walk of nothing";
