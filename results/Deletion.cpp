@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/SearchedFile.h"
 #include "platform/Text.h"
+#include "platform/TrashFolders.h"
 
 namespace parelix {
 
@@ -20,7 +21,8 @@ OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::strin
     if (!self) return OtherCopy::NotFound;
     for (const std::string& other : others) {
         const std::optional<std::string> otherPosix = drives.toPosix(other);
-        if (!otherPosix) continue;
+        // A trashed file is no copy the user still has: emptying the trash loses it.
+        if (!otherPosix || insideTrashFolder(*otherPosix)) continue;
         // The same file under a second name (hard link, bind mount) is no copy.
         const std::optional<FileStat> st = statRegularFile(*otherPosix);
         if (!st || st->identity == self->identity || st->size != self->size) continue;

@@ -25,8 +25,8 @@ constexpr const char* kCheckingStatus = "Vérification avant effacement : ";
 std::string noOtherCopyRefusal(const std::string& name);
 
 // Found when one of `others` is, on disk now, a regular file other than `file` (another
-// device or inode) with the same bytes, read with both held open and neither changed
-// meanwhile (compareHeldFiles); FileGone when nothing is at `file`'s path any more;
+// device or inode) outside every trash folder, with the same bytes, read with both held open
+// and neither changed meanwhile (compareHeldFiles); FileGone when nothing is at `file`'s path any more;
 // Interrupted when turn, called between chunks, answered false. Paths are Windows-style,
 // over the services' drive table; the files are read through their read call.
 OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/Shell.h"
 
@@ -40,15 +41,15 @@ std::string TempDir::mkdir(const std::string& relative) const {
     return p.string();
 }
 
-TmpDirVariable::TmpDirVariable(const char* value) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old;
-    if (value) setenv("TMPDIR", value, 1);
-    else unsetenv("TMPDIR");
+EnvVariable::EnvVariable(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    if (value) setenv(name_.c_str(), value, 1);
+    else unsetenv(name_.c_str());
 }
 
-TmpDirVariable::~TmpDirVariable() {
-    if (old_) setenv("TMPDIR", old_->c_str(), 1);
-    else unsetenv("TMPDIR");
+EnvVariable::~EnvVariable() {
+    if (old_) setenv(name_.c_str(), old_->c_str(), 1);
+    else unsetenv(name_.c_str());
 }
 
 ScopedMount ScopedMount::bind(const std::string& source, const std::string& target) {

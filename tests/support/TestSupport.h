@@ -24,15 +24,21 @@ private:
     std::string path_;
 };
 
-// Sets TMPDIR (nullptr: unsets it) while it lives, and puts the old value back.
-class TmpDirVariable {
+// Sets an environment variable (nullptr: unsets it) while it lives, and puts the old value back.
+class EnvVariable {
 public:
-    explicit TmpDirVariable(const char* value);
-    ~TmpDirVariable();
-    TmpDirVariable(const TmpDirVariable&) = delete;
-    TmpDirVariable& operator=(const TmpDirVariable&) = delete;
+    EnvVariable(std::string name, const char* value);
+    ~EnvVariable();
+    EnvVariable(const EnvVariable&) = delete;
+    EnvVariable& operator=(const EnvVariable&) = delete;
 private:
+    std::string name_;
     std::optional<std::string> old_;
+};
+
+class TmpDirVariable : public EnvVariable {
+public:
+    explicit TmpDirVariable(const char* value) : EnvVariable("TMPDIR", value) {}
 };
 
 // A mount made for one test (tests run as root): a bind mount or a tmpfs, undone at
