@@ -46,6 +46,9 @@ public:
     // ShellServices gives the desktop's.
     virtual int fileOperation(SHFILEOPSTRUCTA& op);
     virtual int shellExecute(const std::string& file, const std::string& directory, int showCommand);
+    // The file that every Parelix process of the user locks while it deletes (DeletionLock);
+    // empty, nothing to lock, without a recycle bin.
+    virtual std::string deletionLockFile() const { return {}; }
 
     // The read system call for searched files; one that reads short tests the readers.
     ReadCall readCall = &::read;
@@ -63,6 +66,7 @@ public:
 
     int fileOperation(SHFILEOPSTRUCTA& op) override;
     int shellExecute(const std::string& file, const std::string& directory, int showCommand) override;
+    std::string deletionLockFile() const override;
 };
 
 }  // namespace parelix

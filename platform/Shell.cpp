@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/DeletionLock.h"
 #include "platform/Drives.h"
 #include "platform/Services.h"
 
@@ -158,6 +159,8 @@ bool hasDefaultApplication(const std::string& posixPath) {
 }
 
 int ShellServices::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op, *this); }
+
+std::string ShellServices::deletionLockFile() const { return deletionLockPath(); }
 
 int ShellServices::shellExecute(const std::string& file, const std::string& directory, int showCommand) {
     return ShellExecuteA(file, directory, showCommand, *this);

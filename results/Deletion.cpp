@@ -46,6 +46,21 @@ std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
     return text;
 }
 
+bool Deletion::waitForOtherDeletions(std::optional<DeletionLock>& lock, const std::string& path) {
+    std::optional<BusyHold> waiting;
+    std::string status;
+    lock.emplace(services_.deletionLockFile(), [&] {
+        if (!waiting) {
+            waiting.emplace(window_, false);
+            status = window_.statusText();
+            window_.setStatusText(cut255(kWaitingStatus + path));
+        }
+        return window_.waitTurn();
+    });
+    if (waiting) window_.setStatusText(status);
+    return lock->acquired() && !ending();
+}
+
 void Deletion::refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures) {
     if (ending()) return;   // nobody waits for a box now
     if (failures) failures->push_back({path, reason});
@@ -106,6 +121,13 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
         break;   // the shell asks
     }
 
+    // One deletion at a time for the user, across every Parelix window: another one's move is
+    // over before this check reads the disk, and this move before theirs reads it. Trees
+    // replaced meanwhile hold other nodes under the same ids.
+    const std::uint64_t trees = trees_.generation();
+    std::optional<DeletionLock> lock;
+    if (!waitForOtherDeletions(lock, path) || trees_.generation() != trees || !store.isValid(node)) return false;
+
     // The groups are the search's picture of the disk, which may have changed since: a
     // duplicate goes only while another copy still holds its bytes. Checked before the
     // shell's question, so that nobody is asked about a file that will be kept, and again
@@ -121,7 +143,7 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     const int result = services_.fileOperation(op);
     if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
-    if (result != 0 || op.fAnyOperationsAborted) return false;
+    if (result != 0 || op.fAnyOperationsAborted || trees_.generation() != trees) return false;
 
     BusyHold hold(window_, true);
     const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);

@@ -9,9 +9,11 @@
 // there (on the closed folder that hides it, if one does), and every folder is open or closed
 // as the user left it.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/DeletionLock.h"
 #include "results/Browsing.h"
 
 namespace parelix {
@@ -20,6 +22,9 @@ constexpr const char* kCdromRefusal = "Impossible d'effacer sur un CDROM !";
 constexpr const char* kPathTooLongRefusal = "Chemin trop long, impossible d'effacer : ";
 // The status bar's text while a file's other copy is read, followed by the file's path.
 constexpr const char* kCheckingStatus = "Vérification avant effacement : ";
+// The status bar's text while another Parelix window's deletion is waited for, followed by
+// the path of the file or folder that waits.
+constexpr const char* kWaitingStatus = "En attente d'un autre effacement : ";
 
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
@@ -72,6 +77,9 @@ private:
     // shell): true when another copy is still on disk, or the file itself is gone. Otherwise
     // says why the file stays and answers false.
     bool otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures);
+    // Waits, painted, while another Parelix process deletes; false when the program began to
+    // end meanwhile. The lock is held once this returns true, until `lock` goes.
+    bool waitForOtherDeletions(std::optional<DeletionLock>& lock, const std::string& path);
     void refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures);
     // The program is ending (a signal came): a walk goes no further and nothing is asked.
     bool ending() const { return !window_.mayAct(Act::GoOn); }

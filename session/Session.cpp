@@ -179,10 +179,12 @@ void Session::lockWindowUpdate(bool on) {
 
 OtherCopy Session::findOtherCopy(const std::string& file, const std::vector<std::string>& others) {
     // A long read leaves the window painted (input is dropped meanwhile), and a signal ends it.
-    return findOtherCopyOnDisk(services_, file, others, [this] {
-        view_->eventTurn();
-        return mayAct(Act::GoOn);
-    });
+    return findOtherCopyOnDisk(services_, file, others, [this] { return waitTurn(); });
+}
+
+bool Session::waitTurn() {
+    view_->eventTurn();
+    return mayAct(Act::GoOn);
 }
 
 void Session::deletionBegins() { view_->holdInput(true); }

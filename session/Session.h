@@ -109,6 +109,7 @@ private:
     void setWaitCursor(bool on) override;
     void lockWindowUpdate(bool on) override;
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
+    bool waitTurn() override;
     void deletionBegins() override;
     void deletionEnded() override;
 
