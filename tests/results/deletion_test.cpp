@@ -21,7 +21,8 @@ constexpr unsigned kNoQuestion = kAsk | FOF_NOCONFIRMATION;
 //   out (G4)
 class DeletionTest : public test::BrowsedTreesTest<> {
 protected:
-    void SetUp() override {
+    void SetUp() override { build(); }
+    void build() {
         TreeBuilder b(trees);
         data = b.root("D:\\Data");
         keep = b.folder(data, "Keep");
@@ -271,6 +272,28 @@ TEST_F(DeletionTest, ADuplicateWithoutAnotherCopyOnDiskStaysAndTheWalkGoesOn) {
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_EQ(window.operations.back().pFrom, "D:\\Data\\Keep\\k2");
     EXPECT_EQ(window.copyQueries.size(), 4u);
+}
+
+// Trees replaced from the check's event turn (a search the act should have held back) hold
+// other files under the same node ids: the walk touches none of them, neither the node it
+// was deleting nor the next ones.
+TEST_F(DeletionTest, AWalkStopsWhenItsTreesAreReplaced) {
+    int checks = 0;
+    window.onFindOtherCopy = [&](const std::string&, const std::vector<std::string>&) {
+        if (++checks == 1) {
+            trees.clear();
+            build();   // the same shape: every old id names a node again
+        }
+        return OtherCopy::Found;
+    };
+    const std::vector<NodeId> before = test::preorder(trees.dirList);
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(window.operations.size(), 1u);   // t3's, in the old trees
+    EXPECT_EQ(test::preorder(trees.dirList), before);
+    EXPECT_EQ(trees.dblList.childCount(g3), 3);
+    EXPECT_TRUE(linked(t3) && linked(t2));
 }
 
 TEST_F(DeletionTest, DuplicatesOfADirectoryFromAFileCoverItsSiblingsOnly) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "platform/Drives.h"
 #include "platform/SearchedFile.h"
@@ -22,12 +23,14 @@ namespace {
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-// The window stand-in, with the platform's own check for another copy behind it.
+// The window stand-in, with the platform's own check for another copy behind it; turn is
+// the check's event turn.
 class RealShellWindow : public test::FakeResultsWindow {
 public:
     const PlatformServices* platform = nullptr;
+    std::function<bool()> turn;
     OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
-        return findOtherCopyOnDisk(*platform, file, others);
+        return findOtherCopyOnDisk(*platform, file, others, turn);
     }
 };
 
@@ -277,6 +280,87 @@ TEST_F(TrashDeletionTest, ACopyChangedDuringTheCheckDoesNotCount) {
     dir.write("big/b", bytes);
     EXPECT_EQ(findOtherCopyOnDisk(shell, a, {b}, [] { return true; }), OtherCopy::Found);
     EXPECT_EQ(findOtherCopyOnDisk(shell, a, {b}, [] { return false; }), OtherCopy::Interrupted);
+}
+
+// The file to delete is held through the check as well. Rewritten from one of the check's
+// event turns (same size, bytes already compared), or replaced under its name, it stays: the
+// other copy holds only its old bytes.
+TEST_F(TrashDeletionTest, AFileChangedDuringItsCheckStays) {
+    const std::string bytes(3 * kContentChunkSize + 100, 'q');
+    const std::string a = dir.write("big/a", bytes);
+    dir.write("big/b", bytes);
+    test::TreeBuilder b(trees);
+    const NodeId big = b.folder(root, "big");
+    const NodeId fa = b.file(big, "a");
+    b.group(std::to_string(bytes.size()), {fa, b.file(big, "b")});
+    const auto deleteDuringChange = [&](const std::function<void()>& change) {
+        int turns = 0;
+        window.turn = [&] {
+            if (++turns == 2) change();
+            return true;
+        };
+        trees.dirList.select(fa);
+        deletion.dropOnTrash(TreeId::DirList);
+        window.turn = nullptr;
+        EXPECT_GE(turns, 4);
+    };
+
+    deleteDuringChange([&] {
+        std::fstream f(a, std::ios::in | std::ios::out | std::ios::binary);
+        f.write("Q", 1);
+    });
+    EXPECT_TRUE(onDisk("big/a"));
+    EXPECT_FALSE(trash.holds("a"));
+    EXPECT_EQ(deletionBoxes(), std::vector<std::string>{refusal("a")});
+
+    dir.write("big/a", bytes);
+    deleteDuringChange([&] {
+        std::string other = bytes;
+        other[0] = 'Q';
+        fs::rename(dir.write("big/a.new", other), a);
+    });
+    EXPECT_TRUE(onDisk("big/a"));
+    EXPECT_FALSE(trash.holds("a"));
+    EXPECT_EQ(deletionBoxes().size(), 2u);
+    EXPECT_TRUE(trees.dirList.isValid(fa));
+
+    // Left alone, it goes.
+    dir.write("big/a", bytes);
+    trees.dirList.select(fa);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_TRUE(trash.holds("a"));
+}
+
+// The trees may pair a file with a copy in a trash (a stale search, a search of the home
+// folder): that copy goes when the trash is emptied, so it never lets the file go. A trash
+// is the home one, or .Trash-$uid and .Trash/$uid at a mounted file system's top.
+TEST_F(TrashDeletionTest, ACopyInATrashFolderIsNoCopy) {
+    dir.write("photo.jpg", "pixels");
+    test::TreeBuilder b(trees);
+    const NodeId photo = b.file(root, "photo.jpg");
+    const std::string trashed = trash.files() + "/photo.jpg";
+    std::ofstream(trashed) << "pixels";
+    const NodeId inTrash = b.file(b.root(*shell.drives().toWindows(trash.files())), "photo.jpg");
+    b.group("6", {photo, inTrash});
+    trees.dirList.select(photo);
+    deletion.dropOnTrash(TreeId::DirList);
+    EXPECT_TRUE(onDisk("photo.jpg"));
+    EXPECT_EQ(deletionBoxes(), std::vector<std::string>{refusal("photo.jpg")});
+    EXPECT_TRUE(trees.dirList.isValid(photo));
+
+    const std::string uid = std::to_string(::getuid());
+    const std::string usb = dir.mkdir("usb");
+    test::ScopedMount mount = test::ScopedMount::tmpfs(usb, "1m");
+    if (!mount.ok()) GTEST_SKIP() << mount.why();
+    dir.write("usb/.Trash-" + uid + "/files/photo.jpg", "pixels");
+    dir.write("usb/.Trash/" + uid + "/files/photo.jpg", "pixels");
+    dir.write("usb/backup/.Trash-" + uid + "/photo.jpg", "pixels");
+    const std::vector<std::string> trashes{inRoot("usb\\.Trash-" + uid + "\\files\\photo.jpg"),
+                                           inRoot("usb\\.Trash\\" + uid + "\\files\\photo.jpg")};
+    EXPECT_EQ(findOtherCopyOnDisk(shell, inRoot("photo.jpg"), trashes), OtherCopy::NotFound);
+    // A folder of that name below the top is an ordinary folder.
+    EXPECT_EQ(findOtherCopyOnDisk(shell, inRoot("photo.jpg"), {inRoot("usb\\backup\\.Trash-" + uid + "\\photo.jpg")}),
+              OtherCopy::Found);
 }
 
 // A file system that hands out at most 1,000 bytes per read (network, FUSE): the check still
