@@ -339,7 +339,9 @@ TEST_F(TrashDeletionTest, ACopyInATrashFolderIsNoCopy) {
     test::TreeBuilder b(trees);
     const NodeId photo = b.file(root, "photo.jpg");
     const std::string trashed = trash.files() + "/photo.jpg";
+    fs::create_directories(trash.files());
     std::ofstream(trashed) << "pixels";
+    ASSERT_TRUE(fs::exists(trashed));
     const NodeId inTrash = b.file(b.root(*shell.drives().toWindows(trash.files())), "photo.jpg");
     b.group("6", {photo, inTrash});
     trees.dirList.select(photo);
