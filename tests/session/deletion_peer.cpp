@@ -1,7 +1,9 @@
 // Another Parelix process for the deletion lock's test: a session without a window searches a
 // folder, says "ready", waits for a line on its standard input, then sends one file of it to
-// the recycle bin, its reads slowed so that its check lasts, and says "moved" or "kept"
-// followed by the boxes it showed, one a line.
+// the recycle bin and says "moved" or "kept" followed by the boxes it showed, one a line. Its
+// reads are slowed, so that its check lasts, and so is its move, as a move to a trash on
+// another file system copies the file before it removes it: the file is still there, whole,
+// for a while after the last check.
 //
 //   session_deletion_peer FOLDER RELATIVE-FILE drop|click
 #include <unistd.h>
@@ -26,6 +28,19 @@ ssize_t slowRead(int fd, void* buffer, std::size_t count) {
     return ::read(fd, buffer, count);
 }
 
+class SlowMoveServices : public test::RecordingServices {
+public:
+    int fileOperation(SHFILEOPSTRUCTA& op) override {
+        if (op.lastCheck)
+            op.lastCheck = [check = op.lastCheck] {
+                const bool goes = check();
+                ::usleep(300'000);
+                return goes;
+            };
+        return RecordingServices::fileOperation(op);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +49,7 @@ int main(int argc, char** argv) {
     const std::optional<std::string> root = DriveTable::current().toWindows(folder);
     if (!root) return 2;
 
-    test::RecordingServices services;
+    SlowMoveServices services;
     test::FakeSessionView view;
     Session session(services);
     session.attach(&view);
