@@ -283,16 +283,16 @@ TEST_F(TrashDeletionTest, ACopyChangedDuringTheCheckDoesNotCount) {
 }
 
 // The file to delete is held through the check as well. Rewritten from one of the check's
-// event turns (same size, bytes already compared), or replaced under its name, it stays: the
-// other copy holds only its old bytes.
+// event turns (same size, bytes already compared), or another file put at its path (its
+// folder swapped for another, the held file untouched), it stays: the other copy holds only
+// the old bytes.
 TEST_F(TrashDeletionTest, AFileChangedDuringItsCheckStays) {
     const std::string bytes(3 * kContentChunkSize + 100, 'q');
     const std::string a = dir.write("big/a", bytes);
-    dir.write("big/b", bytes);
+    dir.write("twin/b", bytes);
     test::TreeBuilder b(trees);
-    const NodeId big = b.folder(root, "big");
-    const NodeId fa = b.file(big, "a");
-    b.group(std::to_string(bytes.size()), {fa, b.file(big, "b")});
+    const NodeId fa = b.file(b.folder(root, "big"), "a");
+    b.group(std::to_string(bytes.size()), {fa, b.file(b.folder(root, "twin"), "b")});
     const auto deleteDuringChange = [&](const std::function<void()>& change) {
         int turns = 0;
         window.turn = [&] {
@@ -315,9 +315,10 @@ TEST_F(TrashDeletionTest, AFileChangedDuringItsCheckStays) {
 
     dir.write("big/a", bytes);
     deleteDuringChange([&] {
+        fs::rename(dir.path() + "/big", dir.path() + "/big.old");
         std::string other = bytes;
         other[0] = 'Q';
-        fs::rename(dir.write("big/a.new", other), a);
+        dir.write("big/a", other);
     });
     EXPECT_TRUE(onDisk("big/a"));
     EXPECT_FALSE(trash.holds("a"));
@@ -325,7 +326,8 @@ TEST_F(TrashDeletionTest, AFileChangedDuringItsCheckStays) {
     EXPECT_TRUE(trees.dirList.isValid(fa));
 
     // Left alone, it goes.
-    dir.write("big/a", bytes);
+    fs::remove_all(dir.path() + "/big");
+    fs::rename(dir.path() + "/big.old", dir.path() + "/big");
     trees.dirList.select(fa);
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_TRUE(trash.holds("a"));
