@@ -123,6 +123,25 @@ TEST_F(DeletionLockTest, TwoProcessesDeletingEachOthersCopyLeaveOne) {
     }
 }
 
+// A hold taken inside another of the same process shares it (a second lock of the file would
+// wait for itself), and the file is free again once both have gone.
+TEST_F(DeletionLockTest, AHoldInsideAHoldSharesIt) {
+    const std::string path = deletionLockPath();
+    const auto neverWaits = [] {
+        ADD_FAILURE() << "waited for its own process";
+        return false;
+    };
+    {
+        const DeletionLock outer(path, neverWaits);
+        const DeletionLock inner(path, neverWaits);
+        EXPECT_TRUE(outer.acquired() && inner.acquired());
+    }
+    const int other = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
+}
+
 // Without a runtime folder the lock lives in the home folder.
 TEST_F(DeletionLockTest, TheLockFileFallsBackToTheHomeFolder) {
     test::EnvVariable noRuntime("XDG_RUNTIME_DIR", nullptr);
