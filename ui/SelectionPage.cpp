@@ -1,11 +1,13 @@
 #include "ui/SelectionPage.h"
 
 #include <QByteArray>
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QTreeView>
@@ -53,6 +55,7 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     buildButtonColumn();
 
     buildRepColumn();
+    buildDskMenu();
 
     row->addWidget(PanelDskList);
     row->addWidget(PanelBoutons);
@@ -72,6 +75,8 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     drag->addTarget(PanelRepList);
     drag->addTarget(TitreRepList);
     drag->addTarget(RepList, RepList->viewport());
+    drag->addTarget(TitreExcList);
+    drag->addTarget(ExcList, ExcList->viewport());
 }
 
 void SelectionPage::buildRepColumn() {
@@ -86,21 +91,42 @@ void SelectionPage::buildRepColumn() {
     RepList->setAccessibleName(TitreRepList->text());
     RepList->setSelectionMode(QAbstractItemView::SingleSelection);
     RepList->setFixedHeight(282);
-    // PathSelection keeps the order; the widget only shows it.
-    RepList->setSortingEnabled(false);
     TitreExcList = makeTitle(QStringLiteral("TitreExcList"),
                              QStringLiteral("Disques / répertoires / fichiers à exclure"), PanelRepList);
     ExcList = new QListWidget(PanelRepList);
     ExcList->setObjectName(QStringLiteral("ExcList"));
     ExcList->setAccessibleName(TitreExcList->text());
-    ExcList->setSortingEnabled(true);
-    TitreExcList->hide();
-    ExcList->hide();
+    ExcList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The list takes what RepList leaves; in a short window it shrinks to nothing first.
+    ExcList->setMinimumHeight(0);
+    for (QListWidget* list : {RepList, ExcList}) {
+        // PathSelection keeps the order; the widget only shows it.
+        list->setSortingEnabled(false);
+        list->installEventFilter(this);
+    }
     repCol->addWidget(TitreRepList);
     repCol->addWidget(RepList);
     repCol->addWidget(TitreExcList);
-    repCol->addWidget(ExcList);
-    repCol->addStretch(1);
+    repCol->addWidget(ExcList, 1);
+}
+
+void SelectionPage::buildDskMenu() {
+    // Keyboard: the menu key or Shift+F10 on the tree. The item acts on the tree's
+    // selected node, which a right click on a row has just moved there.
+    DskList->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopMenuDsk = new QMenu(this);
+    PopMenuDsk->setObjectName(QStringLiteral("PopMenuDsk"));
+    PopMenuDsk->setAccessibleName(QStringLiteral("Menu des disques"));
+    Exclure = PopMenuDsk->addAction(QStringLiteral("&Exclure de la recherche"));
+    Exclure->setObjectName(QStringLiteral("Exclure"));
+    Exclure->setToolTip(QStringLiteral("Met le chemin sélectionné (à gauche) dans la liste des exclusions"));
+    connect(DskList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        // From the keyboard the point may lie anywhere: the menu opens beside the selected row.
+        QPoint at = pos;
+        const QRect row = DskList->visualRect(DskList->currentIndex());
+        if (!DskList->indexAt(pos).isValid() && row.isValid()) at = row.bottomLeft();
+        PopMenuDsk->popup(DskList->viewport()->mapToGlobal(at));
+    });
 }
 
 void SelectionPage::buildButtonColumn() {
@@ -132,33 +158,37 @@ void SelectionPage::buildButtonColumn() {
     PanelBoutons->installEventFilter(this);
 }
 
-// --- The search list -------------------------------------------------------------------
+// --- The two lists ---------------------------------------------------------------------
 
-void SelectionPage::insertEntry(int index, const std::string& text) {
-    const QSignalBlocker block(RepList);
+void SelectionPage::insertEntry(PathList which, int index, const std::string& text) {
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
     auto* item = new QListWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     item->setData(kPathBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    RepList->insertItem(index, item);
+    l->insertItem(index, item);
 }
 
-void SelectionPage::removeEntry(int index) {
-    const QSignalBlocker block(RepList);
-    delete RepList->takeItem(index);
+void SelectionPage::removeEntry(PathList which, int index) {
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
+    delete l->takeItem(index);
 }
 
-void SelectionPage::selectEntry(int index) {
-    const QSignalBlocker block(RepList);
+void SelectionPage::selectEntry(PathList which, int index) {
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
     if (index < 0) {
-        RepList->clearSelection();
-        RepList->setCurrentRow(-1);
+        l->clearSelection();
+        l->setCurrentRow(-1);
     } else {
-        RepList->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        l->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     }
 }
 
-int SelectionPage::pickedEntry() const {
-    const auto items = RepList->selectedItems();
-    return items.isEmpty() ? -1 : RepList->row(items.front());
+int SelectionPage::pickedEntry(PathList which) const {
+    const QListWidget* l = list(which);
+    const auto items = l->selectedItems();
+    return items.isEmpty() ? -1 : l->row(items.front());
 }
 
 std::vector<std::string> SelectionPage::searchPaths() const {
@@ -169,9 +199,9 @@ std::vector<std::string> SelectionPage::searchPaths() const {
     return paths;
 }
 
-void SelectionPage::setRemoveAndSearchEnabled(bool enabled) {
-    BtnEnleve->setEnabled(enabled);
-    BtnCherche->setEnabled(enabled);
+void SelectionPage::setButtonsEnabled(bool remove, bool search) {
+    BtnEnleve->setEnabled(remove);
+    BtnCherche->setEnabled(search);
 }
 
 // --- The button column -----------------------------------------------------------------
@@ -192,6 +222,8 @@ void SelectionPage::layoutButtonColumn() {
 
 bool SelectionPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelBoutons && event->type() == QEvent::Resize) layoutButtonColumn();
+    if (event->type() == QEvent::FocusIn && (watched == RepList || watched == ExcList))
+        focusedList_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
     return QFrame::eventFilter(watched, event);
 }
 
@@ -212,7 +244,8 @@ bool SelectionPage::columnDragOver(QWidget* target, QPoint pos) {
         setDskPanelWidth(pos.x());
     else if (target == PanelBoutons)
         setDskPanelWidth(PanelDskList->width() + pos.x() - dragStart_.x());
-    else if (target == PanelRepList || target == TitreRepList || target == RepList)
+    else if (target == PanelRepList || target == TitreRepList || target == RepList || target == TitreExcList ||
+             target == ExcList)
         setDskPanelWidth(pos.x() + PanelDskList->width() + PanelBoutons->width() - dragStart_.x());
     else
         return false;

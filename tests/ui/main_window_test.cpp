@@ -45,7 +45,7 @@ void expectEachControlNamedOnce(const T_EcrPrin& w) {
                              "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
                              "DirList", "SepVRes", "PanelDblList", "ToolBar1", "Poubelle", "BtnPrecSuiv",
                              "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
-                             "PopMenu"})
+                             "PopMenu", "PopMenuDsk"})
         EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
 }
 
@@ -109,8 +109,10 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     EXPECT_EQ(ui.DskList->accessibleName(), ui.TitreDskList->text());
     EXPECT_EQ(ui.DirList->accessibleName(), ui.TitreDirList->text());
     EXPECT_EQ(ui.Infos->accessibleName(), ui.TitreInfos->text());
-    EXPECT_TRUE(ui.TitreExcList->isHidden());
-    EXPECT_TRUE(ui.ExcList->isHidden());
+    EXPECT_FALSE(ui.TitreExcList->isHidden());
+    EXPECT_FALSE(ui.ExcList->isHidden());
+    EXPECT_EQ(ui.ExcList->accessibleName(), ui.TitreExcList->text());
+    EXPECT_EQ(ui.RepList->accessibleName(), ui.TitreRepList->text());
     EXPECT_TRUE(ui.Progress->isHidden());
     EXPECT_EQ(ui.Progress->maximum(), 100);
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrêter la recheche"));
