@@ -8,6 +8,7 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QTreeView>
@@ -26,6 +27,9 @@ namespace parelix {
 namespace {
 
 constexpr int kButtonLeft = (60 - ColumnButton::kWidth) / 2;
+constexpr int kRepListHeight = 282;
+// What a short window leaves of ExcList (about three rows) before RepList gives up height.
+constexpr int kExcListLeast = 48;
 
 // List items show the name decoded for the eye but keep the path's own bytes, which are
 // what the search reads back.
@@ -90,15 +94,15 @@ void SelectionPage::buildRepColumn() {
     RepList->setObjectName(QStringLiteral("RepList"));
     RepList->setAccessibleName(TitreRepList->text());
     RepList->setSelectionMode(QAbstractItemView::SingleSelection);
-    RepList->setFixedHeight(282);
+    RepList->setFixedHeight(kRepListHeight);
     TitreExcList = makeTitle(QStringLiteral("TitreExcList"),
                              QStringLiteral("Disques / répertoires / fichiers à exclure"), PanelRepList);
     ExcList = new QListWidget(PanelRepList);
     ExcList->setObjectName(QStringLiteral("ExcList"));
     ExcList->setAccessibleName(TitreExcList->text());
     ExcList->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The list takes what RepList leaves; in a short window it shrinks to nothing first.
-    ExcList->setMinimumHeight(0);
+    // The list takes what RepList leaves, and keeps a few rows in a low window (fitRepList).
+    ExcList->setMinimumHeight(kExcListLeast);
     for (QListWidget* list : {RepList, ExcList}) {
         // PathSelection keeps the order; the widget only shows it.
         list->setSortingEnabled(false);
@@ -108,6 +112,16 @@ void SelectionPage::buildRepColumn() {
     repCol->addWidget(RepList);
     repCol->addWidget(TitreExcList);
     repCol->addWidget(ExcList, 1);
+    PanelRepList->installEventFilter(this);
+}
+
+void SelectionPage::fitRepList() {
+    // RepList keeps its design height while ExcList and both titles fit below it; in a
+    // shorter window it gives up height so that the exclusion list stays in sight.
+    const QMargins m = PanelRepList->layout()->contentsMargins();
+    const int room = PanelRepList->contentsRect().height() - m.top() - m.bottom() -
+                     TitreRepList->sizeHint().height() - TitreExcList->sizeHint().height() - kExcListLeast;
+    RepList->setFixedHeight(std::clamp(room, 0, kRepListHeight));
 }
 
 void SelectionPage::buildDskMenu() {
@@ -120,13 +134,18 @@ void SelectionPage::buildDskMenu() {
     Exclure = PopMenuDsk->addAction(QStringLiteral("&Exclure de la recherche"));
     Exclure->setObjectName(QStringLiteral("Exclure"));
     Exclure->setToolTip(QStringLiteral("Met le chemin sélectionné (à gauche) dans la liste des exclusions"));
-    connect(DskList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        // From the keyboard the point may lie anywhere: the menu opens beside the selected row.
-        QPoint at = pos;
-        const QRect row = DskList->visualRect(DskList->currentIndex());
-        if (!DskList->indexAt(pos).isValid() && row.isValid()) at = row.bottomLeft();
-        PopMenuDsk->popup(DskList->viewport()->mapToGlobal(at));
-    });
+    connect(DskList, &QWidget::customContextMenuRequested, this, &SelectionPage::popDskMenu);
+    // The menu key comes as a context menu request; Shift+F10 does not, on every platform.
+    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), DskList);
+    key->setContext(Qt::WidgetShortcut);
+    connect(key, &QShortcut::activated, this, [this] { popDskMenu(QPoint(-1, -1)); });
+}
+
+void SelectionPage::popDskMenu(QPoint pos) {
+    // From the keyboard the point may lie anywhere: the menu opens below the selected row.
+    const QRect row = DskList->visualRect(DskList->currentIndex());
+    if (!DskList->indexAt(pos).isValid() && row.isValid()) pos = row.bottomLeft();
+    PopMenuDsk->popup(DskList->viewport()->mapToGlobal(pos));
 }
 
 void SelectionPage::buildButtonColumn() {
@@ -222,6 +241,7 @@ void SelectionPage::layoutButtonColumn() {
 
 bool SelectionPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelBoutons && event->type() == QEvent::Resize) layoutButtonColumn();
+    if (watched == PanelRepList && event->type() == QEvent::Resize) fitRepList();
     if (event->type() == QEvent::FocusIn && (watched == RepList || watched == ExcList))
         focusedList_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
     return QFrame::eventFilter(watched, event);

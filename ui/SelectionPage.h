@@ -62,6 +62,8 @@ private:
     void buildButtonColumn();
     void buildRepColumn();
     void buildDskMenu();
+    void popDskMenu(QPoint pos);   // pos in DskList's viewport; off the rows: below the current one
+    void fitRepList();
     void setDskPanelWidth(int width);   // PanelDskList, kept within the page
     // The drag of the button column resizes the drive tree.
     void columnDragBegin(QPoint start);

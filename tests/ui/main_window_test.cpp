@@ -151,6 +151,32 @@ TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
     EXPECT_EQ(ui.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
 }
 
+// ExcList and its title stand below RepList: RepList at its design height while the window
+// has room, and in a low window short enough that the exclusion list stays in sight.
+TEST_F(MainWindow, TheExclusionListStaysInSightBelowTheSearchList) {
+    T_EcrPrin& w = makeShown();
+    auto expectStacked = [&](int height) {
+        SCOPED_TRACE("window " + std::to_string(height) + " high");
+        w.resize(640, height);
+        QCoreApplication::processEvents();
+        const QRect rep = ui.RepList->geometry();
+        const QRect title = ui.TitreExcList->geometry();
+        const QRect exc = ui.ExcList->geometry();
+        EXPECT_LT(ui.TitreRepList->geometry().bottom(), rep.top());
+        EXPECT_LT(rep.bottom(), title.top());
+        EXPECT_GE(title.height(), ui.TitreExcList->sizeHint().height());
+        EXPECT_LT(title.bottom(), exc.top());
+        EXPECT_LE(exc.bottom(), ui.PanelRepList->contentsRect().bottom());
+        EXPECT_GE(exc.height(), 40);
+    };
+    expectStacked(497);
+    EXPECT_EQ(ui.RepList->height(), 282);
+    expectStacked(300);
+    expectStacked(250);
+    expectStacked(497);
+    EXPECT_EQ(ui.RepList->height(), 282);
+}
+
 // Stop's roles in a run are the session's (SessionActs); without a run it goes back to the
 // selection, which shows BtnRevoir from then on.
 TEST_F(MainWindow, StopWithoutARunReturnsToTheSelectionWithBtnRevoir) {
