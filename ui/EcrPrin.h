@@ -58,7 +58,7 @@ public:
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
     void BtnAjouteClick();
-    // On the list of the two that last had the focus (SelectionPage::focusedList).
+    // On the list of the two last in use (SelectionPage::listInUse).
     void BtnEnleveClick();
     void ExclureClick();   // PopMenuDsk: the drive tree's selected node into ExcList
     std::vector<std::string> searchPaths() const;   // RepList in list order

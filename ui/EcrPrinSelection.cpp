@@ -30,7 +30,7 @@ void T_EcrPrin::attachSelection() {
 }
 
 void T_EcrPrin::BtnAjouteClick() { session_.addSearchPath(); }
-void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(selectionPage_->focusedList()); }
+void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(selectionPage_->listInUse()); }
 void T_EcrPrin::ExclureClick() { session_.excludeSelected(); }
 
 std::vector<std::string> T_EcrPrin::searchPaths() const { return selectionPage_->searchPaths(); }

@@ -146,6 +146,8 @@ void SelectionPage::popDskMenu(QPoint pos) {
     const QRect row = DskList->visualRect(DskList->currentIndex());
     if (!DskList->indexAt(pos).isValid() && row.isValid()) pos = row.bottomLeft();
     PopMenuDsk->popup(DskList->viewport()->mapToGlobal(pos));
+    // Its one item highlighted: Return takes it, as the mnemonic does.
+    PopMenuDsk->setActiveAction(Exclure);
 }
 
 void SelectionPage::buildButtonColumn() {
@@ -180,6 +182,7 @@ void SelectionPage::buildButtonColumn() {
 // --- The two lists ---------------------------------------------------------------------
 
 void SelectionPage::insertEntry(PathList which, int index, const std::string& text) {
+    listInUse_ = which;
     QListWidget* l = list(which);
     const QSignalBlocker block(l);
     auto* item = new QListWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -243,7 +246,7 @@ bool SelectionPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelBoutons && event->type() == QEvent::Resize) layoutButtonColumn();
     if (watched == PanelRepList && event->type() == QEvent::Resize) fitRepList();
     if (event->type() == QEvent::FocusIn && (watched == RepList || watched == ExcList))
-        focusedList_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
+        listInUse_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
     return QFrame::eventFilter(watched, event);
 }
 

@@ -48,8 +48,9 @@ public:
     std::vector<std::string> searchPaths() const;   // RepList in list order
     void setButtonsEnabled(bool remove, bool search);   // BtnEnleve, BtnCherche
     // The list BtnEnleve acts on: the one of the two that last had the focus (a click on the
-    // button takes it from the list), RepList until ExcList has had it.
-    PathList focusedList() const { return focusedList_; }
+    // button takes it from the list) or took an entry (Alt+E right after an exclusion takes
+    // it back); RepList until ExcList has had either.
+    PathList listInUse() const { return listInUse_; }
 
     // BtnRevoir shows from the first return to the selection on; the column makes room.
     void showBtnRevoir();
@@ -87,7 +88,7 @@ private:
     QMenu* PopMenuDsk = nullptr;   // DskList's context menu
     QAction* Exclure = nullptr;    // its one item: the selected node into ExcList
     TreeModel* dskModel_ = nullptr;
-    PathList focusedList_ = PathList::Search;
+    PathList listInUse_ = PathList::Search;
     QPoint dragStart_;
     bool revoirWasVisible_ = false;   // BtnRevoir when the column's drag started
 };

@@ -197,6 +197,17 @@ TEST_F(PathSelectionWindowTest, TheMenuExcludesAndBtnEnleveActsOnTheListLastInUs
     ui.BtnEnleve->click();
     EXPECT_EQ(ui.ExcList->count(), 0);
     EXPECT_FALSE(ui.BtnEnleve->isEnabled());
+
+    // Right after an exclusion, the focus still in the tree, BtnEnleve takes it back.
+    pick(at({"D:\\"}));
+    ui.BtnAjoute->click();
+    ui.RepList->setFocus();
+    ui.DskList->setFocus();
+    pick(at({"E:\\"}));
+    ui.Exclure->trigger();
+    ui.BtnEnleve->click();
+    EXPECT_EQ(ui.ExcList->count(), 0);
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("D:")});
 }
 
 TEST_F(PathSelectionWindowTest, ListShowsDecodedNamesAndSearchesTheBytes) {
