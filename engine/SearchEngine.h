@@ -40,7 +40,7 @@ public:
     bool abandoned() const { return run_.state.abandoned(); }
 
     // The search run of BtnCherche, on the search list's entries in list order, leaving out
-    // the exclusion list's drives, folders and files.
+    // the exclusion list's entries.
     void searchRun(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {});
 
     using StopRole = RunState::StopRole;
