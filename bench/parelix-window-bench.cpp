@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
 
     // The list keeps its own order (sorted); parelix-scan takes the arguments' order, so
     // give one folder per run when comparing outputs of several.
-    for (const std::string& p : paths) window.session().pathSelection().insertEntry(p, parelix::kNoNode);
+    for (const std::string& p : paths) window.session().addSearchPathText(p);
     if (window.searchPaths().size() != paths.size()) {
         std::fprintf(stderr, "%s: the search list did not take the folders\n", argv[0]);
         return 1;

@@ -234,7 +234,7 @@ void timeFolding(const char* name, void (T_EcrPrin::*handler)(), T_EcrPrin& w, c
 // "Supprime les doubles de ce répertoire" on del/ with every tree open, as after "Tout
 // Déplier"; its time in ms.
 double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, int duplicates) {
-    ResultTrees& t = w.session().trees();
+    ResultTrees& t = w.session().viewStores().results;
     auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
     w.ToutDeplierClick();
     t.dirList.expand(pairs.root);
@@ -311,7 +311,7 @@ int main(int argc, char** argv) {
     if (w.startupRefused()) return 1;
     showWithoutSplash(w);
 
-    ResultTrees& t = session.trees();
+    ResultTrees& t = session.viewStores().results;
     const NodeId first = addPlannedRoot(t, nodes);
     const PairsRoot pairs = addPairsRoot(t, fs::path(work) / "walk", duplicates);
 

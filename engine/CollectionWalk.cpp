@@ -14,7 +14,7 @@ const std::string kDirPrefix = "--> ";
 
 }  // namespace
 
-void CollectionWalk::run(const std::vector<std::string>& searchPaths) {
+void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& /*exclusions*/) {
     run_.state.beginCollection();
     run_.ui.logLine("Collecte des informations");
     run_.ui.phaseStarted(SearchPhase::Collection, 0);

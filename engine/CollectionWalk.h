@@ -14,8 +14,10 @@ class CollectionWalk {
 public:
     explicit CollectionWalk(RunContext& run) : run_(run) {}
 
-    // Walks the search paths in list order, until Stop clears the collecting flag.
-    void run(const std::vector<std::string>& searchPaths);
+    // Walks the search paths in list order, until Stop clears the collecting flag; the
+    // exclusions are entries as the search list holds them ("X:", or a path without a
+    // trailing backslash).
+    void run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {});
 
 private:
     void walkDirectory(NodeId node, const std::string& path);

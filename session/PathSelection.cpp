@@ -1,5 +1,7 @@
 #include "session/PathSelection.h"
 
+#include <algorithm>
+
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"
 #include "platform/Text.h"
@@ -24,6 +26,15 @@ public:
 private:
     const std::function<void(bool)>& set_;
 };
+
+// Where a new entry lands in a list kept ascending: after the last entry that does not sort
+// above it, as the list control's own sorted insertion does.
+template <typename Entry, typename TextOf>
+int sortedPlace(const std::vector<Entry>& list, const std::string& text, TextOf textOf) {
+    std::size_t at = 0;
+    while (at < list.size() && lstrcmpA(textOf(list[at]), text) <= 0) ++at;
+    return static_cast<int>(at);
+}
 
 }  // namespace
 
@@ -98,7 +109,7 @@ void PathSelection::selectionChanged(NodeId node) {
     if (node == root_ && root_ != kNoNode && tree_.childCount(root_) > 0) tree_.select(tree_.firstChild(root_));
 }
 
-void PathSelection::add(std::string_view senderName) {
+void PathSelection::add() {
     const NodeId s = tree_.selected();
     if (s == kNoNode || tree_.parent(s) == kNoNode) return;
     // A cut path would name another folder (or an ancestor) than the one chosen, and its
@@ -112,18 +123,22 @@ void PathSelection::add(std::string_view senderName) {
     for (int i = static_cast<int>(entries_.size()) - 1; i >= 0; --i) {
         if (entries_[static_cast<std::size_t>(i)].text.starts_with(p)) {
             selectEntry(i);
-            remove(senderName);
+            returnEntry(i, false);
         }
     }
 
     const int index = insertEntry(p, tree_.parent(s));
     selectEntry(index);
     tree_.remove(s);   // the tree picks the new selection; selectionChanged then applies
-    if (view_.removeAndSearchEnabled) view_.removeAndSearchEnabled(true);
+    updateButtons();
 }
 
-void PathSelection::remove(std::string_view senderName) {
-    const int i = selected_;
+void PathSelection::remove(PathList focused) {
+    if (focused == PathList::Exclusions) removeExclusion();
+    else returnEntry(selected_, true);
+}
+
+void PathSelection::returnEntry(int i, bool selectNode) {
     if (i < 0 || i >= static_cast<int>(entries_.size())) return;
     const SearchEntry entry = entries_[static_cast<std::size_t>(i)];
 
@@ -134,32 +149,67 @@ void PathSelection::remove(std::string_view senderName) {
     // A returned node is listed afresh, whatever the tree showed before it was added.
     populate(node);
     tree_.sortChildren(entry.home);
-    if (senderName == kRemoveButtonName) tree_.select(node);
+    if (selectNode) tree_.select(node);
 
     deleteEntry(i);
-    if (entries_.empty()) {
-        if (view_.removeAndSearchEnabled) view_.removeAndSearchEnabled(false);
-    } else {
-        const int size = static_cast<int>(entries_.size());
-        selectEntry(i < size ? i : size - 1);
+    const int size = static_cast<int>(entries_.size());
+    if (size > 0) selectEntry(i < size ? i : size - 1);
+    updateButtons();
+}
+
+void PathSelection::exclude() {
+    const NodeId s = tree_.selected();
+    if (s == kNoNode || tree_.parent(s) == kNoNode || !pathFits(s)) return;
+    std::string p = nodePath(s);
+    const auto same = std::find(exclusions_.begin(), exclusions_.end(), p);
+    if (same != exclusions_.end()) {
+        selectExclusion(static_cast<int>(same - exclusions_.begin()));
+        return;
     }
+    const int index = sortedPlace(exclusions_, p, [](const std::string& t) -> const std::string& { return t; });
+    exclusions_.insert(exclusions_.begin() + index, std::move(p));
+    if (excSelected_ >= index) ++excSelected_;
+    if (view_.entryInserted) view_.entryInserted(PathList::Exclusions, index, exclusions_[static_cast<std::size_t>(index)]);
+    selectExclusion(index);
+    updateButtons();
+}
+
+void PathSelection::removeExclusion() {
+    const int i = excSelected_;
+    if (i < 0 || i >= static_cast<int>(exclusions_.size())) return;
+    exclusions_.erase(exclusions_.begin() + i);
+    excSelected_ = -1;
+    if (view_.entryRemoved) view_.entryRemoved(PathList::Exclusions, i);
+    // As in the search list: the entry that moved into its place, else the new last one.
+    const int size = static_cast<int>(exclusions_.size());
+    if (size > 0) selectExclusion(i < size ? i : size - 1);
+    else if (view_.entrySelected) view_.entrySelected(PathList::Exclusions, -1);
+    updateButtons();
+}
+
+void PathSelection::updateButtons() {
+    if (view_.buttonsEnabled) view_.buttonsEnabled(!entries_.empty() || !exclusions_.empty(), !entries_.empty());
 }
 
 void PathSelection::selectEntry(int index) {
     if (index < 0 || index >= static_cast<int>(entries_.size())) index = -1;
     if (index == selected_) return;
     selected_ = index;
-    if (view_.entrySelected) view_.entrySelected(index);
+    if (view_.entrySelected) view_.entrySelected(PathList::Search, index);
+}
+
+void PathSelection::selectExclusion(int index) {
+    if (index < 0 || index >= static_cast<int>(exclusions_.size())) index = -1;
+    if (index == excSelected_) return;
+    excSelected_ = index;
+    if (view_.entrySelected) view_.entrySelected(PathList::Exclusions, index);
 }
 
 int PathSelection::insertEntry(std::string text, NodeId home) {
-    // After the last entry that does not sort above the new one.
-    std::size_t at = 0;
-    while (at < entries_.size() && lstrcmpA(entries_[at].text, text) <= 0) ++at;
-    const int index = static_cast<int>(at);
+    const int index = sortedPlace(entries_, text, [](const SearchEntry& e) -> const std::string& { return e.text; });
     entries_.insert(entries_.begin() + index, SearchEntry{std::move(text), home});
     if (selected_ >= index) ++selected_;
-    if (view_.entryInserted) view_.entryInserted(index, entries_[at].text);
+    if (view_.entryInserted) view_.entryInserted(PathList::Search, index, entries_[static_cast<std::size_t>(index)].text);
     return index;
 }
 
@@ -168,7 +218,7 @@ void PathSelection::deleteEntry(int index) {
     entries_.erase(entries_.begin() + index);
     if (selected_ == index) selected_ = -1;
     else if (selected_ > index) --selected_;
-    if (view_.entryRemoved) view_.entryRemoved(index);
+    if (view_.entryRemoved) view_.entryRemoved(PathList::Search, index);
 }
 
 }  // namespace parelix

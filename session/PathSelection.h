@@ -1,8 +1,8 @@
 #pragma once
 // The selection page's logic: the drive tree (every drive, and their directories listed
-// lazily one level ahead of what the user has opened) and the sorted search list. It holds
-// no widget: the window mirrors the list and the button states through the callbacks, and
-// tests drive it headless over a TreeStore.
+// lazily one level ahead of what the user has opened), the sorted search list and the
+// sorted exclusion list. It holds no widget: the window mirrors the lists and the button
+// states through the callbacks, and tests drive it headless over a TreeStore.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,21 +21,22 @@ struct SearchEntry {
     NodeId home = kNoNode;   // the tree node the added node hung under (the root for a drive)
 };
 
+// The two lists of the page: the search list (RepList) and the exclusion list (ExcList).
+enum class PathList { Search, Exclusions };
+
 // What the window shows of the selection's state.
 struct PathSelectionView {
     std::function<void(bool on)> waitCursor;
-    std::function<void(int index, const std::string& text)> entryInserted;
-    std::function<void(int index)> entryRemoved;
-    std::function<void(int index)> entrySelected;           // -1: no entry selected
-    std::function<void(bool enabled)> removeAndSearchEnabled;   // BtnEnleve and BtnCherche
+    std::function<void(PathList list, int index, const std::string& text)> entryInserted;
+    std::function<void(PathList list, int index)> entryRemoved;
+    std::function<void(PathList list, int index)> entrySelected;   // -1: no entry selected
+    // BtnEnleve: either list holds an entry; BtnCherche: the search list does.
+    std::function<void(bool remove, bool search)> buttonsEnabled;
 };
 
 class PathSelection {
 public:
     static constexpr std::string_view kRootText = "Poste";
-    // Component name of the remove button: only a click of that button moves the tree's
-    // selection to a returned node.
-    static constexpr std::string_view kRemoveButtonName = "BtnEnleve";
 
     // The drives and their folders are listed over `drives`, which must outlive the selection.
     PathSelection(TreeStore& tree, const DriveTable& drives, PathSelectionView view = {});
@@ -52,10 +53,15 @@ public:
     void nodeExpanded(NodeId node);   // populates every child not yet populated
     void selectionChanged(NodeId node);   // the root never stays selected while it has children
 
-    // The two buttons. senderName is the component name of the control that started the
-    // action; add passes its own on to the returns it makes.
-    void add(std::string_view senderName);
-    void remove(std::string_view senderName);
+    // BtnAjoute: the selected node moves into the search list, after every entry inside its
+    // path has come back to the tree (those returns leave the tree's selection alone).
+    void add();
+    // BtnEnleve, on the list the user was in: a search entry goes back to the tree, where
+    // its node becomes the selection; an exclusion is dropped.
+    void remove(PathList focused);
+    // The selected node's path goes into the exclusion list; the tree keeps the node, so a
+    // search path may still be chosen inside it (the exclusion then wins in the walk).
+    void exclude();
 
     // Path of a node below the root: its texts and its ancestors' joined, cut to 255
     // characters after each step, without the last character. Never asked for the root.
@@ -74,17 +80,30 @@ public:
     int insertEntry(std::string text, NodeId home);
     void deleteEntry(int index);
 
+    // The exclusion list, ascending by lstrcmpA like the search list, no entry twice.
+    const std::vector<std::string>& exclusions() const { return exclusions_; }
+    int selectedExclusion() const { return excSelected_; }
+    void selectExclusion(int index);   // -1 or out of range: none
+
     NodeId root() const { return root_; }
     // Directory enumerations started so far (each populate makes one).
     std::uint64_t listingCount() const { return listings_; }
 
 private:
+    // Entry i of the search list back to its home node; selectNode: the returned node
+    // becomes the tree's selection (the remove button), else the selection stays.
+    void returnEntry(int i, bool selectNode);
+    void removeExclusion();
+    void updateButtons();
+
     TreeStore& tree_;
     const DriveTable& drives_;
     PathSelectionView view_;
     NodeId root_ = kNoNode;
     std::vector<SearchEntry> entries_;
     int selected_ = -1;
+    std::vector<std::string> exclusions_;
+    int excSelected_ = -1;
     std::uint64_t listings_ = 0;
 };
 

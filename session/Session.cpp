@@ -96,8 +96,11 @@ void Session::endRequested() {
 void Session::search(const std::vector<std::string>& searchPaths) {
     runPickTree_ = TreeId::None;
     runPickNode_ = kNoNode;
+    // A copy: the run turns the event loop, and Stop can bring the selection page back
+    // while it still sorts or compares.
+    const std::vector<std::string> exclusions = selection_.exclusions();
     try {
-        engine_.searchRun(searchPaths);
+        engine_.searchRun(searchPaths, exclusions);
     } catch (const std::exception&) {
         if (!ending_) throw;   // the program is ending: no message box to hold it up
     }
@@ -112,6 +115,16 @@ bool Session::closeQuery() {
     if (mayAct(Act::Close)) return true;
     if (deleting() && !ending_) closePending_ = true;   // once the deletion has ended
     return false;
+}
+
+void Session::pickEntry(PathList list, int index) {
+    if (list == PathList::Exclusions) selection_.selectExclusion(index);
+    else selection_.selectEntry(index);
+}
+
+void Session::pointDirListNode(NodeId node) {
+    notePick(TreeId::DirList, node);
+    if (trees_.dirList.isValid(node)) trees_.dirList.select(node);
 }
 
 void Session::notePick(TreeId tree, NodeId node) {

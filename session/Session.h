@@ -46,10 +46,21 @@ public:
     void attach(SessionView* view, PathSelectionView selection = {});
 
     PlatformServices& services() { return services_; }
-    ResultTrees& trees() { return trees_; }
-    TreeStore& driveTree() { return driveTree_; }   // DskList's nodes
-    SearchEngine& engine() { return engine_; }
-    PathSelection& pathSelection() { return selection_; }
+    // What the window reads of the trees, the engine and the selection; it changes them only
+    // through the methods below.
+    const ResultTrees& trees() const { return trees_; }
+    const TreeStore& driveTree() const { return driveTree_; }   // DskList's nodes
+    const SearchEngine& engine() const { return engine_; }
+    const PathSelection& pathSelection() const { return selection_; }
+
+    // The stores that the window's item models and tree binders sit on: the models listen to
+    // them, the binders pass the user's selection and open rows into them. Nothing else
+    // takes them mutable.
+    struct ViewStores {
+        ResultTrees& results;
+        TreeStore& drives;
+    };
+    ViewStores viewStores() { return {trees_, driveTree_}; }
 
     // The work files and the drive tree; shutdown deletes the work files (InOutError when it
     // cannot). started(): the work files exist.
@@ -66,9 +77,22 @@ public:
     // no further, and what waits for their end ends the program.
     void endRequested();
 
+    // --- Path selection ----------------------------------------------------------------
+    void addSearchPath() { selection_.add(); }                     // BtnAjoute
+    void removeEntry(PathList focused) { selection_.remove(focused); }   // BtnEnleve
+    void excludeSelected() { selection_.exclude(); }
+    // The entry the user picked in one of the lists; -1: none.
+    void pickEntry(PathList list, int index);
+    // A search path put in the list by its text, with no node of the drive tree behind it:
+    // for tools that search folders they name, and never take out again.
+    void addSearchPathText(std::string text) { selection_.insertEntry(std::move(text), kNoNode); }
+    // The exclusion list, in list order.
+    const std::vector<std::string>& exclusions() const { return selection_.exclusions(); }
+
     // --- Search run --------------------------------------------------------------------
-    // BtnCherche, once mayAct(Act::StartSearch) allowed it. An error that ends the run
-    // reaches the caller, unless the program is ending.
+    // BtnCherche, once mayAct(Act::StartSearch) allowed it; the walk leaves out the
+    // exclusion list. An error that ends the run reaches the caller, unless the program is
+    // ending.
     void search(const std::vector<std::string>& searchPaths);
     // BtnStopRtn: stops the phase under way; true when none was (and no deletion holds Stop),
     // so that the window goes back to the selection.
@@ -84,6 +108,9 @@ public:
     bool popupEnabled() const { return popupEnabled_; }
 
     // --- Browsing and deletion ---------------------------------------------------------
+    // A right click on a node of DirList: it becomes the selection (with its counterpart)
+    // and the pick of a run under way, so that PopMenu acts on it.
+    void pointDirListNode(NodeId node);
     // Selection changes of the two result trees (their stores tell them): each follows the
     // link into the other tree.
     void dirListChange(NodeId node) { browsing_.dirListChange(node); }

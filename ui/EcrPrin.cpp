@@ -2,6 +2,7 @@
 // log, status bar and progress bar), and the switches between the pages.
 #include "ui/EcrPrin.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QListWidget>
@@ -71,8 +72,9 @@ T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), s
     central_->setObjectName(QStringLiteral("ClientArea"));
     setCentralWidget(central_);
     central_->installEventFilter(this);
-    selectionPage_ = new SelectionPage(session_.driveTree(), central_);
-    resultsPage_ = new ResultsPage(session_.trees(), session_.services().drives(), central_);
+    const Session::ViewStores stores = session_.viewStores();
+    selectionPage_ = new SelectionPage(stores.drives, central_);
+    resultsPage_ = new ResultsPage(stores.results, session_.services().drives(), central_);
 
     PopMenu = new QMenu(this);
     PopMenu->setObjectName(QStringLiteral("PopMenu"));
@@ -128,8 +130,9 @@ T_EcrPrin::~T_EcrPrin() {
 
 void T_EcrPrin::connectControls() {
     SelectionPage& sel = *selectionPage_;
-    connect(sel.btnAjoute(), &QToolButton::clicked, this, guarded([this] { BtnAjouteClick(selectionPage_->btnAjoute()); }));
-    connect(sel.btnEnleve(), &QToolButton::clicked, this, guarded([this] { BtnEnleveClick(selectionPage_->btnEnleve()); }));
+    connect(sel.btnAjoute(), &QToolButton::clicked, this, guarded([this] { BtnAjouteClick(); }));
+    connect(sel.btnEnleve(), &QToolButton::clicked, this, guarded([this] { BtnEnleveClick(); }));
+    connect(sel.exclure(), &QAction::triggered, this, guarded([this] { ExclureClick(); }));
     connect(sel.btnRevoir(), &QToolButton::clicked, this, guarded([this] { BtnRevoirClick(); }));
     connect(sel.btnCherche(), &QToolButton::clicked, this, guarded([this] { BtnChercheClick(); }));
     connect(sel.btnQuitte(), &QToolButton::clicked, this, guarded([this] { BtnQuitteClick(); }));
@@ -166,7 +169,7 @@ void T_EcrPrin::connectBrowsingKeys() {
             auto* shortcut = new QShortcut(QKeySequence(key), tree);
             shortcut->setContext(Qt::WidgetShortcut);
             connect(shortcut, &QShortcut::activated, this, guarded([this, tree, dirList] {
-                ResultTrees& trees = session_.trees();
+                const ResultTrees& trees = session_.trees();
                 const NodeId node = tree == dirList ? trees.dirList.selected() : trees.dblList.selected();
                 if (node == kNoNode) return;
                 if (tree == dirList) {

@@ -7,7 +7,7 @@
 // The handlers are split by subject over several sources:
 //   EcrPrin.cpp           creation, page switches, sizes, what the search run shows, closing
 //   EcrPrinSearch.cpp     search run, stop, close query, destruction (engine glue)
-//   EcrPrinSelection.cpp  path selection (drive tree DskList and search list RepList)
+//   EcrPrinSelection.cpp  path selection (drive tree DskList, lists RepList and ExcList)
 //   EcrPrinResults.cpp    results browsing and deletion (DirList, DblList, Poubelle, PopMenu)
 // The controls: SelectionPage.h (_PanSel) and ResultsPage.h (_PanRes).
 #include <cstdint>
@@ -57,10 +57,10 @@ public:
     void quitBySignal();
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
-    void BtnAjouteClick(QObject* sender);
-    void BtnEnleveClick(QObject* sender);
-    void DskListExpanded(NodeId node);
-    void DskListChange(NodeId node);
+    void BtnAjouteClick();
+    // On the list of the two last in use (SelectionPage::listInUse).
+    void BtnEnleveClick();
+    void ExclureClick();   // PopMenuDsk: the drive tree's selected node into ExcList
     std::vector<std::string> searchPaths() const;   // RepList in list order
 
     // --- Results browsing and deletion (EcrPrinResults.cpp) -----------------------------

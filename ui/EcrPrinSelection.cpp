@@ -1,41 +1,37 @@
-// Path selection handlers: the drive tree DskList and the search list RepList. The logic
-// lives in the session's PathSelection, the controls in SelectionPage; this file binds the
-// one to the other.
+// Path selection handlers: the drive tree DskList with its context menu PopMenuDsk, the
+// search list RepList and the exclusion list ExcList. The logic lives in the session's
+// PathSelection, reached through the session; the controls in SelectionPage; this file
+// binds the one to the other.
+#include <QAction>
 #include <QListWidget>
 #include <QToolButton>
 
 #include "ui/EcrPrin.h"
-#include "session/PathSelection.h"
 #include "ui/SelectionPage.h"
 
 namespace parelix {
-
-namespace {
-
-std::string componentName(QObject* sender) {
-    return sender ? sender->objectName().toStdString() : std::string();
-}
-
-}  // namespace
 
 void T_EcrPrin::attachSelection() {
     SelectionPage* page = selectionPage_;
     PathSelectionView view;
     view.waitCursor = [this](bool on) { setWaitCursor(on); };
-    view.entryInserted = [page](int index, const std::string& text) { page->insertEntry(index, text); };
-    view.entryRemoved = [page](int index) { page->removeEntry(index); };
-    view.entrySelected = [page](int index) { page->selectEntry(index); };
-    view.removeAndSearchEnabled = [page](bool enabled) { page->setRemoveAndSearchEnabled(enabled); };
+    view.entryInserted = [page](PathList list, int index, const std::string& text) {
+        page->insertEntry(list, index, text);
+    };
+    view.entryRemoved = [page](PathList list, int index) { page->removeEntry(list, index); };
+    view.entrySelected = [page](PathList list, int index) { page->selectEntry(list, index); };
+    view.buttonsEnabled = [page](bool remove, bool search) { page->setButtonsEnabled(remove, search); };
     session_.attach(this, std::move(view));
 
-    connect(page->repList(), &QListWidget::itemSelectionChanged, this,
-            [this] { session_.pathSelection().selectEntry(selectionPage_->pickedEntry()); });
+    for (PathList list : {PathList::Search, PathList::Exclusions}) {
+        connect(page->list(list), &QListWidget::itemSelectionChanged, this,
+                [this, list] { session_.pickEntry(list, selectionPage_->pickedEntry(list)); });
+    }
 }
 
-void T_EcrPrin::BtnAjouteClick(QObject* sender) { session_.pathSelection().add(componentName(sender)); }
-void T_EcrPrin::BtnEnleveClick(QObject* sender) { session_.pathSelection().remove(componentName(sender)); }
-void T_EcrPrin::DskListExpanded(NodeId node) { session_.pathSelection().nodeExpanded(node); }
-void T_EcrPrin::DskListChange(NodeId node) { session_.pathSelection().selectionChanged(node); }
+void T_EcrPrin::BtnAjouteClick() { session_.addSearchPath(); }
+void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(selectionPage_->listInUse()); }
+void T_EcrPrin::ExclureClick() { session_.excludeSelected(); }
 
 std::vector<std::string> T_EcrPrin::searchPaths() const { return selectionPage_->searchPaths(); }
 

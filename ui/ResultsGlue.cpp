@@ -100,9 +100,7 @@ void ResultsGlue::notePress(bool dir, const QMouseEvent& me) {
     // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
     // the rows it leaves the selection. The press goes no further (ResultsPage).
     if (dir && me.button() == Qt::RightButton && index.isValid() && session_.popupEnabled()) {
-        const NodeId node = page_.dirModel()->nodeOf(index);
-        session_.notePick(TreeId::DirList, node);
-        session_.trees().dirList.select(node);
+        session_.pointDirListNode(page_.dirModel()->nodeOf(index));
     }
 }
 

@@ -1,11 +1,14 @@
 #include "ui/SelectionPage.h"
 
 #include <QByteArray>
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
+#include <QMenu>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QTreeView>
@@ -24,6 +27,9 @@ namespace parelix {
 namespace {
 
 constexpr int kButtonLeft = (60 - ColumnButton::kWidth) / 2;
+constexpr int kRepListHeight = 282;
+// What a short window leaves of ExcList (about three rows) before RepList gives up height.
+constexpr int kExcListLeast = 48;
 
 // List items show the name decoded for the eye but keep the path's own bytes, which are
 // what the search reads back.
@@ -53,6 +59,7 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     buildButtonColumn();
 
     buildRepColumn();
+    buildDskMenu();
 
     row->addWidget(PanelDskList);
     row->addWidget(PanelBoutons);
@@ -72,6 +79,8 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     drag->addTarget(PanelRepList);
     drag->addTarget(TitreRepList);
     drag->addTarget(RepList, RepList->viewport());
+    drag->addTarget(TitreExcList);
+    drag->addTarget(ExcList, ExcList->viewport());
 }
 
 void SelectionPage::buildRepColumn() {
@@ -85,22 +94,60 @@ void SelectionPage::buildRepColumn() {
     RepList->setObjectName(QStringLiteral("RepList"));
     RepList->setAccessibleName(TitreRepList->text());
     RepList->setSelectionMode(QAbstractItemView::SingleSelection);
-    RepList->setFixedHeight(282);
-    // PathSelection keeps the order; the widget only shows it.
-    RepList->setSortingEnabled(false);
+    RepList->setFixedHeight(kRepListHeight);
     TitreExcList = makeTitle(QStringLiteral("TitreExcList"),
                              QStringLiteral("Disques / répertoires / fichiers à exclure"), PanelRepList);
     ExcList = new QListWidget(PanelRepList);
     ExcList->setObjectName(QStringLiteral("ExcList"));
     ExcList->setAccessibleName(TitreExcList->text());
-    ExcList->setSortingEnabled(true);
-    TitreExcList->hide();
-    ExcList->hide();
+    ExcList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The list takes what RepList leaves, and keeps a few rows in a low window (fitRepList).
+    ExcList->setMinimumHeight(kExcListLeast);
+    for (QListWidget* list : {RepList, ExcList}) {
+        // PathSelection keeps the order; the widget only shows it.
+        list->setSortingEnabled(false);
+        list->installEventFilter(this);
+    }
     repCol->addWidget(TitreRepList);
     repCol->addWidget(RepList);
     repCol->addWidget(TitreExcList);
-    repCol->addWidget(ExcList);
-    repCol->addStretch(1);
+    repCol->addWidget(ExcList, 1);
+    PanelRepList->installEventFilter(this);
+}
+
+void SelectionPage::fitRepList() {
+    // RepList keeps its design height while ExcList and both titles fit below it; in a
+    // shorter window it gives up height so that the exclusion list stays in sight.
+    const QMargins m = PanelRepList->layout()->contentsMargins();
+    const int room = PanelRepList->contentsRect().height() - m.top() - m.bottom() -
+                     TitreRepList->sizeHint().height() - TitreExcList->sizeHint().height() - kExcListLeast;
+    RepList->setFixedHeight(std::clamp(room, 0, kRepListHeight));
+}
+
+void SelectionPage::buildDskMenu() {
+    // Keyboard: the menu key or Shift+F10 on the tree. The item acts on the tree's
+    // selected node, which a right click on a row has just moved there.
+    DskList->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopMenuDsk = new QMenu(this);
+    PopMenuDsk->setObjectName(QStringLiteral("PopMenuDsk"));
+    PopMenuDsk->setAccessibleName(QStringLiteral("Menu des disques"));
+    Exclure = PopMenuDsk->addAction(QStringLiteral("&Exclure de la recherche"));
+    Exclure->setObjectName(QStringLiteral("Exclure"));
+    Exclure->setToolTip(QStringLiteral("Met le chemin sélectionné (à gauche) dans la liste des exclusions"));
+    connect(DskList, &QWidget::customContextMenuRequested, this, &SelectionPage::popDskMenu);
+    // The menu key comes as a context menu request; Shift+F10 does not, on every platform.
+    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), DskList);
+    key->setContext(Qt::WidgetShortcut);
+    connect(key, &QShortcut::activated, this, [this] { popDskMenu(QPoint(-1, -1)); });
+}
+
+void SelectionPage::popDskMenu(QPoint pos) {
+    // From the keyboard the point may lie anywhere: the menu opens below the selected row.
+    const QRect row = DskList->visualRect(DskList->currentIndex());
+    if (!DskList->indexAt(pos).isValid() && row.isValid()) pos = row.bottomLeft();
+    PopMenuDsk->popup(DskList->viewport()->mapToGlobal(pos));
+    // Its one item highlighted: Return takes it, as the mnemonic does.
+    PopMenuDsk->setActiveAction(Exclure);
 }
 
 void SelectionPage::buildButtonColumn() {
@@ -132,33 +179,38 @@ void SelectionPage::buildButtonColumn() {
     PanelBoutons->installEventFilter(this);
 }
 
-// --- The search list -------------------------------------------------------------------
+// --- The two lists ---------------------------------------------------------------------
 
-void SelectionPage::insertEntry(int index, const std::string& text) {
-    const QSignalBlocker block(RepList);
+void SelectionPage::insertEntry(PathList which, int index, const std::string& text) {
+    listInUse_ = which;
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
     auto* item = new QListWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     item->setData(kPathBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    RepList->insertItem(index, item);
+    l->insertItem(index, item);
 }
 
-void SelectionPage::removeEntry(int index) {
-    const QSignalBlocker block(RepList);
-    delete RepList->takeItem(index);
+void SelectionPage::removeEntry(PathList which, int index) {
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
+    delete l->takeItem(index);
 }
 
-void SelectionPage::selectEntry(int index) {
-    const QSignalBlocker block(RepList);
+void SelectionPage::selectEntry(PathList which, int index) {
+    QListWidget* l = list(which);
+    const QSignalBlocker block(l);
     if (index < 0) {
-        RepList->clearSelection();
-        RepList->setCurrentRow(-1);
+        l->clearSelection();
+        l->setCurrentRow(-1);
     } else {
-        RepList->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        l->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     }
 }
 
-int SelectionPage::pickedEntry() const {
-    const auto items = RepList->selectedItems();
-    return items.isEmpty() ? -1 : RepList->row(items.front());
+int SelectionPage::pickedEntry(PathList which) const {
+    const QListWidget* l = list(which);
+    const auto items = l->selectedItems();
+    return items.isEmpty() ? -1 : l->row(items.front());
 }
 
 std::vector<std::string> SelectionPage::searchPaths() const {
@@ -169,9 +221,9 @@ std::vector<std::string> SelectionPage::searchPaths() const {
     return paths;
 }
 
-void SelectionPage::setRemoveAndSearchEnabled(bool enabled) {
-    BtnEnleve->setEnabled(enabled);
-    BtnCherche->setEnabled(enabled);
+void SelectionPage::setButtonsEnabled(bool remove, bool search) {
+    BtnEnleve->setEnabled(remove);
+    BtnCherche->setEnabled(search);
 }
 
 // --- The button column -----------------------------------------------------------------
@@ -192,6 +244,9 @@ void SelectionPage::layoutButtonColumn() {
 
 bool SelectionPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelBoutons && event->type() == QEvent::Resize) layoutButtonColumn();
+    if (watched == PanelRepList && event->type() == QEvent::Resize) fitRepList();
+    if (event->type() == QEvent::FocusIn && (watched == RepList || watched == ExcList))
+        listInUse_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
     return QFrame::eventFilter(watched, event);
 }
 
@@ -212,7 +267,8 @@ bool SelectionPage::columnDragOver(QWidget* target, QPoint pos) {
         setDskPanelWidth(pos.x());
     else if (target == PanelBoutons)
         setDskPanelWidth(PanelDskList->width() + pos.x() - dragStart_.x());
-    else if (target == PanelRepList || target == TitreRepList || target == RepList)
+    else if (target == PanelRepList || target == TitreRepList || target == RepList || target == TitreExcList ||
+             target == ExcList)
         setDskPanelWidth(pos.x() + PanelDskList->width() + PanelBoutons->width() - dragStart_.x());
     else
         return false;

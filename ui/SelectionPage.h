@@ -1,17 +1,20 @@
 #pragma once
-// The selection page _PanSel: the drive tree DskList, the button column PanelBoutons with
-// its five buttons, and the search list RepList (with the hidden exclusion list ExcList
-// below it). It builds and lays out its controls, mirrors the search list that
-// PathSelection keeps, and resizes the drive tree when the button column is dragged. The
-// window binds the controls' events to its handlers.
+// The selection page _PanSel: the drive tree DskList with its context menu PopMenuDsk, the
+// button column PanelBoutons with its five buttons, and the search list RepList with the
+// exclusion list ExcList below it. It builds and lays out its controls, mirrors the two
+// lists that PathSelection keeps, and resizes the drive tree when the button column is
+// dragged. The window binds the controls' events to its handlers.
 #include <QFrame>
 #include <string>
 #include <vector>
 
 #include "results/TreeStore.h"
+#include "session/PathSelection.h"
 
+class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QToolButton;
 class QTreeView;
 
@@ -26,20 +29,28 @@ public:
     QTreeView* dskList() const { return DskList; }
     TreeModel* dskModel() const { return dskModel_; }
     QListWidget* repList() const { return RepList; }
+    QListWidget* excList() const { return ExcList; }
+    QListWidget* list(PathList which) const { return which == PathList::Exclusions ? ExcList : RepList; }
+    QMenu* popMenuDsk() const { return PopMenuDsk; }
+    QAction* exclure() const { return Exclure; }
     QToolButton* btnAjoute() const { return BtnAjoute; }
     QToolButton* btnEnleve() const { return BtnEnleve; }
     QToolButton* btnRevoir() const { return BtnRevoir; }
     QToolButton* btnCherche() const { return BtnCherche; }
     QToolButton* btnQuitte() const { return BtnQuitte; }
 
-    // RepList shows the search list: the name decoded for the eye, the path's own bytes kept
-    // for the search.
-    void insertEntry(int index, const std::string& text);
-    void removeEntry(int index);
-    void selectEntry(int index);   // -1: none
-    int pickedEntry() const;       // the entry the user selected, -1: none
-    std::vector<std::string> searchPaths() const;   // in list order
-    void setRemoveAndSearchEnabled(bool enabled);
+    // RepList and ExcList show the two lists: the name decoded for the eye, the path's own
+    // bytes kept for the search.
+    void insertEntry(PathList list, int index, const std::string& text);
+    void removeEntry(PathList list, int index);
+    void selectEntry(PathList list, int index);   // -1: none
+    int pickedEntry(PathList list) const;         // the entry the user selected, -1: none
+    std::vector<std::string> searchPaths() const;   // RepList in list order
+    void setButtonsEnabled(bool remove, bool search);   // BtnEnleve, BtnCherche
+    // The list BtnEnleve acts on: the one of the two that last had the focus (a click on the
+    // button takes it from the list) or took an entry (Alt+E right after an exclusion takes
+    // it back); RepList until ExcList has had either.
+    PathList listInUse() const { return listInUse_; }
 
     // BtnRevoir shows from the first return to the selection on; the column makes room.
     void showBtnRevoir();
@@ -51,6 +62,9 @@ protected:
 private:
     void buildButtonColumn();
     void buildRepColumn();
+    void buildDskMenu();
+    void popDskMenu(QPoint pos);   // pos in DskList's viewport; off the rows: below the current one
+    void fitRepList();
     void setDskPanelWidth(int width);   // PanelDskList, kept within the page
     // The drag of the button column resizes the drive tree.
     void columnDragBegin(QPoint start);
@@ -71,7 +85,10 @@ private:
     QListWidget* RepList = nullptr;
     QLabel* TitreExcList = nullptr;
     QListWidget* ExcList = nullptr;
+    QMenu* PopMenuDsk = nullptr;   // DskList's context menu
+    QAction* Exclure = nullptr;    // its one item: the selected node into ExcList
     TreeModel* dskModel_ = nullptr;
+    PathList listInUse_ = PathList::Search;
     QPoint dragStart_;
     bool revoirWasVisible_ = false;   // BtnRevoir when the column's drag started
 };

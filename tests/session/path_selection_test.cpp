@@ -29,9 +29,12 @@ protected:
     std::unique_ptr<PathSelection> sel;
     int cursorDepth = 0;
     int cursorOnCount = 0;
-    std::vector<std::string> shown;   // the list as the window would mirror it
+    std::vector<std::string> shown;   // the lists as the window would mirror them
+    std::vector<std::string> shownExc;
     int shownSelected = -1;
-    bool buttonsEnabled = false;
+    int shownExcSelected = -1;
+    bool buttonsEnabled = false;   // BtnEnleve
+    bool searchEnabled = false;    // BtnCherche
 
     void SetUp() override {
         d = base.mkdir("d");
@@ -55,10 +58,19 @@ protected:
             cursorDepth += on ? 1 : -1;
             if (on) ++cursorOnCount;
         };
-        view.entryInserted = [this](int i, const std::string& t) { shown.insert(shown.begin() + i, t); };
-        view.entryRemoved = [this](int i) { shown.erase(shown.begin() + i); };
-        view.entrySelected = [this](int i) { shownSelected = i; };
-        view.removeAndSearchEnabled = [this](bool on) { buttonsEnabled = on; };
+        view.entryInserted = [this](PathList l, int i, const std::string& t) {
+            auto& list = l == PathList::Search ? shown : shownExc;
+            list.insert(list.begin() + i, t);
+        };
+        view.entryRemoved = [this](PathList l, int i) {
+            auto& list = l == PathList::Search ? shown : shownExc;
+            list.erase(list.begin() + i);
+        };
+        view.entrySelected = [this](PathList l, int i) { (l == PathList::Search ? shownSelected : shownExcSelected) = i; };
+        view.buttonsEnabled = [this](bool remove, bool search) {
+            buttonsEnabled = remove;
+            searchEnabled = search;
+        };
         sel = std::make_unique<PathSelection>(tree, drives, std::move(view));
         tree.events.expanded = [this](NodeId n) { sel->nodeExpanded(n); };
         tree.events.change = [this](NodeId n) { sel->selectionChanged(n); };
@@ -88,11 +100,11 @@ protected:
     }
 
     // Selects a node as the user would: its ancestors open on the way.
-    void addNode(std::initializer_list<std::string> texts, std::string_view sender = "BtnAjoute") {
+    void addNode(std::initializer_list<std::string> texts) {
         const NodeId n = at(texts);
         ASSERT_NE(n, kNoNode);
         tree.select(n);
-        sel->add(sender);
+        sel->add();
     }
 
     std::vector<std::string> entryTexts() const {
@@ -200,7 +212,7 @@ TEST_F(PathSelectionTest, TooLongPathsAreNeitherListedNorAdded) {
     EXPECT_EQ(tree.childCount(longNode), 0);
 
     tree.select(longNode);
-    sel->add("BtnAjoute");
+    sel->add();
     EXPECT_TRUE(sel->entries().empty());
     EXPECT_EQ(tree.selected(), longNode);
     EXPECT_FALSE(buttonsEnabled);
@@ -266,7 +278,7 @@ TEST_F(PathSelectionTest, ReturnsLandInSortedPlaceAndAreListedAfresh) {
     base.mkdir("d/FRESH");
     fs::remove_all(d + "/alpha");
     sel->selectEntry(0);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(childTexts(sel->root()), (std::vector<std::string>{"C:\\", "D:\\", "E:\\"}));
     const NodeId drive = at({"D:\\"});
     EXPECT_TRUE(tree.populated(drive));
@@ -275,7 +287,7 @@ TEST_F(PathSelectionTest, ReturnsLandInSortedPlaceAndAreListedAfresh) {
     EXPECT_EQ(tree.selected(), drive);
 
     sel->selectEntry(0);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(childTexts(at({"E:\\"})), (std::vector<std::string>{"alpha\\", "mid\\", "zulu\\"}));
     EXPECT_TRUE(sel->entries().empty());
     EXPECT_TRUE(shown.empty());
@@ -293,7 +305,7 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
 
     // A middle entry: the one that moves into its index is selected.
     sel->selectEntry(1);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid", "E:\\zulu"}));
     EXPECT_EQ(sel->selectedEntry(), 1);
     EXPECT_EQ(shownSelected, 1);
@@ -301,14 +313,14 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
 
     // The last entry: the new last one is selected.
     sel->selectEntry(2);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(sel->selectedEntry(), 1);
     EXPECT_EQ(shownSelected, 1);
     EXPECT_TRUE(buttonsEnabled);
 
     // Nothing selected: nothing happens.
     sel->selectEntry(-1);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(sel->entries().size(), 2u);
 }
 
@@ -321,16 +333,9 @@ TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {
     tree.collapse(at({"D:\\", "DATA\\"}));
     tree.collapse(at({"D:\\"}));
 
-    // Any other sender leaves the selection where it is.
-    const NodeId before = tree.selected();
-    sel->selectEntry(1);
-    sel->remove("BtnAjoute");
-    EXPECT_EQ(tree.selected(), before);
-    EXPECT_NE(at({"E:\\", "zulu\\"}), kNoNode);
-
     // The remove button selects the returned node and opens its collapsed ancestors.
     sel->selectEntry(0);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     const NodeId photos = at({"D:\\", "DATA\\", "PHOTOS\\"});
     ASSERT_NE(photos, kNoNode);
     EXPECT_EQ(tree.selected(), photos);
@@ -338,6 +343,100 @@ TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {
     EXPECT_TRUE(tree.isExpanded(at({"D:\\", "DATA\\"})));
     EXPECT_EQ(childTexts(photos), (std::vector<std::string>{"2020\\", "2021\\"}));
     EXPECT_EQ(cursorDepth, 0);
+
+    // The returns an add makes leave the selection to the tree: D:\DAT takes back
+    // D:\DATA\PHOTOS (a plain prefix), which lands under the folded DATA\ and opens nothing.
+    addNode({"D:\\", "DATA\\", "PHOTOS\\"});
+    tree.collapse(at({"D:\\", "DATA\\"}));
+    addNode({"D:\\", "DAT\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\zulu"}));
+    const NodeId back = at({"D:\\", "DATA\\", "PHOTOS\\"});
+    ASSERT_NE(back, kNoNode);
+    EXPECT_NE(tree.selected(), back);
+    EXPECT_FALSE(tree.isExpanded(at({"D:\\", "DATA\\"})));
+}
+
+// The exclusion list: sorted as the search list is, each path once, the tree left as it
+// was; the remove button takes from the list the user was in, and only from that one.
+TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocusedList) {
+    start();
+    const auto exclude = [this](std::initializer_list<std::string> texts) {
+        const NodeId n = at(texts);
+        ASSERT_NE(n, kNoNode);
+        tree.select(n);
+        sel->exclude();
+    };
+    tree.expand(at({"D:\\"}));
+    exclude({"E:\\"});
+    exclude({"D:\\", "DATA\\", "PHOTOS\\"});
+    exclude({"D:\\", "alpha\\"});
+    exclude({"D:\\", "DAT\\"});
+    exclude({"D:\\", ".cache\\"});
+    // The collation of lstrcmpA, not the bytes' order (which puts "DAT" before "alpha").
+    const std::vector<std::string> excluded{"D:\\.cache", "D:\\alpha", "D:\\DAT", "D:\\DATA\\PHOTOS", "E:"};
+    EXPECT_EQ(sel->exclusions(), excluded);
+    EXPECT_EQ(shownExc, excluded);
+    EXPECT_EQ(sel->selectedExclusion(), 0);
+    EXPECT_EQ(shownExcSelected, 0);
+    // Nothing left the tree, nothing went into the search list; only BtnEnleve is on.
+    EXPECT_NE(at({"D:\\", "DATA\\", "PHOTOS\\"}), kNoNode);
+    EXPECT_NE(at({"E:\\"}), kNoNode);
+    EXPECT_EQ(tree.selected(), at({"D:\\", ".cache\\"}));
+    EXPECT_TRUE(sel->entries().empty());
+    EXPECT_TRUE(buttonsEnabled);
+    EXPECT_FALSE(searchEnabled);
+
+    // A path already excluded is not listed twice: it becomes the selected exclusion.
+    exclude({"E:\\"});
+    EXPECT_EQ(sel->exclusions().size(), excluded.size());
+    EXPECT_EQ(sel->selectedExclusion(), 4);
+
+    // A search path may hold exclusions, or lie inside one.
+    addNode({"D:\\", "DATA\\"});
+    addNode({"E:\\", "mid\\"});
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DATA", "E:\\mid"}));
+    EXPECT_EQ(sel->exclusions(), excluded);
+    EXPECT_TRUE(searchEnabled);
+
+    // From the exclusion list: the selected exclusion goes, the next one takes its place,
+    // and neither the search list nor the tree moves.
+    sel->selectEntry(0);
+    const NodeId treeSelection = tree.selected();
+    const auto rootChildren = childTexts(sel->root());
+    sel->selectExclusion(2);
+    sel->remove(PathList::Exclusions);
+    EXPECT_EQ(sel->exclusions(), (std::vector<std::string>{"D:\\.cache", "D:\\alpha", "D:\\DATA\\PHOTOS", "E:"}));
+    EXPECT_EQ(shownExc, sel->exclusions());
+    EXPECT_EQ(sel->selectedExclusion(), 2);
+    EXPECT_EQ(shownExcSelected, 2);
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DATA", "E:\\mid"}));
+    EXPECT_EQ(tree.selected(), treeSelection);
+    EXPECT_EQ(childTexts(sel->root()), rootChildren);
+
+    // From the search list: the entry goes back to the tree, the exclusions stay.
+    sel->remove(PathList::Search);
+    EXPECT_EQ(entryTexts(), std::vector<std::string>{"E:\\mid"});
+    EXPECT_EQ(tree.selected(), at({"D:\\", "DATA\\"}));
+    EXPECT_EQ(sel->exclusions().size(), 4u);
+
+    // Nothing selected in the exclusion list: nothing goes.
+    sel->selectExclusion(-1);
+    sel->remove(PathList::Exclusions);
+    EXPECT_EQ(sel->exclusions().size(), 4u);
+
+    // The last exclusion selects the new last one; the search list emptied, BtnEnleve stays
+    // on as long as an exclusion is left.
+    sel->remove(PathList::Search);
+    EXPECT_TRUE(buttonsEnabled);
+    EXPECT_FALSE(searchEnabled);
+    for (int left = 4; left > 0; --left) {
+        sel->selectExclusion(left - 1);
+        sel->remove(PathList::Exclusions);
+        EXPECT_EQ(sel->selectedExclusion(), left - 2);
+        EXPECT_EQ(buttonsEnabled, left > 1);
+    }
+    EXPECT_TRUE(shownExc.empty());
+    EXPECT_EQ(shownExcSelected, -1);
 }
 
 TEST_F(PathSelectionTest, RootStaysSelectedOnlyWhenEveryDriveIsListed) {
@@ -350,12 +449,12 @@ TEST_F(PathSelectionTest, RootStaysSelectedOnlyWhenEveryDriveIsListed) {
     addNode({"E:\\"});
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"C:", "D:", "E:"}));
     EXPECT_EQ(tree.selected(), sel->root());
-    sel->add("BtnAjoute");   // the root is never added
+    sel->add();   // the root is never added
     EXPECT_EQ(sel->entries().size(), 3u);
 
     // A drive back in the tree: the root hands the selection on again.
     sel->selectEntry(1);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     tree.select(sel->root());
     EXPECT_EQ(tree.selected(), at({"D:\\"}));
 }
@@ -376,7 +475,7 @@ TEST_F(PathSelectionTest, UnlistableFoldersShowNoChildrenUntilReturned) {
     tree.expand(sel->root());
     EXPECT_EQ(tree.childCount(at({"F:\\"})), 0);
     addNode({"F:\\"});
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_EQ(childTexts(at({"F:\\"})), (std::vector<std::string>{"MEDIA\\"}));
 
     // A folder removed after its parent was listed opens empty, without complaint.
@@ -394,7 +493,7 @@ TEST_F(PathSelectionTest, NamesThatAreNotUtf8KeepTheirBytes) {
     addNode({"D:\\", name + "\\"});
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\" + name}));
     EXPECT_EQ(shown.front(), "D:\\" + name);
-    sel->remove("BtnEnleve");
+    sel->remove(PathList::Search);
     EXPECT_NE(at({"D:\\", name + "\\"}), kNoNode);
 }
 

@@ -53,12 +53,12 @@ TEST_F(SessionActs, ARunLetsBrowsingAndStopThroughAndHoldsTheRest) {
     std::string inCollection, inSort, inComparison;
     bool stoppedComparison = false;
     view_.onEventTurn = [&] {
-        SearchEngine& engine = session_.engine();
+        const SearchEngine& engine = session_.engine();
         if (engine.collecting() && inCollection.empty() && !session_.trees().dirList.empty()) {
             inCollection = allowed();
             EXPECT_FALSE(session_.closeQuery());
             // Every way to the trash does nothing: the trees hold nodes the run still names.
-            session_.trees().dirList.select(session_.trees().dirList.firstRoot());
+            session_.viewStores().results.dirList.select(session_.trees().dirList.firstRoot());
             view_.focus = TreeId::DirList;
             session_.trashClick();
             session_.dropOnTrash(TreeId::DirList);
@@ -86,7 +86,7 @@ TEST_F(SessionActs, ARunLetsBrowsingAndStopThroughAndHoldsTheRest) {
 // is held, and a close asked meanwhile comes once it has ended; a signal's end likewise.
 TEST_F(SessionActs, ADeletionHoldsEverythingElseAndWhatWaitedComesAfter) {
     session_.search({root_});
-    ResultTrees& trees = session_.trees();
+    ResultTrees& trees = session_.viewStores().results;
     const NodeId group = trees.dblList.firstRoot();
     ASSERT_NE(group, kNoNode);
     view_.focus = TreeId::DblList;

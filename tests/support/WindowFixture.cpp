@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDragMoveEvent>
 #include <QMimeData>
@@ -77,6 +78,8 @@ WindowControls::WindowControls(const QObject& w)
       Progress(control<QProgressBar>(w, "Progress")),
       Etat(control<StatusBar>(w, "Etat")),
       PopMenu(control<QMenu>(w, "PopMenu")),
+      PopMenuDsk(control<QMenu>(w, "PopMenuDsk")),
+      Exclure(control<QAction>(w, "Exclure")),
       dskModel(modelOf(DskList)),
       dirModel(modelOf(DirList)),
       dblModel(modelOf(DblList)) {}

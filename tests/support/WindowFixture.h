@@ -17,6 +17,7 @@
 #include "ui/EcrPrin.h"
 #include "ui/PaneDrag.h"
 
+class QAction;
 class QByteArray;
 class QFrame;
 class QLabel;
@@ -89,6 +90,8 @@ struct WindowControls {
     QProgressBar* Progress = nullptr;
     StatusBar* Etat = nullptr;
     QMenu* PopMenu = nullptr;
+    QMenu* PopMenuDsk = nullptr;
+    QAction* Exclure = nullptr;   // PopMenuDsk's item
     TreeModel* dskModel = nullptr;
     TreeModel* dirModel = nullptr;
     TreeModel* dblModel = nullptr;

@@ -46,7 +46,7 @@ protected:
         dir.write("sub/a.txt", "same");
         dir.write("sub/c.txt", "other");
         dir.write("b.txt", "same");
-        test::TreeBuilder b(w->session().trees());
+        test::TreeBuilder b(w->session().viewStores().results);
         root = b.root(*DriveTable::current().toWindows(dir.path()));
         sub = b.folder(root, "sub");
         a = b.file(sub, "a.txt");
@@ -57,7 +57,7 @@ protected:
         static_cast<SearchUi&>(w->session()).phaseEnded(SearchPhase::Collection, 1);
     }
 
-    TreeStore& dir_() { return w->session().trees().dirList; }
+    TreeStore& dir_() { return w->session().viewStores().results.dirList; }
     QAction* menuItem(const QString& caption) {
         for (QAction* act : ui.PopMenu->actions())
             if (act->text() == caption) return act;
@@ -187,11 +187,11 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     ui.DblList->setFocus();
-    w->session().trees().dblList.select(group);
+    w->session().viewStores().results.dblList.select(group);
     w->PoubelleClick();   // a group node: nothing
     EXPECT_TRUE(questions.empty());
 
-    w->session().trees().dblList.select(dir_().link(bt));
+    w->session().viewStores().results.dblList.select(dir_().link(bt));
     emit ui.DblList->doubleClicked(ui.DblList->currentIndex());
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/b.txt"}));
 
@@ -219,7 +219,7 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     launched.clear();
     doubleClickBeside(ui.DirList, ui.DirList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt"}));
-    w->session().trees().dblList.select(dir_().link(bt));
+    w->session().viewStores().results.dblList.select(dir_().link(bt));
     doubleClickBeside(ui.DblList, ui.DblList->viewport()->height() - 3);
     EXPECT_EQ(launched, (std::vector<std::string>{dir.path() + "/sub/c.txt", dir.path() + "/b.txt"}));
     launched.clear();
@@ -228,7 +228,7 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     EXPECT_EQ(w->session().trees().dblList.selected(), dir_().link(bt));
 
     ui.DblList->setFocus();
-    w->session().trees().dblList.select(dir_().link(bt));
+    w->session().viewStores().results.dblList.select(dir_().link(bt));
     w->PoubelleClick();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?\nDans " + dir_().text(root));

@@ -45,7 +45,7 @@ void expectEachControlNamedOnce(const T_EcrPrin& w) {
                              "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
                              "DirList", "SepVRes", "PanelDblList", "ToolBar1", "Poubelle", "BtnPrecSuiv",
                              "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
-                             "PopMenu"})
+                             "PopMenu", "PopMenuDsk"})
         EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
 }
 
@@ -109,8 +109,10 @@ TEST_F(MainWindow, StartsOnTheSelectionPageWithItsControlsAsDesigned) {
     EXPECT_EQ(ui.DskList->accessibleName(), ui.TitreDskList->text());
     EXPECT_EQ(ui.DirList->accessibleName(), ui.TitreDirList->text());
     EXPECT_EQ(ui.Infos->accessibleName(), ui.TitreInfos->text());
-    EXPECT_TRUE(ui.TitreExcList->isHidden());
-    EXPECT_TRUE(ui.ExcList->isHidden());
+    EXPECT_FALSE(ui.TitreExcList->isHidden());
+    EXPECT_FALSE(ui.ExcList->isHidden());
+    EXPECT_EQ(ui.ExcList->accessibleName(), ui.TitreExcList->text());
+    EXPECT_EQ(ui.RepList->accessibleName(), ui.TitreRepList->text());
     EXPECT_TRUE(ui.Progress->isHidden());
     EXPECT_EQ(ui.Progress->maximum(), 100);
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Arrêter la recheche"));
@@ -147,6 +149,32 @@ TEST_F(MainWindow, ButtonColumnFollowsItsHeightAndBtnRevoir) {
     const int gap = std::max(0, low - 160) / 5;
     EXPECT_EQ(ui.BtnAjoute->y(), gap);
     EXPECT_EQ(ui.BtnQuitte->y(), gap + 3 * ((low - gap) / 4));
+}
+
+// ExcList and its title stand below RepList: RepList at its design height while the window
+// has room, and in a low window short enough that the exclusion list stays in sight.
+TEST_F(MainWindow, TheExclusionListStaysInSightBelowTheSearchList) {
+    T_EcrPrin& w = makeShown();
+    auto expectStacked = [&](int height) {
+        SCOPED_TRACE("window " + std::to_string(height) + " high");
+        w.resize(640, height);
+        QCoreApplication::processEvents();
+        const QRect rep = ui.RepList->geometry();
+        const QRect title = ui.TitreExcList->geometry();
+        const QRect exc = ui.ExcList->geometry();
+        EXPECT_LT(ui.TitreRepList->geometry().bottom(), rep.top());
+        EXPECT_LT(rep.bottom(), title.top());
+        EXPECT_GE(title.height(), ui.TitreExcList->sizeHint().height());
+        EXPECT_LT(title.bottom(), exc.top());
+        EXPECT_LE(exc.bottom(), ui.PanelRepList->contentsRect().bottom());
+        EXPECT_GE(exc.height(), 40);
+    };
+    expectStacked(497);
+    EXPECT_EQ(ui.RepList->height(), 282);
+    expectStacked(300);
+    expectStacked(250);
+    expectStacked(497);
+    EXPECT_EQ(ui.RepList->height(), 282);
 }
 
 // Stop's roles in a run are the session's (SessionActs); without a run it goes back to the

@@ -141,8 +141,73 @@ TEST_F(PathSelectionWindowTest, ButtonsMoveNodesBetweenTreeAndList) {
     EXPECT_EQ(ui.dskModel->rowCount(ui.dskModel->index(0, 0)), 3);
 
     // A call from another handler does nothing while no entry is left.
-    w->BtnEnleveClick(ui.BtnAjoute);
+    w->BtnEnleveClick();
     EXPECT_TRUE(w->searchPaths().empty());
+}
+
+// ExcList: DskList's menu puts the selected node in, and BtnEnleve takes out the selected
+// entry of the list the user was in last, though a click on the button takes the focus.
+TEST_F(PathSelectionWindowTest, TheMenuExcludesAndBtnEnleveActsOnTheListLastInUse) {
+    w->show();
+    QApplication::setActiveWindow(&*w);
+    EXPECT_FALSE(ui.ExcList->isHidden());
+    EXPECT_EQ(ui.Exclure->text(), QStringLiteral("&Exclure de la recherche"));
+    EXPECT_EQ(ui.DskList->contextMenuPolicy(), Qt::CustomContextMenu);
+
+    pick(at({"D:\\", "DATA\\"}));
+    ui.Exclure->trigger();
+    pick(at({"E:\\"}));
+    ui.Exclure->trigger();
+    const auto excTexts = [this] {
+        QStringList out;
+        for (int i = 0; i < ui.ExcList->count(); ++i) out << ui.ExcList->item(i)->text();
+        return out;
+    };
+    EXPECT_EQ(excTexts(), (QStringList{QStringLiteral("D:\\DATA"), QStringLiteral("E:")}));
+    EXPECT_EQ(w->session().exclusions(), (std::vector<std::string>{"D:\\DATA", "E:"}));
+    EXPECT_EQ(ui.ExcList->currentRow(), 1);
+    // The tree keeps what was excluded; BtnEnleve is on, BtnCherche waits for a search path.
+    EXPECT_NE(at({"D:\\", "DATA\\"}), kNoNode);
+    EXPECT_TRUE(ui.BtnEnleve->isEnabled());
+    EXPECT_FALSE(ui.BtnCherche->isEnabled());
+
+    pick(at({"D:\\"}));
+    ui.BtnAjoute->click();
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("D:")});
+
+    // The user picks the first exclusion and clicks BtnEnleve, which takes the focus.
+    ui.ExcList->setFocus();
+    ui.ExcList->setCurrentRow(0);
+    ui.BtnEnleve->setFocus();
+    ui.BtnEnleve->click();
+    EXPECT_EQ(excTexts(), QStringList{QStringLiteral("E:")});
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("D:")});
+    EXPECT_EQ(ui.ExcList->currentRow(), 0);
+
+    // Back in RepList the same button returns the search path to the tree.
+    ui.RepList->setFocus();
+    ui.BtnEnleve->click();
+    EXPECT_TRUE(listTexts().isEmpty());
+    EXPECT_EQ(excTexts(), QStringList{QStringLiteral("E:")});
+    EXPECT_NE(at({"D:\\"}), kNoNode);
+    EXPECT_TRUE(ui.BtnEnleve->isEnabled());
+    EXPECT_FALSE(ui.BtnCherche->isEnabled());
+
+    ui.ExcList->setFocus();
+    ui.BtnEnleve->click();
+    EXPECT_EQ(ui.ExcList->count(), 0);
+    EXPECT_FALSE(ui.BtnEnleve->isEnabled());
+
+    // Right after an exclusion, the focus still in the tree, BtnEnleve takes it back.
+    pick(at({"D:\\"}));
+    ui.BtnAjoute->click();
+    ui.RepList->setFocus();
+    ui.DskList->setFocus();
+    pick(at({"E:\\"}));
+    ui.Exclure->trigger();
+    ui.BtnEnleve->click();
+    EXPECT_EQ(ui.ExcList->count(), 0);
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("D:")});
 }
 
 TEST_F(PathSelectionWindowTest, ListShowsDecodedNamesAndSearchesTheBytes) {
@@ -164,9 +229,9 @@ struct CursorProbe : TreeListener {
 
 TEST_F(PathSelectionWindowTest, ExpandingInTheViewListsUnderTheWaitCursor) {
     CursorProbe probe;
-    w->session().driveTree().addListener(&probe);
+    w->session().viewStores().drives.addListener(&probe);
     ui.DskList->expand(ui.dskModel->indexOf(at({"D:\\"})));
-    w->session().driveTree().removeListener(&probe);
+    w->session().viewStores().drives.removeListener(&probe);
     ASSERT_FALSE(probe.seen.empty());   // DATA\ has PHOTOS\ to list
     for (Qt::CursorShape s : probe.seen) EXPECT_EQ(s, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

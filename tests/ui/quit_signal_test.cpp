@@ -97,9 +97,9 @@ bool reached(T_EcrPrin& w, Stage stage) {
                 window.BtnChercheClick();
                 if (stage != Stage::Checking) return;
                 // The largest file goes to the trash: its copy is read whole first.
-                TreeStore& dir = window.session().trees().dirList;
-                window.session().trees().dirList.select(window.session().trees().dblList.link(
-                    window.session().trees().dblList.firstChild(window.session().trees().dblList.firstRoot())));
+                ResultTrees& trees = window.session().viewStores().results;
+                TreeStore& dir = trees.dirList;
+                dir.select(trees.dblList.link(trees.dblList.firstChild(trees.dblList.firstRoot())));
                 if (dir.selected() != kNoNode) window.PoubelleDragDrop(test::control<QTreeView>(window, "DirList"));
             });
             code = app.run(window);

@@ -113,8 +113,8 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    TreeStore& dir() { return w_->session().trees().dirList; }
-    TreeStore& dbl() { return w_->session().trees().dblList; }
+    TreeStore& dir() { return w_->session().viewStores().results.dirList; }
+    TreeStore& dbl() { return w_->session().viewStores().results.dblList; }
     std::string posixOf(const std::string& windows) { return DriveTable::current().toPosix(windows).value_or("?"); }
     std::string pathOf(NodeId node) { return posixOf(w_->session().trees().nodePath(node)); }
     QTreeView* view(bool dirList) { return dirList ? ui_.DirList : ui_.DblList; }
