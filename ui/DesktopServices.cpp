@@ -44,6 +44,17 @@ bool DesktopServices::confirmDeletion(const std::string& question) {
     return box.clickedButton() == yes;
 }
 
+bool DesktopServices::confirmWalk(const std::string& question) {
+    if (!hasWidgets()) return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
+    QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+    box.setDefaultButton(no);   // many files at once: Enter alone sends none
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 // The desktop's opener (xdg-open) counts as started whether or not it finds an application:
 // the association is looked up first.
 bool DesktopServices::launch(const std::string& posixPath) {

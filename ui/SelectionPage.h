@@ -34,7 +34,11 @@ public:
 
     // RepList shows the search list: the name decoded for the eye, the path's own bytes kept
     // for the search.
-    void insertEntry(int index, const std::string& text);
+    // A reference entry shows kReferenceSuffix after its path, and says why in its hint.
+    void insertEntry(int index, const std::string& text, bool reference = false);
+    void setEntryReference(int index, bool reference);
+    bool entryReference(int index) const;
+    static constexpr const char* kReferenceSuffix = " (référence)";
     void removeEntry(int index);
     void selectEntry(int index);   // -1: none
     int pickedEntry() const;       // the entry the user selected, -1: none
