@@ -180,16 +180,29 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_EQ(ui.Infos->count(), 0);
 
+    // Ten more pairs in the folder, and a log long enough to scroll: the walk's lines come
+    // faster than they are painted.
+    test::TreeBuilder b(w->session().trees());
+    for (int i = 0; i < 10; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        dir.write(name + "-1", name);
+        dir.write(name + "-2", name);
+        b.group("2", {b.file(root, name + "-1"), b.file(root, name + "-2")});
+    }
+    for (int i = 0; i < 40; ++i) static_cast<SearchUi&>(w->session()).logLine("ligne " + std::to_string(i));
     services.answer = true;
     item->trigger();
     EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24 octets) dans la Corbeille ?");
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
     EXPECT_EQ(dir_().link(a), kNoNode);
-    ASSERT_EQ(ui.Infos->count(), 1);
+    ASSERT_EQ(ui.Infos->count(), 51);
     // The walk's last line is in view once it has ended.
-    EXPECT_TRUE(ui.Infos->viewport()->rect().intersects(ui.Infos->visualItemRect(ui.Infos->item(0))));
+    QListWidgetItem* last = ui.Infos->item(50);
+    EXPECT_TRUE(last->text().startsWith(QStringLiteral("Effacement de ")));
+    EXPECT_TRUE(ui.Infos->viewport()->rect().contains(ui.Infos->visualItemRect(last))) << "the last line is out of view";
     EXPECT_EQ(dir_().selected(), root);
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
