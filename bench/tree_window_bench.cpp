@@ -12,10 +12,14 @@
 // painting) are handled:
 //   - "Tout Déplier" then "Tout Replier" on the first root;
 //   - "Supprime les doubles de ce répertoire" on del/ with every tree open, with a private
-//     recycle bin (XDG_DATA_HOME and HOME inside the work folder);
-//   - apart, on a second copy of the same files, the two parts of each deletion that touch
-//     the disk: the check that another copy still holds the bytes, and the recycle bin alone.
-//     What the walk costs beyond those two is the program's own.
+//     recycle bin (XDG_DATA_HOME and HOME inside the work folder); inside it, the time the
+//     shell's operation takes (the check that another copy still holds the bytes, and the
+//     recycle bin): what the walk costs beyond is the program's own;
+//   - the same for "... et de ses sous-répertoires" on a third root of the same shape, its
+//     question answered Oui;
+//   - apart, on a fourth copy of the same files, the two parts that touch the disk alone.
+// The disk's own times drift as the recycle bin fills, so the program's part is taken from
+// inside each walk, not from the parts timed apart.
 #include <QApplication>
 #include <QListWidget>
 #include <QTreeView>
@@ -43,6 +47,25 @@ using namespace parelix;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double cpuMs();
+
+// The desktop's services, with the time spent in the shell's operation (the last check
+// runs inside it) added up, and the walk's question answered Oui.
+class TimedServices : public DesktopServices {
+public:
+    using DesktopServices::DesktopServices;
+    double wallMs = 0, processorMs = 0;
+    int fileOperation(SHFILEOPSTRUCTA& op) override {
+        const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = cpuMs();
+        const int result = DesktopServices::fileOperation(op);
+        processorMs += cpuMs() - c0;
+        wallMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        return result;
+    }
+    bool confirmWalk(const std::string&) override { return true; }
+};
 
 double ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -231,9 +254,10 @@ void timeFolding(const char* name, void (T_EcrPrin::*handler)(), T_EcrPrin& w, c
                 name, ms(t0, t1), ms(t0, t2), c1 - c0, open, folders);
 }
 
-// "Supprime les doubles de ce répertoire" on del/ with every tree open, as after "Tout
-// Déplier"; its time in ms.
-double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, int duplicates) {
+// "Supprime les doubles de ce répertoire" (or, tree, "... et de ses sous-répertoires") on
+// del/ with every tree open, as after "Tout Déplier"; its time in ms.
+double timeWalk(T_EcrPrin& w, TimedServices& services, const PairsRoot& pairs, const std::string& work,
+                int duplicates, bool tree) {
     ResultTrees& t = w.session().viewStores().results;
     auto* infos = w.findChild<QListWidget*>(QStringLiteral("Infos"));
     w.ToutDeplierClick();
@@ -246,9 +270,15 @@ double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, i
     PaintCounter logPaints;
     infos->viewport()->installEventFilter(&logPaints);
     const int linesBefore = infos->count();
+    std::size_t trashedBefore = 0;
+    if (fs::exists(work + "/home/data/Trash/files"))
+        for (const auto& e : fs::directory_iterator(work + "/home/data/Trash/files")) trashedBefore += e.is_regular_file();
+    services.wallMs = services.processorMs = 0;
     const double c0 = cpuMs();
     const auto t0 = Clock::now();
-    w.SupDblsDuRepClick();
+    (tree ? w.SupDblsDuRepEtSousRepClick() : w.SupDblsDuRepClick());
+    const auto tHandler = Clock::now();
+    const double cHandler = cpuMs();
     settle();
     const auto t1 = Clock::now();
     const double c1 = cpuMs();
@@ -256,11 +286,23 @@ double timeWalk(T_EcrPrin& w, const PairsRoot& pairs, const std::string& work, i
     const int lines = infos->count() - linesBefore;
     std::size_t trashed = 0;
     for (const auto& e : fs::directory_iterator(work + "/home/data/Trash/files")) trashed += e.is_regular_file();
+    trashed -= trashedBefore;
     const double walk = ms(t0, t1);
-    std::printf("walk: %d files, %d log lines, %d log paints, %zu in the recycle bin, %zu left in del/: "
+    const char* name = tree ? "tree walk" : "walk";
+    std::printf("%s: %d files, %d log lines, %d log paints, %zu in the recycle bin, %zu left in del/: "
                 "%.1f ms, %.2f ms per file (processor %.2f ms per file)\n",
-                duplicates, lines, logPaints.paints, trashed, static_cast<std::size_t>(t.dirList.childCount(pairs.del)),
-                walk, walk / duplicates, (c1 - c0) / duplicates);
+                name, duplicates, lines, logPaints.paints, trashed,
+                static_cast<std::size_t>(t.dirList.isValid(pairs.del) ? t.dirList.childCount(pairs.del) : 0), walk,
+                walk / duplicates, (c1 - c0) / duplicates);
+    std::printf("%s: inside the shell's operation (check and recycle bin) %.2f ms per file (processor %.2f ms); "
+                "beyond: %.3f ms per file (processor %.3f ms)\n",
+                name, services.wallMs / duplicates, services.processorMs / duplicates,
+                (walk - services.wallMs) / duplicates, (c1 - c0 - services.processorMs) / duplicates);
+    // The trees lay themselves out once, after the walk's last file: apart from the files.
+    std::printf("%s: until the handler returns, beyond: %.3f ms per file (processor %.3f ms); the trees' layout "
+                "and painting at the end: %.1f ms (processor %.1f ms)\n",
+                name, (ms(t0, tHandler) - services.wallMs) / duplicates, (cHandler - c0 - services.processorMs) / duplicates,
+                ms(tHandler, t1), c1 - cHandler);
     return walk;
 }
 
@@ -288,7 +330,7 @@ void timeDiskPartsAlone(PlatformServices& services, const fs::path& alone, int d
     }
     std::printf("alone: check %.2f ms per file (%d found), recycle bin %.2f ms per file (%d done)\n",
                 check / duplicates, found, trash / duplicates, done);
-    std::printf("walk beyond check and recycle bin: %.2f ms per file\n", (walk - check - trash) / duplicates);
+    std::printf("walk beyond check and recycle bin timed apart: %.2f ms per file\n", (walk - check - trash) / duplicates);
 }
 
 }  // namespace
@@ -302,9 +344,10 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     writePairs(fs::path(work) / "walk", duplicates);
+    writePairs(fs::path(work) / "tree", duplicates);
     writePairs(fs::path(work) / "alone", duplicates);
 
-    DesktopServices services;
+    TimedServices services;
     Application app(argc, argv, services);
     Session session(services);
     T_EcrPrin w(session);
@@ -314,6 +357,7 @@ int main(int argc, char** argv) {
     ResultTrees& t = session.viewStores().results;
     const NodeId first = addPlannedRoot(t, nodes);
     const PairsRoot pairs = addPairsRoot(t, fs::path(work) / "walk", duplicates);
+    const PairsRoot treePairs = addPairsRoot(t, fs::path(work) / "tree", duplicates);
 
     auto* view = w.findChild<QTreeView*>(QStringLiteral("DirList"));
     const DirListView dirList{t.dirList, view, qobject_cast<TreeModel*>(view->model())};
@@ -322,11 +366,12 @@ int main(int argc, char** argv) {
     view->setFocus();
     settle();
     std::printf("DirList %zu nodes (first root %zu), DblList %zu nodes\n", t.dirList.nodeCount(),
-                t.dirList.nodeCount() - 3 - 2 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
+                t.dirList.nodeCount() - 6 - 4 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
 
     timeFolding("Tout Déplier", &T_EcrPrin::ToutDeplierClick, w, dirList, first);
     timeFolding("Tout Replier", &T_EcrPrin::ToutReplierClick, w, dirList, first);
-    const double walk = timeWalk(w, pairs, work, duplicates);
+    const double walk = timeWalk(w, services, pairs, work, duplicates, false);
+    timeWalk(w, services, treePairs, work, duplicates, true);
     timeDiskPartsAlone(services, fs::path(work) / "alone", duplicates, walk);
 
     std::error_code ec;

@@ -14,6 +14,7 @@ void PlatformServices::showMessage(const std::string& text, const std::string& /
 }
 
 bool PlatformServices::confirmDeletion(const std::string& /*question*/) { return false; }
+bool PlatformServices::confirmWalk(const std::string& /*question*/) { return false; }
 
 bool PlatformServices::launch(const std::string& /*posixPath*/) { return false; }
 

@@ -35,6 +35,9 @@ public:
     // The question before a path goes to the trash (trashQuestion), answered Oui (true) or
     // Non. Without a window nothing is confirmed, so nothing is deleted.
     virtual bool confirmDeletion(const std::string& question);
+    // The question before a walk sends many files to the trash, answered Oui (true) or Non,
+    // Non by default. Without a window nothing is confirmed.
+    virtual bool confirmWalk(const std::string& question);
     // Launches the desktop's application for a POSIX path; false when none was launched.
     // Without a window nothing is launched.
     virtual bool launch(const std::string& posixPath);

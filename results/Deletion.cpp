@@ -4,11 +4,28 @@
 #include "platform/SearchedFile.h"
 #include "platform/Text.h"
 #include "platform/TrashFolders.h"
+#include "results/RowHints.h"
 
 namespace parelix {
 
 std::string noOtherCopyRefusal(const std::string& name) {
     return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
+}
+
+std::string referenceRefusal(const std::string& name) {
+    return "« " + name + " » fait partie d'un répertoire de référence, conservé.";
+}
+
+std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes) {
+    std::string count = std::to_string(files);
+    for (std::size_t at = count.size(); at > 3; at -= 3) count.insert(at - 3, " ");
+    return "Envoyer " + count + (files == 1 ? " fichier (" : " fichiers (") + readableSize(bytes) +
+           ") dans la Corbeille ?";
+}
+
+const ReferenceMarks& Deletion::noReferences() {
+    static const ReferenceMarks none;
+    return none;
 }
 
 OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
@@ -97,6 +114,12 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
     if (!store.isValid(node)) return false;
     if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
+    // Nothing of a reference folder goes, nor a folder holding any of it.
+    if (references_.holds(trees_, tree == TreeId::DirList ? node : store.link(node))) {
+        const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : store.text(node);
+        refuse(shown, referenceRefusal(shown.substr(shown.rfind('\\') + 1)), failures);
+        return false;
+    }
 
     const std::string path = shellPath(tree, node);
     if (path.empty()) {
@@ -232,26 +255,45 @@ void Deletion::dropOnTrash(TreeId source) {
 
 void Deletion::deleteDuplicatesOfDirectory() {
     if (!window_.mayAct(Act::Delete)) return;
-    TreeStore& dir = trees_.dirList;
-    const NodeId selected = dir.selected();
+    const NodeId selected = trees_.dirList.selected();
     if (selected == kNoNode) return;
-    NodeId node = dir.childCount(selected) > 0 ? dir.lastChild(selected) : dir.lastChild(dir.parent(selected));
+    DeletionAct act(window_);
+    const DeletionPlan plan = planFolderDuplicates(trees_, references_, selected);
+    if (plan.files.empty()) return tellNothing(plan, kNothingInFolder);
+    walk(plan, selected, act);
+}
+
+void Deletion::deleteDuplicatesOfTree() {
+    if (!window_.mayAct(Act::Delete)) return;
+    const NodeId selected = trees_.dirList.selected();
+    if (selected == kNoNode) return;
+    DeletionAct act(window_);
+    const DeletionPlan plan = planTreeDuplicates(trees_, references_, selected);
+    if (plan.files.empty()) return tellNothing(plan, kNothingInTree);
+    if (!services_.confirmWalk(treeWalkQuestion(plan.files.size(), plan.bytes)) || ending()) return;
+    walk(plan, selected, act);
+}
+
+void Deletion::tellNothing(const DeletionPlan& plan, const char* nothing) {
+    if (ending()) return;
+    services_.showMessage(plan.references > 0 ? kReferenceWalk : nothing);
+}
+
+void Deletion::walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act) {
+    TreeStore& dir = trees_.dirList;
     const std::vector<NodeId> chain = dirChain(TreeId::DirList, selected);
     const std::uint64_t trees = trees_.generation();
-
-    DeletionAct act(window_);
     std::vector<DeletionFailure> failures;
     bool removed = false;
     {
         BusyHold hold(window_, true);
-        // Backwards, noting each predecessor first: deleting a file removes only that node,
-        // and the link is tested on arrival, so a file whose group an earlier deletion
-        // dissolved (the last copy left) is kept. Only in the trees the walk started with.
-        while (node != kNoNode && !ending() && trees_.generation() == trees) {
-            const NodeId previous = dir.prevSibling(node);
-            if (dir.link(node) != kNoNode && dir.childCount(node) == 0)
-                removed |= deleteOne(TreeId::DirList, node, false, &failures);
-            node = previous;
+        // The link is tested on arrival: a file whose group an earlier deletion dissolved
+        // (the last copy left) is kept, and so is the first copy of a group the walk holds
+        // whole. Only in the trees the walk started with.
+        for (const NodeId file : plan.reached) {
+            if (ending() || trees_.generation() != trees) break;
+            if (dir.isValid(file) && dir.link(file) != kNoNode && dir.childCount(file) == 0)
+                removed |= deleteOne(TreeId::DirList, file, false, &failures);
         }
     }
     if (ending()) return;

@@ -15,6 +15,8 @@
 
 #include "platform/DeletionLock.h"
 #include "results/Browsing.h"
+#include "results/DeletionPlan.h"
+#include "results/ReferenceMarks.h"
 
 namespace parelix {
 
@@ -25,6 +27,19 @@ constexpr const char* kCheckingStatus = "Vérification avant effacement : ";
 // The status bar's text while another Parelix window's deletion is waited for, followed by
 // the path of the file or folder that waits.
 constexpr const char* kWaitingStatus = "En attente d'un autre effacement : ";
+
+// The box of a walk that finds nothing to send away.
+constexpr const char* kNothingInFolder = "Aucun double à supprimer dans ce répertoire.";
+constexpr const char* kNothingInTree = "Aucun double à supprimer dans ce répertoire ni dans ses sous-répertoires.";
+// The box of a walk over a reference folder.
+constexpr const char* kReferenceWalk =
+    "Ce répertoire fait partie d'un répertoire de référence : aucun de ses fichiers n'est envoyé dans la Corbeille.";
+
+// "« NAME » fait partie d'un répertoire de référence, conservé." for the file or folder NAME.
+std::string referenceRefusal(const std::string& name);
+// The question before a walk of a whole tree: "Envoyer 2 994 fichiers (2,9 Go) dans la
+// Corbeille ?", the count grouped by thousands, the size as the row hints write it.
+std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes);
 
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
@@ -48,8 +63,11 @@ constexpr std::size_t kFailuresShown = 5;
 
 class Deletion {
 public:
-    Deletion(ResultTrees& trees, ResultsWindow& window, PlatformServices& services)
-        : trees_(trees), window_(window), services_(services) {}
+    // references: the reference folders, whose files never go; they outlive the deletion.
+    Deletion(ResultTrees& trees, ResultsWindow& window, PlatformServices& services,
+             const ReferenceMarks& references = noReferences())
+        : trees_(trees), window_(window), services_(services), references_(references) {}
+    static const ReferenceMarks& noReferences();
 
     // Sends node (a DirList node, or a DblList member) to the recycle bin and, on success,
     // removes it from the trees. keepConfirmation false lets fixed and RAM drives go
@@ -64,12 +82,21 @@ public:
     // selected folder of DirList (or beside its selected file), walked backwards. It goes on
     // past failures and shows them in one box at its end.
     void deleteDuplicatesOfDirectory();
+    // "Supprime les doubles de ce répertoire et de ses sous-répertoires": the same over the
+    // selected folder and every folder under it (planTreeDuplicates), as one act, after one
+    // question naming how many files and how much space go to the recycle bin.
+    void deleteDuplicatesOfTree();
 
     // The path deleteNode would hand to the shell, or empty when the node's real path
     // does not fit the 255 characters (a cut path would name some other file).
     std::string shellPath(TreeId tree, NodeId node) const;
 
 private:
+    // Carries out a walk's plan inside its act: each duplicate reached goes while its group
+    // still has another member, past failures, which one box shows at the end.
+    void walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act);
+    // The box of a plan that sends nothing away.
+    void tellNothing(const DeletionPlan& plan, const char* nothing);
     // One file or folder inside an act. failures: where a walk gathers why files stay
     // (nullptr: each reason is shown at once).
     bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures);
@@ -94,6 +121,7 @@ private:
     ResultTrees& trees_;
     ResultsWindow& window_;
     PlatformServices& services_;
+    const ReferenceMarks& references_;
 };
 
 }  // namespace parelix

@@ -9,18 +9,6 @@ namespace parelix {
 
 namespace {
 
-// A group's text is its files' size in brackets: "(4294967306)".
-std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
-    const std::string& text = dbl.text(group);
-    if (text.size() < 3 || text.front() != '(' || text.back() != ')') return std::nullopt;
-    std::uint64_t size = 0;
-    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        size = size * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    return size;
-}
-
 // A duplicate's size is its group's; another file's is read from the disk as it is now.
 std::optional<std::uint64_t> fileSize(const ResultTrees& trees, const DriveTable& drives, NodeId file) {
     const NodeId member = trees.dirList.link(file);
@@ -38,6 +26,17 @@ std::string withSize(std::string path, std::optional<std::uint64_t> size) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
+    const std::string& text = dbl.text(group);
+    if (text.size() < 3 || text.front() != '(' || text.back() != ')') return std::nullopt;
+    std::uint64_t size = 0;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        size = size * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    return size;
+}
 
 std::string readableSize(std::uint64_t bytes) {
     if (bytes < 1024) return std::to_string(bytes) + (bytes < 2 ? " octet" : " octets");

@@ -35,7 +35,7 @@ private:
 
 Session::Session(PlatformServices& services)
     : services_(services), detached_(std::make_unique<DetachedView>()), view_(detached_.get()), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
-      browsing_(trees_, *this, services), deletion_(trees_, *this, services) {
+      browsing_(trees_, *this, services), deletion_(trees_, *this, services, references_) {
     bindTrees();
 }
 
@@ -166,6 +166,7 @@ void Session::openDblListSelection() { browse(&Browsing::dblListDblClick); }
 void Session::trashClick() { deletion_.trashClick(); }
 void Session::dropOnTrash(TreeId source) { deletion_.dropOnTrash(source); }
 void Session::deleteDuplicatesOfDirectory() { deletion_.deleteDuplicatesOfDirectory(); }
+void Session::deleteDuplicatesOfTree() { deletion_.deleteDuplicatesOfTree(); }
 
 // --- ResultsWindow ---------------------------------------------------------------------
 

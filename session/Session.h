@@ -14,6 +14,7 @@
 #include "engine/SearchUi.h"
 #include "results/Browsing.h"
 #include "results/Deletion.h"
+#include "results/ReferenceMarks.h"
 #include "results/ResultTrees.h"
 #include "results/TreeStore.h"
 #include "session/PathSelection.h"
@@ -125,6 +126,16 @@ public:
     void trashClick();
     void dropOnTrash(TreeId source);
     void deleteDuplicatesOfDirectory();
+    void deleteDuplicatesOfTree();
+
+    // --- Reference folders -------------------------------------------------------------
+    // A search path marked as a reference: its files are searched and grouped, never sent to
+    // the recycle bin. The marks last as long as the session; a path keeps its mark when it
+    // leaves the search list and comes back. They apply to the results at once.
+    void markReference(const std::string& searchPath, bool reference) { references_.mark(searchPath, reference); }
+    bool isReferencePath(const std::string& searchPath) const { return references_.marked(searchPath); }
+    // A DirList node (file or folder) that lies in a reference folder.
+    bool isReference(NodeId dirNode) const { return references_.holds(trees_, dirNode); }
 
 private:
     // ResultsWindow: the view's, and the trees' batches.
@@ -163,6 +174,7 @@ private:
     PlatformServices& services_;
     std::unique_ptr<SessionView> detached_;   // the view while no window shows the session
     ResultTrees trees_;
+    ReferenceMarks references_;
     TreeStore driveTree_;
     SessionView* view_;
     SearchEngine engine_;

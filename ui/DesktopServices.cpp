@@ -33,16 +33,26 @@ void DesktopServices::showMessage(const std::string& text, const std::string& ca
     box.exec();
 }
 
-bool DesktopServices::confirmDeletion(const std::string& question) {
+namespace {
+
+// The question before a deletion, Oui or Non; Escape answers Non.
+bool askOuiNon(const std::string& question, bool ouiByDefault) {
     if (!hasWidgets()) return false;   // nothing is deleted without a yes
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
     QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(ouiByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
 }
+
+}  // namespace
+
+bool DesktopServices::confirmDeletion(const std::string& question) { return askOuiNon(question, true); }
+
+// Many files at once: Enter alone sends none.
+bool DesktopServices::confirmWalk(const std::string& question) { return askOuiNon(question, false); }
 
 // The desktop's opener (xdg-open) counts as started whether or not it finds an application:
 // the association is looked up first.

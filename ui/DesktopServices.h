@@ -14,6 +14,7 @@ public:
     void showMessage(const std::string& text, const std::string& caption = {},
                      MessageKind kind = MessageKind::Plain) override;
     bool confirmDeletion(const std::string& question) override;
+    bool confirmWalk(const std::string& question) override;
     bool launch(const std::string& posixPath) override;
 };
 

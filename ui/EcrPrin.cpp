@@ -75,6 +75,7 @@ T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), s
     const Session::ViewStores stores = session_.viewStores();
     selectionPage_ = new SelectionPage(stores.drives, central_);
     resultsPage_ = new ResultsPage(stores.results, session_.services().drives(), central_);
+    resultsPage_->setReferenceTest([this](NodeId node) { return session_.isReference(node); });
 
     PopMenu = new QMenu(this);
     PopMenu->setObjectName(QStringLiteral("PopMenu"));
@@ -265,8 +266,25 @@ void T_EcrPrin::setWaitCursor(bool on) {
 // --- What the search run shows ---------------------------------------------------------
 
 void T_EcrPrin::appendLog(const std::string& line) {
-    resultsPage_->addLogLine(line);
-    processEventsNow();   // every line is painted at once
+    if (!session_.deleting()) {
+        resultsPage_->addLogLine(line);
+        processEventsNow();   // every line is painted at once
+        return;
+    }
+    // A walk writes a line per file, and painting each cost more than the file's trip to the
+    // recycle bin: the lines then show at most every kEventTurnMs, and the act's end shows
+    // the last one.
+    resultsPage_->addLogLine(line, false);
+    logBehind_ = true;
+    if (turnClockMs() - lastLogPaintMs_ < kEventTurnMs) return;
+    showLogNow();
+}
+
+void T_EcrPrin::showLogNow() {
+    resultsPage_->showLastLogLine();
+    logBehind_ = false;
+    processEventsNow();
+    lastLogPaintMs_ = lastTurnMs_;
 }
 
 void T_EcrPrin::setStatusText(const std::string& text) { resultsPage_->etat()->setSimpleText(QString::fromUtf8(text)); }

@@ -18,6 +18,7 @@
 
 #include "session/Session.h"
 
+class QAction;
 class QMenu;
 class QTreeView;
 class QWidget;
@@ -62,6 +63,8 @@ public:
     void BtnEnleveClick();
     void ExclureClick();   // PopMenuDsk: the drive tree's selected node into ExcList
     std::vector<std::string> searchPaths() const;   // RepList in list order
+    // Marks or unmarks the selected entry of RepList as a reference folder.
+    void RepListReferenceClick();
 
     // --- Results browsing and deletion (EcrPrinResults.cpp) -----------------------------
     void DirListChange(NodeId node);
@@ -76,6 +79,7 @@ public:
     bool PoubelleDragOver(QObject* source);
     void PoubelleDragDrop(QObject* source);
     void SupDblsDuRepClick();
+    void SupDblsDuRepEtSousRepClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +111,7 @@ private:
     void closeSoon() override;
     void endSoon() override;
 
+    void showLogNow();   // the log's last line in view and painted
     void showSelectionPage();
     void processEventsNow();
     void connectControls();
@@ -130,10 +135,14 @@ private:
     SelectionPage* selectionPage_ = nullptr;     // _PanSel
     ResultsPage* resultsPage_ = nullptr;         // _PanRes
     QMenu* PopMenu = nullptr;                    // DirList's context menu
+    QMenu* RepMenu = nullptr;                    // RepList's context menu
+    QAction* RepReference = nullptr;             // its one item
 
     bool startupRefused_ = false;
     bool firstShow_ = true;
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
+    std::int64_t lastLogPaintMs_ = INT64_MIN / 2;   // of the last log line painted in a deletion
+    bool logBehind_ = false;                      // lines added since, not yet in view
 };
 
 }  // namespace parelix

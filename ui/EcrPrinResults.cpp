@@ -39,6 +39,7 @@ void T_EcrPrin::PoubelleDragDrop(QObject* source) {
 }
 
 void T_EcrPrin::SupDblsDuRepClick() { session_.deleteDuplicatesOfDirectory(); }
+void T_EcrPrin::SupDblsDuRepEtSousRepClick() { session_.deleteDuplicatesOfTree(); }
 
 // --- What browsing and deletion show ---------------------------------------------------
 
@@ -80,6 +81,8 @@ void T_EcrPrin::buildPopMenu() {
     add(QStringLiteral("Double &Suivant"), &T_EcrPrin::BtnPrecSuivDownClick);
     PopMenu->addSeparator();
     add(QStringLiteral("Supprime les doubles de ce répertoire"), &T_EcrPrin::SupDblsDuRepClick);
+    add(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"),
+        &T_EcrPrin::SupDblsDuRepEtSousRepClick);
     PopMenu->addSeparator();
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);

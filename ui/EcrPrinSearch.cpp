@@ -76,7 +76,15 @@ void T_EcrPrin::BtnStopRtnClick() {
 
 bool T_EcrPrin::FormCloseQuery() { return session_.closeQuery(); }
 
-void T_EcrPrin::holdInput(bool on) { results_->holdInput(on); }
+void T_EcrPrin::holdInput(bool on) {
+    results_->holdInput(on);
+    // The act has ended: its last log line comes into view, painted with the next turn
+    // (an event turn here could start another act inside this one's end).
+    if (!on && logBehind_) {
+        resultsPage_->showLastLogLine();
+        logBehind_ = false;
+    }
+}
 
 void T_EcrPrin::closeSoon() {
     QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);

@@ -149,11 +149,21 @@ void ResultsPage::bindTrees(ResultTrees& trees, const DriveTable& drives) {
     // Type-ahead finds a folder by its name: nobody types the "--> " of every folder.
     dirModel_->setSearchName([&trees](NodeId node) { return trees.name(node); });
     // Every row tells its full path (and a file its size, a group what it would free).
-    dirModel_->setHint([&trees, &drives](NodeId node) { return dirListHint(trees, drives, node); });
+    // A row of a reference folder says so: none of it is ever sent to the recycle bin.
+    dirModel_->setHint([this, &trees, &drives](NodeId node) {
+        std::string hint = dirListHint(trees, drives, node);
+        if (isReference_ && isReference_(node)) hint += std::string("\n") + kReferenceHint;
+        return hint;
+    });
     dirBinder_ = new TreeViewBinder(*dirModel_, DirList, DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
-    dblModel_->setHint([&trees](NodeId node) { return dblListHint(trees, node); });
+    dblModel_->setHint([this, &trees](NodeId node) {
+        std::string hint = dblListHint(trees, node);
+        const NodeId file = trees.dblList.parent(node) != kNoNode ? trees.dblList.link(node) : kNoNode;
+        if (file != kNoNode && isReference_ && isReference_(file)) hint += std::string("\n") + kReferenceHint;
+        return hint;
+    });
     dblBinder_ = new TreeViewBinder(*dblModel_, DblList, DblList);
 }
 
@@ -197,13 +207,19 @@ bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
 
 // --- The log ---------------------------------------------------------------------------
 
-void ResultsPage::addLogLine(const std::string& line) {
+void ResultsPage::addLogLine(const std::string& line, bool show) {
     auto* item = new QListWidgetItem(QString::fromUtf8(line));
     Infos->addItem(item);
     // The list lays every line out again each time one is added; measured once here, a
     // line's size is not shaped again from its text each time (a walk of a thousand
     // deletions would shape half a million lines).
     item->setSizeHint(Infos->sizeHintForIndex(Infos->indexFromItem(item)));
+    if (show) showLastLogLine();
+}
+
+void ResultsPage::showLastLogLine() {
+    QListWidgetItem* item = Infos->item(Infos->count() - 1);
+    if (!item) return;
     Infos->setCurrentItem(item);
     Infos->scrollToItem(item);
     Infos->clearSelection();

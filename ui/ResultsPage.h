@@ -7,7 +7,9 @@
 // keeps the directory tree's share of the window's width and the duplicates tree's share
 // of its height. The window binds the controls' events to its handlers.
 #include <QFrame>
+#include <cstdint>
 #include <QIcon>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ class QTreeView;
 namespace parelix {
 
 class DriveTable;
+using NodeId = std::uint32_t;
 
 class ResultTrees;
 class SpinButton;
@@ -47,8 +50,14 @@ public:
     QProgressBar* progress() const { return Progress; }
     StatusBar* etat() const { return Etat; }
 
+    // Tells the rows that lie in a reference folder: their hints say so.
+    void setReferenceTest(std::function<bool(NodeId)> isReference) { isReference_ = std::move(isReference); }
+    static constexpr const char* kReferenceHint = "Répertoire de référence : jamais envoyé dans la Corbeille";
+
     // Adds a line at the end of the log, scrolled into view, and leaves no line selected.
-    void addLogLine(const std::string& line);
+    // show false: the line waits for showLastLogLine to come into view.
+    void addLogLine(const std::string& line, bool show = true);
+    void showLastLogLine();
     void clearLog();
 
     // Sizes. The ratios are thousandths of the window's outer size; they start from the
@@ -69,6 +78,7 @@ private:
     void buildStatusLines();
     void bindTrees(ResultTrees& trees, const DriveTable& drives);
     QSize outerSize() const;   // the window's frame
+    std::function<bool(NodeId)> isReference_;
     void computeDirWidthRatio();
     void computeLogSplitRatio();
     void setDblListHeight(int height);   // DblList, kept within its panel

@@ -34,6 +34,7 @@ constexpr int kExcListLeast = 48;
 // List items show the name decoded for the eye but keep the path's own bytes, which are
 // what the search reads back.
 constexpr int kPathBytesRole = Qt::UserRole;
+constexpr int kReferenceRole = Qt::UserRole + 1;   // the entry is a reference folder
 
 }  // namespace
 
@@ -181,13 +182,30 @@ void SelectionPage::buildButtonColumn() {
 
 // --- The two lists ---------------------------------------------------------------------
 
-void SelectionPage::insertEntry(PathList which, int index, const std::string& text) {
+void SelectionPage::insertEntry(PathList which, int index, const std::string& text, bool reference) {
     listInUse_ = which;
     QListWidget* l = list(which);
     const QSignalBlocker block(l);
     auto* item = new QListWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     item->setData(kPathBytesRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     l->insertItem(index, item);
+    if (reference) setEntryReference(index, true);
+}
+
+void SelectionPage::setEntryReference(int index, bool reference) {
+    QListWidgetItem* item = RepList->item(index);
+    if (!item) return;
+    const QString path = QString::fromUtf8(item->data(kPathBytesRole).toByteArray());
+    item->setData(kReferenceRole, reference);
+    item->setText(reference ? path + QString::fromUtf8(kReferenceSuffix) : path);
+    item->setToolTip(reference ? QStringLiteral("Répertoire de référence : ses fichiers sont comparés, "
+                                                "jamais envoyés dans la Corbeille")
+                               : QString());
+}
+
+bool SelectionPage::entryReference(int index) const {
+    const QListWidgetItem* item = RepList->item(index);
+    return item && item->data(kReferenceRole).toBool();
 }
 
 void SelectionPage::removeEntry(PathList which, int index) {

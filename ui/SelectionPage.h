@@ -41,7 +41,12 @@ public:
 
     // RepList and ExcList show the two lists: the name decoded for the eye, the path's own
     // bytes kept for the search.
-    void insertEntry(PathList list, int index, const std::string& text);
+    void insertEntry(PathList list, int index, const std::string& text, bool reference = false);
+    // A reference entry of RepList shows kReferenceSuffix after its path, and says why in
+    // its hint.
+    void setEntryReference(int index, bool reference);
+    bool entryReference(int index) const;
+    static constexpr const char* kReferenceSuffix = " (référence)";
     void removeEntry(PathList list, int index);
     void selectEntry(PathList list, int index);   // -1: none
     int pickedEntry(PathList list) const;         // the entry the user selected, -1: none

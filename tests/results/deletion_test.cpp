@@ -315,6 +315,105 @@ TEST_F(DeletionTest, DuplicatesOfADirectoryFromAFileCoverItsSiblingsOnly) {
     EXPECT_EQ(window.operations.size(), 2u);
 }
 
+TEST_F(DeletionTest, TreeWalkAsksOnceThenGoesAsPlannedAsOneAct) {
+    // Backwards through D:\Data: out, Mixed (m2, m1), Trip (t3, t2, t1), Keep (k2, k1).
+    window.services.walkAnswer = false;
+    trees.dirList.select(data);
+    deletion.deleteDuplicatesOfTree();
+    EXPECT_EQ(window.services.walkQuestions,
+              (std::vector<std::string>{"Envoyer 4 fichiers (12 octets) dans la Corbeille ?"}));
+    EXPECT_TRUE(window.operations.empty());   // Non: nothing moves, nothing is read
+    EXPECT_TRUE(window.copyQueries.empty());
+    EXPECT_TRUE(window.log.empty());
+
+    window.services.walkAnswer = true;
+    deletion.deleteDuplicatesOfTree();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\out", "Effacement de D:\\Data\\Mixed\\m1",
+                                                    "Effacement de D:\\Data\\Trip\\t3",
+                                                    "Effacement de D:\\Data\\Trip\\t2"}));
+    for (const auto& op : window.operations) EXPECT_EQ(op.fFlags, kNoQuestion | FOF_NOERRORUI);
+    // One copy of each group is left: m2 (out went first), k1 (m1 went), t1 (first of Trip).
+    for (NodeId kept : {k1, k2, m2, t1}) {
+        EXPECT_TRUE(alive(kept));
+        EXPECT_FALSE(linked(kept));
+    }
+    EXPECT_TRUE(trees.dblList.empty());
+    EXPECT_EQ(trees.dirList.counter(data), 0);
+    EXPECT_EQ(trees.dirList.selected(), data);
+    EXPECT_EQ(window.holds, (std::vector<std::string>{"wait on", "lock on", "lock off", "wait off"}));
+    EXPECT_TRUE(window.messages.empty());
+
+    // Nothing left to send away: one box says so, and nothing is asked.
+    deletion.deleteDuplicatesOfTree();
+    EXPECT_EQ(window.services.walkQuestions.size(), 2u);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, kNothingInTree);
+    // The folder walk on a folder holding only folders says so too.
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfDirectory();
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[1].text, kNothingInFolder);
+    EXPECT_EQ(window.operations.size(), 4u);
+}
+
+TEST_F(DeletionTest, TreeWalkFailuresShowInOneBoxAndTheWalkGoesOn) {
+    // t3 cannot go: the group keeps it, and the walk takes t2 and then t1, the copies it
+    // would have kept, no more files than it asked for.
+    window.onFileOperation = [](SHFILEOPSTRUCTA& op) {
+        if (op.pFrom != "D:\\Data\\Trip\\t3") return 0;
+        op.failure = "Permission non accordée";
+        return 5;
+    };
+    trees.dirList.select(trip);
+    deletion.deleteDuplicatesOfTree();
+    EXPECT_EQ(window.services.walkQuestions,
+              (std::vector<std::string>{"Envoyer 2 fichiers (6 octets) dans la Corbeille ?"}));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, "Un fichier n'a pas pu être envoyé dans la Corbeille :\n"
+                                       "D:\\Data\\Trip\\t3 : Permission non accordée");
+    EXPECT_TRUE(alive(t3));
+    EXPECT_FALSE(alive(t2) || alive(t1));
+    EXPECT_EQ(window.operations.size(), 3u);
+}
+
+TEST_F(DeletionTest, NothingOfAReferenceFolderGoesByAnyWay) {
+    ReferenceMarks marks;
+    marks.mark("D:\\Data", true);
+    Deletion guarded(trees, window, window.services, marks);
+    const std::string refused = "« k1 » fait partie d'un répertoire de référence, conservé.";
+
+    trees.dirList.select(k1);
+    guarded.dropOnTrash(TreeId::DirList);
+    window.focus = TreeId::DirList;
+    guarded.trashClick();
+    window.focus = TreeId::DblList;
+    trees.dblList.select(trees.dirList.link(t1));
+    guarded.trashClick();
+    trees.dirList.select(trip);   // a folder holding reference files
+    guarded.dropOnTrash(TreeId::DirList);
+    guarded.deleteDuplicatesOfDirectory();
+    guarded.deleteDuplicatesOfTree();
+    trees.dirList.select(data);
+    guarded.deleteDuplicatesOfTree();
+
+    EXPECT_TRUE(window.operations.empty());
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(window.services.walkQuestions.empty());
+    std::vector<std::string> texts;
+    for (const auto& m : window.messages) texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{refused, refused, referenceRefusal("t1"), referenceRefusal("Trip"),
+                                               kReferenceWalk, kReferenceWalk, kReferenceWalk}));
+    EXPECT_EQ(window.messages[0].caption, "Erreur");
+    EXPECT_EQ(trees.dblList.childCount(kNoNode), 3);
+}
+
+TEST(TreeWalkQuestion, CountsByThousandsAndSizesAsTheHints) {
+    EXPECT_EQ(treeWalkQuestion(1, 1), "Envoyer 1 fichier (1 octet) dans la Corbeille ?");
+    EXPECT_EQ(treeWalkQuestion(999, 1536), "Envoyer 999 fichiers (1,5 Ko) dans la Corbeille ?");
+    EXPECT_EQ(treeWalkQuestion(2994, 3113851290ull), "Envoyer 2 994 fichiers (2,9 Go) dans la Corbeille ?");
+    EXPECT_EQ(treeWalkQuestion(1234567, 0), "Envoyer 1 234 567 fichiers (0 octet) dans la Corbeille ?");
+}
+
 TEST_F(DeletionTest, NothingIsDeletedWhileASearchRuns) {
     window.active = true;
     window.focus = TreeId::DirList;
@@ -323,6 +422,7 @@ TEST_F(DeletionTest, NothingIsDeletedWhileASearchRuns) {
     deletion.dropOnTrash(TreeId::DirList);
     trees.dirList.select(trip);
     deletion.deleteDuplicatesOfDirectory();
+    deletion.deleteDuplicatesOfTree();
     EXPECT_FALSE(deletion.deleteNode(TreeId::DirList, t1, false));
     EXPECT_TRUE(window.operations.empty());
     EXPECT_TRUE(window.log.empty());

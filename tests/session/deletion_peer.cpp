@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     session.attach(&view);
     session.start();
     session.search({*root});
-    ResultTrees& trees = session.trees();
+    ResultTrees& trees = session.viewStores().results;
     std::string windowsPath = *root + "\\" + relative;
     for (char& c : windowsPath)
         if (c == '/') c = '\\';

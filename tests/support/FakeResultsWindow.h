@@ -34,6 +34,8 @@ public:
     std::vector<Execute> executes;
     int executeResult = 42;
     std::vector<Message> messages;
+    std::vector<std::string> walkQuestions;
+    bool walkAnswer = true;
 
     unsigned driveType(std::string_view root) const override {
         auto it = driveTypes.find(root.empty() ? '?' : root[0]);
@@ -56,6 +58,10 @@ public:
     }
     void showMessage(const std::string& text, const std::string& caption, MessageKind kind) override {
         messages.push_back({text, caption, kind});
+    }
+    bool confirmWalk(const std::string& question) override {
+        walkQuestions.push_back(question);
+        return walkAnswer;
     }
 };
 

@@ -117,6 +117,8 @@ public:
         questions.push_back(question);
         return onQuestion ? onQuestion(question) : answer;
     }
+    // The question before a walk, recorded beside the others and answered the same way.
+    bool confirmWalk(const std::string& question) override { return confirmDeletion(question); }
     bool launch(const std::string& posixPath) override {
         launched.push_back(posixPath);
         return launchWorks;

@@ -19,7 +19,9 @@
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
+#include "results/Deletion.h"
 #include "ui/EcrPrin.h"
+#include "ui/ResultsPage.h"
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
@@ -80,12 +82,13 @@ protected:
     NodeId root, sub, a, c, bt, group;
 };
 
-TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
+TEST_F(ResultsWindowTest, ContextMenuHoldsItsEntriesInOrder) {
     const QList<QAction*> items = ui.PopMenu->actions();
-    ASSERT_EQ(items.size(), 7);
+    ASSERT_EQ(items.size(), 8);
     const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
+                              "Supprime les doubles de ce répertoire et de ses sous-répertoires",
                               "", "Tout &Déplier", "Tout &Replier"};
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(items[i]->isSeparator(), captions[i][0] == '\0') << i;
         if (!items[i]->isSeparator()) {
             EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
@@ -162,6 +165,74 @@ TEST_F(ResultsWindowTest, DeletingTheDuplicatesOfAFolderPaintsEachLogLine) {
     ui.Infos->viewport()->update();
     QCoreApplication::processEvents();
     EXPECT_GT(counter.paints, 0);
+}
+
+// The tree walk from the menu: one question, Non by answer sends nothing; Oui sends b.txt,
+// which comes after sub/a.txt in the tree, and a.txt stays.
+TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
+    ui.DirList->setFocus();
+    dir_().select(root);
+    services.answer = false;
+    QAction* item = menuItem(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"));
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4 octets) dans la Corbeille ?"}));
+    EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
+    EXPECT_EQ(ui.Infos->count(), 0);
+
+    // Ten more pairs in the folder, and a log long enough to scroll: the walk's lines come
+    // faster than they are painted.
+    test::TreeBuilder b(w->session().trees());
+    for (int i = 0; i < 10; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        dir.write(name + "-1", name);
+        dir.write(name + "-2", name);
+        b.group("2", {b.file(root, name + "-1"), b.file(root, name + "-2")});
+    }
+    for (int i = 0; i < 40; ++i) static_cast<SearchUi&>(w->session()).logLine("ligne " + std::to_string(i));
+    services.answer = true;
+    item->trigger();
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24 octets) dans la Corbeille ?");
+    EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
+    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
+    EXPECT_FALSE(dir_().isValid(bt));
+    EXPECT_EQ(dir_().link(a), kNoNode);
+    ASSERT_EQ(ui.Infos->count(), 51);
+    // The walk's last line is in view once it has ended.
+    QListWidgetItem* last = ui.Infos->item(50);
+    EXPECT_TRUE(last->text().startsWith(QStringLiteral("Effacement de ")));
+    EXPECT_TRUE(ui.Infos->viewport()->rect().contains(ui.Infos->visualItemRect(last))) << "the last line is out of view";
+    EXPECT_EQ(dir_().selected(), root);
+    EXPECT_TRUE(w->updatesEnabled());
+    EXPECT_FALSE(QApplication::overrideCursor());
+
+    // Nothing left: one box says so, nothing is asked.
+    item->trigger();
+    EXPECT_EQ(questions.size(), 2u);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kNothingInTree);
+}
+
+// A reference folder's rows say so in their hints, and the trash refuses them.
+TEST_F(ResultsWindowTest, AReferenceFolderIsToldApartAndRefused) {
+    w->session().markReference(dir_().text(root), true);
+    const QString hint = ui.dirModel->indexOf(a).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(hint.endsWith(QString::fromUtf8(ResultsPage::kReferenceHint))) << hint.toStdString();
+    const QString member = ui.dblModel->indexOf(dir_().link(bt)).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(member.endsWith(QString::fromUtf8(ResultsPage::kReferenceHint))) << member.toStdString();
+
+    QApplication::setActiveWindow(w);   // keys reach the active window's focus
+    ui.DirList->setFocus();
+    dir_().select(a);
+    QTest::keyClick(ui.DirList, Qt::Key_Delete);
+    w->PoubelleClick();
+    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
+    EXPECT_EQ(services.errors(), (std::vector<std::string>{referenceRefusal("a.txt"), referenceRefusal("a.txt")}));
+
+    w->session().markReference(dir_().text(root), false);
+    EXPECT_FALSE(ui.dirModel->indexOf(a).data(Qt::ToolTipRole).toString().contains(QString::fromUtf8(ResultsPage::kReferenceHint)));
 }
 
 TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {

@@ -6,6 +6,9 @@
 #include <QCursor>
 #include <QKeySequence>
 #include <QListWidget>
+#include <QMenu>
+#include <QTimer>
+#include <QtTest/QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <optional>
@@ -216,6 +219,54 @@ TEST_F(PathSelectionWindowTest, ListShowsDecodedNamesAndSearchesTheBytes) {
     ASSERT_EQ(ui.RepList->count(), 1);
     EXPECT_EQ(ui.RepList->item(0)->text(), QStringLiteral("D:\\caf") + QChar(QChar::ReplacementCharacter));
     EXPECT_EQ(w->searchPaths(), std::vector<std::string>{"D:\\caf\xe9"});
+}
+
+// Ctrl+R on RepList, or its context menu, marks the selected search path as a reference
+// folder and back; the list shows it, the search still reads the plain path, and the mark
+// follows the path out of the list and back in.
+TEST_F(PathSelectionWindowTest, ASearchPathIsMarkedAsAReferenceByKeyOrMenu) {
+    pick(at({"D:\\", "DATA\\"}));
+    ui.BtnAjoute->click();
+    pick(at({"E:\\"}));
+    ui.BtnAjoute->click();
+    w->show();
+    QApplication::setActiveWindow(&*w);
+    ui.RepList->setFocus();
+    ui.RepList->setCurrentRow(0);
+    QTest::keyClick(ui.RepList, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("D:\\DATA (référence)"), QStringLiteral("E:")}));
+    EXPECT_FALSE(ui.RepList->item(0)->toolTip().isEmpty());
+    EXPECT_TRUE(w->session().isReferencePath("D:\\DATA"));
+    EXPECT_FALSE(w->session().isReferencePath("E:"));
+    EXPECT_EQ(w->searchPaths(), (std::vector<std::string>{"D:\\DATA", "E:"}));
+
+    // The menu opens on the entry under the pointer, its item checked as the entry is.
+    auto* menu = w->findChild<QMenu*>(QStringLiteral("RepMenu"));
+    ASSERT_NE(menu, nullptr);
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(menu->isVisible());
+        ASSERT_EQ(menu->actions().size(), 1);
+        QAction* item = menu->actions()[0];
+        EXPECT_EQ(item->text(), QStringLiteral("Répertoire de &référence (jamais supprimé)"));
+        EXPECT_FALSE(item->isChecked());
+        item->trigger();
+        menu->close();
+    });
+    emit ui.RepList->customContextMenuRequested(ui.RepList->visualItemRect(ui.RepList->item(1)).center());
+    EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("D:\\DATA (référence)"), QStringLiteral("E: (référence)")}));
+    QApplication::setActiveWindow(&*w);   // the closed menu had it
+    ui.RepList->setFocus();
+    EXPECT_EQ(ui.RepList->currentRow(), 1);   // the menu selected the entry under the pointer
+    QTest::keyClick(ui.RepList, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_FALSE(w->session().isReferencePath("E:"));
+
+    // Out of the list and back in: still a reference.
+    ui.RepList->setCurrentRow(0);
+    ui.BtnEnleve->click();
+    EXPECT_EQ(listTexts(), QStringList{QStringLiteral("E:")});
+    pick(at({"D:\\", "DATA\\"}));
+    ui.BtnAjoute->click();
+    EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("D:\\DATA (référence)"), QStringLiteral("E:")}));
 }
 
 // Records the cursor while the store takes the new nodes of a listing.

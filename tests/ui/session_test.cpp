@@ -15,6 +15,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <cstdlib>
+#include <functional>
 
 #include "results/Deletion.h"
 #include "session_scene.h"
@@ -47,6 +48,7 @@ public:
             if (std::getenv("PARELIX_SESSION_DEBUG")) std::fprintf(stderr, "step %d: %s\n", step, what.c_str());
             SCOPED_TRACE(what);
             checkAll();
+            checkReferencesStayed();
         }
     }
 
@@ -67,7 +69,8 @@ private:
 
     std::string playStep() {
         startStep();
-        const int roll = below(100);
+        noteReferenceFiles();
+        const int roll = below(110);
         if (roll < 16) return stepSelect(true);
         if (roll < 28) return stepSelect(false);
         if (roll < 40) return stepSpin(chance(0.5));
@@ -79,7 +82,9 @@ private:
         if (roll < 83) return stepFocusElsewhere();
         if (roll < 86) return stepSearchAgain();
         if (roll < 93) return stepTrashWhileTheCopyChanges();
-        return stepWalkWithBusyHands();
+        if (roll < 100) return stepWalkWithBusyHands();
+        if (roll < 106) return stepTreeDuplicates();
+        return stepMarkReference();
     }
 
     std::string stepSelect(bool dirList) {
@@ -211,6 +216,7 @@ private:
         chooseAnswer(dirNode);
         questions_.clear();
         const std::string path = dirNode != kNoNode ? pathOf(dirNode) : std::string();
+        if (dirNode != kNoNode && inReference(dirNode)) return expectReferenceRefused(dirNode, [this] { w_->PoubelleClick(); });
         const bool mouse = chance(0.5);
         if (mouse) QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
         else w_->PoubelleClick();
@@ -238,6 +244,7 @@ private:
         chooseAnswer(node);
         questions_.clear();
         const std::string path = pathOf(node);
+        if (inReference(node)) return expectReferenceRefused(node, [this] { w_->PoubelleDragDrop(ui_.DirList); });
         duplicatesOnly_ = w_->session().trees().isFileNode(node);
         w_->PoubelleDragDrop(ui_.DirList);
         // A fixed drive: only a search root is asked for.
@@ -258,9 +265,14 @@ private:
         for (NodeId g : dbl().children(kNoNode)) members[g] = dbl().childCount(g);
         const std::vector<NodeId>& kids = folder == kNoNode ? dir().children(kNoNode) : dir().children(folder);
         std::vector<std::string> expected;
+        bool references = false;
         for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
             const NodeId m = dir().link(*it);
             if (m == kNoNode || dir().childCount(*it) > 0) continue;
+            if (inReference(*it)) {
+                references = true;
+                continue;
+            }
             int& left = members[dbl().parent(m)];
             if (left < 2) continue;
             --left;
@@ -279,6 +291,7 @@ private:
             expectGone(p, true);
         }
         expectSettled(s, parent, open, nodes);
+        if (expected.empty()) expectNothingBox(references, kNothingInFolder);
         return "duplicates of the folder of " + where + ": " + std::to_string(expected.size()) + " files";
     }
 
@@ -304,6 +317,7 @@ private:
     std::string stepTrashWhileTheCopyChanges() {
         const NodeId member = randomNode(dbl());
         if (member == kNoNode || dbl().link(member) == kNoNode) return "no member to send away";
+        if (inReference(dbl().link(member))) return "a reference member: the trash refuses it elsewhere";
         const std::string path = posixOf(dbl().text(member));
         std::vector<std::string> others;
         for (NodeId m : dbl().children(dbl().parent(member)))
@@ -412,6 +426,118 @@ private:
         messages_.shown.clear();   // the walk's one box, for the files kept
         search(false);
         return "a walk with busy hands (" + std::to_string(turns) + " turns)";
+    }
+
+    // --- The tree walk and reference folders -------------------------------------------
+
+    bool inReference(NodeId dirNode) { return w_->session().isReference(dirNode); }
+
+    // Reference files as the step starts: none may leave the disk during it.
+    Paths referenceFiles_;
+    void noteReferenceFiles() {
+        referenceFiles_.clear();
+        for (NodeId n : preorder(dir()))
+            if (w_->session().trees().isFileNode(n) && inReference(n)) referenceFiles_.insert(pathOf(n));
+    }
+    void checkReferencesStayed() {
+        for (const std::string& path : referenceFiles_)
+            if (!external_.count(path)) {
+                EXPECT_TRUE(fs::exists(path)) << path << ": a reference file left the disk";
+            }
+    }
+
+    // A trash click or a drop on a node of a reference folder: refused with its reason.
+    std::string expectReferenceRefused(NodeId node, const std::function<void()>& act) {
+        const std::string path = pathOf(node);
+        const std::string shown = w_->session().trees().nodePath(node);
+        const std::string name = shown.substr(shown.rfind('\\') + 1);
+        act();
+        EXPECT_TRUE(questions_.empty());
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_EQ(messages_.errors(), (std::vector<std::string>{referenceRefusal(name)}));
+        messages_.shown.clear();
+        return "refused in a reference folder: " + path;
+    }
+
+    // A walk that finds nothing to send away says so in one box (a reference folder's own).
+    // references: the walk met duplicates, all of them in a reference folder.
+    void expectNothingBox(bool references, const char* nothing) {
+        ASSERT_EQ(messages_.shown.size(), 1u);
+        if (references) EXPECT_EQ(messages_.shown[0].text, kReferenceWalk);
+        else EXPECT_EQ(messages_.shown[0].text, nothing);
+        messages_.shown.clear();
+    }
+
+    // "... et de ses sous-répertoires": the duplicates of the folder's whole subtree go,
+    // backwards, each while its group keeps another member; a reference copy never goes.
+    // One question first, with the count and the size; Non sends nothing away.
+    std::string stepTreeDuplicates() {
+        const NodeId s = dir().selected();
+        if (s == kNoNode) return "tree duplicates of nothing";
+        const NodeId folder = dir().childCount(s) > 0 ? s : dir().parent(s);
+        if (folder == kNoNode) return "tree duplicates of an empty search root";
+        std::map<NodeId, int> members;
+        for (NodeId g : dbl().children(kNoNode)) members[g] = dbl().childCount(g);
+        std::vector<NodeId> below;   // the subtree in the trees' order, then backwards
+        bool references = false;
+        for (NodeId n : preorder(dir())) {
+            bool inside = false;
+            for (NodeId a = n; a != kNoNode && !inside; a = dir().parent(a)) inside = a == folder;
+            if (!inside || dir().link(n) == kNoNode) continue;
+            if (inReference(n)) references = true;
+            else below.push_back(n);
+        }
+        std::vector<std::string> expected;
+        std::uint64_t bytes = 0;
+        for (auto it = below.rbegin(); it != below.rend(); ++it) {
+            const NodeId m = dir().link(*it);
+            int& left = members[dbl().parent(m)];
+            if (left < 2) continue;
+            --left;
+            expected.push_back(pathOf(*it));
+            bytes += before_.at(pathOf(*it)).size();
+        }
+        const bool yes = chance(0.75);
+        answer_ = yes;
+        questions_.clear();
+        duplicatesOnly_ = true;
+        const std::map<NodeId, bool> open = openFolders();
+        const NodeId parent = dir().parent(s);
+        const std::size_t nodes = dir().nodeCount();
+        const std::string where = pathOf(s);
+        if (chance(0.5)) triggerMenu(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"));
+        else w_->SupDblsDuRepEtSousRepClick();
+        if (expected.empty()) {
+            EXPECT_TRUE(questions_.empty());
+            expectNothingBox(references, kNothingInTree);
+            return "tree duplicates of " + where + ": nothing";
+        }
+        EXPECT_EQ(questions_, (std::vector<std::string>{treeWalkQuestion(expected.size(), bytes)}));
+        for (const std::string& p : expected) {
+            if (yes) allowed_.push_back(p);
+            expectGone(p, yes);
+        }
+        expectSettled(s, parent, open, nodes);
+        return "tree duplicates of " + where + ": " + std::to_string(expected.size()) + " files, " + (yes ? "yes" : "no");
+    }
+
+    // Back to the selection, a search path marked or unmarked as a reference by Ctrl+R or
+    // from RepList's menu, and back to the results with Revoir: the marks apply at once.
+    std::string stepMarkReference() {
+        if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
+        if (!ui_._PanSel->isVisible() || ui_.RepList->count() == 0) return "no search path to mark";
+        const int entry = below(ui_.RepList->count());
+        ui_.RepList->setCurrentRow(entry);
+        const std::string path = ui_.RepList->item(entry)->data(Qt::UserRole).toByteArray().toStdString();
+        const bool was = w_->session().isReferencePath(path);
+        QApplication::setActiveWindow(w_.get());
+        ui_.RepList->setFocus();
+        QTest::keyClick(ui_.RepList, Qt::Key_R, Qt::ControlModifier);
+        EXPECT_NE(w_->session().isReferencePath(path), was);
+        EXPECT_EQ(ui_.RepList->item(entry)->text().endsWith(QStringLiteral(" (référence)")), !was);
+        QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
+        EXPECT_TRUE(ui_._PanRes->isVisible());
+        return std::string(was ? "unmarked " : "marked ") + path + " as a reference";
     }
 
     std::string stepFocusElsewhere() {
