@@ -144,18 +144,25 @@ int ShellExecuteA(const std::string& file, const std::string& /*directory*/, int
     return services.launch(*posix) ? kExecuteDone : kShellNoAssociation;
 }
 
-bool hasDefaultApplication(const std::string& posixPath) {
+bool launchDefaultApplication(const std::string& posixPath) {
     GFile* file = g_file_new_for_path(posixPath.c_str());
     GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
                                         nullptr, nullptr);
-    g_object_unref(file);
-    if (!info) return false;
-    const char* type = g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE);
+    const char* type = info ? g_file_info_get_attribute_string(info, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE) : nullptr;
     GAppInfo* app = type ? g_app_info_get_default_for_type(type, FALSE) : nullptr;
-    g_object_unref(info);
-    if (!app) return false;
-    g_object_unref(app);
-    return true;
+    bool launched = false;
+    if (app) {
+        // The application the lookup found, and no other: a second lookup (an opener of the
+        // desktop's) may find none, or another one.
+        GList files{file, nullptr, nullptr};
+        GError* error = nullptr;
+        launched = g_app_info_launch(app, &files, nullptr, &error);
+        if (error) g_error_free(error);
+        g_object_unref(app);
+    }
+    if (info) g_object_unref(info);
+    g_object_unref(file);
+    return launched;
 }
 
 int ShellServices::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op, *this); }

@@ -49,9 +49,9 @@ constexpr int SW_SHOWNORMAL = 1;
 int ShellExecuteA(const std::string& file, const std::string& directory, int showCommand,
                   PlatformServices& services);
 
-// True when the desktop names an application for the file's content type: GIO's default
-// handler for it (for a folder, the file manager's). The real launcher asks first, so that a
-// file that no application opens answers 31 rather than a launch that shows nothing.
-bool hasDefaultApplication(const std::string& posixPath);
+// Launches the desktop's default application for the file's content type (for a folder,
+// the file manager), the one GIO's lookup names, with the file. False when none is named or
+// it could not be started: the caller answers 31 for both.
+bool launchDefaultApplication(const std::string& posixPath);
 
 }  // namespace parelix

@@ -212,6 +212,9 @@ void Deletion::settleSelection(const std::vector<NodeId>& chain) {
     target = shownFrom(target);   // never opens a folder the user closed
     if (dir.selected() != target) dir.select(target);
     else if (dir.events.change) dir.events.change(target);   // the other tree follows it again
+    // A node without a counterpart (a folder, a file no longer a duplicate): DblList lets go
+    // of the row it kept, which the next click on that row would not move from.
+    if (dir.link(target) == kNoNode) trees_.dblList.select(kNoNode);
 }
 
 bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {

@@ -113,7 +113,7 @@ private:
     // The DirList node an act works on, then its ancestors.
     std::vector<NodeId> dirChain(TreeId tree, NodeId node) const;
     // At an act's end, when the trees changed: the first of chain still there takes the
-    // selection, and the other tree follows it.
+    // selection, and the other tree follows it, or has none when that node has no link.
     void settleSelection(const std::vector<NodeId>& chain);
     // The node itself when it shows, or the outermost closed folder that hides it.
     NodeId shownFrom(NodeId node) const;

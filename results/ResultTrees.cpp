@@ -44,13 +44,13 @@ void ResultTrees::removeNode(NodeId node, bool selectNeighbour) {
     const NodeId member = dirList.link(node);
     if (member != kNoNode && dblList.isValid(member)) {
         const NodeId group = dblList.parent(member);
-        dblList.remove(member);
+        dblList.remove(member, selectNeighbour);
         // A group of one is no group: its last file stops being a duplicate. A group can
         // only be that small while it is still being built; it goes the same way.
         if (group != kNoNode && dblList.isValid(group) && dblList.childCount(group) <= 1) {
             const NodeId last = dblList.firstChild(group);
             if (last != kNoNode && dblList.link(last) != kNoNode) unmark(dblList.link(last));
-            dblList.remove(group);
+            dblList.remove(group, selectNeighbour);
         }
     }
     if (member != kNoNode) unmark(node);

@@ -23,8 +23,11 @@ public:
     void unmark(NodeId file);
     // Removes a DirList node with its subtree, taking its members out of their groups and
     // dissolving groups left with one member; then selects a neighbour, unless told not to
-    // (a deletion sets the selection itself once it ends). A selection that lay in the
-    // removed subtree moves to a neighbour in any case.
+    // (a deletion sets the selection itself once it ends). A DirList selection that lay in
+    // the removed subtree moves to a neighbour in any case; a DblList selection that goes
+    // with its member or group moves to a neighbour only when told to, and otherwise to no
+    // node: nobody follows it while a deletion holds the links, and a row selected unseen
+    // would take no later click.
     void removeNode(NodeId node, bool selectNeighbour = true);
     // Full Windows-style path of a DirList node, cut to its first 255 characters.
     std::string nodePath(NodeId node) const;

@@ -103,7 +103,7 @@ bool TreeStore::contains(NodeId ancestor, NodeId node) const {
     return false;
 }
 
-void TreeStore::remove(NodeId node) {
+void TreeStore::remove(NodeId node, bool selectNeighbour) {
     if (!isValid(node)) return;
     const NodeId parent = places_[node].parent;
     const int row = static_cast<int>(places_[node].row);
@@ -111,7 +111,7 @@ void TreeStore::remove(NodeId node) {
     // Like a tree view, pick a neighbour when the selection goes away with the subtree.
     NodeId successor = kNoNode;
     const bool selectionLost = selected_ != kNoNode && contains(node, selected_);
-    if (selectionLost) {
+    if (selectionLost && selectNeighbour) {
         successor = nextSibling(node);
         if (successor == kNoNode) successor = prevSibling(node);
         if (successor == kNoNode) successor = parent;

@@ -73,7 +73,9 @@ public:
     // Structure. A new node is of the kind given, unmarked, with counter -1, no link, collapsed.
     // The last child; parent kNoNode: the top level.
     NodeId addChild(NodeId parent, std::string text, NodeKind kind = NodeKind::Plain);
-    void remove(NodeId node);   // with its subtree
+    // With its subtree. A selection that goes with it moves to a neighbour, as a tree
+    // view's would, or, with selectNeighbour false, to no node (the caller places it).
+    void remove(NodeId node, bool selectNeighbour = true);
     void clear();
     // Sorts a node's direct children (kNoNode: the top level) by text with lstrcmpA.
     void sortChildren(NodeId parent);

@@ -1,11 +1,8 @@
 #include "ui/DesktopServices.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QUrl>
 
 #include "platform/Shell.h"
 
@@ -54,12 +51,9 @@ bool DesktopServices::confirmDeletion(const std::string& question) { return askO
 // Many files at once: Enter alone sends none.
 bool DesktopServices::confirmWalk(const std::string& question) { return askOuiNon(question, false); }
 
-// The desktop's opener (xdg-open) counts as started whether or not it finds an application:
-// the association is looked up first.
 bool DesktopServices::launch(const std::string& posixPath) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
-    if (!hasDefaultApplication(posixPath)) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(posixPath.c_str())));
+    return launchDefaultApplication(posixPath);
 }
 
 }  // namespace parelix

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,26 @@ namespace fs = std::filesystem;
 namespace {
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
+
+// The desktop's applications and associations are the test's own (in XDG_DATA_HOME), with
+// the system's content types: set, like the trash, before GLib first reads the variables.
+struct OwnApplications {
+    OwnApplications() {
+        const std::string base = trash.base();
+        fs::create_directories(base + "/system");
+        fs::create_directories(base + "/config");
+        const char* dirs = std::getenv("XDG_DATA_DIRS");
+        std::stringstream system(dirs && *dirs ? dirs : "/usr/local/share:/usr/share");
+        for (std::string d; std::getline(system, d, ':');)
+            if (fs::exists(d + "/mime/mime.cache")) {
+                fs::create_directory_symlink(d + "/mime", base + "/system/mime");
+                break;
+            }
+        setenv("XDG_DATA_DIRS", (base + "/system").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (base + "/config").c_str(), 1);
+    }
+} ownApplications;
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -152,6 +173,36 @@ TEST_F(ShellTest, OpeningAnswersTheShellCodes) {
     EXPECT_EQ(ShellExecuteA(windows(dir.path() + "/no/such/doc.odt"), "", SW_SHOWNORMAL, shell), 3);
     EXPECT_EQ(ShellExecuteA("(1234)", "", SW_SHOWNORMAL, shell), 2);
     EXPECT_EQ(shell.launched.size(), 3u);   // only existing paths reach the launcher
+}
+
+// The application the desktop names for a file's type is launched with the file. One that
+// cannot start (its working folder is gone) is no launch, as a type no application takes.
+TEST_F(ShellTest, TheDefaultApplicationStartsWithTheFile) {
+    const std::string marker = dir.path() + "/opened";
+    const std::string opener = dir.write("opener", "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
+    fs::permissions(opener, fs::perms::owner_all);
+    const std::string apps = trash.base() + "/data/applications/";
+    auto application = [&](const std::string& id, const std::string& type, const std::string& extra) {
+        std::ofstream(apps + id) << "[Desktop Entry]\nType=Application\nName=" << id << "\nExec=" << opener
+                                 << " %f\nMimeType=" << type << ";\n" << extra;
+    };
+    fs::create_directories(apps);
+    application("parelix-notes.desktop", "text/plain", "");
+    application("parelix-viewer.desktop", "image/png", "Path=" + dir.path() + "/gone\n");
+    std::ofstream(apps + "mimeapps.list") << "[Default Applications]\ntext/plain=parelix-notes.desktop\n"
+                                             "image/png=parelix-viewer.desktop\n";
+
+    const std::string note = dir.write("note.txt", "a few words\n");
+    ASSERT_TRUE(launchDefaultApplication(note));
+    for (int i = 0; i < 200 && !fs::exists(marker); ++i) usleep(50'000);
+    EXPECT_EQ(slurp(marker), note);
+
+    fs::remove(marker);
+    EXPECT_FALSE(launchDefaultApplication(dir.write("photo.png", "not much of a picture")));
+    EXPECT_FALSE(launchDefaultApplication(dir.write("letter.odt", "x")));
+    EXPECT_FALSE(launchDefaultApplication(dir.path() + "/absent.txt"));
+    usleep(300'000);   // an opener started anyway would have written by now
+    EXPECT_FALSE(fs::exists(marker));
 }
 
 // The plain services, a tool's without a window: no question is answered yes, an error goes

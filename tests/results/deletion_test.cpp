@@ -103,6 +103,10 @@ TEST_F(DeletionTest, TrashClickOnAMemberOfThreeAsksAndLeavesAGroupOfTwo) {
     // DirList stands on the removed file's folder; DblList's selection is hidden.
     EXPECT_EQ(trees.dirList.selected(), trip);
     EXPECT_TRUE(window.hidden[TreeId::DblList]);
+    // No member took t2's place unseen in DblList: selecting the next one moves DirList.
+    EXPECT_EQ(trees.dblList.selected(), kNoNode);
+    trees.dblList.select(trees.dirList.link(t3));
+    EXPECT_EQ(trees.dirList.selected(), t3);
 
     // A group node, or no focused tree, deletes nothing.
     trees.dblList.select(g3);

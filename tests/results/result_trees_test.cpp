@@ -249,6 +249,28 @@ TEST_F(ResultTreesTest, RemovalMovesTheSelectionThroughLinkedHandlers) {
     t.removeNode(r);
     EXPECT_TRUE(dir.empty());
     EXPECT_EQ(dir.selected(), kNoNode);
+
+    // Told not to (a deletion places the selection at its end, and the trees do not follow
+    // each other meanwhile): a DblList selection that goes with its member, or with its
+    // dissolved group, lands on no node, neither on the next member nor on the next group.
+    dir.events.change = nullptr;
+    dbl.events.change = nullptr;
+    const NodeId e = root("E:");
+    const NodeId x1 = file(e, "x1");
+    const NodeId x2 = file(e, "x2");
+    const NodeId x3 = file(e, "x3");
+    const NodeId y1 = file(e, "y1");
+    const NodeId y2 = file(e, "y2");
+    group({x1, x2, x3});
+    group({y1, y2});
+    dbl.select(dir.link(x2));
+    t.removeNode(x2, false);
+    EXPECT_EQ(dbl.selected(), kNoNode);
+    dbl.select(dir.link(y1));
+    t.removeNode(y1, false);
+    EXPECT_EQ(dbl.selected(), kNoNode);
+    EXPECT_EQ(dbl.childCount(kNoNode), 1);
+    checkInvariants();
 }
 
 TEST_F(ResultTreesTest, NodePaths) {

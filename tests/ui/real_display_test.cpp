@@ -69,9 +69,10 @@ protected:
     void SetUp() override {
         ProgramOnDisplayTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        // The desktop's opener, replaced by one that notes what it is asked to open.
+        // The desktop's application for text, one that notes what it is asked to open. It
+        // is launched as the association names it: no opener of the desktop is on the PATH.
         fs::create_directories(home() + "/bin");
-        const std::string opener = home() + "/bin/xdg-open";
+        const std::string opener = home() + "/bin/opener";
         std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << home() << "/opens.log'\n";
         fs::permissions(opener, fs::perms::owner_all);
         // The program opens only what the desktop associates with an application.
@@ -79,6 +80,9 @@ protected:
         std::ofstream(home() + "/data/applications/parelix-test-opener.desktop")
             << "[Desktop Entry]\nType=Application\nName=Opener\nExec=" << opener
             << " %u\nMimeType=text/plain;application/octet-stream;\n";
+        std::ofstream(home() + "/data/applications/mimeapps.list")
+            << "[Default Applications]\ntext/plain=parelix-test-opener.desktop\n"
+               "application/octet-stream=parelix-test-opener.desktop\n";
     }
 
     std::vector<std::string> opened() const {
@@ -237,7 +241,7 @@ TEST_F(RealDisplayTest, ADoubleClickBesideARowOpensOnceAndCaptionsAreExact) {
     EXPECT_TRUE(waitUntil([&] { return !opened().empty(); }, 5s));
     std::this_thread::sleep_for(700ms);   // a second opening would come now
     ASSERT_EQ(opened().size(), 1u);
-    EXPECT_EQ(opened()[0], "file://" + scene.path() + "/a1");
+    EXPECT_EQ(opened()[0], scene.path() + "/a1");   // GIO hands a local file over as its path
 
     // The other copy is gone from the disk: the trash refuses, in a box captioned "Erreur".
     fs::remove(scene.path() + "/sub/a2");

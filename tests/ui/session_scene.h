@@ -26,6 +26,7 @@
 #include "support/TestSupport.h"
 #include "support/UiApplication.h"
 #include "support/WindowFixture.h"
+#include "ui/StatusBar.h"
 #include "ui/EcrPrin.h"
 #include "ui/TrashLabel.h"
 #include "ui/TreeModel.h"
@@ -321,6 +322,73 @@ protected:
             if (dir().isValid(node) && dir().childCount(node) > 0) {
                 EXPECT_EQ(dir().isExpanded(node), open) << dir().text(node);
             }
+    }
+
+    // --- After a deletion: the linked selection ---------------------------------------
+
+    // Once a deletion has removed nodes (nodesBefore: DirList's count as it started), each
+    // tree's selection and the other's linked one agree, and a click on either tree's
+    // selected row keeps them so. Then, whatever the deletion did, a click on the row beside
+    // each tree's selected row moves the other tree along the link.
+    void checkLinkedClicks(std::size_t nodesBefore) {
+        SCOPED_TRACE("the linked selection after the deletion");
+        if (dir().nodeCount() != nodesBefore) {
+            expectSelectionsAgree();
+            for (bool dirList : {false, true}) {
+                const NodeId selected = (dirList ? dir() : dbl()).selected();
+                if (selected != kNoNode && clickRow(dirList, selected)) expectFollowed(dirList, selected, false);
+            }
+        }
+        const bool dirFirst = chance(0.5);
+        for (bool dirList : {dirFirst, !dirFirst}) {
+            TreeStore& tree = dirList ? dir() : dbl();
+            const NodeId selected = tree.selected();
+            QModelIndex beside = model(dirList)->index(0, 0, {});
+            if (selected != kNoNode) {
+                const QModelIndex at = model(dirList)->indexOf(selected);
+                beside = view(dirList)->indexBelow(at);
+                if (!beside.isValid()) beside = view(dirList)->indexAbove(at);
+            }
+            if (!beside.isValid()) continue;
+            const NodeId node = model(dirList)->nodeOf(beside);
+            SCOPED_TRACE(std::string("a click beside, on ") + (dirList ? "DirList " : "DblList ") + tree.text(node));
+            if (!clickRow(dirList, node)) continue;
+            EXPECT_EQ(tree.selected(), node);
+            expectFollowed(dirList, node, true);
+        }
+    }
+
+    void expectSelectionsAgree() {
+        const NodeId inDir = dir().selected();
+        const NodeId inDbl = dbl().selected();
+        if (inDir != kNoNode && dir().link(inDir) != kNoNode) {
+            EXPECT_EQ(inDbl, dir().link(inDir)) << "DblList does not stand on " << dir().text(inDir);
+        }
+        if (inDbl != kNoNode && dbl().link(inDbl) != kNoNode) {
+            EXPECT_EQ(inDir, dbl().link(inDbl)) << "DirList does not stand on " << dbl().text(inDbl);
+        }
+    }
+
+    // After a click on node of one tree: the other tree stands on its counterpart, with its
+    // highlight shown, or hides its highlight when node has none; the status bar describes
+    // DirList's node. moved: the click changed the selection (the highlights were set anew).
+    void expectFollowed(bool dirList, NodeId node, bool moved) {
+        const TreeStore& tree = dirList ? dir() : dbl();
+        const TreeStore& other = dirList ? dbl() : dir();
+        const NodeId link = tree.link(node);
+        const bool otherHidden = view(!dirList)->property("hideSelection").toBool();
+        if (link != kNoNode) {
+            EXPECT_EQ(other.selected(), link) << tree.text(node);
+            if (moved) {
+                EXPECT_FALSE(otherHidden) << tree.text(node);
+            }
+        } else {
+            EXPECT_TRUE(otherHidden) << tree.text(node);
+        }
+        const NodeId described = dirList ? node : link;
+        if (described != kNoNode) {
+            EXPECT_EQ(ui_.Etat->simpleText().toStdString(), statusTextFor(w_->session().trees(), described));
+        }
     }
 
     // DirList shows exactly what is on disk below the searched folders (a search root gone

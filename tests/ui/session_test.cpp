@@ -218,8 +218,10 @@ private:
         const std::string path = dirNode != kNoNode ? pathOf(dirNode) : std::string();
         if (dirNode != kNoNode && inReference(dirNode)) return expectReferenceRefused(dirNode, [this] { w_->PoubelleClick(); });
         const bool mouse = chance(0.5);
+        const std::size_t nodes = dir().nodeCount();
         if (mouse) QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
         else w_->PoubelleClick();
+        checkLinkedClicks(nodes);
         if (dirNode == kNoNode) {
             EXPECT_TRUE(questions_.empty());
             return "trash click on nothing";
@@ -246,7 +248,9 @@ private:
         const std::string path = pathOf(node);
         if (inReference(node)) return expectReferenceRefused(node, [this] { w_->PoubelleDragDrop(ui_.DirList); });
         duplicatesOnly_ = w_->session().trees().isFileNode(node);
+        const std::size_t nodes = dir().nodeCount();
         w_->PoubelleDragDrop(ui_.DirList);
+        checkLinkedClicks(nodes);
         // A fixed drive: only a search root is asked for.
         EXPECT_EQ(questions_.size(), root ? 1u : 0u);
         const bool goes = !root || answer_;
@@ -291,6 +295,7 @@ private:
             expectGone(p, true);
         }
         expectSettled(s, parent, open, nodes);
+        checkLinkedClicks(nodes);
         if (expected.empty()) expectNothingBox(references, kNothingInFolder);
         return "duplicates of the folder of " + where + ": " + std::to_string(expected.size()) + " files";
     }
@@ -338,6 +343,7 @@ private:
         duplicatesOnly_ = true;
         allowed_.push_back(path);
         const bool key = chance(0.5);
+        const std::size_t nodes = dir().nodeCount();
         if (key) QApplication::setActiveWindow(w_.get());   // keys reach the active window's focus
         if (key) QTest::keyClick(ui_.DblList, Qt::Key_Delete);
         else QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
@@ -353,6 +359,7 @@ private:
             }
             messages_.shown.clear();
         }
+        checkLinkedClicks(nodes);
         search(false);   // the trees catch up with the disk
         return "trash click, the other copies changed meanwhile: " + path + (copyLeft ? " went" : " stayed");
     }
@@ -424,6 +431,7 @@ private:
             EXPECT_TRUE(ui_.Infos->item(i)->text().startsWith(QStringLiteral("Effacement de "))) << ui_.Infos->item(i)->text().toStdString();
         expectSettled(s, parent, open, nodes);
         messages_.shown.clear();   // the walk's one box, for the files kept
+        checkLinkedClicks(nodes);
         search(false);
         return "a walk with busy hands (" + std::to_string(turns) + " turns)";
     }
