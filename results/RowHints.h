@@ -11,10 +11,6 @@
 
 namespace parelix {
 
-// A size in the units people read, as the French desktop writes them: "512 octets",
-// "1,5 Ko", "80 Mo", "2,3 Go" (units of 1024; one decimal below 10).
-std::string readableSize(std::uint64_t bytes);
-
 // A file that is no duplicate is looked up on disk, over the drive table.
 std::string dirListHint(const ResultTrees& trees, const DriveTable& drives, NodeId node);
 std::string dblListHint(const ResultTrees& trees, NodeId node);
