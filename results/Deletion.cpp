@@ -116,10 +116,15 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
     if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
+    // Measured before the move: once in the recycle bin the files are no longer at their paths.
+    const NodeId going = tree == TreeId::DirList ? node : trees_.dblList.link(node);
+    const std::uint64_t bytes = bytesOnDisk(trees_, services_.drives(), going);
     const int result = services_.fileOperation(op);
     if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted) return false;
+    ++freed_.sent;
+    freed_.bytes += bytes;
 
     BusyHold hold(window_, true);
     const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "results/Browsing.h"
+#include "results/SpaceFigures.h"
 
 namespace parelix {
 
@@ -64,6 +65,9 @@ public:
     // does not fit the 255 characters (a cut path would name some other file).
     std::string shellPath(TreeId tree, NodeId node) const;
 
+    // What this deletion's ways in sent to the recycle bin so far; kept across searches.
+    const Freed& freed() const { return freed_; }
+
 private:
     // One file or folder inside an act. failures: where a walk gathers why files stay
     // (nullptr: each reason is shown at once).
@@ -86,6 +90,7 @@ private:
     ResultTrees& trees_;
     ResultsWindow& window_;
     PlatformServices& services_;
+    Freed freed_;
 };
 
 }  // namespace parelix

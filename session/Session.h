@@ -14,6 +14,7 @@
 #include "engine/SearchUi.h"
 #include "results/Browsing.h"
 #include "results/Deletion.h"
+#include "results/SpaceFigures.h"
 #include "results/ResultTrees.h"
 #include "results/TreeStore.h"
 #include "session/PathSelection.h"
@@ -29,6 +30,9 @@ public:
     // Once the handler now on the stack has returned: the window closes; the program ends.
     virtual void closeSoon() = 0;
     virtual void endSoon() = 0;
+    // What the extra copies take and what was freed (spaceFiguresText), after a search and
+    // after every deletion; empty while a search runs.
+    virtual void showSpaceFigures(const std::string& /*text*/) {}
 };
 
 // The session is the engine's listener (SearchUi): it keeps what outlasts a run and passes
@@ -98,6 +102,19 @@ public:
     void trashClick();
     void dropOnTrash(TreeId source);
     void deleteDuplicatesOfDirectory();
+
+    // --- Space and the saved list ------------------------------------------------------
+    // The extra copies of the groups now, what this program's deletions freed, and both as
+    // the window shows them.
+    ExtraCopies spaceTaken() const { return extraCopies(trees_.dblList); }
+    const Freed& freed() const { return deletion_.freed(); }
+    std::string spaceFigures() const { return spaceFiguresText(spaceTaken(), freed()); }
+    // Whether a DirList file node lies in a reference folder, whose files are never
+    // deleted. None is marked yet: false.
+    bool isReference(NodeId file) const;
+    // "Enregistre la liste des doubles…": the groups as CSV (results/DuplicateList.h) in a
+    // file the save dialog names; a failure says why in an error box.
+    void saveDuplicateList();
 
 private:
     // ResultsWindow: the view's, and the trees' batches.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -42,6 +44,15 @@ bool DesktopServices::confirmDeletion(const std::string& question) {
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+std::optional<std::string> DesktopServices::askSavePath(const std::string& caption, const std::string& suggestedName) {
+    if (!hasWidgets()) return std::nullopt;
+    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), fromBytes(caption),
+                                                      QDir::home().filePath(fromBytes(suggestedName)),
+                                                      QStringLiteral("Fichiers CSV (*.csv);;Tous les fichiers (*)"));
+    if (path.isEmpty()) return std::nullopt;
+    return QFile::encodeName(path).toStdString();
 }
 
 // The desktop's opener (xdg-open) counts as started whether or not it finds an application:

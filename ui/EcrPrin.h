@@ -76,6 +76,7 @@ public:
     bool PoubelleDragOver(QObject* source);
     void PoubelleDragDrop(QObject* source);
     void SupDblsDuRepClick();
+    void EnrListeDblsClick();   // "Enregistre la liste des doubles…", Ctrl+S in the results
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +107,7 @@ private:
     void holdInput(bool on) override;
     void closeSoon() override;
     void endSoon() override;
+    void showSpaceFigures(const std::string& text) override;
 
     void showSelectionPage();
     void processEventsNow();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
+#include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
@@ -80,12 +82,12 @@ protected:
     NodeId root, sub, a, c, bt, group;
 };
 
-TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
+TEST_F(ResultsWindowTest, ContextMenuHoldsItsEntriesInOrder) {
     const QList<QAction*> items = ui.PopMenu->actions();
-    ASSERT_EQ(items.size(), 7);
+    ASSERT_EQ(items.size(), 9);
     const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
-                              "", "Tout &Déplier", "Tout &Replier"};
-    for (int i = 0; i < 7; ++i) {
+                              "", "Tout &Déplier", "Tout &Replier", "", "Enregistre la liste des doubles…"};
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(items[i]->isSeparator(), captions[i][0] == '\0') << i;
         if (!items[i]->isSeparator()) {
             EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
@@ -103,6 +105,32 @@ TEST_F(ResultsWindowTest, ContextMenuHoldsItsSevenEntriesInOrder) {
     menuItem(QStringLiteral("Tout &Déplier"))->trigger();
     EXPECT_TRUE(dir_().isExpanded(sub));
     EXPECT_FALSE(QApplication::overrideCursor());   // the wait cursor was given back
+}
+
+// The list is saved from the menu, and by Ctrl+S from either tree of the results; the key
+// does nothing on the selection page.
+TEST_F(ResultsWindowTest, TheListIsSavedFromTheMenuAndByCtrlS) {
+    QAction* save = menuItem(QStringLiteral("Enregistre la liste des doubles…"));
+    ASSERT_TRUE(save);
+    EXPECT_EQ(save->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    test::TempDir out;
+    services.savePath = out.path() + "/doubles.csv";
+    save->trigger();
+    EXPECT_EQ(services.saveDialogs.size(), 1u);
+    EXPECT_NE(test::readFile(out.path() + "/doubles.csv").find("\\sub\\a.txt"), std::string::npos);
+    EXPECT_TRUE(test::lastLogLine(*w).startsWith(QStringLiteral("Liste des doubles enregistrée dans ")));
+
+    w->activateWindow();
+    for (QTreeView* tree : {ui.DirList, ui.DblList}) {
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_S, Qt::ControlModifier);
+    }
+    EXPECT_EQ(services.saveDialogs.size(), 3u);
+    w->BtnStopRtnClick();   // back to the selection
+    ASSERT_TRUE(ui._PanSel->isVisible());
+    ui.RepList->setFocus();
+    QTest::keyClick(ui.RepList, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(services.saveDialogs.size(), 3u);
 }
 
 TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
@@ -183,6 +211,12 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_EQ(dir_().selected(), sub);   // the file's folder, the file gone
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
+    // The figures below DblList's title follow the deletion, for the eye and for a screen
+    // reader (the label's text, and DblList's description).
+    const QString figures = QStringLiteral("Copies en trop : 0 (0 octet) — Libéré : 4 octets");
+    EXPECT_EQ(ui.EspaceDblList->text(), figures);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.EspaceDblList)->text(QAccessible::Name), figures);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.DblList)->text(QAccessible::Description), figures);
 }
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
