@@ -18,6 +18,11 @@ bool PlatformServices::confirmWalk(const std::string& /*question*/) { return fal
 
 bool PlatformServices::launch(const std::string& /*posixPath*/) { return false; }
 
+std::optional<std::string> PlatformServices::askSavePath(const std::string& /*caption*/,
+                                                         const std::string& /*suggestedName*/) {
+    return std::nullopt;
+}
+
 bool PlatformServices::version(OsVersionInfo& info) { return GetVersionExA(info); }
 
 int PlatformServices::fileOperation(SHFILEOPSTRUCTA& op) {

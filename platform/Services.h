@@ -5,6 +5,7 @@
 // (ui/DesktopServices gives them the window's dialogs), the headless tools make plain ones,
 // and tests make their own; the session hands them down to the engine, browsing and
 // deletion.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,9 @@ public:
     // Launches the desktop's application for a POSIX path; false when none was launched.
     // Without a window nothing is launched.
     virtual bool launch(const std::string& posixPath);
+    // The desktop's save dialog, with its caption and the file name it offers: the POSIX
+    // path chosen, or none when the user cancelled. Without a window there is none.
+    virtual std::optional<std::string> askSavePath(const std::string& caption, const std::string& suggestedName);
     // The system's version, as GetVersionExA answers.
     virtual bool version(OsVersionInfo& info);
 

@@ -64,6 +64,26 @@ int inOutCodeFromErrno(int err) {
 
 void raiseInOutError(int code) { throw InOutError(code, inOutErrorText(code)); }
 
+void writeWholeFile(const std::string& posixPath, std::string_view content) {
+    struct stat before {};
+    const bool existed = ::stat(posixPath.c_str(), &before) == 0;
+    const int fd = ::open(posixPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) raiseErrno(errno);
+    int err = 0;
+    for (std::size_t done = 0; done < content.size() && err == 0;) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        else done += static_cast<std::size_t>(n);
+    }
+    // A full disk or a lost network share may answer only here.
+    if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
+    if (::close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+    if (err == 0) return;
+    if (!existed) ::unlink(posixPath.c_str());
+    raiseErrno(err);
+}
+
 WorkFile::~WorkFile() {
     if (fd_ < 0) return;
     try {

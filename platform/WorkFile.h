@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace parelix {
 
@@ -24,6 +25,11 @@ std::string inOutErrorText(int code);
 // The runtime code for an errno value (ENOENT 2, EACCES/EPERM 5, ENOSPC 101, ...).
 int inOutCodeFromErrno(int err);
 [[noreturn]] void raiseInOutError(int code);
+
+// Writes a whole file at a POSIX path the user chose (created, or emptied first), and makes
+// sure it reached the disk; a failure raises InOutError, and a file this call created is
+// removed again rather than left half written.
+void writeWholeFile(const std::string& posixPath, std::string_view content);
 
 class WorkFile {
 public:

@@ -12,6 +12,7 @@ enum class Act {
     EndNow,        // a signal ends the program at once, not once a run or a deletion unwound
     HoldPick,      // a row the user picks now outlasts the search run's own choice at its end
     GoOn,          // an act under way takes its next step, or asks its next question
+    SaveList,      // the duplicate groups written to a file: whole trees, no act under way
 };
 
 // What is under way.

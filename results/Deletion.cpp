@@ -4,7 +4,6 @@
 #include "platform/SearchedFile.h"
 #include "platform/Text.h"
 #include "platform/TrashFolders.h"
-#include "results/RowHints.h"
 
 namespace parelix {
 
@@ -17,9 +16,7 @@ std::string referenceRefusal(const std::string& name) {
 }
 
 std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes) {
-    std::string count = std::to_string(files);
-    for (std::size_t at = count.size(); at > 3; at -= 3) count.insert(at - 3, " ");
-    return "Envoyer " + count + (files == 1 ? " fichier (" : " fichiers (") + readableSize(bytes) +
+    return "Envoyer " + groupedCount(files) + (files == 1 ? " fichier (" : " fichiers (") + readableSize(bytes) +
            ") dans la Corbeille ?";
 }
 
@@ -163,10 +160,15 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
     if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
+    // Measured before the move: once in the recycle bin the files are no longer at their paths.
+    const NodeId going = tree == TreeId::DirList ? node : trees_.dblList.link(node);
+    const std::uint64_t bytes = bytesOnDisk(trees_, services_.drives(), going);
     const int result = services_.fileOperation(op);
     if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
         failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
     if (result != 0 || op.fAnyOperationsAborted || trees_.generation() != trees) return false;
+    ++freed_.sent;
+    freed_.bytes += bytes;
 
     BusyHold hold(window_, true);
     const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);

@@ -17,6 +17,7 @@
 #include "results/Browsing.h"
 #include "results/DeletionPlan.h"
 #include "results/ReferenceMarks.h"
+#include "results/SpaceFigures.h"
 
 namespace parelix {
 
@@ -91,6 +92,9 @@ public:
     // does not fit the 255 characters (a cut path would name some other file).
     std::string shellPath(TreeId tree, NodeId node) const;
 
+    // What this deletion's ways in sent to the recycle bin so far; kept across searches.
+    const Freed& freed() const { return freed_; }
+
 private:
     // Carries out a walk's plan inside its act: each duplicate reached goes while its group
     // still has another member, past failures, which one box shows at the end.
@@ -122,6 +126,7 @@ private:
     ResultsWindow& window_;
     PlatformServices& services_;
     const ReferenceMarks& references_;
+    Freed freed_;
 };
 
 }  // namespace parelix

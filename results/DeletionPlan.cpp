@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "results/RowHints.h"
+#include "results/SpaceFigures.h"
 
 namespace parelix {
 

@@ -4,6 +4,7 @@
 
 #include "platform/Drives.h"
 #include "platform/SearchedFile.h"
+#include "results/SpaceFigures.h"
 
 namespace parelix {
 
@@ -26,37 +27,6 @@ std::string withSize(std::string path, std::optional<std::uint64_t> size) {
 }
 
 }  // namespace
-
-std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
-    const std::string& text = dbl.text(group);
-    if (text.size() < 3 || text.front() != '(' || text.back() != ')') return std::nullopt;
-    std::uint64_t size = 0;
-    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        size = size * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    return size;
-}
-
-std::string readableSize(std::uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes < 2 ? " octet" : " octets");
-    static const char* const kUnits[] = {"Ko", "Mo", "Go", "To", "Po"};
-    double value = static_cast<double>(bytes) / 1024;
-    int unit = 0;
-    while (value >= 1023.95 && unit < 4) {
-        value /= 1024;
-        ++unit;
-    }
-    std::string number;
-    if (value < 9.95) {
-        const auto tenths = static_cast<std::uint64_t>(value * 10 + 0.5);
-        number = std::to_string(tenths / 10);
-        if (tenths % 10 != 0) number += "," + std::to_string(tenths % 10);
-    } else {
-        number = std::to_string(static_cast<std::uint64_t>(value + 0.5));
-    }
-    return number + " " + kUnits[unit];
-}
 
 std::string dirListHint(const ResultTrees& trees, const DriveTable& drives, NodeId node) {
     if (!trees.dirList.isValid(node)) return {};

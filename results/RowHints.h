@@ -12,13 +12,6 @@
 
 namespace parelix {
 
-// A size in the units people read, as the French desktop writes them: "512 octets",
-// "1,5 Ko", "80 Mo", "2,3 Go" (units of 1024; one decimal below 10).
-std::string readableSize(std::uint64_t bytes);
-
-// The size of a group's files, read from its text "(4294967306)"; none for another text.
-std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group);
-
 // A file that is no duplicate is looked up on disk, over the drive table.
 std::string dirListHint(const ResultTrees& trees, const DriveTable& drives, NodeId node);
 std::string dblListHint(const ResultTrees& trees, NodeId node);

@@ -1,5 +1,8 @@
 #include "session/Session.h"
 
+#include "platform/WorkFile.h"
+#include "results/DuplicateList.h"
+
 namespace parelix {
 
 namespace {
@@ -168,6 +171,25 @@ void Session::dropOnTrash(TreeId source) { deletion_.dropOnTrash(source); }
 void Session::deleteDuplicatesOfDirectory() { deletion_.deleteDuplicatesOfDirectory(); }
 void Session::deleteDuplicatesOfTree() { deletion_.deleteDuplicatesOfTree(); }
 
+// --- Space and the saved list ----------------------------------------------------------
+
+
+void Session::saveDuplicateList() {
+    if (!mayAct(Act::SaveList)) return;
+    const std::optional<std::string> path = services_.askSavePath(kSaveListCaption, kSaveListName);
+    // The dialog waits in an event loop of its own: a signal may have come meanwhile.
+    if (!path || path->empty() || !mayAct(Act::SaveList)) return;
+    const std::string csv = duplicateListCsv(trees_, services_.drives(), [this](NodeId f) { return isReference(f); });
+    const std::string shown = services_.drives().toWindows(*path).value_or(*path);
+    try {
+        writeWholeFile(*path, csv);
+    } catch (const InOutError& e) {
+        services_.showMessage(saveListFailure(shown, e.what()), "Erreur", MessageKind::Error);
+        return;
+    }
+    view_->appendLog(kListSavedLog + shown);
+}
+
 // --- ResultsWindow ---------------------------------------------------------------------
 
 TreeId Session::focusedTree() const { return view_->focusedTree(); }
@@ -205,6 +227,7 @@ void Session::deletionBegins() { view_->holdInput(true); }
 
 void Session::deletionEnded() {
     view_->holdInput(false);
+    if (!ending_) view_->showSpaceFigures(spaceFigures());
     // The deletion's handler is still on the stack: what waited runs once it has returned.
     if (ending_) {
         view_->endSoon();
@@ -216,7 +239,10 @@ void Session::deletionEnded() {
 
 // --- SearchUi --------------------------------------------------------------------------
 
-void Session::runStarted() { view_->runStarted(); }
+void Session::runStarted() {
+    view_->showSpaceFigures({});   // the trees are being built
+    view_->runStarted();
+}
 void Session::phaseStarted(SearchPhase phase, std::int64_t files) { view_->phaseStarted(phase, files); }
 
 void Session::phaseEnded(SearchPhase phase, std::int64_t files) {
@@ -237,6 +263,9 @@ void Session::resultsReady() {
     view_->resultsReady();
 }
 
-void Session::runEnded() { view_->runEnded(); }
+void Session::runEnded() {
+    view_->showSpaceFigures(spaceFigures());
+    view_->runEnded();
+}
 
 }  // namespace parelix

@@ -15,6 +15,7 @@
 #include "results/Browsing.h"
 #include "results/Deletion.h"
 #include "results/ReferenceMarks.h"
+#include "results/SpaceFigures.h"
 #include "results/ResultTrees.h"
 #include "results/TreeStore.h"
 #include "session/PathSelection.h"
@@ -30,6 +31,9 @@ public:
     // Once the handler now on the stack has returned: the window closes; the program ends.
     virtual void closeSoon() = 0;
     virtual void endSoon() = 0;
+    // What the extra copies take and what was freed (spaceFiguresText), after a search and
+    // after every deletion; empty while a search runs.
+    virtual void showSpaceFigures(const std::string& /*text*/) {}
 };
 
 // The session is the engine's listener (SearchUi): it keeps what outlasts a run and passes
@@ -136,6 +140,16 @@ public:
     bool isReferencePath(const std::string& searchPath) const { return references_.marked(searchPath); }
     // A DirList node (file or folder) that lies in a reference folder.
     bool isReference(NodeId dirNode) const { return references_.holds(trees_, dirNode); }
+
+    // --- Space and the saved list ------------------------------------------------------
+    // The extra copies of the groups now, what this program's deletions freed, and both as
+    // the window shows them.
+    ExtraCopies spaceTaken() const { return extraCopies(trees_.dblList); }
+    const Freed& freed() const { return deletion_.freed(); }
+    std::string spaceFigures() const { return spaceFiguresText(spaceTaken(), freed()); }
+    // "Enregistre la liste des doubles…": the groups as CSV (results/DuplicateList.h) in a
+    // file the save dialog names; a failure says why in an error box.
+    void saveDuplicateList();
 
 private:
     // ResultsWindow: the view's, and the trees' batches.

@@ -1,6 +1,10 @@
 #include "ui/DesktopServices.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -50,6 +54,36 @@ bool DesktopServices::confirmDeletion(const std::string& question) { return askO
 
 // Many files at once: Enter alone sends none.
 bool DesktopServices::confirmWalk(const std::string& question) { return askOuiNon(question, false); }
+
+// Qt's own dialog, where the desktop gives none, speaks English unless told otherwise: its
+// labels are set here, and the question before a file is replaced is asked here in French,
+// for the desktop's dialog too. Non goes back to the dialog.
+std::optional<std::string> DesktopServices::askSavePath(const std::string& caption, const std::string& suggestedName) {
+    if (!hasWidgets()) return std::nullopt;
+    QFileDialog dialog(QApplication::activeWindow(), fromBytes(caption), QDir::home().filePath(fromBytes(suggestedName)),
+                       QStringLiteral("Fichiers CSV (*.csv);;Tous les fichiers (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("&Nom du fichier :"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type de fichier :"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Enregistrer"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        const QString path = dialog.selectedFiles().constFirst();
+        if (!QFileInfo::exists(path)) return QFile::encodeName(path).toStdString();
+        QMessageBox box(QMessageBox::Question, fromBytes(caption),
+                        QStringLiteral("« %1 » existe déjà.\nVoulez-vous le remplacer ?").arg(QFileInfo(path).fileName()));
+        QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(no);
+        box.exec();
+        if (box.clickedButton() == yes) return QFile::encodeName(path).toStdString();
+    }
+}
 
 bool DesktopServices::launch(const std::string& posixPath) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;

@@ -1,8 +1,8 @@
 #pragma once
 // The system services as the desktop gives them: the message box, the question before a
-// deletion to the trash, and the desktop's opener, over platform/'s plain ones. main makes
-// one; each asks for the application object when called, and does what a tool without a
-// window does when there is none.
+// deletion to the trash, the save dialog and the desktop's opener, over platform/'s plain
+// ones. main makes one; each asks for the application object when called, and does what a
+// tool without a window does when there is none.
 #include "platform/Services.h"
 
 namespace parelix {
@@ -16,6 +16,7 @@ public:
     bool confirmDeletion(const std::string& question) override;
     bool confirmWalk(const std::string& question) override;
     bool launch(const std::string& posixPath) override;
+    std::optional<std::string> askSavePath(const std::string& caption, const std::string& suggestedName) override;
 };
 
 }  // namespace parelix

@@ -80,6 +80,7 @@ public:
     void PoubelleDragDrop(QObject* source);
     void SupDblsDuRepClick();
     void SupDblsDuRepEtSousRepClick();
+    void EnrListeDblsClick();   // "Enregistre la liste des doubles…", Ctrl+S in the results
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,6 +111,7 @@ private:
     void holdInput(bool on) override;
     void closeSoon() override;
     void endSoon() override;
+    void showSpaceFigures(const std::string& text) override;
 
     void showLogNow();   // the log's last line in view and painted
     void showSelectionPage();

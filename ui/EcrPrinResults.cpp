@@ -40,6 +40,7 @@ void T_EcrPrin::PoubelleDragDrop(QObject* source) {
 
 void T_EcrPrin::SupDblsDuRepClick() { session_.deleteDuplicatesOfDirectory(); }
 void T_EcrPrin::SupDblsDuRepEtSousRepClick() { session_.deleteDuplicatesOfTree(); }
+void T_EcrPrin::EnrListeDblsClick() { session_.saveDuplicateList(); }
 
 // --- What browsing and deletion show ---------------------------------------------------
 
@@ -69,6 +70,10 @@ void T_EcrPrin::setHideSelection(TreeId tree, bool hide) {
     (tree == TreeId::DirList ? resultsPage_->dirBinder() : resultsPage_->dblBinder())->setSelectionHidden(hide);
 }
 
+void T_EcrPrin::showSpaceFigures(const std::string& text) {
+    resultsPage_->setSpaceFigures(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 std::string T_EcrPrin::statusText() const { return resultsPage_->etat()->simpleText().toStdString(); }
 
 void T_EcrPrin::buildPopMenu() {
@@ -86,6 +91,13 @@ void T_EcrPrin::buildPopMenu() {
     PopMenu->addSeparator();
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);
+    PopMenu->addSeparator();
+    add(QStringLiteral("Enregistre la liste des doubles…"), &T_EcrPrin::EnrListeDblsClick);
+    // The same action answers Ctrl+S anywhere on the results page, and the menu shows the key.
+    QAction* save = PopMenu->actions().constLast();
+    save->setShortcut(QKeySequence::Save);
+    save->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    resultsPage_->addAction(save);
 }
 
 void T_EcrPrin::setupTrashHandlers() {

@@ -105,6 +105,11 @@ void ResultsPage::buildDblColumn() {
     dblCol->setSpacing(0);
     buildToolBar();
     TitreDblList = makeTitle(QStringLiteral("TitreDblList"), QStringLiteral("Fichiers dupliqués"), PanelDblList);
+    // One line that a long text never widens; a screen reader reads it as the label's text,
+    // and DblList carries it too, so that it is heard on entering the tree.
+    EspaceDblList = makeTitle(QStringLiteral("EspaceDblList"), QString(), PanelDblList);
+    EspaceDblList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    EspaceDblList->setFixedHeight(EspaceDblList->fontMetrics().height() + 2);
     DblList = makeTree(QStringLiteral("DblList"), TitreDblList->text(), 19, PanelDblList);
     DblList->setFixedHeight(kDesignDblListHeight);
     TitreInfos = makeTitle(QStringLiteral("TitreInfos"), QStringLiteral("Compte-rendu des opérations"), PanelDblList);
@@ -120,6 +125,7 @@ void ResultsPage::buildDblColumn() {
     Infos->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     dblCol->addWidget(ToolBar1);
     dblCol->addWidget(TitreDblList);
+    dblCol->addWidget(EspaceDblList);
     dblCol->addWidget(DblList);
     dblCol->addWidget(TitreInfos);
     dblCol->addWidget(Infos, 1);
@@ -227,6 +233,12 @@ void ResultsPage::showLastLogLine() {
 
 void ResultsPage::clearLog() { Infos->clear(); }
 
+void ResultsPage::setSpaceFigures(const QString& text) {
+    EspaceDblList->setText(text);
+    EspaceDblList->setToolTip(text);   // when the pane is too narrow for the whole line
+    DblList->setAccessibleDescription(text);
+}
+
 // --- Sizes and ratios ------------------------------------------------------------------
 
 QSize ResultsPage::outerSize() const { return window()->frameGeometry().size(); }
@@ -273,7 +285,7 @@ void ResultsPage::applyDblListHeight() {
     const QMargins m = PanelDblList->layout()->contentsMargins();
     const int room = PanelDblList->contentsRect().height() - m.top() - m.bottom() -
                      ToolBar1->sizeHint().height() - TitreDblList->sizeHint().height() -
-                     TitreInfos->sizeHint().height();
+                     EspaceDblList->minimumHeight() - TitreInfos->sizeHint().height();
     const int height = std::clamp(dblListHeight_, 0, std::max(0, room));
     DblList->setFixedHeight(height);
     PanelDblList->layout()->activate();

@@ -2,7 +2,7 @@
 // The results page _PanRes: the results directory tree DirList beside the splitter SepVRes,
 // and in PanelDblList the tool bar ToolBar1 (the trash Poubelle, the spin button
 // BtnPrecSuiv, the Stop button BtnStopRtn), the duplicates tree DblList and the operations
-// log Infos; below them the progress bar Progress and the status bar Etat. It builds and
+// log Infos, with the space figures EspaceDblList under DblList's title; below them the progress bar Progress and the status bar Etat. It builds and
 // lays out its controls, holds the pictures of both result trees and their models, and
 // keeps the directory tree's share of the window's width and the duplicates tree's share
 // of its height. The window binds the controls' events to its handlers.
@@ -49,6 +49,10 @@ public:
     QListWidget* infos() const { return Infos; }
     QProgressBar* progress() const { return Progress; }
     StatusBar* etat() const { return Etat; }
+    QLabel* espaceDblList() const { return EspaceDblList; }
+
+    // The space figures below DblList's title; empty: none shown.
+    void setSpaceFigures(const QString& text);
 
     // Tells the rows that lie in a reference folder: their hints say so.
     void setReferenceTest(std::function<bool(NodeId)> isReference) { isReference_ = std::move(isReference); }
@@ -96,6 +100,7 @@ private:
     SpinButton* BtnPrecSuiv = nullptr;
     QPushButton* BtnStopRtn = nullptr;
     QLabel* TitreDblList = nullptr;
+    QLabel* EspaceDblList = nullptr;   // what the extra copies take, what was freed
     QTreeView* DblList = nullptr;
     QLabel* TitreInfos = nullptr;
     QListWidget* Infos = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/StatusBar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <algorithm>
 #include <qdrawutil.h>
@@ -10,15 +12,46 @@ namespace {
 constexpr int kHeight = 22;
 constexpr int kRepaintSpacingMs = 40;   // about 25 pictures a second
 constexpr int kPanelGap = 2;
+// The bar on the accessibility bus: a status bar whose value and description are its texts.
+// The name stays the widget's accessible name ("Barre d'état").
+class StatusBarAccessible : public QAccessibleWidget {
+public:
+    explicit StatusBarAccessible(StatusBar* bar) : QAccessibleWidget(bar, QAccessible::StatusBar) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value || t == QAccessible::Description)
+            return static_cast<const StatusBar*>(widget())->shownText();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* statusBarAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("parelix::StatusBar") && object && object->isWidgetType())
+        return new StatusBarAccessible(static_cast<StatusBar*>(object));
+    return nullptr;
+}
+
+// Tells a screen reader listening that the texts changed; costs nothing when none listens.
+void announce(StatusBar* bar) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent description(bar, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&description);
+}
+
 }  // namespace
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(statusBarAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFixedHeight(kHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     repaintTimer_.setSingleShot(true);
     connect(&repaintTimer_, &QTimer::timeout, this, [this] {
         sincePaint_.restart();
         update();
+        announce(this);
     });
 }
 
@@ -29,6 +62,7 @@ void StatusBar::scheduleRepaint() {
     if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kRepaintSpacingMs) {
         sincePaint_.restart();
         update();
+        announce(this);
         return;
     }
     repaintTimer_.start(kRepaintSpacingMs - static_cast<int>(sincePaint_.elapsed()));
@@ -44,6 +78,7 @@ void StatusBar::setPanelMode(bool panels) {
     if (panels == panelMode_) return;
     panelMode_ = panels;
     update();
+    announce(this);
 }
 
 void StatusBar::markStale(int panel) {
@@ -68,6 +103,13 @@ void StatusBar::setPanelWidth(int panel, int width) {
     if (panel < 0 || panel > 1) return;
     panelWidth_[panel] = width;
     if (panelMode_) update();
+}
+
+QString StatusBar::shownText() const {
+    if (!panelMode_) return simpleText_;
+    decodePanels();
+    if (panelText_[1].isEmpty()) return panelText_[0];
+    return panelText_[0] + QStringLiteral(" — ") + panelText_[1];
 }
 
 int StatusBar::panelWidth(int panel) const { return panel >= 0 && panel <= 1 ? panelWidth_[panel] : 0; }

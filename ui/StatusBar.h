@@ -1,7 +1,9 @@
 #pragma once
 // The window's status bar: either one text across the bar (simple mode) or two panels of
 // settable widths. Texts change once per walked directory during a search, so repaints are
-// spaced out; what is read back is always the latest text.
+// spaced out; what is read back is always the latest text. It paints its texts itself, so it
+// tells them to screen readers itself too: its accessible interface gives what it shows
+// (shownText) as the bar's value and description, and each repaint says that they changed.
 #include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
@@ -35,6 +37,8 @@ public:
     QString panelText(int panel) const;
     void setPanelWidth(int panel, int width);
     int panelWidth(int panel) const;
+    // What the bar shows now: the simple text, or the panels' texts one after the other.
+    QString shownText() const;
 
     QSize sizeHint() const override;
 

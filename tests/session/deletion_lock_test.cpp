@@ -165,7 +165,7 @@ TEST_F(DeletionLockTest, ASessionWaitsPaintedForAnotherProcesssDeletion) {
     session.start();
     const std::string root = *DriveTable::current().toWindows(tree.path());
     session.search({root});
-    ResultTrees& trees = session.trees();
+    ResultTrees& trees = session.viewStores().results;
     NodeId one = kNoNode;
     for (const NodeId n : test::preorder(trees.dirList))
         if (trees.nodePath(n) == root + "\\a\\one.txt") one = n;

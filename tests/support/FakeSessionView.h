@@ -16,6 +16,7 @@ public:
     std::vector<std::string> log;
     std::vector<std::string> calls;   // "hold on", "hold off", "close", "end", in call order
     std::function<void()> onEventTurn;
+    std::vector<std::string> figures;   // every text of the space figures, in order
 
     TreeId focusedTree() const override { return focus; }
     void setHideSelection(TreeId, bool) override {}
@@ -26,6 +27,7 @@ public:
     void holdInput(bool on) override { calls.push_back(on ? "hold on" : "hold off"); }
     void closeSoon() override { calls.push_back("close"); }
     void endSoon() override { calls.push_back("end"); }
+    void showSpaceFigures(const std::string& text) override { figures.push_back(text); }
 
     void runStarted() override { log.clear(); }
     void phaseStarted(SearchPhase, std::int64_t) override {}

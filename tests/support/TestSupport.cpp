@@ -103,6 +103,8 @@ void RecordingServices::forget() {
     launchWorks = true;
     launched.clear();
     versionAnswer.reset();
+    saveDialogs.clear();
+    savePath.reset();
     readCall = &::read;
 }
 

@@ -90,8 +90,9 @@ struct Shown {
 
 // The system services of a test: message boxes recorded, not shown; the trash question
 // recorded and answered `answer` (or by onQuestion); launches recorded and succeeding while
-// `launchWorks`; the system's version `versionAnswer` where one is given. The drive table and
-// the read call are the process's unless the test gives its own.
+// `launchWorks`; the save dialog answering `savePath`; the system's version `versionAnswer`
+// where one is given. The drive table and the read call are the process's unless the test
+// gives its own.
 class RecordingServices : public ShellServices {
 public:
     using ShellServices::ShellServices;
@@ -103,6 +104,9 @@ public:
     bool launchWorks = true;
     std::vector<std::string> launched;
     std::optional<OsVersionInfo> versionAnswer;
+    // The save dialog: the captions it was opened with, and the path it answers (none: cancelled).
+    std::vector<std::string> saveDialogs;
+    std::optional<std::string> savePath;
 
     // The texts of the error boxes shown so far.
     std::vector<std::string> errors() const;
@@ -122,6 +126,10 @@ public:
     bool launch(const std::string& posixPath) override {
         launched.push_back(posixPath);
         return launchWorks;
+    }
+    std::optional<std::string> askSavePath(const std::string& caption, const std::string&) override {
+        saveDialogs.push_back(caption);
+        return savePath;
     }
     bool version(OsVersionInfo& info) override {
         if (!versionAnswer) return PlatformServices::version(info);

@@ -59,6 +59,7 @@ WindowControls::WindowControls(const QObject& w)
       TitreExcList(control<QLabel>(w, "TitreExcList")),
       TitreDirList(control<QLabel>(w, "TitreDirList")),
       TitreDblList(control<QLabel>(w, "TitreDblList")),
+      EspaceDblList(control<QLabel>(w, "EspaceDblList")),
       TitreInfos(control<QLabel>(w, "TitreInfos")),
       DskList(control<QTreeView>(w, "DskList")),
       DirList(control<QTreeView>(w, "DirList")),

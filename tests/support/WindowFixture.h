@@ -71,6 +71,7 @@ struct WindowControls {
     QLabel* TitreExcList = nullptr;
     QLabel* TitreDirList = nullptr;
     QLabel* TitreDblList = nullptr;
+    QLabel* EspaceDblList = nullptr;
     QLabel* TitreInfos = nullptr;
     QTreeView* DskList = nullptr;
     QTreeView* DirList = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
 #include "platform/Shell.h"
+#include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
@@ -85,11 +87,11 @@ protected:
 
 TEST_F(ResultsWindowTest, ContextMenuHoldsItsEntriesInOrder) {
     const QList<QAction*> items = ui.PopMenu->actions();
-    ASSERT_EQ(items.size(), 8);
+    ASSERT_EQ(items.size(), 10);
     const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
                               "Supprime les doubles de ce répertoire et de ses sous-répertoires",
-                              "", "Tout &Déplier", "Tout &Replier"};
-    for (int i = 0; i < 8; ++i) {
+                              "", "Tout &Déplier", "Tout &Replier", "", "Enregistre la liste des doubles…"};
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(items[i]->isSeparator(), captions[i][0] == '\0') << i;
         if (!items[i]->isSeparator()) {
             EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
@@ -107,6 +109,32 @@ TEST_F(ResultsWindowTest, ContextMenuHoldsItsEntriesInOrder) {
     menuItem(QStringLiteral("Tout &Déplier"))->trigger();
     EXPECT_TRUE(dir_().isExpanded(sub));
     EXPECT_FALSE(QApplication::overrideCursor());   // the wait cursor was given back
+}
+
+// The list is saved from the menu, and by Ctrl+S from either tree of the results; the key
+// does nothing on the selection page.
+TEST_F(ResultsWindowTest, TheListIsSavedFromTheMenuAndByCtrlS) {
+    QAction* save = menuItem(QStringLiteral("Enregistre la liste des doubles…"));
+    ASSERT_TRUE(save);
+    EXPECT_EQ(save->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    test::TempDir out;
+    services.savePath = out.path() + "/doubles.csv";
+    save->trigger();
+    EXPECT_EQ(services.saveDialogs.size(), 1u);
+    EXPECT_NE(test::readFile(out.path() + "/doubles.csv").find("\\sub\\a.txt"), std::string::npos);
+    EXPECT_TRUE(test::lastLogLine(*w).startsWith(QStringLiteral("Liste des doubles enregistrée dans ")));
+
+    w->activateWindow();
+    for (QTreeView* tree : {ui.DirList, ui.DblList}) {
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_S, Qt::ControlModifier);
+    }
+    EXPECT_EQ(services.saveDialogs.size(), 3u);
+    w->BtnStopRtnClick();   // back to the selection
+    ASSERT_TRUE(ui._PanSel->isVisible());
+    ui.RepList->setFocus();
+    QTest::keyClick(ui.RepList, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(services.saveDialogs.size(), 3u);
 }
 
 TEST_F(ResultsWindowTest, SpinButtonStepsTheFocusedTreeAndKeepsItsFocus) {
@@ -183,7 +211,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
 
     // Ten more pairs in the folder, and a log long enough to scroll: the walk's lines come
     // faster than they are painted.
-    test::TreeBuilder b(w->session().trees());
+    test::TreeBuilder b(w->session().viewStores().results);
     for (int i = 0; i < 10; ++i) {
         const std::string name = "p" + std::to_string(i);
         dir.write(name + "-1", name);
@@ -255,6 +283,12 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_EQ(dir_().selected(), sub);   // the file's folder, the file gone
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
+    // The figures below DblList's title follow the deletion, for the eye and for a screen
+    // reader (the label's text, and DblList's description).
+    const QString figures = QStringLiteral("Copies en trop : 0 (0 octet) — Libéré : 4 octets");
+    EXPECT_EQ(ui.EspaceDblList->text(), figures);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.EspaceDblList)->text(QAccessible::Name), figures);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.DblList)->text(QAccessible::Description), figures);
 }
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
@@ -442,8 +476,8 @@ TEST_F(ResultsWindowTest, TheTreeClickedLastDuringTheComparisonKeepsTheFocus) {
 // would raise no change.
 class DeletionLinksTest : public test::WindowTest {
 protected:
-    TreeStore& dirTree() { return window->session().trees().dirList; }
-    TreeStore& dblTree() { return window->session().trees().dblList; }
+    TreeStore& dirTree() { return window->session().viewStores().results.dirList; }
+    TreeStore& dblTree() { return window->session().viewStores().results.dblList; }
     NodeId member(const std::string& tail) {
         for (NodeId g : dblTree().children(kNoNode))
             for (NodeId m : dblTree().children(g))

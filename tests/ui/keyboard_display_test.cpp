@@ -18,7 +18,7 @@ namespace {
 // Places in the main window at its design size, from its top-left corner.
 constexpr int kDskLeft = 4, kDskRight = 184, kDskTop = 20, kDskBottom = 470;
 constexpr int kDskListBlankX = 90, kDskListBlankY = 400;
-constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 62, kDblBottom = 325;
+constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 77, kDblBottom = 340;
 
 // Text drawn on a highlighted row.
 bool isHighlightedText(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }

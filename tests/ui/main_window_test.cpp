@@ -2,6 +2,8 @@
 // log, closing, the version refusal, and errors escaping handlers.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -44,7 +46,7 @@ void expectEachControlNamedOnce(const T_EcrPrin& w) {
                              "BtnEnleve", "BtnRevoir", "BtnCherche", "BtnQuitte", "PanelRepList", "TitreRepList",
                              "RepList", "TitreExcList", "ExcList", "_PanRes", "PanelDirList", "TitreDirList",
                              "DirList", "SepVRes", "PanelDblList", "ToolBar1", "Poubelle", "BtnPrecSuiv",
-                             "BtnStopRtn", "TitreDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
+                             "BtnStopRtn", "TitreDblList", "EspaceDblList", "DblList", "TitreInfos", "Infos", "Progress", "Etat",
                              "PopMenu", "PopMenuDsk"})
         EXPECT_EQ(w.findChildren<QWidget*>(QString::fromLatin1(name)).size(), 1) << name;
 }
@@ -375,6 +377,26 @@ TEST_F(MainWindow, RunPhasesShowInTheStatusBarProgressAndStop) {
     EXPECT_TRUE(ui.Progress->isHidden());
     w.runEnded();
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+}
+
+// The status bar paints its texts itself; a screen reader reads them from its accessible
+// interface: the simple text, or both panels.
+TEST_F(MainWindow, TheStatusBarsTextsAreOnTheAccessibilityBus) {
+    SessionView& w = make();
+    QAccessibleInterface* etat = QAccessible::queryAccessibleInterface(ui.Etat);
+    ASSERT_TRUE(etat);
+    EXPECT_EQ(etat->role(), QAccessible::StatusBar);
+    EXPECT_EQ(etat->text(QAccessible::Name), QStringLiteral("Barre d'état"));
+    w.folderEntered("C:\\Données\\photos");
+    EXPECT_EQ(etat->text(QAccessible::Description), QStringLiteral("C:\\Données\\photos"));
+    EXPECT_EQ(etat->text(QAccessible::Value), QStringLiteral("C:\\Données\\photos"));
+    w.phaseStarted(SearchPhase::Comparison, 2);
+    w.pairCompared("a.txt", "b.txt");
+    EXPECT_EQ(etat->text(QAccessible::Description), QStringLiteral("a.txt — b.txt"));
+    w.pairCompared("c.txt", "");
+    EXPECT_EQ(etat->text(QAccessible::Description), QStringLiteral("c.txt"));
+    w.phaseEnded(SearchPhase::Comparison, 2);
+    EXPECT_EQ(etat->text(QAccessible::Description), QStringLiteral("C:\\Données\\photos"));
 }
 
 TEST_F(MainWindow, OldSystemsAreRefusedWithAMessage) {

@@ -20,7 +20,7 @@ namespace {
 // Places in the main window at its design size, from its top-left corner.
 constexpr int kDskListBlankX = 90, kDskListBlankY = 400;
 constexpr int kTrashX = 226, kTrashY = 23;
-constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 62, kDblBottom = 325;
+constexpr int kDblLeft = 210, kDblRight = 630, kDblTop = 77, kDblBottom = 340;
 constexpr int kDirLeft = 6, kDirRight = 190, kDirTop = 20, kDirBottom = 468;
 
 const char* const kMainTitle = "Parelix - Sélection des chemins à scruter";

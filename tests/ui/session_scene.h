@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include <set>
 
 #include "platform/Drives.h"
+#include "results/SpaceFigures.h"
 #include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/TestSupport.h"
@@ -250,6 +252,7 @@ protected:
         if (duplicatesOnly_) checkLastCopies(now);
         checkTrees(now);
         checkMarks();
+        checkFigures(now);
         for (const auto& [folder, files] : outside_)
             EXPECT_EQ(filesBelow({folder}), files) << "a file outside the search changed";
         EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().text;
@@ -422,6 +425,27 @@ protected:
         }
     }
 
+    // The figures under DblList's title: the extra copies counted from DirList's links with
+    // the sizes on disk, and the bytes of every file that went to the recycle bin so far.
+    void checkFigures(const std::map<std::string, std::string>& now) {
+        for (const auto& [path, content] : before_)
+            if (!now.count(path) && !external_.count(path)) freedBytes_ += content.size();
+        std::map<NodeId, std::pair<std::uint64_t, std::uint64_t>> groups;   // members, size
+        for (NodeId n : preorder(dir()))
+            if (dir().link(n) != kNoNode && now.count(pathOf(n))) {
+                auto& [members, size] = groups[dbl().parent(dir().link(n))];
+                ++members;
+                size = now.at(pathOf(n)).size();
+            }
+        ExtraCopies extra;
+        for (const auto& [group, counted] : groups) {
+            extra.files += counted.first - 1;
+            extra.bytes += (counted.first - 1) * counted.second;
+        }
+        const Freed freed{w_->session().freed().sent, freedBytes_};
+        EXPECT_EQ(ui_.EspaceDblList->text().toStdString(), spaceFiguresText(extra, freed));
+    }
+
     // Counters count the linked files below; a mark shows exactly on a closed node with a
     // duplicate below, and on every linked file.
     void checkMarks() {
@@ -456,6 +480,7 @@ protected:
     Paths wentBefore_;                   // duplicates that went before their copy changed
     bool duplicatesOnly_ = false;        // the step sends duplicates away as such
     std::map<std::string, std::string> linkedBefore_;   // duplicates as the step starts
+    std::uint64_t freedBytes_ = 0;       // what went to the recycle bin since the window came
     // Message boxes and the shell's dialogs are recorded.
     test::RecordingServices& services_ = test::programServices();
     test::RecordingServices& messages_ = services_;

@@ -1,0 +1,86 @@
+#include "results/SpaceFigures.h"
+
+#include <vector>
+
+#include "platform/SearchedFile.h"
+
+namespace parelix {
+
+std::string readableSize(std::uint64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes < 2 ? " octet" : " octets");
+    static const char* const kUnits[] = {"Ko", "Mo", "Go", "To", "Po"};
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    // 1023,96 Ko reads "1 Mo", not "1024 Ko".
+    while (value >= 1023.95 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    std::string number;
+    if (value < 9.95) {
+        const auto tenths = static_cast<std::uint64_t>(value * 10 + 0.5);
+        number = std::to_string(tenths / 10);
+        if (tenths % 10 != 0) number += "," + std::to_string(tenths % 10);
+    } else {
+        number = std::to_string(static_cast<std::uint64_t>(value + 0.5));
+    }
+    return number + " " + kUnits[unit];
+}
+
+std::string groupedCount(std::uint64_t count) {
+    const std::string digits = std::to_string(count);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += ' ';
+        text += digits[i];
+    }
+    return text;
+}
+
+std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
+    const std::string& text = dbl.text(group);
+    if (text.size() < 3 || text.size() > 22 || text.front() != '(' || text.back() != ')') return std::nullopt;
+    std::uint64_t size = 0;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        size = size * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    return size;
+}
+
+ExtraCopies extraCopies(const TreeStore& dbl) {
+    ExtraCopies extra;
+    for (NodeId group : dbl.children(kNoNode)) {
+        const auto members = static_cast<std::uint64_t>(dbl.childCount(group));
+        if (members < 2) continue;   // a group still being built
+        extra.files += members - 1;
+        extra.bytes += (members - 1) * groupSize(dbl, group).value_or(0);
+    }
+    return extra;
+}
+
+std::string spaceFiguresText(const ExtraCopies& extra, const Freed& freed) {
+    std::string text = "Copies en trop : " + groupedCount(extra.files) + " (" + readableSize(extra.bytes) + ")";
+    if (freed.sent > 0) text += " — Libéré : " + readableSize(freed.bytes);
+    return text;
+}
+
+std::uint64_t bytesOnDisk(const ResultTrees& trees, const DriveTable& drives, NodeId node) {
+    const TreeStore& dir = trees.dirList;
+    if (!dir.isValid(node)) return 0;
+    std::uint64_t bytes = 0;
+    std::vector<NodeId> todo{node};
+    while (!todo.empty()) {
+        const NodeId n = todo.back();
+        todo.pop_back();
+        if (trees.isFileNode(n)) {
+            if (const std::optional<std::string> posix = drives.toPosix(trees.fullNodePath(n)))
+                if (const std::optional<FileStat> st = statRegularFile(*posix)) bytes += st->size;
+            continue;
+        }
+        for (NodeId c : dir.children(n)) todo.push_back(c);
+    }
+    return bytes;
+}
+
+}  // namespace parelix

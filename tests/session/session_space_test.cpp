@@ -1,0 +1,153 @@
+// What a session tells of the space the duplicates take and what its deletions freed,
+// checked against the disk, and the list of groups it saves through the save dialog.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "platform/Drives.h"
+#include "results/DuplicateList.h"
+#include "session/Session.h"
+#include "support/DiskSnapshot.h"
+#include "support/FakeResultsWindow.h"
+#include "support/FakeSessionView.h"
+#include "support/TestSupport.h"
+
+namespace parelix {
+namespace {
+
+namespace fs = std::filesystem;
+
+test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
+
+class SessionSpace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree_.write("a/one.txt", "same content");
+        tree_.write("a/x.bin", std::string(3000, 'x'));
+        tree_.write("b/two.txt", "same content");
+        tree_.write("b/y.bin", std::string(3000, 'x'));
+        tree_.write("b/unique.bin", std::string(3000, 'u'));
+        tree_.write("c/three.txt", "same content");
+        root_ = DriveTable::current().toWindows(tree_.path()).value_or("");
+        ASSERT_FALSE(root_.empty());
+        session_.attach(&view_);
+        session_.start();
+    }
+    void TearDown() override { session_.attach(nullptr); }
+
+    // The extra copies as the disk has them: every set of equal files below the root.
+    ExtraCopies onDisk() {
+        std::map<std::string, std::uint64_t> copies;
+        for (const auto& [path, content] : test::filesBelow({tree_.path()})) ++copies[content];
+        ExtraCopies extra;
+        for (const auto& [content, count] : copies) {
+            extra.files += count - 1;
+            extra.bytes += (count - 1) * content.size();
+        }
+        return extra;
+    }
+    // The bytes of every file in the recycle bin.
+    static std::uint64_t trashedBytes() {
+        std::uint64_t bytes = 0;
+        if (!fs::exists(trash.files())) return 0;
+        for (const auto& e : fs::recursive_directory_iterator(trash.files()))
+            if (e.is_regular_file()) bytes += e.file_size();
+        return bytes;
+    }
+    NodeId fileNode(const std::string& relative) {
+        const TreeStore& dir = session_.trees().dirList;
+        for (NodeId n : test::preorder(dir))
+            if (session_.trees().nodePath(n) == root_ + "\\" + relative) return n;
+        ADD_FAILURE() << relative << " has no node";
+        return kNoNode;
+    }
+    void drop(const std::string& relative) {
+        session_.viewStores().results.dirList.select(fileNode(relative));
+        session_.dropOnTrash(TreeId::DirList);
+    }
+
+    test::TempDir work_;
+    test::TempDir tree_;
+    test::TmpDirVariable tmpDir_{work_.path().c_str()};
+    test::FakeSessionView view_;
+    test::RecordingServices services_;
+    Session session_{services_};
+    std::string root_;
+};
+
+// After the search and after every deletion the figures are the disk's; what went counts
+// the files sent, a folder its files, and stays counted across the next search.
+TEST_F(SessionSpace, FiguresFollowTheSearchAndEveryDeletion) {
+    const std::uint64_t trashedBefore = trashedBytes();
+    session_.search({root_});
+    EXPECT_EQ(session_.spaceTaken(), onDisk());
+    EXPECT_EQ(session_.spaceTaken(), (ExtraCopies{3, 2 * 12 + 3000}));
+    ASSERT_EQ(view_.figures, (std::vector<std::string>{"", "Copies en trop : 3 (3 Ko)"}));
+
+    drop("b\\two.txt");
+    EXPECT_EQ(session_.spaceTaken(), onDisk());
+    EXPECT_EQ(view_.figures.back(), "Copies en trop : 2 (2,9 Ko) — Libéré : 12 octets");
+
+    drop("a");   // one.txt (12) and x.bin (3000): both groups dissolve
+    EXPECT_EQ(session_.spaceTaken(), onDisk());
+    EXPECT_EQ(session_.freed().sent, 2u);
+    EXPECT_EQ(session_.freed().bytes, trashedBytes() - trashedBefore);
+    EXPECT_EQ(view_.figures.back(), "Copies en trop : 0 (0 octet) — Libéré : 3 Ko");
+
+    // Refused: nothing more is counted.
+    services_.answer = false;
+    view_.focus = TreeId::DirList;
+    session_.viewStores().results.dirList.select(fileNode("b\\unique.bin"));
+    session_.trashClick();
+    EXPECT_EQ(session_.freed().sent, 2u);
+
+    tree_.write("d/four.txt", "same content");
+    session_.search({root_});
+    EXPECT_EQ(session_.spaceTaken(), onDisk());
+    EXPECT_EQ(view_.figures.back(), "Copies en trop : 1 (12 octets) — Libéré : 3 Ko");
+    EXPECT_TRUE(services_.shown.empty());
+}
+
+// The list goes where the dialog says; a cancel writes nothing; a failure says why; and
+// nothing is asked while a deletion holds the session.
+TEST_F(SessionSpace, TheListIsSavedWhereTheDialogSays) {
+    session_.search({root_});
+    test::TempDir out;
+    services_.savePath = out.path() + "/doubles.csv";
+    session_.saveDuplicateList();
+    EXPECT_EQ(services_.saveDialogs, std::vector<std::string>{"Enregistre la liste des doubles"});
+    EXPECT_EQ(test::readFile(out.path() + "/doubles.csv"),
+              duplicateListCsv(session_.trees(), DriveTable::current(), [](NodeId) { return false; }));
+    EXPECT_EQ(view_.log.back(), "Liste des doubles enregistrée dans " +
+                                    DriveTable::current().toWindows(out.path()).value() + "\\doubles.csv");
+    EXPECT_TRUE(services_.shown.empty());
+
+    services_.savePath.reset();   // cancelled
+    const std::size_t lines = view_.log.size();
+    session_.saveDuplicateList();
+    EXPECT_EQ(view_.log.size(), lines);
+    EXPECT_TRUE(services_.shown.empty());
+
+    services_.savePath = "/dev/full";
+    session_.saveDuplicateList();
+    ASSERT_EQ(services_.shown.size(), 1u);
+    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « C:\\dev\\full » : Disque plein");
+    EXPECT_EQ(services_.shown[0].caption, "Erreur");
+    EXPECT_EQ(services_.shown[0].kind, MessageKind::Error);
+
+    services_.saveDialogs.clear();
+    services_.onQuestion = [&](const std::string&) {
+        session_.saveDuplicateList();
+        return false;
+    };
+    view_.focus = TreeId::DirList;
+    session_.viewStores().results.dirList.select(fileNode("b\\two.txt"));
+    session_.trashClick();
+    EXPECT_EQ(services_.questions.size(), 1u);
+    EXPECT_TRUE(services_.saveDialogs.empty());
+}
+
+}  // namespace
+}  // namespace parelix
