@@ -89,7 +89,7 @@ void SearchEngine::shutdown() {
     if (failure) std::rethrow_exception(failure);
 }
 
-void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
+void SearchEngine::searchRun(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions) {
     RunState& state = run_.state;
     if (state.abandoned()) return;
     const RunState::RunScope underWay(state);
@@ -104,7 +104,7 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths) {
     run_.fileList.assign(run_.fileListName, run_.drives());
     run_.dirList.assign(run_.dirListName, run_.drives());
 
-    walk_.run(searchPaths);
+    walk_.run(searchPaths, exclusions);
     // A run abandoned because the program ends stops here: what follows is of use to nobody.
     if (state.abandoned()) return;
 

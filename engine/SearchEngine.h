@@ -39,8 +39,9 @@ public:
     void abandonRun() { run_.state.abandon(); }
     bool abandoned() const { return run_.state.abandoned(); }
 
-    // The search run of BtnCherche, on the search list's entries in list order.
-    void searchRun(const std::vector<std::string>& searchPaths);
+    // The search run of BtnCherche, on the search list's entries in list order, leaving out
+    // the exclusion list's entries.
+    void searchRun(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {});
 
     using StopRole = RunState::StopRole;
     // Stop button, engine side: clears the collecting flag, else the comparing flag;
@@ -48,7 +49,9 @@ public:
     StopRole stop() { return run_.state.stop(); }
 
     // The stages, as the search run calls them.
-    void collectFiles(const std::vector<std::string>& searchPaths) { walk_.run(searchPaths); }
+    void collectFiles(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {}) {
+        walk_.run(searchPaths, exclusions);
+    }
     void sortFileList() { sort_.run(); }
     void findDuplicates() { duplicates_.run(); }
     // The same, over work files someone other than the walk wrote (tests, tools): their
