@@ -49,6 +49,7 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     run_.fileCount = 0;
     run_.dirCount = 0;
     walkedFolders_.clear();
+    shortage_ = 0;
     exclusions_.clear();
     excludedNames_.clear();
     for (const std::string& entry : exclusions) {
@@ -62,6 +63,7 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     }
 
     for (const std::string& entry : searchPaths) {
+        if (shortage_ != 0) break;
         const std::string path = cut255(entry);
         const NodeId node = run_.trees.dirList.addChild(kNoNode, path);
         // A search path the user excluded, or one inside a trash folder, keeps its unwalked
@@ -77,6 +79,9 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     walkedFolders_ = {};
     exclusions_ = {};
     excludedNames_ = {};
+    // Raised once every listing of the walk is closed, so that what reports it has the
+    // descriptors it needs; the work files stay open, as any input/output error leaves them.
+    if (shortage_ != 0) raiseInOutError(inOutCodeFromErrno(shortage_));
     run_.fileList.close();
     run_.dirList.close();
     run_.ui.logLine(std::to_string(run_.fileCount) + " fichiers dans " +
@@ -88,7 +93,7 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
 // path comes uncut, so that a path too long to name the directory is told apart from one
 // that merely ends at the limit.
 void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
-    if (!run_.state.collecting()) return;
+    if (!run_.state.collecting() || shortage_ != 0) return;
     // A cut path no longer names this directory and may lead back into its parent: such a
     // directory keeps its unwalked node and is reported instead.
     if (path.size() + 1 > kShortStringMax) {
@@ -109,9 +114,13 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     };
     FindData found;
     bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found);
-    // Without descriptors or memory every folder from here on would look empty: the run
-    // ends with the error rather than with a count that silently lacks their files.
-    if (listing.wantedResources()) raiseInOutError(inOutCodeFromErrno(listing.openError()));
+    // Without descriptors or memory every folder from here on would look empty: the walk
+    // stops, and the run ends with the error rather than with a count that silently lacks
+    // their files.
+    if (listing.wantedResources()) {
+        shortage_ = listing.openError();
+        return;
+    }
     // A directory reached a second time (a bind mount of an ancestor, a search path inside
     // another) would show each of its files twice, each copy looking like the other's
     // double: it keeps its unwalked node and is reported instead.
@@ -145,6 +154,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
             // limit loses its end to the prefix.
             const NodeId child = tree.addChild(node, cut255(kDirPrefix + name));
             walkDirectory(child, dirPath + name);
+            if (shortage_ != 0) break;
         } else if (!(found.attributes & faVolumeID)) {
             const NodeId child = tree.addChild(node, name, NodeKind::File);
             tree.setCounter(child, 0);

@@ -29,6 +29,9 @@ private:
     RunContext& run_;
     // Directories this walk has entered: none is entered twice.
     std::unordered_set<FileIdentity, FileIdentityHash> walkedFolders_;
+    // The system's error when a folder could not be opened for want of descriptors or
+    // memory: the walk goes no further and the run ends with it.
+    int shortage_ = 0;
     std::vector<std::string> exclusions_;
     // The names excluded in each folder, by the folder's path as the walk builds it: one
     // look-up per folder, and none at all without exclusions.
