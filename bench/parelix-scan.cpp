@@ -1,4 +1,5 @@
-// parelix-scan: the search run without a window, on POSIX folders given as arguments.
+// parelix-scan: the search run without a window, on POSIX folders given as arguments, leaving
+// out each folder or file given after --exclude.
 // Prints each group of the duplicates tree in order (the group's text, one line per member,
 // an empty line) on standard output; counts, other log lines and the time of each phase
 // go to standard error. SIGTERM, SIGINT and SIGHUP stop the run at its next event turn; the
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/SearchEngine.h"
@@ -118,18 +120,21 @@ std::size_t printGroups(const parelix::TreeStore& dbl) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER...\n", argv[0]);
-        return 2;
-    }
     std::vector<std::string> paths;
+    std::vector<std::string> exclusions;
     for (int i = 1; i < argc; ++i) {
+        const bool exclude = std::string_view(argv[i]) == "--exclude" && i + 1 < argc;
+        if (exclude) ++i;
         std::string p;
         if (!parelix::bench::toSearchPath(argv[i], p)) {
             std::fprintf(stderr, "%s: cannot name %s as a search path\n", argv[0], argv[i]);
             return 2;
         }
-        paths.push_back(p);
+        (exclude ? exclusions : paths).push_back(p);
+    }
+    if (paths.empty()) {
+        std::fprintf(stderr, "usage: %s [--exclude FOLDER_OR_FILE]... FOLDER...\n", argv[0]);
+        return 2;
     }
 
     parelix::PlatformServices services;   // this process's drives; no window
@@ -141,7 +146,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     try {
         engine.startup();
-        if (!quitSignal) engine.searchRun(paths);
+        if (!quitSignal) engine.searchRun(paths, exclusions);
         engine.shutdown();
     } catch (const parelix::InOutError& e) {
         try {

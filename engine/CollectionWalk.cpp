@@ -1,10 +1,14 @@
 #include "engine/CollectionWalk.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "engine/Records.h"
 #include "platform/DirEnum.h"
 #include "platform/Text.h"
+#include "platform/TrashFolders.h"
+#include "platform/WorkFile.h"
 
 namespace parelix {
 
@@ -12,9 +16,30 @@ namespace {
 
 const std::string kDirPrefix = "--> ";
 
+// True when path is the entry itself or lies below it, component by component and byte for
+// byte: C:\ab is not below C:\a.
+bool atOrBelow(std::string_view path, std::string_view entry) {
+    return path.size() >= entry.size() && path.compare(0, entry.size(), entry) == 0 &&
+           (path.size() == entry.size() || path[entry.size()] == '\\');
+}
+
+// An entry as the walk builds paths: no trailing backslash ("X:\" is "X:").
+std::string entryPath(std::string entry) {
+    while (!entry.empty() && entry.back() == '\\') entry.pop_back();
+    return entry;
+}
+
 }  // namespace
 
-void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& /*exclusions*/) {
+std::string CollectionWalk::skipReason(const std::string& searchPath) const {
+    const std::string path = entryPath(searchPath);
+    for (const std::string& exclusion : exclusions_)
+        if (atOrBelow(path, exclusion)) return "Chemin exclu, répertoire ignoré : ";
+    if (insideTrash(run_.drives(), path)) return "Corbeille, répertoire ignoré : ";
+    return {};
+}
+
+void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions) {
     run_.state.beginCollection();
     run_.ui.logLine("Collecte des informations");
     run_.ui.phaseStarted(SearchPhase::Collection, 0);
@@ -24,15 +49,39 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     run_.fileCount = 0;
     run_.dirCount = 0;
     walkedFolders_.clear();
+    shortage_ = 0;
+    exclusions_.clear();
+    excludedNames_.clear();
+    for (const std::string& entry : exclusions) {
+        const std::string path = entryPath(entry);
+        if (path.empty()) continue;
+        exclusions_.push_back(path);
+        // A drive has no folder to be listed in: it only ever holds search paths.
+        const std::size_t cut = path.find_last_of('\\');
+        if (cut != std::string::npos && cut + 1 < path.size())
+            excludedNames_[path.substr(0, cut)].push_back(path.substr(cut + 1));
+    }
 
     for (const std::string& entry : searchPaths) {
+        if (shortage_ != 0) break;
         const std::string path = cut255(entry);
         const NodeId node = run_.trees.dirList.addChild(kNoNode, path);
-        walkDirectory(node, path);
+        // A search path the user excluded, or one inside a trash folder, keeps its unwalked
+        // node and is reported once.
+        if (const std::string reason = run_.state.collecting() ? skipReason(path) : std::string(); !reason.empty())
+            run_.ui.logLine(reason + path);
+        else
+            walkDirectory(node, path);
         run_.ui.searchPathWalked();
     }
 
-    walkedFolders_ = {};   // needed by this walk only
+    // Needed by this walk only.
+    walkedFolders_ = {};
+    exclusions_ = {};
+    excludedNames_ = {};
+    // Raised once every listing of the walk is closed, so that what reports it has the
+    // descriptors it needs; the work files stay open, as any input/output error leaves them.
+    if (shortage_ != 0) raiseInOutError(inOutCodeFromErrno(shortage_));
     run_.fileList.close();
     run_.dirList.close();
     run_.ui.logLine(std::to_string(run_.fileCount) + " fichiers dans " +
@@ -44,7 +93,7 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
 // path comes uncut, so that a path too long to name the directory is told apart from one
 // that merely ends at the limit.
 void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
-    if (!run_.state.collecting()) return;
+    if (!run_.state.collecting() || shortage_ != 0) return;
     // A cut path no longer names this directory and may lead back into its parent: such a
     // directory keeps its unwalked node and is reported instead.
     if (path.size() + 1 > kShortStringMax) {
@@ -57,8 +106,21 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
 
     const std::string dirPath = path + '\\';
     DirEnumerator listing(run_.drives());
+    // A name no path can hold is said once, where the listing meets it.
+    listing.onUnnameable = [&](const std::string& name, bool folder) {
+        run_.ui.logLine(std::string(folder ? "Nom contenant « \\ », répertoire ignoré : "
+                                           : "Nom contenant « \\ », fichier ignoré : ") +
+                        cut255(dirPath + name));
+    };
     FindData found;
     bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found);
+    // Without descriptors or memory every folder from here on would look empty: the walk
+    // stops, and the run ends with the error rather than with a count that silently lacks
+    // their files.
+    if (listing.wantedResources()) {
+        shortage_ = listing.openError();
+        return;
+    }
     // A directory reached a second time (a bind mount of an ancestor, a search path inside
     // another) would show each of its files twice, each copy looking like the other's
     // double: it keeps its unwalked node and is reported instead.
@@ -78,14 +140,21 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     const std::uint32_t dirIndex = static_cast<std::uint32_t>(run_.dirCount);
     ++run_.dirCount;
 
+    const std::vector<std::string>* excluded = nullptr;
+    if (!excludedNames_.empty())
+        if (const auto it = excludedNames_.find(path); it != excludedNames_.end()) excluded = &it->second;
+
     for (; more; more = listing.findNext(found)) {
         const std::string& name = found.name;
         if (name == "." || name == "..") continue;
+        // Excluded folders and files leave no trace: no node, no record, no line.
+        if (excluded && std::find(excluded->begin(), excluded->end(), name) != excluded->end()) continue;
         if (found.attributes & faDirectory) {
             // A node text holds 255 characters like every short string: a name near the
             // limit loses its end to the prefix.
             const NodeId child = tree.addChild(node, cut255(kDirPrefix + name));
             walkDirectory(child, dirPath + name);
+            if (shortage_ != 0) break;
         } else if (!(found.attributes & faVolumeID)) {
             const NodeId child = tree.addChild(node, name, NodeKind::File);
             tree.setCounter(child, 0);

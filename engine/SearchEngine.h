@@ -49,7 +49,9 @@ public:
     StopRole stop() { return run_.state.stop(); }
 
     // The stages, as the search run calls them.
-    void collectFiles(const std::vector<std::string>& searchPaths) { walk_.run(searchPaths); }
+    void collectFiles(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {}) {
+        walk_.run(searchPaths, exclusions);
+    }
     void sortFileList() { sort_.run(); }
     void findDuplicates() { duplicates_.run(); }
     // The same, over work files someone other than the walk wrote (tests, tools): their

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -56,6 +57,7 @@ DirEnumerator::~DirEnumerator() = default;
 bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attributeMask,
                               FindData& out) {
     findClose();
+    openError_ = 0;
     const std::size_t cut = pattern.find_last_of('\\');
     if (cut == std::string::npos) return false;
     const DriveTable& drives = drives_;
@@ -63,9 +65,13 @@ bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attribut
     if (!folder) return false;
 
     const int fd = open(folder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        openError_ = errno;
+        return false;
+    }
     DIR* dir = fdopendir(fd);
     if (!dir) {
+        openError_ = errno;
         close(fd);
         return false;
     }
@@ -111,11 +117,16 @@ bool DirEnumerator::findNext(FindData& out) {
             case DT_DIR: if (!wantDirs) continue; break;
             default: break;
         }
-        if (std::strchr(name, '\\')) continue;
         if (!s->pattern.empty() && fnmatch(s->pattern.c_str(), name, FNM_NOESCAPE) != 0) continue;
+        const bool unnameable = std::strchr(name, '\\') != nullptr;
+        if (unnameable && !onUnnameable) continue;
 
         struct stat st;
         if (fstatat(s->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;   // gone since
+        if (unnameable) {
+            if ((S_ISDIR(st.st_mode) && wantDirs) || S_ISREG(st.st_mode)) onUnnameable(name, S_ISDIR(st.st_mode));
+            continue;
+        }
         if (S_ISDIR(st.st_mode)) {
             if (!wantDirs) continue;
             if (!s->hiddenNames.empty() &&
@@ -138,6 +149,10 @@ bool DirEnumerator::findNext(FindData& out) {
 }
 
 void DirEnumerator::findClose() { state_.reset(); }
+
+bool DirEnumerator::wantedResources() const {
+    return openError_ == EMFILE || openError_ == ENFILE || openError_ == ENOMEM;
+}
 
 std::optional<FileIdentity> DirEnumerator::folderIdentity() const {
     if (!state_ || !state_->selfKnown) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 // Directory enumeration by pattern and attribute mask (first, next, close).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,8 +33,8 @@ struct FindData {
 
 // Lists a folder given as a Windows-style pattern ending in "\*.*": "." and "..", then
 // directories and regular files only. Symbolic links, devices, FIFOs, sockets, names
-// holding a backslash and hidden mount points are never listed. A folder that cannot
-// be opened lists nothing.
+// holding a backslash, hidden mount points and trash folders are never listed. A folder
+// that cannot be opened lists nothing.
 class DirEnumerator {
 public:
     // Windows-style patterns name folders over the drive table, which must outlive the listing.
@@ -48,11 +49,21 @@ public:
     // Device and inode of the folder being listed, taken from the opened folder itself (a
     // path swapped meanwhile cannot mislead); nullopt when no listing is open.
     std::optional<FileIdentity> folderIdentity() const;
+    // True when the last findFirst could not open its folder for want of descriptors or
+    // memory: the system's shortage, not the folder's state. openError() is the system's
+    // error of the last findFirst that could not open its folder, else 0.
+    bool wantedResources() const;
+    int openError() const { return openError_; }
+
+    // Called, when set, for each folder or regular file the listing leaves out because its
+    // name holds a backslash, which no Windows-style path can name.
+    std::function<void(const std::string& name, bool folder)> onUnnameable;
 
 private:
     struct State;
     const DriveTable& drives_;
     std::unique_ptr<State> state_;
+    int openError_ = 0;
 };
 
 }  // namespace parelix

@@ -136,6 +136,7 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
 
     DriveTable table;
     table.drives_.push_back(Drive{'C', "/", DRIVE_FIXED});
+    std::vector<std::string> tops{"/"};
     char next = 'D';
     for (const auto& [point, m] : byPoint) {
         if (point == "/") continue;
@@ -143,6 +144,7 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
             table.hiddenMountPoints_.push_back(point);
             continue;
         }
+        tops.push_back(point);
         const bool lettered = isAtOrBelow(point, "/media") || isAtOrBelow(point, "/run/media") ||
                               isAtOrBelow(point, "/mnt");
         // Past Z: the file system stays an ordinary folder of the drive that holds it.
@@ -161,6 +163,7 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
         table.hiddenMountPoints_.push_back(point);
     }
     std::sort(table.hiddenMountPoints_.begin(), table.hiddenMountPoints_.end());
+    table.trash_ = TrashFolders::ofThisUser(tops);
     return table;
 }
 
@@ -272,6 +275,7 @@ std::vector<std::string> DriveTable::hiddenNamesIn(std::string_view posixDir) co
         const std::string_view name = std::string_view(*it).substr(prefix.size());
         if (!name.empty() && name.find('/') == std::string_view::npos) names.emplace_back(name);
     }
+    trash_.namesIn(posixDir, names);
     return names;
 }
 

@@ -5,6 +5,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -14,6 +16,30 @@
 namespace parelix {
 
 namespace {
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+std::string below(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Listings name folders by their real path: a data folder reached through a symbolic link
+// is taken where it really lies.
+std::string realFolder(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) return resolved;
+    return withoutTrailingSlashes(path);
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && entry->pw_dir[0] == '/')
+        return entry->pw_dir;
+    return {};
+}
 
 // "/a//b/./c/../d/" as "/a/b/d": the components the system would walk, symbolic links aside.
 std::string lexical(std::string_view path) {
@@ -39,32 +65,12 @@ std::string lexical(std::string_view path) {
     return out.empty() ? "/" : out;
 }
 
-// True when path is base itself or lies below it (both lexical).
-bool atOrBelow(std::string_view path, std::string_view base) {
-    if (base == "/") return true;
-    if (path.size() < base.size() || path.compare(0, base.size(), base) != 0) return false;
-    return path.size() == base.size() || path[base.size()] == '/';
-}
-
-std::string joined(std::string_view base, std::string_view name) {
-    std::string out(base);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
-    return out;
-}
-
 std::optional<std::string> resolved(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real) return std::nullopt;
     std::string out(real);
     std::free(real);
     return out;
-}
-
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home == '/') return home;
-    const passwd* pw = ::getpwuid(::getuid());
-    return pw && pw->pw_dir ? pw->pw_dir : "/";
 }
 
 // $XDG_DATA_HOME/Trash; a relative XDG_DATA_HOME is ignored, as the freedesktop rules say.
@@ -116,17 +122,63 @@ MountWatch& mountWatch() {
 
 }  // namespace
 
+TrashFolders::TrashFolders(const std::string& homeTrash, const std::vector<std::string>& mountPoints,
+                           unsigned uid) {
+    if (!homeTrash.empty()) folders_.push_back(withoutTrailingSlashes(homeTrash));
+    const std::string id = std::to_string(uid);
+    for (const std::string& point : mountPoints) {
+        if (point.empty() || point[0] != '/') continue;
+        const std::string top = withoutTrailingSlashes(point);
+        folders_.push_back(below(top, ".Trash-" + id));
+        folders_.push_back(below(top, ".Trash/" + id));
+    }
+    std::sort(folders_.begin(), folders_.end());
+    folders_.erase(std::unique(folders_.begin(), folders_.end()), folders_.end());
+}
+
+TrashFolders TrashFolders::ofThisUser(const std::vector<std::string>& mountPoints) {
+    std::string data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+        data = xdg;
+    } else if (const std::string home = homeFolder(); !home.empty()) {
+        data = below(withoutTrailingSlashes(home), ".local/share");
+    }
+    return TrashFolders(data.empty() ? std::string() : below(realFolder(data), "Trash"), mountPoints,
+                        static_cast<unsigned>(getuid()));
+}
+
+bool TrashFolders::insideTrash(std::string_view posixPath) const {
+    while (posixPath.size() > 1 && posixPath.back() == '/') posixPath.remove_suffix(1);
+    for (const std::string& folder : folders_)
+        if (posixPath.size() >= folder.size() && posixPath.compare(0, folder.size(), folder) == 0 &&
+            (posixPath.size() == folder.size() || posixPath[folder.size()] == '/'))
+            return true;
+    return false;
+}
+
+void TrashFolders::namesIn(std::string_view posixDir, std::vector<std::string>& out) const {
+    std::string prefix = withoutTrailingSlashes(std::string(posixDir));
+    if (prefix != "/") prefix.push_back('/');
+    // Sorted, so the folders below this one stand together.
+    for (auto it = std::lower_bound(folders_.begin(), folders_.end(), prefix);
+         it != folders_.end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
+        const std::string_view name = std::string_view(*it).substr(prefix.size());
+        if (!name.empty() && name.find('/') == std::string_view::npos) out.emplace_back(name);
+    }
+}
+
+bool insideTrash(const DriveTable& drives, std::string_view windowsPath) {
+    const std::optional<std::string> posix = drives.toPosix(windowsPath);
+    return posix && drives.trashFolders().insideTrash(*posix);
+}
+
 bool insideTrashFolder(std::string_view posixPath, const std::vector<std::string>& mountPoints,
                        std::string_view homeTrash, unsigned uid) {
-    const std::string path = lexical(posixPath);
-    if (!homeTrash.empty() && atOrBelow(path, lexical(homeTrash))) return true;
-    const std::string id = std::to_string(uid);
-    for (const std::string& mount : mountPoints) {
-        const std::string top = lexical(mount);
-        if (!atOrBelow(path, top)) continue;
-        if (atOrBelow(path, joined(top, ".Trash/" + id)) || atOrBelow(path, joined(top, ".Trash-" + id))) return true;
-    }
-    return false;
+    std::vector<std::string> tops;
+    tops.reserve(mountPoints.size());
+    for (const std::string& mount : mountPoints) tops.push_back(lexical(mount));
+    const TrashFolders folders(homeTrash.empty() ? std::string() : lexical(homeTrash), tops, uid);
+    return folders.insideTrash(lexical(posixPath));
 }
 
 bool insideTrashFolder(const std::string& posixPath) {

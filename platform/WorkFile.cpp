@@ -56,6 +56,9 @@ int inOutCodeFromErrno(int err) {
         // These errno values coincide with codes that carry their own text; they get
         // the codes the runtime gives the same failures, so no message lies.
         case EIO: return 1117;             // device input/output error
+        case EMFILE:
+        case ENFILE: return 4;             // too many open files
+        case ENOMEM: return 8;             // not enough memory
         case ENETDOWN:
         case ENETUNREACH: return 59;       // unexpected network error
         default: return err;

@@ -22,7 +22,8 @@ private:
 // 2 "Fichier introuvable", 5 "Accès au fichier refusé", 100 "Lecture au-delà de la fin de
 // fichier", 101 "Disque plein", otherwise "Erreur E/S <code>".
 std::string inOutErrorText(int code);
-// The runtime code for an errno value (ENOENT 2, EACCES/EPERM 5, ENOSPC 101, ...).
+// The runtime code for an errno value (ENOENT 2, EACCES/EPERM 5, EMFILE/ENFILE 4, ENOMEM 8,
+// ENOSPC 101, ...).
 int inOutCodeFromErrno(int err);
 [[noreturn]] void raiseInOutError(int code);
 

@@ -1,10 +1,17 @@
 // The collection walk over real folder trees: nodes, records, counters, the stop, folders
-// whose path is too long to be named, and folders reached a second time.
+// whose path is too long to be named, folders reached a second time, trash folders,
+// exclusions, unnameable names, and the scan tool run out of descriptors.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -15,6 +22,7 @@
 #include "platform/Drives.h"
 #include "platform/Text.h"
 #include "platform/WorkFile.h"
+#include "support/DiskSnapshot.h"
 #include "support/FakeSearchUi.h"
 #include "support/TestSupport.h"
 
@@ -22,6 +30,8 @@ namespace parelix {
 namespace {
 
 namespace fs = std::filesystem;
+
+test::PrivateTrash trash;   // the home trash, where the drive table finds it at first use
 
 template <typename Decode>
 auto readRecords(const std::string& name, std::size_t recordSize, Decode decode) {
@@ -354,6 +364,148 @@ TEST_F(CollectTest, BindMountOfAnAncestorIsNotWalkedAgain) {
     expectUnwalkedFolder(childByText(a, "--> b"));
     expectRecordsMatchNodes();
 }
+
+// The home trash inside a searched folder, as ~/.local/share/Trash lies in a home: its
+// copies are no files to search, and a search path in it is reported once and not walked.
+TEST_F(CollectTest, TrashFolderIsNeitherWalkedNorSearched) {
+    const std::string data = trash.base() + "/data";
+    const auto write = [](const std::string& path, const std::string& content) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    };
+    write(trash.files() + "/photo.jpg", "same bytes");
+    write(trash.info() + "/photo.jpg.trashinfo", "[Trash Info]\nPath=/x/photo.jpg\n");
+    write(data + "/Documents/photo.jpg", "same bytes");
+    const std::string trashFolder = winPath(data + "/Trash");
+
+    engine_.collectFiles({winPath(data), trashFolder + "\\files", trashFolder});
+
+    EXPECT_EQ(engine_.fileCount(), 1);
+    EXPECT_EQ(engine_.dirCount(), 2);
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations",
+                                                 "Corbeille, répertoire ignoré : " + trashFolder + "\\files",
+                                                 "Corbeille, répertoire ignoré : " + trashFolder,
+                                                 "1 fichiers dans 2 répertoires"}));
+    EXPECT_EQ(childTexts(tree().firstRoot()), (std::vector<std::string>{"--> Documents"}));
+    expectUnwalkedFolder(tree().child(kNoNode, 1));
+    expectUnwalkedFolder(tree().child(kNoNode, 2));
+    expectRecordsMatchNodes();
+    fs::remove_all(data + "/Documents");
+    fs::remove_all(data + "/Trash");
+}
+
+// Excluded folders and files leave no trace; names are compared byte for byte and whole
+// component by component; a search path inside an exclusion, or a drive excluded, is
+// reported once; an exclusion outside every search path changes nothing.
+TEST_F(CollectTest, ExclusionsAreNeitherEnteredNorCollected) {
+    tree_.write("a/f", "1");
+    tree_.write("a/sub/g", "22");
+    tree_.write("ab/h", "333");
+    tree_.write("A/i", "4444");
+    tree_.write("skip.txt", "5");
+    tree_.write("skip.txt2", "66");
+    tree_.write("keep/skip.txt", "777");
+    tree_.write("keep/k", "8888");
+    const std::string skipped = "Chemin exclu, répertoire ignoré : ";
+
+    const std::vector<std::string> exclusions{root_ + "\\a", root_ + "\\skip.txt", root_ + "\\nowhere\\x",
+                                              root_ + "\\keep\\k\\"};
+    engine_.collectFiles({root_, root_ + "\\a\\sub", root_ + "\\a"}, exclusions);
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + root_ + "\\a\\sub",
+                                                 skipped + root_ + "\\a", "4 fichiers dans 4 répertoires"}));
+    const NodeId top = tree().firstRoot();
+    const std::vector<std::string> texts = childTexts(top);
+    EXPECT_EQ(std::set<std::string>(texts.begin(), texts.end()),
+              (std::set<std::string>{"--> A", "--> ab", "--> keep", "skip.txt2"}));
+    EXPECT_EQ(childTexts(childByText(top, "--> keep")), (std::vector<std::string>{"skip.txt"}));
+    expectUnwalkedFolder(tree().child(kNoNode, 1));
+    expectUnwalkedFolder(tree().child(kNoNode, 2));
+    std::set<std::string> names;
+    for (const FileEntry& f : files()) names.insert(f.name);
+    EXPECT_EQ(names, (std::set<std::string>{"i", "h", "skip.txt2", "skip.txt"}));
+    expectRecordsMatchNodes();
+
+    // The whole drive excluded.
+    trees_.clear();
+    ui_.log.clear();
+    engine_.collectFiles({root_}, {root_.substr(0, 2)});
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", skipped + root_,
+                                                 "0 fichiers dans 0 répertoires"}));
+
+    // Exclusions elsewhere: the walk is the same as without any.
+    trees_.clear();
+    ui_.log.clear();
+    engine_.collectFiles({root_ + "\\keep"}, {root_ + "\\a", root_ + "\\kee", "Q:\\keep"});
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "2 fichiers dans 1 répertoires"}));
+
+    // The search run hands its exclusions to the walk.
+    engine_.searchRun({root_}, exclusions);
+    EXPECT_EQ(ui_.log.at(1), "4 fichiers dans 4 répertoires");
+}
+
+// Names holding a backslash cannot be put in a path: each is said once, files and folders,
+// and nothing of them is collected.
+TEST_F(CollectTest, UnnameableNamesAreReportedOnce) {
+    tree_.write("sub/back\\slash", "1");
+    tree_.write("odd\\folder/inside", "22");
+    tree_.write("plain", "333");
+
+    engine_.collectFiles({root_});
+
+    EXPECT_EQ(engine_.fileCount(), 1);
+    EXPECT_EQ(engine_.dirCount(), 2);
+    const std::multiset<std::string> lines(ui_.log.begin(), ui_.log.end());
+    EXPECT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines.count("Nom contenant « \\ », fichier ignoré : " + root_ + "\\sub\\back\\slash"), 1u);
+    EXPECT_EQ(lines.count("Nom contenant « \\ », répertoire ignoré : " + root_ + "\\odd\\folder"), 1u);
+    EXPECT_EQ(ui_.log.back(), "1 fichiers dans 2 répertoires");
+    expectRecordsMatchNodes();
+}
+
+#ifdef PARELIX_SCAN
+// Runs the scan tool on a folder with at most `descriptors` open files; its exit status, and
+// its standard output and error.
+std::pair<int, std::string> scanWithDescriptors(const std::string& folder, const std::string& work, rlim_t descriptors) {
+    const std::string out = work + "/scan.out";
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) _exit(120);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        close_range(3, ~0U, 0);
+        rlimit limit{};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = descriptors;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(121);
+        setenv("TMPDIR", work.c_str(), 1);
+        execl(PARELIX_SCAN, PARELIX_SCAN, folder.c_str(), static_cast<char*>(nullptr));
+        _exit(122);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFile(out)};
+}
+
+// Folders deeper than the descriptors left: the walk must not count them as empty and end
+// as if all went well.
+TEST(ScanTool, RunOutOfDescriptorsEndsWithTheError) {
+    test::TempDir tree, work;
+    std::string folder;
+    for (int depth = 0; depth < 16; ++depth) {
+        folder += "d" + std::to_string(depth) + "/";
+        tree.write(folder + "f", std::string(static_cast<std::size_t>(depth), 'x'));
+    }
+    const auto [fine, fineOut] = scanWithDescriptors(tree.path(), work.path(), 1024);
+    EXPECT_EQ(fine, 0) << fineOut;
+    EXPECT_NE(fineOut.find("files 16, directories 17"), std::string::npos) << fineOut;
+
+    const auto [status, output] = scanWithDescriptors(tree.path(), work.path(), 10);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find(": Erreur E/S 4\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("files "), std::string::npos) << output;
+}
+#endif
 
 }  // namespace
 }  // namespace parelix

@@ -7,10 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <map>
+#include <optional>
+#include <utility>
 
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"
+#include "platform/TrashFolders.h"
 #include "support/TestSupport.h"
 
 using namespace parelix;
@@ -51,6 +56,8 @@ struct Tree {
         dir.write("ro.txt", "x");
         chmod((dir.path() + "/ro.txt").c_str(), 0444);
         dir.write("back\\slash", "x");
+        dir.write("back\\folder/inside", "x");
+        symlink("plain.txt", (dir.path() + "/link\\slash").c_str());
         dir.mkdir("sub");
         dir.write("sub/inner", "abc");
         dir.mkdir(".config");
@@ -100,6 +107,23 @@ TEST(DirEnumerator, ListsOnlyFoldersAndRegularFiles) {
     EXPECT_EQ(l.byName.at("plain.txt").device, st.st_dev);
     ASSERT_EQ(lstat(t.dir.path().c_str(), &st), 0);
     EXPECT_EQ(l.byName.at(".").inode, st.st_ino);
+
+    // Names holding a backslash are told to whoever asks, folders and files only, and still
+    // never listed.
+    DirEnumerator e(DriveTable::current());
+    std::vector<std::pair<std::string, bool>> unnameable;
+    e.onUnnameable = [&](const std::string& name, bool folder) { unnameable.emplace_back(name, folder); };
+    FindData d;
+    std::vector<std::string> listed;
+    for (bool more = e.findFirst(windowsPattern(t.dir.path()), faAnyFile, d); more; more = e.findNext(d))
+        listed.push_back(d.name);
+    EXPECT_EQ(listed.size(), l.order.size());
+    std::sort(unnameable.begin(), unnameable.end());
+    EXPECT_EQ(unnameable, (std::vector<std::pair<std::string, bool>>{{"back\\folder", true}, {"back\\slash", false}}));
+    unnameable.clear();
+    for (bool more = e.findFirst(windowsPattern(t.dir.path()), faAnyFile & ~faDirectory, d); more; more = e.findNext(d)) {
+    }
+    EXPECT_EQ(unnameable, (std::vector<std::pair<std::string, bool>>{{"back\\slash", false}}));
 }
 
 TEST(DirEnumerator, MaskWithoutDirectoriesListsFilesOnly) {
@@ -142,6 +166,10 @@ TEST(DirEnumerator, UnusableFoldersListNothing) {
     EXPECT_FALSE(e.findFirst("Q:\\*.*", faAnyFile, d));
     EXPECT_FALSE(e.findFirst("*.*", faAnyFile, d));
 
+    EXPECT_FALSE(e.findFirst(windowsPattern(dir.path() + "/missing"), faAnyFile, d));
+    EXPECT_EQ(e.openError(), ENOENT);
+    EXPECT_FALSE(e.wantedResources());
+
     // A symbolic link to a folder is not followed even when named directly.
     symlink(dir.path().c_str(), (dir.path() + "/loop").c_str());
     EXPECT_FALSE(e.findFirst(windowsPattern(dir.path() + "/loop"), faAnyFile, d));
@@ -183,6 +211,65 @@ TEST(DirEnumerator, HiddenMountPointsAreLeftOut) {
     // Asked for by its own path it still lists, as a drive's root does.
     EXPECT_EQ(list(windowsPattern(dir.path() + "/pseudo"), faAnyFile, drives).order,
               (std::vector<std::string>{".", "..", "x"}));
+}
+
+// The home trash, where XDG_DATA_HOME says (through a symbolic link too), and this user's
+// trash folders at the top of each mounted file system: never listed, and every path inside
+// one is in a trash. Another user's trash folder and the shared .Trash are ordinary folders.
+TEST(TrashFolders, AreLeftOutOfListingsAndHoldWhatLiesInThem) {
+    TempDir dir;
+    const std::string uid = std::to_string(getuid());
+    dir.write("data/Trash/files/x", "x");
+    dir.mkdir("data/Trashy");
+    dir.mkdir("data/other");
+    symlink((dir.path() + "/data").c_str(), (dir.path() + "/data-link").c_str());
+    dir.write("usb/.Trash-" + uid + "/files/y", "y");
+    dir.mkdir("usb/.Trash-99999");
+    dir.mkdir("usb/.Trash/" + uid + "/files");
+    dir.mkdir("usb/.Trash/99999");
+    dir.mkdir("usb/Trash");
+    dir.mkdir("plain/.Trash-" + uid);   // not the top of a file system
+
+    std::vector<MountEntry> mounts = parseMountInfo("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
+    MountEntry usb;
+    usb.mountPoint = dir.path() + "/usb";
+    usb.fsType = "ext4";
+    mounts.push_back(usb);
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> before = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_DATA_HOME", (dir.path() + "/data-link/").c_str(), 1);
+    const DriveTable drives = DriveTable::fromMounts(mounts);
+    if (before) setenv("XDG_DATA_HOME", before->c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+
+    std::vector<std::string> data = list(windowsPattern(dir.path() + "/data"), faAnyFile, drives).order;
+    std::sort(data.begin(), data.end());
+    EXPECT_EQ(data, (std::vector<std::string>{".", "..", "Trashy", "other"}));
+    std::vector<std::string> top = list(windowsPattern(dir.path() + "/usb"), faAnyFile, drives).order;
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{".", "..", ".Trash", ".Trash-99999", "Trash"}));
+    std::vector<std::string> shared = list(windowsPattern(dir.path() + "/usb/.Trash"), faAnyFile, drives).order;
+    EXPECT_EQ(shared, (std::vector<std::string>{".", "..", "99999"}));
+    EXPECT_EQ(list(windowsPattern(dir.path() + "/plain"), faAnyFile, drives).order.size(), 3u);
+
+    const TrashFolders& trash = drives.trashFolders();
+    const std::string d = dir.path();
+    for (const std::string& in : {d + "/data/Trash", d + "/data/Trash/", d + "/data/Trash/files/x",
+                                  d + "/usb/.Trash-" + uid, d + "/usb/.Trash-" + uid + "/files/y",
+                                  d + "/usb/.Trash/" + uid + "/files"})
+        EXPECT_TRUE(trash.insideTrash(in)) << in;
+    for (const std::string& out : {d + "/data", d + "/data/Trashy", d + "/data/Trash2/x", d + "/usb/.Trash",
+                                   d + "/usb/.Trash/99999", d + "/usb/.Trash-99999", d + "/usb/Trash",
+                                   d + "/plain/.Trash-" + uid, d + "/usb/.Trash-" + uid + "0"})
+        EXPECT_FALSE(trash.insideTrash(out)) << out;
+    EXPECT_TRUE(trash.insideTrash("/.Trash-" + uid + "/files"));   // the root is a file system's top too
+
+    // The same through Windows-style paths.
+    const std::string w = drives.toWindows(d).value();
+    EXPECT_TRUE(insideTrash(drives, w + "\\data\\Trash\\files\\x"));
+    EXPECT_TRUE(insideTrash(drives, w + "\\usb\\.Trash\\" + uid));
+    EXPECT_FALSE(insideTrash(drives, w + "\\data\\Trashy"));
+    EXPECT_FALSE(insideTrash(drives, "Q:\\anything"));
 }
 
 TEST(DirEnumerator, EnumeratorsNestAndRestart) {

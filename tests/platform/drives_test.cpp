@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "platform/Drives.h"
@@ -126,12 +128,15 @@ TEST(DriveTable, HiddenMountPoints) {
     EXPECT_FALSE(t.isHiddenMountPoint("/"));
     EXPECT_FALSE(t.isHiddenMountPoint("/media"));
 
+    // Each file system's top also hides this user's trash folder.
+    const std::string trash = ".Trash-" + std::to_string(getuid());
     auto root = t.hiddenNamesIn("/");
     std::sort(root.begin(), root.end());
-    EXPECT_EQ(root, (std::vector<std::string>{"proc", "sys"}));
+    EXPECT_EQ(root, (std::vector<std::string>{trash, "proc", "sys"}));
     EXPECT_EQ(t.hiddenNamesIn("/media"), std::vector<std::string>{"usb"});
-    EXPECT_EQ(t.hiddenNamesIn("/media/usb/"), std::vector<std::string>{"inner"});
-    EXPECT_TRUE(t.hiddenNamesIn("/home").empty());
+    EXPECT_EQ(t.hiddenNamesIn("/media/usb/"), (std::vector<std::string>{"inner", trash}));
+    EXPECT_EQ(t.hiddenNamesIn("/home"), std::vector<std::string>{trash});
+    EXPECT_EQ(t.hiddenNamesIn("/home/.Trash"), std::vector<std::string>{std::to_string(getuid())});
     EXPECT_TRUE(t.hiddenNamesIn("/run/media").empty());   // "ann" is a folder, not a mount
 }
 

@@ -60,12 +60,17 @@ protected:
 
     // Two searched folders with nested folders, and a folder beside them that is never
     // searched but holds copies too. Duplicates come in twos, threes and dozens, among
-    // unique files of the same sizes and a few empty files.
+    // unique files of the same sizes and a few empty files. The third searched folder is the
+    // data folder of the home, which holds the recycle bin, as ~/.local/share does: copies
+    // lie in the bin from the start, and every file sent away lands there.
     void generate() {
         const std::string scene = base_.path() + "/scene" + std::to_string(++scenes_);
-        roots_ = {scene + "/Alpha", scene + "/Bêta"};
+        const std::string data = fs::path(trash_.files()).parent_path().parent_path().string();
+        if (!homeDocuments_.empty()) fs::remove_all(homeDocuments_);
+        homeDocuments_ = data + "/Documents" + std::to_string(scenes_);
+        roots_ = {scene + "/Alpha", scene + "/Bêta", data};
         const std::string outside = scene + "/Dehors";
-        std::vector<std::string> folders = {roots_[0], roots_[1], outside};
+        std::vector<std::string> folders = {roots_[0], roots_[1], outside, homeDocuments_};
         for (int i = 0; i < 14; ++i) {
             const std::string parent = folders[static_cast<std::size_t>(below(static_cast<int>(folders.size())))];
             folders.push_back(parent + "/d" + std::to_string(i) + (chance(0.3) ? " é" : ""));
@@ -78,12 +83,22 @@ protected:
             std::ofstream(path, std::ios::binary) << content;
         };
         std::vector<std::size_t> sizes;
+        // A copy already in the bin, under a name of its own.
+        auto trashed = [&](const std::string& content) {
+            const std::string name = "t" + std::to_string(scenes_) + "-" + std::to_string(serial++);
+            fs::create_directories(trash_.files());
+            fs::create_directories(trash_.info());
+            std::ofstream(trash_.files() + "/" + name, std::ios::binary) << content;
+            std::ofstream(trash_.info() + "/" + name + ".trashinfo")
+                << "[Trash Info]\nPath=/autrefois/" << name << "\nDeletionDate=2026-01-01T00:00:00\n";
+        };
         auto copies = [&](int sets, int count) {
             for (int s = 0; s < sets; ++s) {
                 const std::size_t size = 1 + static_cast<std::size_t>(below(3000));
                 sizes.push_back(size);
                 const std::string content = bytes(size);
                 for (int c = 0; c < count; ++c) place(content);
+                if (chance(0.3)) trashed(content);
             }
         };
         copies(2, 12);
@@ -93,6 +108,12 @@ protected:
             place(bytes(i % 2 ? sizes[static_cast<std::size_t>(below(static_cast<int>(sizes.size())))]
                               : 1 + static_cast<std::size_t>(below(3000))));
         for (int i = 0; i < 3; ++i) place("");
+        // Files whose only other copy is in the bin: not duplicates.
+        for (int i = 0; i < 6; ++i) {
+            const std::string content = bytes(1 + static_cast<std::size_t>(below(3000)));
+            place(content);
+            trashed(content);
+        }
         outside_[outside] = filesBelow({outside});
         // The search list holds the new scene's folders only.
         if (w_) {
@@ -100,6 +121,20 @@ protected:
             ui_.RepList->clear();
             for (const std::string& root : roots_) test::addSearchFolder(*w_, root);
         }
+    }
+
+    // The searched files, the recycle bin's left out: what a search must find.
+    std::map<std::string, std::string> searchedFiles() {
+        std::map<std::string, std::string> files = filesBelow(roots_);
+        std::erase_if(files, [&](const auto& file) { return inTrash(file.first); });
+        return files;
+    }
+    bool inTrash(const std::string& path) const {
+        return isUnder(path, fs::path(trash_.files()).parent_path().string());
+    }
+    // The bin's own folders never go: a person does not send the bin into itself.
+    bool holdsTrash(const std::string& path) const {
+        return isUnder(fs::path(trash_.files()).parent_path().string(), path);
     }
 
     // --- The window --------------------------------------------------------------------
@@ -162,7 +197,7 @@ protected:
             QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
             return;
         }
-        const bool filesToFind = !filesBelow(roots_).empty();
+        const bool filesToFind = !searchedFiles().empty();
         const std::size_t questionsBefore = questions_.size();
         bool pickDir = false;
         NodeId picked = kNoNode;
@@ -223,7 +258,7 @@ protected:
     // The groups are the disk's: every set of equal files below the searched folders.
     void expectTheDisksGroups() {
         std::map<std::string, Paths> byContent;
-        for (const auto& [path, content] : filesBelow(roots_)) byContent[content].insert(path);
+        for (const auto& [path, content] : searchedFiles()) byContent[content].insert(path);
         std::set<Paths> expected;
         for (const auto& [content, paths] : byContent)
             if (paths.size() >= 2) expected.insert(paths);
@@ -247,7 +282,7 @@ protected:
     // --- What must hold after every step -----------------------------------------------
 
     void checkAll() {
-        const std::map<std::string, std::string> now = filesBelow(roots_);
+        const std::map<std::string, std::string> now = searchedFiles();
         checkDisk(now);
         if (duplicatesOnly_) checkLastCopies(now);
         checkTrees(now);
@@ -275,7 +310,8 @@ protected:
     }
 
     // A step that sends duplicates away as such (not a folder, not a unique file) leaves a
-    // copy of each on disk, whatever happened to the other copies meanwhile.
+    // copy of each on disk, outside the recycle bin, whatever happened to the other copies
+    // meanwhile.
     void checkLastCopies(const std::map<std::string, std::string>& now) {
         std::set<std::string> contents;
         for (const auto& [path, content] : now) contents.insert(content);
@@ -400,6 +436,7 @@ protected:
         Paths filesInTree;
         for (NodeId n : preorder(dir())) {
             const std::string path = pathOf(n);
+            EXPECT_FALSE(inTrash(path)) << path << " lies in the recycle bin and has a node";
             if (w_->session().trees().isFileNode(n)) {
                 filesInTree.insert(path);
                 EXPECT_TRUE(fs::is_regular_file(path)) << path << " has a node but is gone";
@@ -472,6 +509,7 @@ protected:
     std::mt19937_64* draw_ = &rng_;
     test::TempDir base_;
     std::vector<std::string> roots_;
+    std::string homeDocuments_;   // the scene's files in the searched data folder
     int scenes_ = 0;
     std::map<std::string, std::map<std::string, std::string>> outside_;   // never searched, never changed
     std::map<std::string, std::string> before_;
