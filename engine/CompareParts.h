@@ -42,6 +42,12 @@ struct CompareLimits {
     bool digestsCollide = false;
 };
 
+// What the last comparison left behind, for tests and benchmarks.
+struct CompareTally {
+    std::size_t slotsLeftAsked = 0;   // reader slots not released when it ended
+    unsigned mostServing = 0;         // the most readers told to serve at once
+};
+
 // Directory index -> the directory's path with its backslash, from the directory list.
 class DirectoryPaths {
 public:

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cassert>
 #include <system_error>
 
 #include "platform/WorkFile.h"
@@ -44,6 +45,7 @@ ReadAhead::~ReadAhead() {
 }
 
 ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t offset, std::size_t length) {
+    assert(!free_.empty() && "asked when full");
     const Ticket ticket = free_.back();
     free_.pop_back();
     Slot& slot = slots_[ticket];
@@ -71,9 +73,11 @@ void ReadAhead::unqueue(Ticket ticket) {
 }
 
 const ReadAhead::Answer& ReadAhead::wait(Ticket ticket) {
+    assert(ticket < slots_.size());
     Slot& slot = slots_[ticket];
     {
         std::unique_lock lock(mutex_);
+        assert(slot.state != State::Free && "waited for after its release");
         if (slot.state == State::Asked) {
             // Nobody has taken it yet: read it here rather than wait behind the others.
             unqueue(ticket);
@@ -91,9 +95,11 @@ const ReadAhead::Answer& ReadAhead::wait(Ticket ticket) {
 
 void ReadAhead::release(Ticket ticket) {
     // A slot still being read is waited for: its buffer must not be handed out again.
+    assert(ticket < slots_.size());
     Slot& slot = slots_[ticket];
     {
         std::unique_lock lock(mutex_);
+        assert(slot.state != State::Free && "released twice");
         if (slot.state == State::Asked) {
             unqueue(ticket);
         } else {
@@ -109,9 +115,15 @@ void ReadAhead::setServing(unsigned count) {
         std::lock_guard lock(mutex_);
         if (count == serving_) return;
         serving_ = count;
+        mostServing_ = std::max(mostServing_, std::min<unsigned>(count, threads()));
     }
     parked_.notify_all();
     asked_.notify_all();
+}
+
+unsigned ReadAhead::mostServing() const {
+    std::lock_guard lock(mutex_);
+    return mostServing_;
 }
 
 void ReadAhead::serve(unsigned index) {

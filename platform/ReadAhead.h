@@ -43,8 +43,12 @@ public:
     // of them at first.
     void setServing(unsigned count);
     ReadCall readCall() const { return read_; }
+    // The most threads told to serve at once so far (by setServing).
+    unsigned mostServing() const;
     // True when every slot is asked and not yet released.
     bool full() const { return free_.empty(); }
+    // Slots asked and not yet released.
+    std::size_t slotsAsked() const { return slots_.size() - free_.size(); }
     // Asks for up to length bytes of the file from offset; the slot is the caller's until
     // released. Not to be called when full(). A length of 0 only looks the file up (stat):
     // it is not opened.
@@ -75,12 +79,13 @@ private:
     std::vector<Ticket> free_;        // the asking thread's alone
     std::vector<Ticket> queue_;       // asked, not yet taken by a reader (under mutex_)
     std::size_t queueHead_ = 0;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable asked_;
     std::condition_variable done_;
     std::condition_variable parked_;  // threads not serving wait here
     bool ending_ = false;
     unsigned serving_ = UINT_MAX;     // threads with a lower index take reads (under mutex_)
+    unsigned mostServing_ = 0;        // (under mutex_)
     std::vector<std::thread> readers_;
 };
 
