@@ -2,9 +2,9 @@
 
 #include "engine/FileListCursor.h"
 #include "engine/SizeClassCompare.h"
+#include "platform/Processors.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace parelix {
@@ -33,10 +33,10 @@ void DuplicateSearch::run() {
         aheadList.reset(kFileEntrySize);
         std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
         // A reader that shares the probes needs a processor of its own.
-        const unsigned warmReaders = std::thread::hardware_concurrency() >= 2 ? limits.warmReaders : 0;
+        const unsigned warmReaders = processorsAllowed() >= 2 ? limits.warmReaders : 0;
         {
             ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads,
-                                 limits.probesAhead, warmReaders);
+                                 limits.probesAhead, warmReaders, limits.warmReadersFollowIdleProcessors);
             SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
                                        buffers.chunkA, buffers.chunkB);
             while (!list.atEnd() && sizeClass.run()) {
