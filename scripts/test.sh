@@ -27,4 +27,4 @@ cmake --build build-tsan -j2 --target platform_read_ahead_test engine_duplicates
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 build-tsan/tests/platform_read_ahead_test
 build-tsan/tests/engine_duplicates_exactness_test \
-    --gtest_filter='*ChunkEdges*:*seed8_shortReads:*seed11_shortReads_probesReadAgain'
+    --gtest_filter='*ChunkEdges*:*seed1:*seed8_shortReads:*seed11_shortReads_probesReadAgain'
