@@ -6,10 +6,13 @@
 #   COLD=1 bench/dups-bench.sh ...   the same on a cold disk (root only): the page cache is
 #                                    dropped before every counted run, and a floor is timed
 #                                    beside the programs (see below)
+#   BUSY=1 bench/dups-bench.sh ...   the same while another process keeps one processor busy
+#                                    (a shell loop, started before the warm-up runs of each
+#                                    workload and ended after its counted runs)
 #
 # BUILD_DIR holds bench/parelix-scan and bench/make-bench-tree (default build), WORK_DIR the
 # workloads (default /var/tmp/parelix-bench, about 6 GB, kept between runs), RUNS the counted
-# runs of each command (default 5), WORKLOADS a list among w1 ... w7 (default all).
+# runs of each command (default 5), WORKLOADS a list among w1 ... w9 (default w1 ... w8).
 #   w1  real file sizes: copies of /usr/share and /usr/include, plus second copies of
 #       /usr/share/doc and /usr/include/linux beside them
 #   w2  100 files of 8 to 24 MB, each of its own size, and a copy of 50 of them elsewhere;
@@ -23,7 +26,9 @@
 #   w6  1,200 files of 256 KiB in 40 folders sharing their first 16 KiB, different after it
 #       but for 30 copies
 #   w7  one 5,000-byte file with 20,000 hard links in one folder, and one real copy
-# w4 to w7 are written by make-bench-tree from a fixed seed: the same trees on every machine.
+#   w8  100,000 files of 1 to 4,096 bytes, 1,000 a folder; 1 in 50 a copy of an earlier file
+#   w9  the same shape with 1,000,000 files (about 2 GB on disk; not in the default list)
+# w4 to w9 are written by make-bench-tree from a fixed seed: the same trees on every machine.
 # Cold runs also time "floor": the first 4 KiB of every file of a size class of two or more,
 # read by 16 processes at once, which is about what the disk allows any duplicate finder.
 # With MAKE_ONLY=1 in the environment it only builds the workloads that are missing.
@@ -32,8 +37,9 @@ set -euo pipefail
 BUILD=${1:-build}
 WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7 w8"}
 COLD=${COLD:-}
+BUSY=${BUSY:-}
 if [ -n "$COLD" ] && [ ! -w /proc/sys/vm/drop_caches ]; then
     echo "cold runs drop the page cache: run as root" >&2
     exit 1
@@ -109,6 +115,8 @@ make_w4() { make_generated w4; }
 make_w5() { make_generated w5; }
 make_w6() { make_generated w6; }
 make_w7() { make_generated w7; }
+make_w8() { make_generated w8; }
+make_w9() { make_generated w9; }
 
 # One run: wall seconds (from the clock) and peak resident kB (from time -v).
 run_once() {
@@ -129,12 +137,17 @@ bench() {
     local labels=() cmds=()
     while [ $# -gt 0 ]; do labels+=("$1"); cmds+=("$2"); shift 2; done
     local tmp; tmp=$(mktemp -d)
-    local i r
+    local i r busy=""
+    if [ -n "$BUSY" ]; then
+        sh -c 'while :; do :; done' &
+        busy=$!
+    fi
     for i in "${!cmds[@]}"; do run_once "$tmp/warm" ${cmds[$i]} >/dev/null; done
     for r in $(seq 1 "$RUNS"); do
         for i in "${!cmds[@]}"; do run_once "$tmp/run" ${cmds[$i]} >> "$tmp/$i.txt"; done
     done
-    echo "== $name ($RUNS runs${COLD:+, cold}, median wall time, peak memory)"
+    if [ -n "$busy" ]; then kill "$busy"; wait "$busy" 2>/dev/null || true; fi
+    echo "== $name ($RUNS runs${COLD:+, cold}${BUSY:+, one processor kept busy}, median wall time, peak memory)"
     local base; base=$(cut -d' ' -f1 "$tmp/0.txt" | median)
     for i in "${!cmds[@]}"; do
         local ms kb
@@ -173,7 +186,7 @@ command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
 if ! $timing; then
     for w in $WORKLOADS; do
         case $w in
-        w1 | w2 | w3 | w4 | w5 | w6 | w7) make_$w ;;
+        w1 | w2 | w3 | w4 | w5 | w6 | w7 | w8 | w9) make_$w ;;
         *) echo "unknown workload $w" >&2; exit 2 ;;
         esac
     done
@@ -220,6 +233,11 @@ for w in $WORKLOADS; do
         make_w7
         bench_workload w7 "W7 a crowd of hard links" parelix-scan "$SCAN $WORK/w7" jdupes "jdupes -r $WORK/w7"
         scan_report "$WORK/w7"
+        ;;
+    w8 | w9)
+        make_$w
+        bench_workload $w "${w^^} small files, 1,000 a folder" parelix-scan "$SCAN $WORK/$w" jdupes "jdupes -r $WORK/$w"
+        scan_report "$WORK/$w"
         ;;
     *) echo "unknown workload $w" >&2; exit 2 ;;
     esac

@@ -11,6 +11,9 @@
 //                               header; 1,170 distinct after it, 30 of them with one copy
 //   make-bench-tree w7 FOLDER   one 5,000-byte file with 20,000 hard links in one folder, and
 //                               one real copy of it beside them
+//   make-bench-tree w8 FOLDER   100,000 files of 1 to 4,096 bytes (uniform) in 100 folders of
+//                               1,000; 1 in 50 a copy of an earlier file
+//   make-bench-tree w9 FOLDER   the same shape with 1,000,000 files in 1,000 folders
 //
 // Prints one line of counts on standard output.
 #include <fcntl.h>
@@ -187,6 +190,43 @@ void makeW7(const std::string& root) {
     std::printf("w7: one file of %zu bytes with %u names, and one copy\n", kSize, kLinks);
 }
 
+// Small files only, a thousand to a folder: the work is in the system calls, not the bytes.
+void makeSmallFiles(const std::string& root, const char* name, unsigned folders) {
+    constexpr unsigned kPerFolder = 1000, kMaxSize = 4096;
+    Rng rng(kSeed ^ folders);
+    struct Original {
+        std::uint32_t id;
+        std::uint32_t size;
+    };
+    std::vector<Original> originals;
+    originals.reserve(static_cast<std::size_t>(folders) * kPerFolder);
+    std::vector<unsigned char> buf;
+    unsigned copies = 0, f = 0;
+    unsigned long long bytes = 0;
+    for (unsigned d = 0; d < folders; ++d) {
+        const std::string dir = root + "/d" + num(d, 4);
+        makeDir(dir);
+        for (unsigned k = 0; k < kPerFolder; ++k, ++f) {
+            Original o{};
+            if (!originals.empty() && rng.below(50) == 0) {
+                o = originals[rng.below(originals.size())];
+                ++copies;
+            } else {
+                o = {f, 1 + static_cast<std::uint32_t>(rng.below(kMaxSize))};
+                originals.push_back(o);
+            }
+            bytes += o.size;
+            fillContent(buf, o.id, o.size);
+            writeFile(dir + "/f" + num(k, 3) + ".dat", buf);
+        }
+    }
+    std::printf("%s: %u files of 1 to %u bytes in %u folders, %u copies, %llu bytes\n", name, f, kMaxSize, folders,
+                copies, bytes);
+}
+
+void makeW8(const std::string& root) { makeSmallFiles(root, "w8", 100); }
+void makeW9(const std::string& root) { makeSmallFiles(root, "w9", 1000); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,9 +235,11 @@ int main(int argc, char** argv) {
                                        : which == "w5" ? makeW5
                                        : which == "w6" ? makeW6
                                        : which == "w7" ? makeW7
+                                       : which == "w8" ? makeW8
+                                       : which == "w9" ? makeW9
                                                        : nullptr;
     if (!make) {
-        std::fprintf(stderr, "usage: %s w4|w5|w6|w7 FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s w4|w5|w6|w7|w8|w9 FOLDER\n", argv[0]);
         return 2;
     }
     const std::string root = argv[2];

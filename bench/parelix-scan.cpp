@@ -142,6 +142,12 @@ int main(int argc, char** argv) {
     ScanUi ui;
     parelix::SearchEngine engine(trees, ui, services);
     ui.engine = &engine;
+    // PARELIX_WARM_READERS=N: N readers share the probes on a warm disk whatever the other
+    // programs leave idle (to time the hand-offs alone).
+    if (const char* warm = std::getenv("PARELIX_WARM_READERS")) {
+        engine.compareLimits().warmReaders = static_cast<unsigned>(std::strtoul(warm, nullptr, 10));
+        engine.compareLimits().warmReadersFollowIdleProcessors = false;
+    }
     catchQuitSignals();   // before the work files exist
     const auto start = Clock::now();
     try {

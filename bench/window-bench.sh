@@ -5,11 +5,14 @@
 #   bench/window-bench.sh [BUILD_DIR [WORK_DIR [RUNS [WORKLOADS]]]]
 #   COLD=1 bench/window-bench.sh ...   on a cold disk (root only): the page cache is dropped
 #                                      before every counted run
+#   BUSY=1 bench/window-bench.sh ...   while another process keeps one processor busy
+#   XVFB=1 bench/window-bench.sh ...   the window on a display server (Xvfb on a display of
+#                                      its own) instead of the offscreen platform
 #
 # BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
 # WORK_DIR the workloads of dups-bench.sh (default /var/tmp/parelix-bench; missing ones are
 # built by it), RUNS the counted runs of each program (default 5), WORKLOADS among
-# w1 ... w7 (default all).
+# w1 ... w9 (default w1 ... w8).
 #
 # Times are each program's own: parelix-scan from the engine's start to the end of the run,
 # the window from its search button's handler until the run has ended and its events are
@@ -24,8 +27,10 @@ HERE=$(dirname "$(realpath "$0")")
 BUILD=${1:-build}
 WORK=${2:-/var/tmp/parelix-bench}
 RUNS=${3:-5}
-WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7"}
+WORKLOADS=${4:-"w1 w2 w3 w4 w5 w6 w7 w8"}
 COLD=${COLD:-}
+BUSY=${BUSY:-}
+XVFB=${XVFB:-}
 if [ -n "$COLD" ] && [ ! -w /proc/sys/vm/drop_caches ]; then
     echo "cold runs drop the page cache: run as root" >&2
     exit 1
@@ -37,13 +42,31 @@ for exe in "$SCAN" "$WIN"; do
 done
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 1; }
 command -v bc >/dev/null || { echo "bc is needed" >&2; exit 1; }
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-
 MAKE_ONLY=1 "$HERE/dups-bench.sh" "$BUILD" "$WORK" 1 "$WORKLOADS"
 mkdir -p "$WORK/empty"
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+helpers=()
+cleanup() {
+    local pid
+    for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+if [ -n "$XVFB" ]; then
+    command -v Xvfb >/dev/null || { echo "Xvfb is needed" >&2; exit 1; }
+    display=:$(( 200 + $$ % 500 ))
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    helpers+=($!)
+    sleep 1
+    export DISPLAY=$display QT_QPA_PLATFORM=xcb
+else
+    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+fi
+if [ -n "$BUSY" ]; then
+    sh -c 'while :; do :; done' &
+    helpers+=($!)
+fi
 
 # run_once OUT CMD...: appends "own_seconds wall_ms peak_kB fini_seconds" to OUT.
 run_once() {
@@ -90,7 +113,7 @@ for w in $WORKLOADS; do
     w_own=$(col "$tmp/win.txt" 1); w_wall=$(col "$tmp/win.txt" 2); w_kb=$(col "$tmp/win.txt" 3)
     w_fini=$(col "$tmp/win.txt" 4)
 
-    echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each${COLD:+, cold}, medians)"
+    echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each${COLD:+, cold}${BUSY:+, one processor kept busy}, $QT_QPA_PLATFORM, medians)"
     printf "  parelix-scan  run %7.3f s                 wall %7.3f s  peak %8d kB\n" \
         "$s_own" "$(echo "$s_wall / 1000" | bc -l)" "$s_kb"
     printf "  window        run %7.3f s  (fini %7.3f)  wall %7.3f s  peak %8d kB\n" \

@@ -1,7 +1,10 @@
 #include "engine/CompareParts.h"
 
+#include <algorithm>
+
 #include "engine/Records.h"
 #include "platform/Drives.h"
+#include "platform/Processors.h"
 #include "platform/Text.h"
 
 namespace parelix {
@@ -50,30 +53,64 @@ bool CompareSteps::turn() {
 }
 
 ProbeLookahead::ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                               ReadAhead& reads, std::size_t slots, unsigned warmReaders)
-    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots), warmReaders_(warmReaders) {
-    reads_.setServing(warmReaders_);
+                               ReadAhead& reads, std::size_t slots, unsigned warmReaders, bool followIdleProcessors)
+    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots), warmReaders_(warmReaders),
+      followIdle_(followIdleProcessors), warmNow_(warmReaders) {
+    lookAtProcessors();
+    serve();
 }
 
 ProbeLookahead::~ProbeLookahead() {
     for (const Asked& a : asked_) reads_.release(a.ticket);
 }
 
+void ProbeLookahead::serve() {
+    // From memory a reader wakes once half the probes ahead wait: it takes the far half of
+    // them while this thread reads the near one.
+    if (waiting_) reads_.setServing(reads_.threads(), 1);
+    else reads_.setServing(warmNow_, static_cast<unsigned>(std::max<std::size_t>(slots_ / 2, 1)));
+}
+
+void ProbeLookahead::lookAtProcessors() {
+    if (warmReaders_ == 0 || !followIdle_) return;
+    // This thread and the readers inside a read are ours; one idle processor is this
+    // thread's own.
+    const unsigned idle = processorsIdle(1 + reads_.busyReaders());
+    const unsigned allowed = std::min(warmReaders_, idle > 0 ? idle - 1 : 0);
+    // Fewer only when two looks in a row agree: another program's instant on a processor
+    // is no reason to read alone.
+    if (allowed < warmNow_ && ++fewerSeen_ < 2) return;
+    fewerSeen_ = 0;
+    warmNow_ = allowed;
+}
+
 void ProbeLookahead::noteRead(bool cached) {
     // Hundreds of reads in a row from memory: the files ahead are very likely there too.
     constexpr unsigned kCalm = 256;
+    // How often the idle processors are counted: a look costs a few system calls.
+    constexpr unsigned kLookEvery = 1024;
+    // A few reads close together that wait for the disk: the files ahead are on it. One
+    // now and then among reads from memory (a file pushed out of memory since) is not worth
+    // waking every reader for.
+    constexpr unsigned kWaits = 4, kClose = 64;
     const bool before = waiting_;
+    const unsigned warmBefore = warmNow_;
     if (!cached) {
-        waiting_ = true;
+        if (inMemory_ > kClose) recentWaits_ = 0;
+        if (++recentWaits_ >= kWaits) waiting_ = true;
         inMemory_ = 0;
     } else if (++inMemory_ >= kCalm) {
         waiting_ = false;
     }
-    if (waiting_ != before) reads_.setServing(waiting_ ? reads_.threads() : warmReaders_);
+    if (++sinceLook_ >= kLookEvery) {
+        sinceLook_ = 0;
+        lookAtProcessors();
+    }
+    if (waiting_ != before || (!waiting_ && warmNow_ != warmBefore)) serve();
 }
 
 void ProbeLookahead::fill(std::int64_t from) {
-    if (!waiting_ && warmReaders_ == 0) return;
+    if (!waiting_ && warmNow_ == 0) return;
     if (cursor_.position() < from) {
         // Behind the comparison (it read on alone for a while): on from its position, the
         // record before it telling whether the first one is in a class of two.

@@ -37,9 +37,18 @@ struct CompareLimits {
     // memory: one, so that two processors read at once without a crowd of threads taking
     // turns on them (more made it slower); none on a single processor.
     unsigned warmReaders = 1;
+    // The warm readers serve only while other programs leave a processor idle for them;
+    // false: whatever the other programs do (benchmarks of the hand-offs).
+    bool warmReadersFollowIdleProcessors = true;
     // Every digest equal, as if all chunks collided: the bytes alone must then sort the files
     // right (tests of the comparison's exactness).
     bool digestsCollide = false;
+};
+
+// What the last comparison left behind, for tests and benchmarks.
+struct CompareTally {
+    std::size_t slotsLeftAsked = 0;   // reader slots not released when it ended
+    unsigned mostServing = 0;         // the most readers told to serve at once
 };
 
 // Directory index -> the directory's path with its backslash, from the directory list.
@@ -90,15 +99,18 @@ private:
 // Asks the readers for the probes of the files ahead in the sorted list: those of a size
 // class of two or more (those recorded empty are only looked up).
 // Reads its own cursor over the list, so the comparison's is not disturbed. While the disk
-// is waited for, every reader serves, to keep the disk's queue full; while the files are in
-// memory, only `warmReaders` do, and the comparison's thread reads itself any probe that no
-// reader has taken yet.
+// is waited for, every reader serves, one read at a time, to keep the disk's queue full.
+// While the files are in memory, at most `warmReaders` do, and only as many as there are
+// processors that other programs leave idle beside the comparison's own: a reader waiting for
+// a processor only delays the probes it took. They serve in batches, so that a wake-up is
+// paid once for many files, and the comparison's thread reads itself any probe that no
+// reader has started.
 class ProbeLookahead {
 public:
     // list: a second handle on the sorted file list, open for reading; buffer: room for
     // `capacity` records; at most `slots` probes asked at once.
     ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                   ReadAhead& reads, std::size_t slots, unsigned warmReaders);
+                   ReadAhead& reads, std::size_t slots, unsigned warmReaders, bool followIdleProcessors = true);
     ~ProbeLookahead();
     ProbeLookahead(const ProbeLookahead&) = delete;
     ProbeLookahead& operator=(const ProbeLookahead&) = delete;
@@ -106,8 +118,9 @@ public:
     // Asks for more, up to its share of the readers' slots, while any reader serves.
     // `from`: the first record not yet read by the comparison.
     void fill(std::int64_t from);
-    // What a read found: the disk waited for (every reader serves), or bytes already in
-    // memory (after a long enough run of them, only the warm readers do).
+    // What a read found: the disk waited for (after a few such reads close together, every
+    // reader serves), or bytes already in memory (after a long enough run of them, only the
+    // warm readers do).
     void noteRead(bool cached);
     // The disk was waited for lately: a set's chunks are worth asking of the readers too.
     bool waitingForDisk() const { return waiting_; }
@@ -115,6 +128,8 @@ public:
     std::optional<ReadAhead::Ticket> take(std::int64_t record);
 
 private:
+    void serve();
+    void lookAtProcessors();
     struct Asked {
         std::int64_t record;
         ReadAhead::Ticket ticket;
@@ -127,8 +142,13 @@ private:
     std::int32_t previousSize_ = 0;
     bool havePrevious_ = false;
     unsigned warmReaders_;
+    bool followIdle_;
+    unsigned warmNow_ = 0;      // the warm readers the idle processors allow now
+    unsigned fewerSeen_ = 1;    // looks in a row that found fewer idle processors (the first decides alone)
+    unsigned sinceLook_ = 0;    // reads noted since the processors were looked at
     bool waiting_ = false;
     unsigned inMemory_ = 0;   // reads in a row that found their bytes in memory
+    unsigned recentWaits_ = 0;   // reads that waited for the disk, none far from the next
 };
 
 }  // namespace parelix

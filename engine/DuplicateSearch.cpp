@@ -2,15 +2,16 @@
 
 #include "engine/FileListCursor.h"
 #include "engine/SizeClassCompare.h"
+#include "platform/Processors.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace parelix {
 
 void DuplicateSearch::run() {
     run_.state.beginComparison();
+    run_.tally = {};
     run_.ui.logLine("Comparaison des fichiers présumés doubles");
     run_.ui.phaseStarted(SearchPhase::Comparison, run_.fileCount);
 
@@ -32,13 +33,17 @@ void DuplicateSearch::run() {
         aheadList.reset(kFileEntrySize);
         std::vector<std::uint8_t> aheadWindow(kCompareWindowRecords * kFileEntrySize);
         // A reader that shares the probes needs a processor of its own.
-        const unsigned warmReaders = std::thread::hardware_concurrency() >= 2 ? limits.warmReaders : 0;
-        ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads, limits.probesAhead,
-                             warmReaders);
-        SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
-                                   buffers.chunkA, buffers.chunkB);
-        while (!list.atEnd() && sizeClass.run()) {
+        const unsigned warmReaders = processorsAllowed() >= 2 ? limits.warmReaders : 0;
+        {
+            ProbeLookahead ahead(aheadList, aheadWindow.data(), kCompareWindowRecords, dirs, reads,
+                                 limits.probesAhead, warmReaders, limits.warmReadersFollowIdleProcessors);
+            SizeClassCompare sizeClass(run_.ui, run_.trees, list, dirs, steps, reads, ahead, limits,
+                                       buffers.chunkA, buffers.chunkB);
+            while (!list.atEnd() && sizeClass.run()) {
+            }
         }
+        run_.tally.slotsLeftAsked = reads.slotsAsked();
+        run_.tally.mostServing = reads.mostServing();
     }
     run_.fileList.close();
     run_.dirList.close();

@@ -64,6 +64,7 @@ struct RunContext {
 
     // The comparison's bounds; tests narrow them to reach their edges with few files.
     CompareLimits limits;
+    CompareTally tally;
 
     // Records the walk wrote to each list.
     std::int32_t fileCount = 0;

@@ -74,6 +74,7 @@ public:
     const std::string& dirListName() const { return run_.dirListName; }
 
     CompareLimits& compareLimits() { return run_.limits; }
+    const CompareTally& compareTally() const { return run_.tally; }
 
 private:
     RunContext run_;

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cassert>
 #include <system_error>
 
 #include "platform/WorkFile.h"
@@ -13,7 +14,6 @@ ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, 
     : capacity_(capacity), read_(call), slots_(slots) {
     free_.reserve(slots);
     for (std::size_t i = slots; i-- > 0;) free_.push_back(static_cast<Ticket>(i));
-    queue_.reserve(slots);
     // The quit signals are the window's: readers leave them to the thread that handles them.
     sigset_t quiet, before;
     sigemptyset(&quiet);
@@ -44,6 +44,7 @@ ReadAhead::~ReadAhead() {
 }
 
 ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t offset, std::size_t length) {
+    assert(!free_.empty() && "asked when full");
     const Ticket ticket = free_.back();
     free_.pop_back();
     Slot& slot = slots_[ticket];
@@ -56,90 +57,153 @@ ReadAhead::Ticket ReadAhead::ask(const std::string& posixPath, std::uint64_t off
         slot.room = std::max<std::size_t>(slot.length, 1);
         slot.buffer = std::make_unique<std::uint8_t[]>(slot.room);
     }
+    bool wake;
     {
         std::lock_guard lock(mutex_);
         slot.state = State::Asked;
         queue_.push_back(ticket);
+        wake = idle_ > 0 && queue_.size() >= batch_;
     }
-    asked_.notify_one();
+    if (wake) asked_.notify_one();
     return ticket;
 }
 
 void ReadAhead::unqueue(Ticket ticket) {
-    const auto it = std::find(queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_), queue_.end(), ticket);
+    const auto it = std::find(queue_.begin(), queue_.end(), ticket);
     if (it != queue_.end()) queue_.erase(it);
 }
 
+void ReadAhead::waitDone(std::unique_lock<std::mutex>& lock, const Slot& slot) {
+    if (slot.state == State::Done) return;
+    // A reader is inside this read: a small one ends in microseconds, sooner than a
+    // sleep and a wake-up would take.
+    lock.unlock();
+    for (int spin = 0; spin < 2000 && slot.state.load(std::memory_order_acquire) != State::Done; ++spin) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    lock.lock();
+    while (slot.state != State::Done) {
+        waiting_ = true;
+        done_.wait(lock);
+    }
+    waiting_ = false;
+}
+
 const ReadAhead::Answer& ReadAhead::wait(Ticket ticket) {
+    assert(ticket < slots_.size());
     Slot& slot = slots_[ticket];
     {
         std::unique_lock lock(mutex_);
-        if (slot.state == State::Asked) {
-            // Nobody has taken it yet: read it here rather than wait behind the others.
-            unqueue(ticket);
+        const State state = slot.state;
+        assert(state != State::Free && "waited for after its release");
+        if (state == State::Asked || state == State::Taken) {
+            // No reader has started it: read it here rather than wait behind the others.
+            if (state == State::Asked) unqueue(ticket);
             slot.state = State::Reading;
             lock.unlock();
             read(slot);
             lock.lock();
             slot.state = State::Done;
         }
-        done_.wait(lock, [&] { return slot.state == State::Done; });
+        waitDone(lock, slot);
     }
     if (slot.answer.error != 0) raiseInOutError(slot.answer.error);
     return slot.answer;
 }
 
 void ReadAhead::release(Ticket ticket) {
-    // A slot still being read is waited for: its buffer must not be handed out again.
+    assert(ticket < slots_.size());
     Slot& slot = slots_[ticket];
     {
         std::unique_lock lock(mutex_);
-        if (slot.state == State::Asked) {
-            unqueue(ticket);
-        } else {
-            done_.wait(lock, [&] { return slot.state == State::Done; });
-        }
+        const State state = slot.state;
+        assert(state != State::Free && "released twice");
+        // A read in a reader's batch not yet started is skipped by it; one being read is
+        // waited for: its buffer must not be handed out again.
+        if (state == State::Asked) unqueue(ticket);
+        else if (state == State::Reading) waitDone(lock, slot);
         slot.state = State::Free;
     }
     free_.push_back(ticket);
 }
 
-void ReadAhead::setServing(unsigned count) {
+void ReadAhead::setServing(unsigned count, unsigned batch) {
+    batch = std::max(batch, 1u);
     {
         std::lock_guard lock(mutex_);
-        if (count == serving_) return;
+        mostServing_ = std::max(mostServing_, std::min<unsigned>(count, threads()));
+        if (count == serving_ && batch == batch_) return;
         serving_ = count;
+        batch_ = batch;
     }
     parked_.notify_all();
     asked_.notify_all();
 }
 
+unsigned ReadAhead::mostServing() const {
+    std::lock_guard lock(mutex_);
+    return mostServing_;
+}
+
+void ReadAhead::takeBatch(std::vector<Ticket>& batch) {
+    batch.clear();
+    if (batch_ <= 1) {
+        batch.push_back(queue_.front());
+        queue_.pop_front();
+    } else {
+        // The far half: the asking thread reads the near end itself meanwhile.
+        const std::size_t take = (queue_.size() + 1) / 2;
+        batch.assign(queue_.end() - static_cast<std::ptrdiff_t>(take), queue_.end());
+        queue_.erase(queue_.end() - static_cast<std::ptrdiff_t>(take), queue_.end());
+    }
+    for (const Ticket t : batch) slots_[t].state = State::Taken;
+}
+
 void ReadAhead::serve(unsigned index) {
+    std::vector<Ticket> batch;
     for (;;) {
-        Slot* slot = nullptr;
         {
             std::unique_lock lock(mutex_);
             parked_.wait(lock, [&] { return ending_ || index < serving_; });
-            asked_.wait(lock, [&] { return ending_ || index >= serving_ || queueHead_ < queue_.size(); });
+            ++idle_;
+            asked_.wait(lock, [&] { return ending_ || index >= serving_ || queue_.size() >= batch_; });
+            --idle_;
             if (ending_) return;
             if (index >= serving_) {
                 // Parked meanwhile: a wake-up meant for a read goes on to a thread that serves.
-                if (queueHead_ < queue_.size()) asked_.notify_one();
+                if (queue_.size() >= batch_) asked_.notify_one();
                 continue;
             }
-            slot = &slots_[queue_[queueHead_++]];
-            if (queueHead_ == queue_.size()) {
-                queue_.clear();
-                queueHead_ = 0;
+            takeBatch(batch);
+        }
+        Slot* previous = nullptr;
+        for (std::size_t k = 0;;) {
+            Slot* slot = nullptr;
+            bool wake = false;
+            {
+                std::lock_guard lock(mutex_);
+                if (previous) {
+                    previous->state = State::Done;
+                    wake = waiting_;
+                }
+                // Skip a read that the asking thread took or released meanwhile, or that
+                // was asked again for another file.
+                while (k < batch.size() && slots_[batch[k]].state != State::Taken) ++k;
+                if (k < batch.size()) {
+                    slot = &slots_[batch[k++]];
+                    slot->state = State::Reading;
+                }
             }
-            slot->state = State::Reading;
+            // Its waiter, if asleep, wakes.
+            if (wake) done_.notify_all();
+            if (!slot) break;
+            busy_.fetch_add(1, std::memory_order_relaxed);
+            read(*slot);
+            busy_.fetch_sub(1, std::memory_order_relaxed);
+            previous = slot;
         }
-        read(*slot);
-        {
-            std::lock_guard lock(mutex_);
-            slot->state = State::Done;
-        }
-        done_.notify_all();
     }
 }
 

@@ -4,10 +4,16 @@
 // read opens the file, takes its identity and size, reads one piece from a given offset and
 // closes it again: a bounded number of slots bounds both memory and open descriptors.
 // Only the thread that asks touches the answers; the threads touch nothing but the slots.
+// Waking a thread costs more than reading a small file from memory: readers can be told to
+// wake only once a batch of reads is asked, and then take half of what waits, from the far
+// end, while the asking thread reads the near end itself. A read no reader has started is
+// read by the thread that waits for it.
+#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,11 +46,18 @@ public:
 
     unsigned threads() const { return static_cast<unsigned>(readers_.size()); }
     // How many of the threads take asked reads (at most threads()); the others sleep. All
-    // of them at first.
-    void setServing(unsigned count);
+    // of them at first. A reader wakes once `batch` reads wait unstarted, and takes half of
+    // them, the last asked first (with a batch of 1: one at a time, the first asked first).
+    void setServing(unsigned count, unsigned batch = 1);
+    // Readers inside a read now (an instant's view, for counting this process's busy threads).
+    unsigned busyReaders() const { return busy_.load(std::memory_order_relaxed); }
     ReadCall readCall() const { return read_; }
+    // The most threads told to serve at once so far (by setServing).
+    unsigned mostServing() const;
     // True when every slot is asked and not yet released.
     bool full() const { return free_.empty(); }
+    // Slots asked and not yet released.
+    std::size_t slotsAsked() const { return slots_.size() - free_.size(); }
     // Asks for up to length bytes of the file from offset; the slot is the caller's until
     // released. Not to be called when full(). A length of 0 only looks the file up (stat):
     // it is not opened.
@@ -55,9 +68,11 @@ public:
     void release(Ticket ticket);
 
 private:
-    enum class State : std::uint8_t { Free, Asked, Reading, Done };
+    // Asked: waits in the queue; Taken: in a reader's batch, not started, so still the waiting
+    // thread's to read if it comes first; Reading: a reader or the waiting thread reads it.
+    enum class State : std::uint8_t { Free, Asked, Taken, Reading, Done };
     struct Slot {
-        State state = State::Free;
+        std::atomic<State> state = State::Free;   // changed under mutex_; read without it by a waiter that spins
         std::string path;
         std::uint64_t offset = 0;
         std::size_t length = 0;
@@ -66,21 +81,27 @@ private:
         std::size_t room = 0;       // the buffer's size
     };
     void serve(unsigned index);
+    void takeBatch(std::vector<Ticket>& batch);   // under mutex_
     void unqueue(Ticket ticket);   // under mutex_: no reader will take it
+    void waitDone(std::unique_lock<std::mutex>& lock, const Slot& slot);
     void read(Slot& slot);
 
     std::size_t capacity_;
     ReadCall read_;
     std::vector<Slot> slots_;
     std::vector<Ticket> free_;        // the asking thread's alone
-    std::vector<Ticket> queue_;       // asked, not yet taken by a reader (under mutex_)
-    std::size_t queueHead_ = 0;
-    std::mutex mutex_;
+    std::deque<Ticket> queue_;        // asked, not yet taken by a reader (under mutex_)
+    mutable std::mutex mutex_;
     std::condition_variable asked_;
     std::condition_variable done_;
     std::condition_variable parked_;  // threads not serving wait here
     bool ending_ = false;
     unsigned serving_ = UINT_MAX;     // threads with a lower index take reads (under mutex_)
+    unsigned batch_ = 1;              // (under mutex_)
+    unsigned idle_ = 0;               // serving readers asleep for want of reads (under mutex_)
+    bool waiting_ = false;            // the asking thread sleeps until a read is done (under mutex_)
+    unsigned mostServing_ = 0;        // (under mutex_)
+    std::atomic<unsigned> busy_ = 0;
     std::vector<std::thread> readers_;
 };
 

@@ -2,7 +2,8 @@
 # Installs what is missing, builds with warnings as errors, and runs every test (widgets on the
 # offscreen platform); then builds the tests again with AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-asan/ and runs them there (the tests on a real display
-# and the package's are the normal build's).
+# and the package's are the normal build's). Last, the readers and the comparison's exactness
+# under ThreadSanitizer, in build-tsan/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The package test needs dpkg-dev, file, desktop-file-utils, appstream and lintian; the tests on a
@@ -19,3 +20,11 @@ cmake --build build-asan -j2
 export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest -j2 --output-on-failure --timeout 600 -E 'RealDisplay|KeyboardDisplay|DebianPackage')
+
+# Only what runs on several threads: the readers, and the comparison through them.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARELIX_TSAN=ON -DPARELIX_WERROR=ON >/dev/null
+cmake --build build-tsan -j2 --target platform_read_ahead_test engine_duplicates_exactness_test
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+build-tsan/tests/platform_read_ahead_test
+build-tsan/tests/engine_duplicates_exactness_test \
+    --gtest_filter='*ChunkEdges*:*seed1:*seed8_shortReads:*seed11_shortReads_probesReadAgain'

@@ -301,6 +301,8 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     if (GetParam().smallArena) s.engine.compareLimits().probeArena = 3 * kProbeSize;
     s.engine.compareLimits().digestsCollide = GetParam().digestsCollide;
     if (GetParam().readsAlone) s.engine.compareLimits().warmReaders = 0;
+    // The warm reader shares the probes however busy the machine running the tests is.
+    s.engine.compareLimits().warmReadersFollowIdleProcessors = false;
     if (GetParam().shortReads) s.services.readCall = &shortRead;
     s.buildSorted(maker.sequence());
     maker.makeLinks(s);
@@ -319,6 +321,12 @@ TEST_P(DuplicatesExactness, GroupsEqualBruteForceAndThePlainPairwiseCompare) {
     for (std::size_t i = 0; i < groups.size(); ++i) EXPECT_EQ(groups[i], plain.groups[i]) << "group " << i;
     EXPECT_EQ(s.compareLog(), plain.log);
     s.expectConsistentTrees();
+    EXPECT_EQ(s.engine.compareTally().slotsLeftAsked, 0u) << "a reader slot was never released";
+    // Short reads never come from memory as far as the comparison can tell: the disk is
+    // waited for, so every reader serves.
+    if (GetParam().shortReads) {
+        EXPECT_EQ(s.engine.compareTally().mostServing, s.engine.compareLimits().readers);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness,
@@ -335,6 +343,54 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DuplicatesExactness,
                                     (variant.param.smallArena ? "_probesReadAgain" : "") +
                                     (variant.param.readsAlone ? "_readsAlone" : "");
                          });
+
+// Reads of the whole count asked, through a call of their own: nothing seems to be in
+// memory, so the readers serve the chunks.
+ssize_t plainRead(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, count); }
+
+TEST(DuplicatesExactnessChunkEdges, FilesThatDifferOnlyAtEitherSideOfAChunkEdgeArePartedThroughEveryPath) {
+    // The probe ends at 4096, the first long chunk a chunk later, the second one more after.
+    const std::size_t probeEnd = kProbeSize, firstEnd = probeEnd + kContentChunkSize,
+                      secondEnd = firstEnd + kContentChunkSize;
+    std::vector<std::size_t> edges;
+    for (const std::size_t end : {probeEnd, firstEnd, secondEnd}) edges.insert(edges.end(), {end - 1, end});
+    std::mt19937 rng(5);
+    std::string base(secondEnd + 300, '\0');
+    for (auto& c : base) c = static_cast<char>(rng());
+    // Two copies of the base and two of each variant: each pair is one group, nothing more.
+    std::vector<SceneFile> files;
+    for (int copy = 0; copy < 2; ++copy) {
+        files.push_back({"base" + std::to_string(copy), base});
+        for (const std::size_t at : edges) {
+            std::string variant = base;
+            variant[at] = static_cast<char>(variant[at] ^ 0x40);
+            files.push_back({"at" + std::to_string(at) + "_" + std::to_string(copy), variant});
+        }
+    }
+    std::shuffle(files.begin(), files.end(), rng);
+    struct Path {
+        const char* name;
+        std::size_t heldOpen;
+        ReadCall read;
+    };
+    for (const Path path : {Path{"side by side", 100, &::read}, Path{"side by side, short reads", 100, &shortRead},
+                            Path{"one chunk at a time, read here", 0, &::read},
+                            Path{"one chunk at a time, by the readers", 0, &plainRead}}) {
+        SCOPED_TRACE(path.name);
+        DuplicateScene s;
+        s.engine.compareLimits().heldOpen = path.heldOpen;
+        s.services.readCall = path.read;
+        s.buildSorted(files);
+        const Outcome plain = plainPairwise(s);
+        s.findDuplicates();
+        EXPECT_EQ(s.groups().size(), edges.size() + 1);
+        EXPECT_EQ(s.groups(), plain.groups);
+        EXPECT_EQ(s.engine.compareTally().slotsLeftAsked, 0u);
+        if (path.read == &plainRead) {
+            EXPECT_GT(s.engine.compareTally().mostServing, 1u);
+        }
+    }
+}
 
 TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {
     // The whole search run on a random tree; some files vanish once the walk is over.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <mutex>
@@ -100,10 +101,12 @@ TEST(ReadAhead, AnswersInAnyOrderLooksUpOnlyAndPassesErrorsOn) {
 // The threads that made each read, for telling the readers' reads from the asker's own.
 std::mutex readersMutex;
 std::vector<std::thread::id> readingThreads;
+std::vector<std::size_t> readCounts;   // the count each read asked for
 ssize_t recordingRead(int fd, void* buffer, std::size_t count) {
     {
         std::lock_guard lock(readersMutex);
         readingThreads.push_back(std::this_thread::get_id());
+        readCounts.push_back(count);
     }
     return ::read(fd, buffer, count);
 }
@@ -136,6 +139,110 @@ TEST(ReadAhead, ReadersNotServingLeaveReadsAloneUntilToldToServe) {
     const auto& answer = reads.wait(chunk);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(answer.data), answer.length), large);
     reads.release(chunk);
+}
+
+TEST(ReadAhead, AReaderWakesForABatchTakesItsFarHalfAndLeavesTheRestToTheAsker) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (const std::size_t size : {1000u, 2000u, 3000u, 4000u})
+        paths.push_back(dir.write("f" + std::to_string(size), randomBytes(size, 9)));
+    {
+        std::lock_guard lock(readersMutex);
+        readingThreads.clear();
+        readCounts.clear();
+    }
+    ReadAhead reads(1, 8, kContentChunkSize, &recordingRead);
+    reads.setServing(1, 4);
+    std::vector<ReadAhead::Ticket> tickets;
+    for (std::size_t i = 0; i < 3; ++i) tickets.push_back(reads.ask(paths[i], 0, 1000 * (i + 1)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(readsSoFar(), 0u) << "a reader woke before a batch was asked";
+    tickets.push_back(reads.ask(paths[3], 0, 4000));
+    for (int i = 0; i < 500 && readsSoFar() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The reader took the last two asked; the first two are read here when waited for.
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& answer = reads.wait(tickets[i]);
+        EXPECT_EQ(answer.length, 1000 * (i + 1));
+    }
+    std::lock_guard lock(readersMutex);
+    ASSERT_EQ(readCounts.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        const bool byReader = readingThreads[k] != std::this_thread::get_id();
+        EXPECT_EQ(byReader, readCounts[k] >= 3000) << "the read of " << readCounts[k] << " bytes";
+    }
+    for (const auto t : tickets) reads.release(t);
+}
+
+// A read that holds on a latch once told to, until the latch opens.
+std::atomic<bool> holdNextRead = false, readHeld = false, latchOpen = false;
+ssize_t latchedRead(int fd, void* buffer, std::size_t count) {
+    if (holdNextRead.exchange(false)) {
+        readHeld = true;
+        while (!latchOpen) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return ::read(fd, buffer, count);
+}
+
+TEST(ReadAhead, ASlotReleasedWhileItsReadRunsAnswersItsNextFileRight) {
+    TempDir dir;
+    const std::string first = randomBytes(20000, 5), second = randomBytes(20000, 6);
+    const std::string p1 = dir.write("first", first), p2 = dir.write("second", second);
+    holdNextRead = true;
+    readHeld = latchOpen = false;
+    ReadAhead reads(1, 1, kContentChunkSize, &latchedRead);
+    reads.setServing(1);
+    const auto ticket = reads.ask(p1, 0, first.size());
+    while (!readHeld) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The reader is inside the first file's read: let it go only once the slot was released
+    // and very likely asked again.
+    std::thread opener([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        latchOpen = true;
+    });
+    reads.release(ticket);
+    ASSERT_FALSE(reads.full());
+    const auto again = reads.ask(p2, 0, second.size());
+    const auto& answer = reads.wait(again);
+    // The answer holds until released, also once the first read has surely ended.
+    opener.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(answer.length, second.size());
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(answer.data), answer.length) == second)
+        << "the slot holds another file's bytes";
+    reads.release(again);
+    EXPECT_EQ(reads.slotsAsked(), 0u);
+}
+
+TEST(ReadAheadDeathTest, MisusesEndTheProgramWhereChecksAreOn) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "checks are on in the sanitizer builds only";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string path = dir.write("f", "bytes");
+    EXPECT_DEATH(
+        {
+            ReadAhead reads(1, 1, 4096);
+            reads.release(reads.ask(path, 0, 5));
+            reads.release(0);
+        },
+        "released twice");
+    EXPECT_DEATH(
+        {
+            ReadAhead reads(1, 1, 4096);
+            reads.ask(path, 0, 5);
+            reads.ask(path, 0, 5);
+        },
+        "asked when full");
+    EXPECT_DEATH(
+        {
+            ReadAhead reads(1, 1, 4096);
+            reads.release(reads.ask(path, 0, 5));
+            reads.wait(0);
+        },
+        "after its release");
+#endif
 }
 
 }  // namespace
