@@ -183,18 +183,22 @@ bool insideTrashFolder(std::string_view posixPath, const std::vector<std::string
 
 bool insideTrashFolder(const std::string& posixPath) {
     if (posixPath.empty()) return false;
-    const std::vector<std::string> mounts = mountWatch().mountPoints();
+    const std::vector<std::string> mounts = mountWatch().mountPoints();   // already lexical
     const unsigned uid = ::getuid();
     const std::string homeTrash = homeTrashFolder();
-    // The home trash itself may be reached through a link (~/.local/share on another disk).
-    const std::optional<std::string> realHomeTrash = resolved(homeTrash);
+    // The home trash itself may be reached through a link (~/.local/share on another disk):
+    // both of its names count.
+    const TrashFolders named(homeTrash, mounts, uid);
+    std::optional<TrashFolders> real;
+    if (const std::optional<std::string> realHomeTrash = resolved(homeTrash); realHomeTrash && *realHomeTrash != homeTrash)
+        real.emplace(*realHomeTrash, mounts, uid);
     const auto inside = [&](const std::string& path) {
-        return insideTrashFolder(path, mounts, homeTrash, uid) ||
-               (realHomeTrash && insideTrashFolder(path, mounts, *realHomeTrash, uid));
+        const std::string p = lexical(path);
+        return named.insideTrash(p) || (real && real->insideTrash(p));
     };
     if (inside(posixPath)) return true;
-    const std::optional<std::string> real = resolved(posixPath);
-    return real && inside(*real);
+    const std::optional<std::string> target = resolved(posixPath);
+    return target && inside(*target);
 }
 
 }  // namespace parelix

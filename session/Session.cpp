@@ -173,7 +173,6 @@ void Session::deleteDuplicatesOfTree() { deletion_.deleteDuplicatesOfTree(); }
 
 // --- Space and the saved list ----------------------------------------------------------
 
-
 void Session::saveDuplicateList() {
     if (!mayAct(Act::SaveList)) return;
     const std::optional<std::string> path = services_.askSavePath(kSaveListCaption, kSaveListName);
