@@ -1,11 +1,14 @@
 #include "engine/CollectionWalk.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "engine/Records.h"
 #include "platform/DirEnum.h"
+#include "platform/Processors.h"
 #include "platform/Text.h"
 #include "platform/TrashFolders.h"
 #include "platform/WorkFile.h"
@@ -29,6 +32,18 @@ std::string entryPath(std::string entry) {
     return entry;
 }
 
+// A path that, with its backslash, no short string holds: its folder is reported, not walked.
+bool tooLong(const std::string& path) { return path.size() + 1 > kShortStringMax; }
+
+// Whether a second thread lists the folders ahead of the walk.
+bool listAhead() {
+    if (const char* forced = std::getenv("PARELIX_WALK_AHEAD"); forced && *forced)
+        return std::strcmp(forced, "0") != 0;
+    // This thread's processor and one more, idle now and a moment later: otherwise the
+    // second thread would only take turns with this one, or with another program.
+    return processorsIdle(1) >= 2 && processorsIdle(1) >= 2;
+}
+
 }  // namespace
 
 std::string CollectionWalk::skipReason(const std::string& searchPath) const {
@@ -48,7 +63,6 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     run_.dirList.rewrite(kDirRecordSize);
     run_.fileCount = 0;
     run_.dirCount = 0;
-    walkedFolders_.clear();
     shortage_ = 0;
     exclusions_.clear();
     excludedNames_.clear();
@@ -61,6 +75,14 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
         if (cut != std::string::npos && cut + 1 < path.size())
             excludedNames_[path.substr(0, cut)].push_back(path.substr(cut + 1));
     }
+
+    ListingsAhead listings(run_.drives(), [this](const std::string& path, const FolderListing& listing,
+                                                 std::vector<std::string>& out) { plan(path, listing, out); });
+    std::vector<std::string> roots;
+    for (const std::string& entry : searchPaths)
+        if (const std::string path = cut255(entry); skipReason(path).empty() && !tooLong(path)) roots.push_back(path);
+    listings.begin(std::move(roots), listAhead());
+    listings_ = &listings;
 
     for (const std::string& entry : searchPaths) {
         if (shortage_ != 0) break;
@@ -75,8 +97,10 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
         run_.ui.searchPathWalked();
     }
 
+    // Every listing is closed and no thread reads ahead once the folders are walked.
+    listings.stop();
+    listings_ = nullptr;
     // Needed by this walk only.
-    walkedFolders_ = {};
     exclusions_ = {};
     excludedNames_ = {};
     // Raised once every listing of the walk is closed, so that what reports it has the
@@ -96,36 +120,31 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     if (!run_.state.collecting() || shortage_ != 0) return;
     // A cut path no longer names this directory and may lead back into its parent: such a
     // directory keeps its unwalked node and is reported instead.
-    if (path.size() + 1 > kShortStringMax) {
+    if (tooLong(path)) {
         run_.ui.logLine("Chemin trop long, répertoire ignoré : " + cut255(path));
         return;
     }
 
     run_.ui.folderEntered(path);
     run_.ui.eventTurn();
+    // A Stop clicked in this turn: this folder is still listed, nothing more is read ahead.
+    if (!run_.state.collecting()) listings_->stop();
 
     const std::string dirPath = path + '\\';
-    DirEnumerator listing(run_.drives());
-    // A name no path can hold is said once, where the listing meets it.
-    listing.onUnnameable = [&](const std::string& name, bool folder) {
-        run_.ui.logLine(std::string(folder ? "Nom contenant « \\ », répertoire ignoré : "
-                                           : "Nom contenant « \\ », fichier ignoré : ") +
-                        cut255(dirPath + name));
-    };
-    FindData found;
-    bool more = listing.findFirst(dirPath + "*.*", faAnyFile, found);
+    const ListingsAhead::Taken taken = listings_->take(path);
+    const FolderListing& listing = taken.listing;
     // Without descriptors or memory every folder from here on would look empty: the walk
     // stops, and the run ends with the error rather than with a count that silently lacks
     // their files.
-    if (listing.wantedResources()) {
-        shortage_ = listing.openError();
+    if (listing.wantedResources) {
+        shortage_ = listing.openError;
+        listings_->stop();
         return;
     }
     // A directory reached a second time (a bind mount of an ancestor, a search path inside
     // another) would show each of its files twice, each copy looking like the other's
     // double: it keeps its unwalked node and is reported instead.
-    if (const auto identity = listing.folderIdentity(); identity && !walkedFolders_.insert(*identity).second) {
-        listing.findClose();
+    if (taken.enteredBefore) {
         run_.ui.logLine("Répertoire déjà parcouru, ignoré : " + cut255(path));
         return;
     }
@@ -140,34 +159,53 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     const std::uint32_t dirIndex = static_cast<std::uint32_t>(run_.dirCount);
     ++run_.dirCount;
 
-    const std::vector<std::string>* excluded = nullptr;
-    if (!excludedNames_.empty())
-        if (const auto it = excludedNames_.find(path); it != excludedNames_.end()) excluded = &it->second;
-
-    for (; more; more = listing.findNext(found)) {
-        const std::string& name = found.name;
-        if (name == "." || name == "..") continue;
+    const std::vector<std::string>* excluded = excludedIn(path);
+    for (const ListedEntry& entry : listing.entries) {
+        const std::string& name = entry.name;
+        // A name no path can hold is said once, where the listing met it.
+        if (entry.unnameable) {
+            run_.ui.logLine(std::string((entry.attributes & faDirectory) ? "Nom contenant « \\ », répertoire ignoré : "
+                                                                         : "Nom contenant « \\ », fichier ignoré : ") +
+                            cut255(dirPath + name));
+            continue;
+        }
         // Excluded folders and files leave no trace: no node, no record, no line.
         if (excluded && std::find(excluded->begin(), excluded->end(), name) != excluded->end()) continue;
-        if (found.attributes & faDirectory) {
+        if (entry.attributes & faDirectory) {
             // A node text holds 255 characters like every short string: a name near the
             // limit loses its end to the prefix.
             const NodeId child = tree.addChild(node, cut255(kDirPrefix + name));
             walkDirectory(child, dirPath + name);
             if (shortage_ != 0) break;
-        } else if (!(found.attributes & faVolumeID)) {
+        } else if (!(entry.attributes & faVolumeID)) {
             const NodeId child = tree.addChild(node, name, NodeKind::File);
             tree.setCounter(child, 0);
             // Low 32 bits of the size, read as signed.
-            const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(found.size));
+            const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(entry.size));
             encodeFileEntry(name, size, dirIndex, child, record);
             run_.fileList.write(record);
             ++run_.fileCount;
         }
     }
-    listing.findClose();
 
     tree.sortChildren(node);
+}
+
+const std::vector<std::string>* CollectionWalk::excludedIn(const std::string& path) const {
+    if (excludedNames_.empty()) return nullptr;
+    const auto it = excludedNames_.find(path);
+    return it == excludedNames_.end() ? nullptr : &it->second;
+}
+
+// Read on the helper's thread too: it reads only what run() set before the helper started.
+void CollectionWalk::plan(const std::string& path, const FolderListing& listing, std::vector<std::string>& out) const {
+    const std::vector<std::string>* excluded = excludedIn(path);
+    for (const ListedEntry& entry : listing.entries) {
+        if (entry.unnameable || !(entry.attributes & faDirectory)) continue;
+        if (excluded && std::find(excluded->begin(), excluded->end(), entry.name) != excluded->end()) continue;
+        std::string child = path + '\\' + entry.name;
+        if (!tooLong(child)) out.push_back(std::move(child));
+    }
 }
 
 }  // namespace parelix

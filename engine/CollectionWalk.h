@@ -3,9 +3,9 @@
 // record per file and one directory record per directory to the work files.
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
+#include "engine/ListingsAhead.h"
 #include "engine/RunContext.h"
 #include "platform/SearchedFile.h"
 
@@ -18,17 +18,24 @@ public:
     // Walks the search paths in list order, until Stop clears the collecting flag. The
     // exclusions are drives, folders and files as the search list holds them: the walk
     // neither enters nor collects them, and skips a search path that lies inside one.
+    // Folders are listed ahead on a second thread when a processor is idle at the start
+    // (PARELIX_WALK_AHEAD=1 always, =0 never); nothing the walk shows depends on it.
     void run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {});
 
 private:
     void walkDirectory(NodeId node, const std::string& path);
+    // The subfolders of a listed folder the walk will enter, in its order.
+    void plan(const std::string& path, const FolderListing& listing, std::vector<std::string>& out) const;
+    // The names excluded directly inside the folder, or nullptr.
+    const std::vector<std::string>* excludedIn(const std::string& path) const;
     // The reason a search path is not walked at all, as the start of its log line; "" when
     // it is walked.
     std::string skipReason(const std::string& searchPath) const;
 
     RunContext& run_;
-    // Directories this walk has entered: none is entered twice.
-    std::unordered_set<FileIdentity, FileIdentityHash> walkedFolders_;
+    // The listings, read ahead or not; they also keep the directories entered, so that none
+    // is entered twice. Set while run() walks.
+    ListingsAhead* listings_ = nullptr;
     // The system's error when a folder could not be opened for want of descriptors or
     // memory: the walk goes no further and the run ends with it.
     int shortage_ = 0;

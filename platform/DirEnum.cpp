@@ -160,4 +160,28 @@ std::optional<FileIdentity> DirEnumerator::folderIdentity() const {
                         static_cast<std::uint64_t>(state_->self.st_ino)};
 }
 
+FolderListing listFolder(const DriveTable& drives, const std::string& folder, const std::atomic<bool>* abandon) {
+    FolderListing out;
+    DirEnumerator listing(drives);
+    listing.onUnnameable = [&](const std::string& name, bool isFolder) {
+        out.entries.push_back({name, isFolder ? std::uint32_t{faDirectory} : 0u, 0, true});
+    };
+    FindData found;
+    bool more = listing.findFirst(folder + "*.*", faAnyFile, found);
+    out.openError = listing.openError();
+    out.wantedResources = listing.wantedResources();
+    out.identity = listing.folderIdentity();
+    // How often a listing looks whether it is still wanted.
+    constexpr std::size_t kLookEvery = 256;
+    for (std::size_t n = 1; more; more = listing.findNext(found), ++n) {
+        if (abandon && n % kLookEvery == 0 && abandon->load(std::memory_order_relaxed)) {
+            out.abandoned = true;
+            break;
+        }
+        if (found.name == "." || found.name == "..") continue;
+        out.entries.push_back({std::move(found.name), found.attributes, found.size, false});
+    }
+    return out;
+}
+
 }  // namespace parelix

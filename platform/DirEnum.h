@@ -1,10 +1,12 @@
 #pragma once
 // Directory enumeration by pattern and attribute mask (first, next, close).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/SearchedFile.h"
 
@@ -65,5 +67,30 @@ private:
     std::unique_ptr<State> state_;
     int openError_ = 0;
 };
+
+// One entry of a folder read whole.
+struct ListedEntry {
+    std::string name;
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    // A folder or regular file whose name holds a backslash: met, to be reported, never
+    // collected (faDirectory tells which).
+    bool unnameable = false;
+};
+
+// A folder read whole, as DirEnumerator lists it with "*.*" and every attribute, so that one
+// thread may read it and another walk it later.
+struct FolderListing {
+    std::vector<ListedEntry> entries;   // in the system's order, "." and ".." left out
+    std::optional<FileIdentity> identity;   // of the folder opened; none when it could not be
+    int openError = 0;   // as DirEnumerator::openError
+    bool wantedResources = false;   // as DirEnumerator::wantedResources
+    bool abandoned = false;   // cut short by `abandon`: not the whole folder
+};
+
+// Reads the folder (Windows-style, ending with a backslash) whole and closes it. A raised
+// `abandon` cuts the reading short.
+FolderListing listFolder(const DriveTable& drives, const std::string& folder,
+                         const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace parelix

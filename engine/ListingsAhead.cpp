@@ -1,0 +1,188 @@
+#include "engine/ListingsAhead.h"
+
+#include <cassert>
+#include <new>
+#include <system_error>
+#include <utility>
+
+namespace parelix {
+
+namespace {
+
+std::atomic<unsigned> runningHelpers{0};
+std::atomic<std::uint64_t> helperListingsTaken{0};
+
+}  // namespace
+
+unsigned ListingsAhead::helpersRunning() { return runningHelpers.load(); }
+std::uint64_t ListingsAhead::takenFromHelper() { return helperListingsTaken.load(); }
+
+ListingsAhead::ListingsAhead(const DriveTable& drives, Plan plan) : drives_(drives), plan_(std::move(plan)) {}
+
+ListingsAhead::~ListingsAhead() { stop(); }
+
+void ListingsAhead::begin(std::vector<std::string> roots, bool helper) {
+    assert(!helper_.joinable() && ready_.empty() && pending_.empty());
+    entered_.clear();
+    alone_ = !helper;
+    if (!helper) return;
+    pending_.emplace_back(roots.begin(), roots.end());
+    stopping_ = false;
+    ++runningHelpers;
+    try {
+        helper_ = std::thread([this] { helperLoop(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the walk lists alone, as it would on a busy machine.
+        --runningHelpers;
+        alone_ = true;
+        pending_.clear();
+    }
+}
+
+void ListingsAhead::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        alone_ = true;
+        pending_.clear();
+    }
+    helperWake_.notify_one();
+    if (helper_.joinable()) {
+        helper_.join();
+        --runningHelpers;
+    }
+}
+
+bool ListingsAhead::windowFull() const {
+    return ready_.size() >= kFoldersAhead || readyEntries_ >= kEntriesAhead;
+}
+
+std::string* ListingsAhead::nextToList() {
+    while (!pending_.empty() && pending_.back().empty()) pending_.pop_back();
+    return pending_.empty() ? nullptr : &pending_.back().front();
+}
+
+void ListingsAhead::publish(std::string path, FolderListing listing) {
+    Ready ready{std::move(path), {std::move(listing), false}};
+    const FolderListing& l = ready.taken.listing;
+    if (!l.wantedResources) {
+        ready.taken.enteredBefore = l.identity && !entered_.insert(*l.identity).second;
+        if (!ready.taken.enteredBefore) {
+            std::vector<std::string> subfolders;
+            plan_(ready.path, l, subfolders);
+            if (!subfolders.empty())
+                pending_.emplace_back(std::make_move_iterator(subfolders.begin()), std::make_move_iterator(subfolders.end()));
+        }
+    }
+    readyEntries_ += l.entries.size();
+    ready_.push_back(std::move(ready));
+}
+
+ListingsAhead::Taken ListingsAhead::listAlone(const std::string& path) {
+    Taken taken{listFolder(drives_, path + '\\'), false};
+    if (!taken.listing.wantedResources && taken.listing.identity)
+        taken.enteredBefore = !entered_.insert(*taken.listing.identity).second;
+    return taken;
+}
+
+ListingsAhead::Taken ListingsAhead::take(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (!ready_.empty()) {
+            Ready front = std::move(ready_.front());
+            ready_.pop_front();
+            readyEntries_ -= front.taken.listing.entries.size();
+            if (front.path == path) {
+                // Woken again only once half the window is free: one wake-up for many folders.
+                if (helperWaiting_ && helperFull_ && ready_.size() <= kFoldersAhead / 2 &&
+                    readyEntries_ <= kEntriesAhead / 2)
+                    helperWake_.notify_one();
+                ++helperListingsTaken;
+                return std::move(front.taken);
+            }
+            // Not the folder the walk enters: the two orders parted, which the plan rules out.
+            // The walk goes on alone, as if these listings had never been read.
+            assert(!"a listing read ahead is not the walk's next folder");
+            lock.unlock();
+            stop();
+            lock.lock();
+            if (front.taken.listing.identity && !front.taken.enteredBefore) entered_.erase(*front.taken.listing.identity);
+            for (const Ready& r : ready_)
+                if (r.taken.listing.identity && !r.taken.enteredBefore) entered_.erase(*r.taken.listing.identity);
+            ready_.clear();
+            readyEntries_ = 0;
+            continue;
+        }
+        if (alone_) return listAlone(path);
+        if (lister_ == Lister::Helper) {
+            walkWaiting_ = true;
+            walkWake_.wait(lock);
+            walkWaiting_ = false;
+            continue;
+        }
+        // Nothing read and nobody reading: the walk does not wait for a helper that has not
+        // started, it lists the folder itself.
+        std::string* next = nextToList();
+        if (!next || *next != path) {
+            assert(!"the walk enters a folder the plan does not know");
+            lock.unlock();
+            stop();
+            lock.lock();
+            continue;
+        }
+        std::string claimed = std::move(*next);
+        pending_.back().pop_front();
+        lister_ = Lister::Walk;
+        lock.unlock();
+        FolderListing listing = listFolder(drives_, claimed + '\\');
+        lock.lock();
+        lister_ = Lister::None;
+        // Taken at once below; the helper may go on with the folder after it.
+        publish(std::move(claimed), std::move(listing));
+        if (helperWaiting_) helperWake_.notify_one();
+        Ready own = std::move(ready_.back());
+        ready_.pop_back();
+        readyEntries_ -= own.taken.listing.entries.size();
+        assert(ready_.empty());
+        return std::move(own.taken);
+    }
+}
+
+void ListingsAhead::helperLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        std::string* next = lister_ == Lister::None ? nextToList() : nullptr;
+        helperFull_ = windowFull();
+        if (!next || helperFull_) {
+            helperWaiting_ = true;
+            helperWake_.wait(lock);
+            helperWaiting_ = false;
+            continue;
+        }
+        std::string path = std::move(*next);
+        pending_.back().pop_front();
+        lister_ = Lister::Helper;
+        lock.unlock();
+        FolderListing listing;
+        bool listed = true;
+        try {
+            listing = listFolder(drives_, path + '\\', &stopping_);
+        } catch (const std::bad_alloc&) {
+            listed = false;
+        }
+        lock.lock();
+        lister_ = Lister::None;
+        // A listing cut short, or one that wanted descriptors or memory (perhaps only for
+        // this thread's own), is left to the walk, which lists the folder itself when it gets
+        // there, and meets the shortage then if it is real; this thread ends.
+        if (!listed || listing.abandoned || listing.wantedResources) {
+            if (!pending_.empty()) pending_.back().push_front(std::move(path));
+            stopping_ = true;
+        } else {
+            publish(std::move(path), std::move(listing));
+        }
+        if (walkWaiting_) walkWake_.notify_one();
+    }
+}
+
+}  // namespace parelix

@@ -1,0 +1,105 @@
+#pragma once
+// The listings of the folders the collection walk enters, in the walk's order, read ahead on
+// a second thread while the walk builds the tree and writes the records of the folders
+// before them.
+//
+// The walk enters folders depth first; which folder comes next is known once the one before
+// is listed. So at most one folder is being listed at a time, by the helper or, when the
+// helper has not started it, by the walk itself; whoever lists a folder also decides, with
+// the walk's own rules (the plan), which of its subfolders will be entered, and checks that
+// the folder was not entered before under another path. The walk waits only for a listing
+// the helper is already reading.
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/DirEnum.h"
+#include "platform/SearchedFile.h"
+
+namespace parelix {
+
+class DriveTable;
+
+class ListingsAhead {
+public:
+    // Appends to `out`, in the order the walk will enter them, the paths of the subfolders
+    // of `path` the walk will enter, from the folder's listing.
+    using Plan = std::function<void(const std::string& path, const FolderListing& listing, std::vector<std::string>& out)>;
+
+    // How far the helper may read ahead of the walk: folders, and their entries together (a
+    // single folder larger than that is still read whole).
+    static constexpr std::size_t kFoldersAhead = 256;
+    static constexpr std::size_t kEntriesAhead = 32768;
+
+    ListingsAhead(const DriveTable& drives, Plan plan);
+    ~ListingsAhead();   // stops and joins the helper
+    ListingsAhead(const ListingsAhead&) = delete;
+    ListingsAhead& operator=(const ListingsAhead&) = delete;
+
+    // The paths the walk starts from, in order (those it will enter); with `helper` a second
+    // thread starts reading ahead.
+    void begin(std::vector<std::string> roots, bool helper);
+
+    struct Taken {
+        FolderListing listing;
+        // The folder (device and inode) was listed before in this walk, under another path.
+        bool enteredBefore = false;
+    };
+    // The listing of `path`, which must be the next folder in the walk's order.
+    Taken take(const std::string& path);
+
+    // Stops the helper and waits for it to end; the walk lists whatever it takes from then on
+    // itself. Called again, does nothing.
+    void stop();
+
+    // Helper threads of every walk in this process that are started and not yet joined.
+    static unsigned helpersRunning();
+    // Listings the walks of this process took from a helper.
+    static std::uint64_t takenFromHelper();
+
+private:
+    struct Ready {
+        std::string path;
+        Taken taken;
+    };
+    enum class Lister { None, Helper, Walk };
+
+    void helperLoop();
+    // The next folder in the walk's order that nobody has listed yet; nullptr when none is known.
+    std::string* nextToList();
+    // Under the lock: records a listing read by either thread, with the subfolders it adds.
+    void publish(std::string path, FolderListing listing);
+    Taken listAlone(const std::string& path);
+    bool windowFull() const;
+
+    const DriveTable& drives_;
+    Plan plan_;
+
+    std::mutex mutex_;
+    std::condition_variable helperWake_;
+    std::condition_variable walkWake_;
+    // The folders known and not yet listed, depth first: each level holds the subfolders of
+    // one listed folder still to be listed; the next one is the front of the top level.
+    std::vector<std::deque<std::string>> pending_;
+    std::deque<Ready> ready_;   // listed, in the walk's order, not yet taken
+    std::size_t readyEntries_ = 0;
+    Lister lister_ = Lister::None;
+    bool helperWaiting_ = false;
+    bool helperFull_ = false;   // the helper waits for the walk to take half the window
+    bool walkWaiting_ = false;
+    // Once set, the walk lists alone: no helper, or one that went astray from the walk's order.
+    bool alone_ = true;
+    std::atomic<bool> stopping_{false};
+    std::thread helper_;
+    std::unordered_set<FileIdentity, FileIdentityHash> entered_;
+};
+
+}  // namespace parelix
