@@ -4,11 +4,13 @@
 // before them.
 //
 // The walk enters folders depth first; which folder comes next is known once the one before
-// is listed. So at most one folder is being listed at a time, by the helper or, when the
-// helper has not started it, by the walk itself; whoever lists a folder also decides, with
-// the walk's own rules (the plan), which of its subfolders will be entered, and checks that
-// the folder was not entered before under another path. The walk waits only for a listing
-// the helper is already reading.
+// is listed. Listings are taken in that order, one at a time, by the helper or, when the
+// helper has not started it, by the walk itself; whoever takes a folder in order also
+// decides, with the walk's own rules (the plan), which of its subfolders will be entered,
+// and checks that the folder was not entered before under another path. A thread that finds
+// the next folder being read by the other reads one further ahead that is already known (a
+// later subfolder of a folder listed), kept until its turn comes, rather than wait: the walk
+// waits only when nothing is left to read ahead.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -18,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -69,14 +72,25 @@ private:
     struct Ready {
         std::string path;
         Taken taken;
+        bool byHelper = false;
+    };
+    struct Early {
+        FolderListing listing;
+        bool byHelper = false;
     };
     enum class Lister { None, Helper, Walk };
 
     void helperLoop();
     // The next folder in the walk's order that nobody has listed yet; nullptr when none is known.
     std::string* nextToList();
-    // Under the lock: records a listing read by either thread, with the subfolders it adds.
-    void publish(std::string path, FolderListing listing);
+    // Under the lock: records a listing read by either thread in order, with the subfolders
+    // it adds.
+    void publish(std::string path, FolderListing listing, bool byHelper);
+    // Under the lock: takes in order the folders next in order that were read early.
+    void catchUp();
+    // Reads a known folder further ahead than the one being read in order, if any and if the
+    // window has room; the lock is let go meanwhile. False when there was none.
+    bool readEarly(std::unique_lock<std::mutex>& lock, bool byHelper);
     Taken listAlone(const std::string& path);
     bool windowFull() const;
 
@@ -90,8 +104,11 @@ private:
     // one listed folder still to be listed; the next one is the front of the top level.
     std::vector<std::deque<std::string>> pending_;
     std::deque<Ready> ready_;   // listed, in the walk's order, not yet taken
-    std::size_t readyEntries_ = 0;
-    Lister lister_ = Lister::None;
+    // Read ahead of their turn, by path; and those being read so.
+    std::unordered_map<std::string, Early> early_;
+    std::unordered_set<std::string> readingEarly_;
+    std::size_t entriesAhead_ = 0;   // in ready_ and early_
+    Lister inOrder_ = Lister::None;   // who reads the next folder in order now
     bool helperWaiting_ = false;
     bool helperFull_ = false;   // the helper waits for the walk to take half the window
     bool walkWaiting_ = false;
