@@ -83,6 +83,10 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
         if (const std::string path = cut255(entry); skipReason(path).empty() && !tooLong(path)) roots.push_back(path);
     listings.begin(std::move(roots), listAhead());
     listings_ = &listings;
+    struct Forget {
+        ListingsAhead*& listings;
+        ~Forget() { listings = nullptr; }
+    } forget{listings_};
 
     for (const std::string& entry : searchPaths) {
         if (shortage_ != 0) break;
@@ -99,7 +103,6 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
 
     // Every listing is closed and no thread reads ahead once the folders are walked.
     listings.stop();
-    listings_ = nullptr;
     // Needed by this walk only.
     exclusions_ = {};
     excludedNames_ = {};
