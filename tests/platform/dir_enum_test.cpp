@@ -124,6 +124,38 @@ TEST(DirEnumerator, ListsOnlyFoldersAndRegularFiles) {
     for (bool more = e.findFirst(windowsPattern(t.dir.path()), faAnyFile & ~faDirectory, d); more; more = e.findNext(d)) {
     }
     EXPECT_EQ(unnameable, (std::vector<std::pair<std::string, bool>>{{"back\\slash", false}}));
+
+    // Read whole: the entries in the listing's order, "." and ".." left out, each name with a
+    // backslash where the listing met it.
+    std::vector<std::string> met;
+    e.onUnnameable = [&](const std::string& name, bool) { met.push_back("unnameable " + name); };
+    for (bool more = e.findFirst(windowsPattern(t.dir.path()), faAnyFile, d); more; more = e.findNext(d))
+        if (d.name != "." && d.name != "..") met.push_back(d.name);
+    std::string folder = windowsPattern(t.dir.path());
+    folder.resize(folder.size() - 3);
+    const FolderListing whole = listFolder(DriveTable::current(), folder);
+    std::vector<std::string> read;
+    for (const ListedEntry& x : whole.entries) read.push_back((x.unnameable ? "unnameable " : "") + x.name);
+    EXPECT_EQ(read, met);
+    EXPECT_FALSE(whole.abandoned);
+    ASSERT_TRUE(whole.identity.has_value());
+    EXPECT_EQ(whole.identity->inode, l.byName.at(".").inode);
+}
+
+// A reading asked to stop ends within a few hundred entries and says it is not whole.
+TEST(DirEnumerator, ReadingWholeStopsWhenAsked) {
+    TempDir dir;
+    for (int k = 0; k < 600; ++k) dir.write("f" + std::to_string(k), "");
+    std::string folder = windowsPattern(dir.path());
+    folder.resize(folder.size() - 3);
+    std::atomic<bool> stop{false};
+    const FolderListing whole = listFolder(DriveTable::current(), folder, &stop);
+    EXPECT_EQ(whole.entries.size(), 600u);
+    EXPECT_FALSE(whole.abandoned);
+    stop = true;
+    const FolderListing cut = listFolder(DriveTable::current(), folder, &stop);
+    EXPECT_TRUE(cut.abandoned);
+    EXPECT_LT(cut.entries.size(), 600u);
 }
 
 TEST(DirEnumerator, MaskWithoutDirectoriesListsFilesOnly) {
