@@ -170,6 +170,8 @@ ListingsAhead::Taken ListingsAhead::take(const std::string& path) {
         }
         if (alone_) return listAlone(path);
         if (inOrder_ == Lister::None) {
+            catchUp();
+            if (!ready_.empty()) continue;
             std::string* next = nextToList();
             if (!next || *next != path) {
                 assert(!"the walk enters a folder the plan does not know");
