@@ -1,5 +1,6 @@
 #include "engine/SizeClassCompare.h"
 
+#include <cstring>
 #include <numeric>
 #include <optional>
 
@@ -51,7 +52,7 @@ bool SizeClassCompare::run() {
     classStart_ = list_.position();
     files_.clear();
     paths_.clear();
-    arena_.clear();
+    arenaUsed_ = 0;
     names_.clear();
     pending_.clear();
     sets_ = 0;
@@ -63,7 +64,6 @@ bool SizeClassCompare::run() {
     // After a Stop nothing more is read: what is already known still makes its groups.
     const bool splitAll = split(learnedAll);
     const bool grouped = group(splitAll);
-    if (arena_.capacity() > (1u << 20)) std::vector<std::uint8_t>().swap(arena_);
     return learnedAll && splitAll && grouped;
 }
 
@@ -154,9 +154,11 @@ void SizeClassCompare::keepProbe(ClassFile& file, const std::uint8_t* data, std:
     file.digest = limits_.digestsCollide ? 0 : chunkDigest(data, length);
     file.state = State::Read;
     anyReadable_ = true;
-    if (arena_.size() + length <= limits_.probeArena) {
-        file.held = static_cast<std::uint32_t>(arena_.size());
-        arena_.insert(arena_.end(), data, data + length);
+    if (arenaUsed_ + length <= limits_.probeArena) {
+        if (!arena_) arena_ = std::make_unique_for_overwrite<std::uint8_t[]>(limits_.probeArena);
+        file.held = static_cast<std::uint32_t>(arenaUsed_);
+        std::memcpy(arena_.get() + arenaUsed_, data, length);
+        arenaUsed_ += length;
     }
 }
 

@@ -13,6 +13,7 @@
 // replayed on the class's sequence, its exchanges included, where a representative meets only
 // the later files of its own content set, all equal to it.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -135,7 +136,11 @@ private:
     // The class.
     std::int64_t classStart_ = 0;
     std::vector<ClassFile> files_;
-    std::vector<std::uint8_t> arena_;                // the probes read, up to a cap
+    // The probes read, up to a cap: taken whole at the first probe kept and kept for the
+    // comparison, so that it is never copied as it grows, and only the pages written are
+    // ever brought into memory.
+    std::unique_ptr<std::uint8_t[]> arena_;
+    std::size_t arenaUsed_ = 0;
     std::vector<std::uint32_t> sequence_;            // position -> file, exchanges applied
     std::vector<std::uint32_t> positionOf_;          // file -> position
     std::vector<std::set<std::uint32_t>> pending_;   // per set: positions still to be met

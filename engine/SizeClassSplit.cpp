@@ -215,7 +215,7 @@ bool SizeClassCompare::splitThroughReaders(Pending& item, std::vector<Pending>& 
 SizeClassCompare::Piece SizeClassCompare::heldProbe(const ClassFile& file) const {
     Piece piece;
     piece.opened = true;
-    piece.data = arena_.data() + file.held;
+    piece.data = arena_.get() + file.held;
     piece.length = file.probeLength;
     piece.ended = file.whole;
     return piece;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,9 @@ constexpr int kNotFound = 2;
 
 // Buffered records reach the disk in pieces of about this size.
 constexpr std::size_t kWriteChunk = 64 * 1024;
+// A write that begins or ends inside a page of the page cache makes the kernel take that
+// page twice: writes end on a page boundary where the file offset is known.
+constexpr std::uint64_t kPage = 4096;
 
 std::string posixName(const std::string& name, const DriveTable* drives) {
     if (name.empty() || !drives) raiseInOutError(kNotFound);
@@ -113,6 +117,7 @@ void WorkFile::rewrite(std::size_t recordSize) {
     writable_ = true;
     recordSize_ = std::max<std::size_t>(recordSize, 1);
     writeBuffer_.clear();
+    writeAt_ = 0;
 }
 
 void WorkFile::reset(std::size_t recordSize) {
@@ -124,25 +129,53 @@ void WorkFile::reset(std::size_t recordSize) {
     writable_ = false;
     recordSize_ = std::max<std::size_t>(recordSize, 1);
     writeBuffer_.clear();
+    writeAt_ = -1;
 }
 
 void WorkFile::flush() {
-    if (writeBuffer_.empty()) return;
-    const char* p = writeBuffer_.data();
-    std::size_t left = writeBuffer_.size();
+    if (!writeBuffer_.empty()) writeOut(nullptr, 0, writeBuffer_.size());
+}
+
+// Writes the first `now` bytes of the buffered ones followed by `more` (which are not copied),
+// and buffers what is left of them.
+void WorkFile::writeOut(const char* more, std::size_t moreBytes, std::size_t now) {
+    const std::size_t pending = writeBuffer_.size();
+    const std::size_t fromBuffer = std::min(now, pending);
+    iovec parts[2] = {{writeBuffer_.data(), fromBuffer},
+                      {const_cast<char*>(more), now - fromBuffer}};
+    iovec* part = parts;
+    int partsLeft = 2;
+    std::size_t left = now;
     while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+        while (part->iov_len == 0) {
+            ++part;
+            --partsLeft;
+        }
+        const ssize_t n = ::writev(fd_, part, partsLeft);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const int err = n < 0 ? errno : ENOSPC;
             // What could not be written is dropped: the error tells the caller the file is bad.
             writeBuffer_.clear();
+            writeAt_ = -1;
             raiseErrno(err);
         }
-        p += n;
         left -= static_cast<std::size_t>(n);
+        if (writeAt_ >= 0) writeAt_ += n;
+        for (auto done = static_cast<std::size_t>(n); done > 0;) {
+            const std::size_t step = std::min(done, part->iov_len);
+            part->iov_base = static_cast<char*>(part->iov_base) + step;
+            part->iov_len -= step;
+            done -= step;
+            if (part->iov_len == 0 && done > 0) {
+                ++part;
+                --partsLeft;
+            }
+        }
     }
-    writeBuffer_.clear();
+    writeBuffer_.erase(0, fromBuffer);
+    const std::size_t fromMore = now - fromBuffer;
+    if (fromMore < moreBytes) writeBuffer_.append(more + fromMore, moreBytes - fromMore);
 }
 
 std::size_t WorkFile::readBytes(char* buffer, std::size_t wanted) {
@@ -160,6 +193,7 @@ std::size_t WorkFile::readBytes(char* buffer, std::size_t wanted) {
 std::size_t WorkFile::blockRead(void* buffer, std::size_t count) {
     if (fd_ < 0) raiseInOutError(kNotOpen);
     flush();
+    writeAt_ = -1;
     const std::size_t got = readBytes(static_cast<char*>(buffer), count * recordSize_);
     // A piece of a record at the end is not a record: stay on the record boundary.
     if (const std::size_t partial = got % recordSize_; partial != 0)
@@ -170,6 +204,7 @@ std::size_t WorkFile::blockRead(void* buffer, std::size_t count) {
 void WorkFile::read(void* record) {
     if (fd_ < 0) raiseInOutError(kNotOpen);
     flush();
+    writeAt_ = -1;
     const std::size_t got = readBytes(static_cast<char*>(record), recordSize_);
     if (got != recordSize_) {
         if (got > 0) ::lseek(fd_, -static_cast<off_t>(got), SEEK_CUR);
@@ -198,18 +233,31 @@ void WorkFile::write(const void* record) { blockWrite(record, 1); }
 void WorkFile::blockWrite(const void* buffer, std::size_t count) {
     if (fd_ < 0) raiseInOutError(kNotOpen);
     if (!writable_) raiseInOutError(kAccessDenied);
-    const std::size_t bytes = count * recordSize_;
-    if (writeBuffer_.size() + bytes > kWriteChunk) flush();
-    writeBuffer_.append(static_cast<const char*>(buffer), bytes);
-    if (writeBuffer_.size() >= kWriteChunk) flush();
+    const char* bytes = static_cast<const char*>(buffer);
+    const std::size_t length = count * recordSize_;
+    const std::size_t total = writeBuffer_.size() + length;
+    if (total < kWriteChunk) {
+        writeBuffer_.append(bytes, length);
+        return;
+    }
+    // The buffered bytes and the new ones leave in one call, the new ones straight from the
+    // caller's memory, up to the last page boundary; the few after it wait for the next.
+    std::size_t now = total;
+    if (writeAt_ >= 0) {
+        const std::size_t past = static_cast<std::size_t>((static_cast<std::uint64_t>(writeAt_) + total) % kPage);
+        if (past < total) now = total - past;
+    }
+    writeOut(bytes, length, now);
 }
 
 void WorkFile::seek(std::int64_t recordNumber) {
     if (fd_ < 0) raiseInOutError(kNotOpen);
     flush();
     if (recordNumber < 0) raiseErrno(EINVAL);
+    writeAt_ = -1;
     if (::lseek(fd_, static_cast<off_t>(recordNumber) * static_cast<off_t>(recordSize_), SEEK_SET) < 0)
         raiseErrno(errno);
+    writeAt_ = static_cast<std::int64_t>(recordNumber) * static_cast<std::int64_t>(recordSize_);
 }
 
 std::int64_t WorkFile::fileSize() {

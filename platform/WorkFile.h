@@ -64,6 +64,7 @@ public:
 
 private:
     void flush();
+    void writeOut(const char* more, std::size_t moreBytes, std::size_t now);
     std::size_t readBytes(char* buffer, std::size_t wanted);   // until wanted or end of file
     std::string name_;
     const DriveTable* drives_ = nullptr;   // maps name_, from assign()
@@ -71,6 +72,7 @@ private:
     bool writable_ = false;                 // reset opens read-only
     std::size_t recordSize_ = 1;
     std::string writeBuffer_;               // records waiting to be written
+    std::int64_t writeAt_ = -1;             // file offset where they go; -1 when not known
 };
 
 }  // namespace parelix

@@ -145,6 +145,38 @@ TEST(WorkFile, WritesAfterSeekReplaceRecords) {
     EXPECT_EQ(contents(posix).size(), 0u);
 }
 
+// Blocks of every size, single records between them and a seek back into written pages:
+// each record lands once, where it was written, whatever piece of it waited in the buffer.
+TEST(WorkFile, BlocksOfAnySizeLandInOrder) {
+    TempDir dir;
+    const std::string posix = dir.path() + "/b.tmp";
+    std::vector<Record> source;
+    for (int i = 0; i < 2000; ++i) source.push_back(recordFor(i));
+    std::vector<Record> expected;
+    WorkFile f;
+    f.assign(windowsName(posix), DriveTable::current());
+    f.rewrite(kRecord);
+    std::size_t next = 0;
+    for (const std::size_t count : {243u, 1u, 243u, 17u, 500u, 243u, 3u, 242u, 244u}) {
+        f.blockWrite(source[next].data(), count);
+        expected.insert(expected.end(), source.begin() + static_cast<std::ptrdiff_t>(next),
+                        source.begin() + static_cast<std::ptrdiff_t>(next + count));
+        next += count;
+    }
+    f.seek(100);
+    f.blockWrite(source[1500].data(), 400);
+    std::copy(source.begin() + 1500, source.begin() + 1900, expected.begin() + 100);
+    f.seek(static_cast<std::int64_t>(expected.size()));
+    f.blockWrite(source[1900].data(), 100);
+    expected.insert(expected.end(), source.begin() + 1900, source.begin() + 2000);
+    f.close();
+
+    const std::string bytes = contents(posix);
+    ASSERT_EQ(bytes.size(), expected.size() * kRecord);
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        ASSERT_EQ(0, std::memcmp(bytes.data() + k * kRecord, expected[k].data(), kRecord)) << "record " << k;
+}
+
 TEST(WorkFile, PartialRecordAtEnd) {
     TempDir dir;
     const std::string posix = dir.write("p.tmp", std::string(2 * kRecord + 10, 'z'));
