@@ -79,6 +79,15 @@ double cpuMs() {
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
+// With TREE_BENCH_PERF_FIFO naming the control fifo of `perf record -D -1 --control=fifo:...`,
+// the profile covers only what a walk leaves behind, the trees' layout and painting.
+void perfControl(const char* command) {
+    static const char* fifo = std::getenv("TREE_BENCH_PERF_FIFO");
+    if (!fifo) return;
+    std::ofstream out(fifo);
+    out << command << '\n';
+}
+
 // Handles what a handler left behind: the views' posted layout, then painting.
 void settle() {
     for (int i = 0; i < 3; ++i) {
@@ -279,7 +288,9 @@ double timeWalk(T_EcrPrin& w, TimedServices& services, const PairsRoot& pairs, c
     (tree ? w.SupDblsDuRepEtSousRepClick() : w.SupDblsDuRepClick());
     const auto tHandler = Clock::now();
     const double cHandler = cpuMs();
+    perfControl("enable");
     settle();
+    perfControl("disable");
     const auto t1 = Clock::now();
     const double c1 = cpuMs();
     infos->viewport()->removeEventFilter(&logPaints);

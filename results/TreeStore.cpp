@@ -12,22 +12,8 @@ void TreeStore::removeListener(TreeListener* listener) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
-bool TreeStore::isValid(NodeId node) const {
-    return node < places_.size() && places_[node].parent != kFreed;
-}
-
-const std::vector<NodeId>& TreeStore::children(NodeId parent) const {
-    return parent == kNoNode ? roots_ : nodes_[parent].children;
-}
-
 std::vector<NodeId>& TreeStore::childrenRef(NodeId parent) {
-    return parent == kNoNode ? roots_ : nodes_[parent].children;
-}
-
-NodeId TreeStore::child(NodeId parent, int index) const {
-    const auto& list = children(parent);
-    const auto at = static_cast<std::size_t>(index);
-    return index >= 0 && at < list.size() ? list[at] : kNoNode;
+    return parent == kNoNode ? roots_ : at(parent).children;
 }
 
 NodeId TreeStore::firstChild(NodeId parent) const {
@@ -41,15 +27,15 @@ NodeId TreeStore::lastChild(NodeId parent) const {
 }
 
 NodeId TreeStore::nextSibling(NodeId node) const {
-    return child(places_[node].parent, static_cast<int>(places_[node].row) + 1);
+    return child(place(node).parent, static_cast<int>(places_[node].row) + 1);
 }
 
 NodeId TreeStore::prevSibling(NodeId node) const {
-    return child(places_[node].parent, static_cast<int>(places_[node].row) - 1);
+    return child(place(node).parent, static_cast<int>(places_[node].row) - 1);
 }
 
 NodeId TreeStore::nextInTreeOrder(NodeId node) const {
-    if (!nodes_[node].children.empty()) return nodes_[node].children.front();
+    if (!at(node).children.empty()) return nodes_[node].children.front();
     for (NodeId n = node; n != kNoNode; n = places_[n].parent) {
         NodeId next = nextSibling(n);
         if (next != kNoNode) return next;
@@ -65,6 +51,7 @@ NodeId TreeStore::prevInTreeOrder(NodeId node) const {
 }
 
 NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
+    assert((parent == kNoNode || place(parent).kind != NodeKind::File) && "a file node has no children");
     NodeId id;
     if (!freeList_.empty()) {
         id = freeList_.back();
@@ -79,8 +66,7 @@ NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
     const int row = static_cast<int>(list.size());
     for (auto* l : listeners_) l->nodesAboutToBeInserted(parent, row, row);
     nodes_[id].text = std::move(text);
-    nodes_[id].kind = kind;
-    places_[id] = Place{parent, static_cast<std::uint32_t>(row)};
+    places_[id] = Place{parent, static_cast<std::uint32_t>(row), kind};
     childrenRef(parent).push_back(id);
     for (auto* l : listeners_) l->nodesInserted(parent, row, row);
     return id;
@@ -156,32 +142,33 @@ void TreeStore::sortChildren(NodeId parent) {
 }
 
 void TreeStore::setText(NodeId node, std::string text) {
-    nodes_[node].text = std::move(text);
+    at(node).text = std::move(text);
     for (auto* l : listeners_) l->nodeChanged(node);
 }
 
 void TreeStore::setKind(NodeId node, NodeKind kind) {
-    if (nodes_[node].kind == kind) return;
-    nodes_[node].kind = kind;
+    if (place(node).kind == kind) return;
+    assert((kind != NodeKind::File || nodes_[node].children.empty()) && "a file node has no children");
+    places_[node].kind = kind;
     for (auto* l : listeners_) l->nodeChanged(node);
 }
 
 void TreeStore::setMarked(NodeId node, bool marked) {
-    if (nodes_[node].marked == marked) return;
+    if (at(node).marked == marked) return;
     nodes_[node].marked = marked;
     for (auto* l : listeners_) l->nodeChanged(node);
 }
 
 int TreeStore::imageIndex(NodeId node) const {
-    const Node& n = nodes_[node];
-    const int image = n.kind == NodeKind::File ? kImgFile : kImgFolder;
-    return n.marked ? image + 1 : image;
+    const NodeKind kind = place(node).kind;
+    const int image = kind == NodeKind::File ? kImgFile : kImgFolder;
+    return nodes_[node].marked ? image + 1 : image;
 }
 
 int TreeStore::selectedIndex(NodeId node) const {
-    const Node& n = nodes_[node];
-    const int image = n.kind == NodeKind::File ? kImgFile : n.kind == NodeKind::Folder ? kImgFolderOpen : kImgFolder;
-    return n.marked ? image + 1 : image;
+    const NodeKind kind = place(node).kind;
+    const int image = kind == NodeKind::File ? kImgFile : kind == NodeKind::Folder ? kImgFolderOpen : kImgFolder;
+    return nodes_[node].marked ? image + 1 : image;
 }
 
 void TreeStore::expand(NodeId node) {

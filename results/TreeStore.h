@@ -5,6 +5,7 @@
 // duplicate counter), a link into another tree, the expanded state, the order of children,
 // and the selected node. Views attach as listeners; the window binds its handlers to the
 // events.
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -70,8 +71,13 @@ public:
     void addListener(TreeListener* listener);
     void removeListener(TreeListener* listener);
 
+    // Every accessor below that takes a node wants a valid one (kNoNode where it says so): an
+    // id that names no node is the caller's fault, which ends the program where asserts are
+    // on and costs nothing elsewhere. expand, collapse, select and remove take any id.
+
     // Structure. A new node is of the kind given, unmarked, with counter -1, no link, collapsed.
-    // The last child; parent kNoNode: the top level.
+    // The last child; parent kNoNode: the top level. A file node never has children: the
+    // views skip asking whether it has any.
     NodeId addChild(NodeId parent, std::string text, NodeKind kind = NodeKind::Plain);
     // With its subtree. A selection that goes with it moves to a neighbour, as a tree
     // view's would, or, with selectNeighbour false, to no node (the caller places it).
@@ -81,14 +87,21 @@ public:
     void sortChildren(NodeId parent);
 
     // Navigation.
-    bool isValid(NodeId node) const;
-    NodeId parent(NodeId node) const { return places_[node].parent; }
-    const std::vector<NodeId>& children(NodeId parent) const;
+    // The views ask these of every row they lay out: inline.
+    bool isValid(NodeId node) const { return node < places_.size() && places_[node].parent != kFreed; }
+    NodeId parent(NodeId node) const { return place(node).parent; }
+    const std::vector<NodeId>& children(NodeId parent) const {
+        return parent == kNoNode ? roots_ : at(parent).children;
+    }
     int childCount(NodeId parent) const { return static_cast<int>(children(parent).size()); }
-    NodeId child(NodeId parent, int index) const;
+    NodeId child(NodeId parent, int index) const {
+        const auto& list = children(parent);
+        const auto i = static_cast<std::size_t>(index);
+        return index >= 0 && i < list.size() ? list[i] : kNoNode;
+    }
     NodeId firstChild(NodeId parent) const;
     NodeId lastChild(NodeId parent) const;
-    int row(NodeId node) const { return static_cast<int>(places_[node].row); }
+    int row(NodeId node) const { return static_cast<int>(place(node).row); }
     NodeId nextSibling(NodeId node) const;
     NodeId prevSibling(NodeId node) const;
     NodeId firstRoot() const { return firstChild(kNoNode); }
@@ -99,25 +112,25 @@ public:
     std::size_t nodeCount() const { return nodes_.size() - freeList_.size(); }
 
     // Per-node values.
-    const std::string& text(NodeId node) const { return nodes_[node].text; }
+    const std::string& text(NodeId node) const { return at(node).text; }
     void setText(NodeId node, std::string text);
-    NodeKind kind(NodeId node) const { return nodes_[node].kind; }
+    NodeKind kind(NodeId node) const { return place(node).kind; }
     void setKind(NodeId node, NodeKind kind);
     void setMarked(NodeId node, bool marked);
     // The node's pictures, shown unselected and selected (TreeImage).
     int imageIndex(NodeId node) const;
     int selectedIndex(NodeId node) const;
-    std::int32_t counter(NodeId node) const { return nodes_[node].counter; }
-    void setCounter(NodeId node, std::int32_t value) { nodes_[node].counter = value; }
-    NodeId link(NodeId node) const { return nodes_[node].link; }
-    void setLink(NodeId node, NodeId link) { nodes_[node].link = link; }
-    bool populated(NodeId node) const { return nodes_[node].populated; }
-    void setPopulated(NodeId node, bool value) { nodes_[node].populated = value; }
+    std::int32_t counter(NodeId node) const { return at(node).counter; }
+    void setCounter(NodeId node, std::int32_t value) { at(node).counter = value; }
+    NodeId link(NodeId node) const { return at(node).link; }
+    void setLink(NodeId node, NodeId link) { at(node).link = link; }
+    bool populated(NodeId node) const { return at(node).populated; }
+    void setPopulated(NodeId node, bool value) { at(node).populated = value; }
 
     // Expanded state. expand and collapse always raise the expanding or collapsing event
     // first, even when the node is already in that state. A node without children does not
     // open: expand does nothing for it.
-    bool isExpanded(NodeId node) const { return nodes_[node].expanded; }
+    bool isExpanded(NodeId node) const { return at(node).expanded; }
     void expand(NodeId node);
     void collapse(NodeId node);
 
@@ -147,19 +160,34 @@ private:
         std::vector<NodeId> children;
         NodeId link = kNoNode;
         std::int32_t counter = -1;
-        NodeKind kind = NodeKind::Plain;
         bool marked = false;
         bool expanded = false;
         bool populated = false;
     };
-    // Where each node hangs, apart from the rest: a view asks a node's parent and row for
-    // every index it keeps, thousands of times per removal, and a dense array answers
-    // from the cache. parent kFreed: the id is free.
+    // Where each node hangs and what it is, apart from the rest: a view asks a node's parent
+    // and row for every index it keeps, thousands of times per removal, and whether it can
+    // have children for every open row it lays out; a dense array answers from the cache.
+    // parent kFreed: the id is free.
     struct Place {
         NodeId parent = kFreed;
         std::uint32_t row = 0;
+        NodeKind kind = NodeKind::Plain;
     };
     static constexpr NodeId kFreed = 0xFFFFFFFEu;
+
+    // A node's values, checked where asserts are on.
+    const Node& at(NodeId node) const {
+        assert(isValid(node) && "node id not valid");
+        return nodes_[node];
+    }
+    Node& at(NodeId node) {
+        assert(isValid(node) && "node id not valid");
+        return nodes_[node];
+    }
+    const Place& place(NodeId node) const {
+        assert(isValid(node) && "node id not valid");
+        return places_[node];
+    }
 
     std::vector<NodeId>& childrenRef(NodeId parent);
     void releaseSubtree(NodeId node);

@@ -111,8 +111,10 @@ void TreeModel::flush() {
 // --- QAbstractItemModel ----------------------------------------------------------------
 
 QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const {
-    if (column != 0 || row < 0 || row >= rowCount(parent)) return {};
-    const NodeId node = store_.child(nodeOf(parent), row);
+    if (column != 0 || row < 0 || parent.column() > 0) return {};
+    const NodeId p = nodeOf(parent);
+    if (row >= shown(p)) return {};
+    const NodeId node = store_.child(p, row);
     if (node == kNoNode) return {};
     return createIndex(row, 0, static_cast<quintptr>(node));
 }
@@ -179,6 +181,10 @@ Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (draggable_) f |= Qt::ItemIsDragEnabled;
+    // A view laying out its open rows asks this of each: for a file, the answer spares it
+    // asking whether the row has children, and looking it up among the open rows.
+    const NodeId node = nodeOf(index);
+    if (store_.isValid(node) && store_.kind(node) == NodeKind::File) f |= Qt::ItemNeverHasChildren;
     return f;
 }
 

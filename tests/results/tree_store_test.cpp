@@ -171,6 +171,7 @@ TEST(TreeStore, RemovedSlotsComeBackFresh) {
     for (int i = 0; i < 3; ++i) {
         NodeId n = t.addChild(root, "n" + std::to_string(i));
         EXPECT_EQ(t.counter(n), -1);
+        EXPECT_EQ(t.kind(n), NodeKind::Plain);
         EXPECT_EQ(t.link(n), kNoNode);
         EXPECT_FALSE(t.isExpanded(n));
         EXPECT_EQ(t.imageIndex(n), 0);
@@ -295,4 +296,31 @@ TEST(TreeStore, ListenersCanFollowEveryChange) {
     }
     EXPECT_TRUE(mirror.matches());
     EXPECT_EQ(preorder(t).size(), t.nodeCount());
+}
+
+// An id that names no node, or a child under a file, is the caller's fault: it ends the
+// program where asserts are on (debug and sanitizer builds), instead of reading or writing
+// another node's slot.
+TEST(TreeStoreDeathTest, IdsThatNameNoNodeEndTheProgramWhereChecksAreOn) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "checks are on in the sanitizer builds only";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TreeStore t;
+    const NodeId root = t.addChild(kNoNode, "D:");
+    const NodeId gone = t.addChild(root, "gone");
+    const NodeId file = t.addChild(root, "f", NodeKind::File);
+    t.remove(gone);
+    EXPECT_DEATH(t.text(gone), "node id not valid");
+    EXPECT_DEATH(t.setCounter(gone, 1), "node id not valid");
+    EXPECT_DEATH(t.parent(gone), "node id not valid");
+    EXPECT_DEATH(t.childCount(gone), "node id not valid");
+    EXPECT_DEATH(t.kind(12345), "node id not valid");
+    EXPECT_DEATH(t.addChild(file, "under a file"), "a file node has no children");
+    // The calls that take any id still do.
+    t.expand(gone);
+    t.select(gone);
+    t.remove(gone);
+    EXPECT_EQ(t.selected(), kNoNode);
+#endif
 }

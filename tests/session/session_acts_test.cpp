@@ -4,27 +4,17 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Drives.h"
 #include "session/Session.h"
-#include "support/FakeSessionView.h"
-#include "support/TestSupport.h"
+#include "support/SessionFixture.h"
 
 namespace parelix {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SessionActs : public ::testing::Test {
+class SessionActs : public test::SessionFixture {
 protected:
-    void SetUp() override {
-        tree_.write("a/one.txt", "same content");
-        tree_.write("b/two.txt", "same content");
-        root_ = DriveTable::current().toWindows(tree_.path()).value_or("");
-        ASSERT_FALSE(root_.empty());
-        session_.attach(&view_);
-        session_.start();
-    }
-    void TearDown() override { session_.attach(nullptr); }
+    SessionActs() : SessionFixture({{"a/one.txt", "same content"}, {"b/two.txt", "same content"}}) {}
 
     // The answers as a line, e.g. "search stop browse delete close".
     std::string allowed() {
@@ -36,14 +26,6 @@ protected:
             if (session_.mayAct(act)) text += text.empty() ? name : std::string(" ") + name;
         return text;
     }
-
-    test::TempDir work_;
-    test::TempDir tree_;
-    test::TmpDirVariable tmpDir_{work_.path().c_str()};
-    test::FakeSessionView view_;
-    test::RecordingServices services_;
-    Session session_{services_};
-    std::string root_;
 };
 
 // Through each phase a second run, a deletion, a close and an end at once wait; browsing and

@@ -11,8 +11,7 @@
 #include "session/Session.h"
 #include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
-#include "support/FakeSessionView.h"
-#include "support/TestSupport.h"
+#include "support/SessionFixture.h"
 
 namespace parelix {
 namespace {
@@ -21,21 +20,15 @@ namespace fs = std::filesystem;
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-class SessionSpace : public ::testing::Test {
+class SessionSpace : public test::SessionFixture {
 protected:
-    void SetUp() override {
-        tree_.write("a/one.txt", "same content");
-        tree_.write("a/x.bin", std::string(3000, 'x'));
-        tree_.write("b/two.txt", "same content");
-        tree_.write("b/y.bin", std::string(3000, 'x'));
-        tree_.write("b/unique.bin", std::string(3000, 'u'));
-        tree_.write("c/three.txt", "same content");
-        root_ = DriveTable::current().toWindows(tree_.path()).value_or("");
-        ASSERT_FALSE(root_.empty());
-        session_.attach(&view_);
-        session_.start();
-    }
-    void TearDown() override { session_.attach(nullptr); }
+    SessionSpace()
+        : SessionFixture({{"a/one.txt", "same content"},
+                          {"a/x.bin", std::string(3000, 'x')},
+                          {"b/two.txt", "same content"},
+                          {"b/y.bin", std::string(3000, 'x')},
+                          {"b/unique.bin", std::string(3000, 'u')},
+                          {"c/three.txt", "same content"}}) {}
 
     // The extra copies as the disk has them: every set of equal files below the root.
     ExtraCopies onDisk() {
@@ -67,14 +60,6 @@ protected:
         session_.viewStores().results.dirList.select(fileNode(relative));
         session_.dropOnTrash(TreeId::DirList);
     }
-
-    test::TempDir work_;
-    test::TempDir tree_;
-    test::TmpDirVariable tmpDir_{work_.path().c_str()};
-    test::FakeSessionView view_;
-    test::RecordingServices services_;
-    Session session_{services_};
-    std::string root_;
 };
 
 // After the search and after every deletion the figures are the disk's; what went counts

@@ -294,10 +294,14 @@ TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
     const NodeId root = store.addChild(kNoNode, "C:");
     std::vector<NodeId> folders, files;
     for (int i = 0; i < 5; ++i) {
-        const NodeId f = store.addChild(root, "--> d" + std::to_string(i));
+        const NodeId f = store.addChild(root, "--> d" + std::to_string(i), NodeKind::Folder);
         folders.push_back(f);
-        for (int j = 0; j < 4; ++j) files.push_back(store.addChild(f, "f" + std::to_string(j)));
+        for (int j = 0; j < 4; ++j) files.push_back(store.addChild(f, "f" + std::to_string(j), NodeKind::File));
     }
+    // A file's row tells the view it never has children; a folder's must not.
+    EXPECT_TRUE(model.flags(model.indexOf(files[0])) & Qt::ItemNeverHasChildren);
+    EXPECT_FALSE(model.flags(model.indexOf(folders[0])) & Qt::ItemNeverHasChildren);
+    EXPECT_FALSE(model.flags(model.indexOf(root)) & Qt::ItemNeverHasChildren);
     store.select(files[1]);   // reveals d0
     QCoreApplication::processEvents();
     QPersistentModelIndex goes(model.indexOf(files[0]));
