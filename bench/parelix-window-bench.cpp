@@ -10,7 +10,9 @@
 //
 // Standard error: time to the "Fini !" line, time to the end of the run, counts, peak
 // resident memory (VmHWM). With --groups, standard output gets the duplicates tree in
-// parelix-scan's format, so that the two outputs can be compared byte for byte.
+// parelix-scan's format, so that the two outputs can be compared byte for byte. With --paints,
+// standard error also gets how often each widget was painted during the run, and how many
+// of those paints came from a repaint outside the event turns.
 #include <QApplication>
 #include <QListWidget>
 #include <QWidget>
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,16 +48,35 @@ long peakRssKb() {
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
+// Counts the paint events each widget gets, by object name (or class when unnamed).
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+            const QString name = watched->objectName().isEmpty() ? QString::fromLatin1(watched->metaObject()->className())
+                                                                 : watched->objectName();
+            ++paints_[name.toStdString()];
+        }
+        return false;
+    }
+    void report() const {
+        for (const auto& [name, count] : paints_) std::fprintf(stderr, "paints %s %d\n", name.c_str(), count);
+    }
+private:
+    std::map<std::string, int> paints_;
+};
+
 // Reads --groups and the folders, each named as a search path; false after saying why when
 // the arguments do not do.
-bool readArguments(int argc, char** argv, bool& printGroups, std::vector<std::string>& paths) {
+bool readArguments(int argc, char** argv, bool& printGroups, bool& countPaints, std::vector<std::string>& paths) {
     std::vector<const char*> folders;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--groups") == 0) printGroups = true;
+        else if (std::strcmp(argv[i], "--paints") == 0) countPaints = true;
         else folders.push_back(argv[i]);
     }
     if (folders.empty()) {
-        std::fprintf(stderr, "usage: %s [--groups] FOLDER...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--groups] [--paints] FOLDER...\n", argv[0]);
         return false;
     }
     for (const char* f : folders) {
@@ -107,8 +129,9 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     bool printGroups = false;
+    bool countPaints = false;
     std::vector<std::string> paths;
-    if (!readArguments(argc, argv, printGroups, paths)) return 2;
+    if (!readArguments(argc, argv, printGroups, countPaints, paths)) return 2;
 
     parelix::DesktopServices services;
     parelix::Application app(argc, argv, services);
@@ -136,6 +159,8 @@ int main(int argc, char** argv) {
                          if (infos->item(last)->text() == QStringLiteral("Fini !")) finiAt = Clock::now();
                      });
 
+    PaintCounter paints;
+    if (countPaints) app.installEventFilter(&paints);
     const auto start = Clock::now();
     window.BtnChercheClick();
     QCoreApplication::processEvents();
@@ -159,5 +184,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
                  finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));
     std::fprintf(stderr, "peak %ld kB\n", peakRssKb());
+    if (countPaints) paints.report();
     return 0;
 }

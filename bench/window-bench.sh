@@ -7,7 +7,8 @@
 #                                      before every counted run
 #   BUSY=1 bench/window-bench.sh ...   while another process keeps one processor busy
 #   XVFB=1 bench/window-bench.sh ...   the window on a display server (Xvfb on a display of
-#                                      its own) instead of the offscreen platform
+#                                      its own) instead of the offscreen platform; XVFB=:NN
+#                                      starts it on display :NN
 #
 # BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
 # WORK_DIR the workloads of dups-bench.sh (default /var/tmp/parelix-bench; missing ones are
@@ -20,7 +21,8 @@
 # of Qt and the window included. Peak memory is the process's maximum resident set; bytes per
 # file compare the window's peak with parelix-scan's on the same tree, each program's peak
 # with its own on a folder without files, and the two growths (what the window adds per file
-# over the engine's own memory).
+# over the engine's own memory). Processor time and task switches are the whole process's
+# (all its threads): a switch where a thread waited, or where it was put aside for another.
 set -euo pipefail
 
 HERE=$(dirname "$(realpath "$0")")
@@ -56,6 +58,7 @@ trap cleanup EXIT
 if [ -n "$XVFB" ]; then
     command -v Xvfb >/dev/null || { echo "Xvfb is needed" >&2; exit 1; }
     display=:$(( 200 + $$ % 500 ))
+    [[ $XVFB == :* ]] && display=$XVFB
     Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     helpers+=($!)
     sleep 1
@@ -68,18 +71,20 @@ if [ -n "$BUSY" ]; then
     helpers+=($!)
 fi
 
-# run_once OUT CMD...: appends "own_seconds wall_ms peak_kB fini_seconds" to OUT.
+# run_once OUT CMD...: appends "own_seconds wall_ms peak_kB fini_seconds cpu_seconds
+# voluntary_switches involuntary_switches" to OUT.
 run_once() {
     local out=$1; shift
     local t0 t1 own fini
     if [ -n "$COLD" ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
     t0=$(date +%s%N)
-    /usr/bin/time -f "%M" -o "$tmp/mem" "$@" >/dev/null 2>"$tmp/err"
+    /usr/bin/time -f "%M %e %U %S %w %c" -o "$tmp/mem" "$@" >/dev/null 2>"$tmp/err"
     t1=$(date +%s%N)
     # The wall-clock line only: parelix-scan also prints a "cpu:" line ending the same way.
     own=$(sed -n '/^cpu:/!s/.*, total \([0-9.]*\) s$/\1/p' "$tmp/err" | tail -1)
     fini=$(sed -n 's/^window fini \([0-9.]*\) s.*/\1/p' "$tmp/err")
-    echo "${own:-0} $(( (t1 - t0) / 1000000 )) $(tail -1 "$tmp/mem") ${fini:-0}" >> "$out"
+    read -r kb _ user sys vol invol < <(tail -1 "$tmp/mem")
+    echo "${own:-0} $(( (t1 - t0) / 1000000 )) $kb ${fini:-0} $(echo "$user + $sys" | bc -l) $vol $invol" >> "$out"
 }
 
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
@@ -112,13 +117,22 @@ for w in $WORKLOADS; do
     s_own=$(col "$tmp/scan.txt" 1); s_wall=$(col "$tmp/scan.txt" 2); s_kb=$(col "$tmp/scan.txt" 3)
     w_own=$(col "$tmp/win.txt" 1); w_wall=$(col "$tmp/win.txt" 2); w_kb=$(col "$tmp/win.txt" 3)
     w_fini=$(col "$tmp/win.txt" 4)
+    s_cpu=$(col "$tmp/scan.txt" 5); s_vol=$(col "$tmp/scan.txt" 6); s_inv=$(col "$tmp/scan.txt" 7)
+    w_cpu=$(col "$tmp/win.txt" 5); w_vol=$(col "$tmp/win.txt" 6); w_inv=$(col "$tmp/win.txt" 7)
 
     echo "== $w: $files files, $groups groups, outputs $same ($RUNS runs each${COLD:+, cold}${BUSY:+, one processor kept busy}, $QT_QPA_PLATFORM, medians)"
     printf "  parelix-scan  run %7.3f s                 wall %7.3f s  peak %8d kB\n" \
         "$s_own" "$(echo "$s_wall / 1000" | bc -l)" "$s_kb"
     printf "  window        run %7.3f s  (fini %7.3f)  wall %7.3f s  peak %8d kB\n" \
         "$w_own" "$w_fini" "$(echo "$w_wall / 1000" | bc -l)" "$w_kb"
-    printf "  ratio window/scan %.2f\n" "$(echo "$w_own / $s_own" | bc -l)"
+    # Each window run over the scan run just before it: on a shared machine the load drifts
+    # between runs, less within a pair.
+    pair=$(paste -d' ' <(cut -d' ' -f1 "$tmp/win.txt") <(cut -d' ' -f1 "$tmp/scan.txt") \
+        | awk '$2 > 0 {printf "%.3f\n", $1 / $2}')
+    printf "  ratio window/scan %.2f, run by run %s(median %.2f)\n" "$(echo "$w_own / $s_own" | bc -l)" \
+        "$(echo "$pair" | tr '\n' ' ')" "$(echo "$pair" | median)"
+    printf "  processor (whole process) scan %.2f s, window %.2f s; task switches, waits/preempted: scan %d/%d, window %d/%d\n" \
+        "$s_cpu" "$w_cpu" "$s_vol" "$s_inv" "$w_vol" "$w_inv"
     printf "  bytes per file: window over scan %.1f, window over no files %.1f, scan over no files %.1f,\n" \
         "$(echo "($w_kb - $s_kb) * 1024 / $files" | bc -l)" \
         "$(echo "($w_kb - $win_empty) * 1024 / $files" | bc -l)" \
