@@ -43,6 +43,9 @@ public:
     int outerWidth() const;                 // the window's frame size
     int outerHeight() const;
     static constexpr int kEventTurnMs = 10;
+    // During a search run the window paints at most this often (PaintSpacing.h), about 25
+    // pictures a second, as the status bar; its event turns still come every kEventTurnMs.
+    static constexpr int kRunPaintSpacingMs = 40;
 
     // --- Shell (EcrPrin.cpp) -----------------------------------------------------------
     void showResultsPage();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/EcrPrin.h"
+#include "ui/PaintSpacing.h"
 #include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
 #include "ui/SelectionPage.h"
@@ -52,6 +53,7 @@ void T_EcrPrin::BtnChercheClick() {
     // compares; a second run inside it would clear the trees under the first one's feet.
     if (!session_.mayAct(Act::StartSearch)) return;
     {
+        PaintSpacing spaced(this, kRunPaintSpacingMs);   // its last picture after the views' last batch
         BatchedViews batched({{resultsPage_->dirModel(), resultsPage_->dirList()},
                               {resultsPage_->dblModel(), resultsPage_->dblList()}});
         session_.search(searchPaths());

@@ -5,11 +5,13 @@
 #include <QAccessible>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -23,6 +25,7 @@
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
+#include "ui/PaintSpacing.h"
 #include "ui/PaneLayout.h"
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
@@ -377,6 +380,54 @@ TEST_F(MainWindow, RunPhasesShowInTheStatusBarProgressAndStop) {
     EXPECT_TRUE(ui.Progress->isHidden());
     w.runEnded();
     EXPECT_EQ(ui.BtnStopRtn->text(), QStringLiteral("Faire une autre sélection"));
+}
+
+// During a run the window's pictures are spaced; the bar's value is taken at once all the
+// same, and the last value is always painted: when its picture's time comes, and when the
+// run ends before that.
+TEST_F(MainWindow, ARunsPicturesAreSpacedAndTheLastOneAlwaysShows) {
+    T_EcrPrin& shownWindow = makeShown();
+    SessionView& w = shownWindow;
+    w.runStarted();
+    w.phaseStarted(SearchPhase::Comparison, 100);
+    QCoreApplication::processEvents();
+    struct PaintedValues : QObject {
+        std::vector<int> values;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) values.push_back(static_cast<QProgressBar*>(watched)->value());
+            return false;
+        }
+    } painted;
+    ui.Progress->installEventFilter(&painted);
+    // Long enough that a loaded machine still runs each burst of changes within one spacing.
+    constexpr int kSpacingMs = 400;
+    const auto burst = [&](int from, int to) {
+        QElapsedTimer clock;
+        clock.start();
+        for (int v = from; v <= to; ++v) {
+            w.progress(v * 5);   // 5 % steps: each one a change the bar paints
+            QCoreApplication::processEvents();
+        }
+        return clock.elapsed() < kSpacingMs;
+    };
+    {
+        PaintSpacing spaced(&shownWindow, kSpacingMs);
+        if (burst(1, 8)) {
+            EXPECT_LE(painted.values.size(), 1u) << "one picture at most within one spacing";
+        }
+        EXPECT_EQ(ui.Progress->value(), 40);
+        QTest::qWait(2 * kSpacingMs);   // the held picture, then a whole spacing without one
+        ASSERT_FALSE(painted.values.empty());
+        EXPECT_EQ(painted.values.back(), 40);
+        painted.values.clear();
+        if (burst(9, 12)) {
+            EXPECT_LE(painted.values.size(), 1u);
+        }
+    }
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(painted.values.empty());
+    EXPECT_EQ(painted.values.back(), 60);
+    ui.Progress->removeEventFilter(&painted);
 }
 
 // The status bar paints its texts itself; a screen reader reads them from its accessible
