@@ -26,8 +26,10 @@ bool PaintSpacing::eventFilter(QObject* watched, QEvent* event) {
     // Widgets paint through their window's update request, also a repaint() that asks to
     // paint at once.
     if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
-    if (sincePaint_.isValid() && sincePaint_.elapsed() < spacingMs_) {
-        if (!heldPaint_.isActive()) heldPaint_.start(spacingMs_ - static_cast<int>(sincePaint_.elapsed()));
+    // One reading of the clock: read twice, the wait could come out negative, and a timer
+    // that never starts would hold the window's pictures for good.
+    if (const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : spacingMs_; since < spacingMs_) {
+        if (!heldPaint_.isActive()) heldPaint_.start(spacingMs_ - static_cast<int>(since));
         return true;
     }
     heldPaint_.stop();
