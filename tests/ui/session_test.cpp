@@ -219,6 +219,8 @@ private:
         questions_.clear();
         const std::string path = dirNode != kNoNode ? pathOf(dirNode) : std::string();
         if (dirNode != kNoNode && inReference(dirNode)) return expectReferenceRefused(dirNode, [this] { w_->PoubelleClick(); });
+        // Asked before the click: a file sent to the recycle bin takes its node with it.
+        const bool onFile = dirNode != kNoNode && w_->session().trees().isFileNode(dirNode);
         const bool mouse = chance(0.5);
         const std::size_t nodes = dir().nodeCount();
         if (mouse) QTest::mouseClick(ui_.Poubelle, Qt::LeftButton);
@@ -235,7 +237,7 @@ private:
             EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
                       fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
         }
-        duplicatesOnly_ = w_->session().trees().isFileNode(dirNode);
+        duplicatesOnly_ = onFile;
         if (answer_) allowed_.push_back(path);
         expectGone(path, answer_);
         return std::string("trash click") + (mouse ? "" : " (handler)") + ", " + (answer_ ? "yes" : "no") + ": " + path;
