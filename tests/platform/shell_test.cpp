@@ -179,7 +179,10 @@ TEST_F(ShellTest, OpeningAnswersTheShellCodes) {
 // cannot start (its working folder is gone) is no launch, as a type no application takes.
 TEST_F(ShellTest, TheDefaultApplicationStartsWithTheFile) {
     const std::string marker = dir.path() + "/opened";
-    const std::string opener = dir.write("opener", "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
+    // The marker appears whole (written aside, then renamed): a reader never meets it empty.
+    const std::string opener =
+        dir.write("opener", "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + ".part' && mv '" + marker + ".part' '" +
+                                marker + "'\n");
     fs::permissions(opener, fs::perms::owner_all);
     const std::string apps = trash.base() + "/data/applications/";
     auto application = [&](const std::string& id, const std::string& type, const std::string& extra) {
