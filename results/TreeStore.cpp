@@ -154,29 +154,29 @@ void TreeStore::setKind(NodeId node, NodeKind kind) {
 }
 
 void TreeStore::setMarked(NodeId node, bool marked) {
-    if (at(node).marked == marked) return;
-    nodes_[node].marked = marked;
+    if (place(node).marked == marked) return;
+    places_[node].marked = marked;
     for (auto* l : listeners_) l->nodeChanged(node);
 }
 
 int TreeStore::imageIndex(NodeId node) const {
     const NodeKind kind = place(node).kind;
     const int image = kind == NodeKind::File ? kImgFile : kImgFolder;
-    return nodes_[node].marked ? image + 1 : image;
+    return places_[node].marked ? image + 1 : image;
 }
 
 int TreeStore::selectedIndex(NodeId node) const {
     const NodeKind kind = place(node).kind;
     const int image = kind == NodeKind::File ? kImgFile : kind == NodeKind::Folder ? kImgFolderOpen : kImgFolder;
-    return nodes_[node].marked ? image + 1 : image;
+    return places_[node].marked ? image + 1 : image;
 }
 
 void TreeStore::expand(NodeId node) {
     // Like a tree view, a node without children cannot open: a file node never shows as open.
     if (!isValid(node) || nodes_[node].children.empty()) return;
     if (events.expanding) events.expanding(node);
-    if (nodes_[node].expanded) return;
-    nodes_[node].expanded = true;
+    if (places_[node].expanded) return;
+    places_[node].expanded = true;
     for (auto* l : listeners_) l->expandedChanged(node, true);
     if (events.expanded) events.expanded(node);
 }
@@ -184,8 +184,8 @@ void TreeStore::expand(NodeId node) {
 void TreeStore::collapse(NodeId node) {
     if (!isValid(node)) return;
     if (events.collapsing) events.collapsing(node);
-    if (!nodes_[node].expanded) return;
-    nodes_[node].expanded = false;
+    if (!places_[node].expanded) return;
+    places_[node].expanded = false;
     for (auto* l : listeners_) l->expandedChanged(node, false);
 }
 
@@ -196,7 +196,7 @@ void TreeStore::select(NodeId node) {
         // Reveal: open the collapsed ancestors, outermost first.
         std::vector<NodeId> closed;
         for (NodeId a = places_[node].parent; a != kNoNode; a = places_[a].parent)
-            if (!nodes_[a].expanded) closed.push_back(a);
+            if (!places_[a].expanded) closed.push_back(a);
         for (auto it = closed.rbegin(); it != closed.rend(); ++it) expand(*it);
     }
     selected_ = node;

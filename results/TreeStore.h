@@ -124,13 +124,13 @@ public:
     void setCounter(NodeId node, std::int32_t value) { at(node).counter = value; }
     NodeId link(NodeId node) const { return at(node).link; }
     void setLink(NodeId node, NodeId link) { at(node).link = link; }
-    bool populated(NodeId node) const { return at(node).populated; }
-    void setPopulated(NodeId node, bool value) { at(node).populated = value; }
+    bool populated(NodeId node) const { return place(node).populated; }
+    void setPopulated(NodeId node, bool value) { placeRef(node).populated = value; }
 
     // Expanded state. expand and collapse always raise the expanding or collapsing event
     // first, even when the node is already in that state. A node without children does not
     // open: expand does nothing for it.
-    bool isExpanded(NodeId node) const { return at(node).expanded; }
+    bool isExpanded(NodeId node) const { return place(node).expanded; }
     void expand(NodeId node);
     void collapse(NodeId node);
 
@@ -160,19 +160,21 @@ private:
         std::vector<NodeId> children;
         NodeId link = kNoNode;
         std::int32_t counter = -1;
-        bool marked = false;
-        bool expanded = false;
-        bool populated = false;
     };
     // Where each node hangs and what it is, apart from the rest: a view asks a node's parent
     // and row for every index it keeps, thousands of times per removal, and whether it can
     // have children for every open row it lays out; a dense array answers from the cache.
-    // parent kFreed: the id is free.
+    // parent kFreed: the id is free. The node's flags fill what would be padding here, which
+    // keeps a Node at 64 bytes: a million files cost 8 MB less.
     struct Place {
         NodeId parent = kFreed;
         std::uint32_t row = 0;
         NodeKind kind = NodeKind::Plain;
+        bool marked = false;
+        bool expanded = false;
+        bool populated = false;
     };
+    static_assert(sizeof(Place) == 12, "the flags take Place's padding");
     static constexpr NodeId kFreed = 0xFFFFFFFEu;
 
     // A node's values, checked where asserts are on.
@@ -185,6 +187,10 @@ private:
         return nodes_[node];
     }
     const Place& place(NodeId node) const {
+        assert(isValid(node) && "node id not valid");
+        return places_[node];
+    }
+    Place& placeRef(NodeId node) {
         assert(isValid(node) && "node id not valid");
         return places_[node];
     }
