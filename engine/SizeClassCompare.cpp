@@ -126,7 +126,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         reads_.release(*ticket);
     } else {
         SearchedFile f;
-        opened = f.open(pathsNow().posix, reads_.readCall());
+        opened = f.open(pathsNow().posix, reads_.readCall(), reads_.folders());
         if (opened) {
             const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
             ahead_.noteRead(cached.has_value());
