@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -12,10 +14,18 @@ namespace parelix {
 
 namespace {
 
-// The folder itself or one below it.
+// The folder itself or one below it. Folders side by side differ most often at their ends:
+// the last character tells most of them apart before the whole is compared.
 bool covers(std::string_view held, std::string_view folder) {
-    return folder.size() >= held.size() && folder.compare(0, held.size(), held) == 0 &&
-           (folder.size() == held.size() || folder[held.size()] == '/');
+    return folder.size() >= held.size() && !held.empty() && folder[held.size() - 1] == held.back() &&
+           (folder.size() == held.size() || folder[held.size()] == '/') && folder.compare(0, held.size(), held) == 0;
+}
+
+// A coarse clock is enough for how long a folder is trusted, and costs next to nothing.
+FolderHandles::Clock::time_point nowCoarse() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return FolderHandles::Clock::time_point(std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec));
 }
 
 // The deepest folder above or at both.
@@ -70,7 +80,7 @@ FolderHandles::Entry* FolderHandles::find(std::string_view folder, Clock::time_p
         for (const auto& e : entries_)
             if (!e->retired && covers(e->path, folder) && (!best || e->path.size() > best->path.size()))
                 best = e.get();
-        if (!best || now - best->checked <= trustFor_) return best;
+        if (!best || now - best->checked < trustFor_) return best;
         struct stat st {};
         if (::stat(best->path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == best->device &&
             static_cast<std::uint64_t>(st.st_ino) == best->inode) {
@@ -133,9 +143,9 @@ int FolderHandles::open(const std::string& posixPath, int flags) {
     Entry* entry = nullptr;
     {
         std::lock_guard lock(mutex_);
-        const Clock::time_point now = Clock::now();
+        const Clock::time_point now = nowCoarse();
         if (last_ && folder == previous_ && last_->path.size() == folder.size() && !last_->retired &&
-            now - last_->checked <= trustFor_) {
+            now - last_->checked < trustFor_) {
             // In the folder of the last open, which is held.
             entry = last_;
         } else {
