@@ -9,7 +9,7 @@
 
 namespace parelix {
 
-const std::string& DirectoryPaths::path(std::uint32_t index) {
+DirectoryPaths::Slot& DirectoryPaths::slot(std::uint32_t index) {
     // Files of one size lie in folders all over the tree: a cache that holds few folders
     // reads the directory list again for most files. Direct-mapped, so a hit costs one
     // comparison.
@@ -19,21 +19,37 @@ const std::string& DirectoryPaths::path(std::uint32_t index) {
         std::uint8_t record[kDirRecordSize];
         dirList_.readAt(index, record);
         slot.path = decodeDirRecord(record);
+        slot.posix = drives_.toPosix(slot.path);
         slot.index = index;
     }
-    return slot.path;
+    return slot;
 }
 
 FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record) {
     FilePaths p;
     p.name.assign(record.name());
-    std::string path = dirs.path(record.dirIndex());
+    const std::uint32_t dir = record.dirIndex();
+    std::string path = dirs.path(dir);
     path.append(p.name);
     // Cut, the path names some other file or none: the file cannot be opened by it.
     const bool whole = path.size() <= kShortStringMax;
-    p.full = cut255(path);
-    if (whole) {
-        if (auto posix = dirs.drives().toPosix(p.full)) p.posix = std::move(*posix);
+    if (!whole) {
+        p.full = cut255(path);
+        return p;
+    }
+    p.full = std::move(path);
+    // A name that is one plain component follows its folder's POSIX path as it is: the
+    // folder's path is mapped once, not again for each of its files.
+    const std::string_view name = p.name;
+    const bool plain = !name.empty() && name != "." && name != ".." &&
+                       name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+    if (const auto& folder = dirs.posix(dir); plain && folder) {
+        p.posix.reserve(folder->size() + 1 + name.size());
+        p.posix = *folder;
+        if (p.posix.back() != '/') p.posix.push_back('/');
+        p.posix.append(name);
+    } else if (auto posix = dirs.drives().toPosix(p.full)) {
+        p.posix = std::move(*posix);
     }
     return p;
 }
