@@ -82,6 +82,8 @@ struct FilePaths {
     std::string name;
 };
 FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record);
+// Its POSIX path alone, as filePaths gives it: what opening it needs.
+std::string posixPath(DirectoryPaths& dirs, FileEntryView record);
 
 // The comparison's pace: the progress bar about once per hundredth of the files, an event
 // turn after every step, and the Stop button's answer.
