@@ -92,13 +92,13 @@ FolderHandles::Entry* FolderHandles::find(std::string_view folder, Clock::time_p
     }
 }
 
-FolderHandles::Entry* FolderHandles::admit(std::string_view folder, Clock::time_point now) {
+FolderHandles::Entry* FolderHandles::admit(std::string_view folder, Clock::time_point now, const Entry* keep) {
     std::size_t live = 0;
     Entry* oldest = nullptr;
     for (const auto& e : entries_) {
         if (e->retired) continue;
         ++live;
-        if (!oldest || e->lastUse < oldest->lastUse) oldest = e.get();
+        if (e.get() != keep && (!oldest || e->lastUse < oldest->lastUse)) oldest = e.get();
     }
     if (live >= capacity_) {
         if (!oldest) return nullptr;
@@ -152,7 +152,7 @@ int FolderHandles::open(const std::string& posixPath, int flags) {
             entry = find(folder, now);
             const std::string_view common = commonFolder(folder, previous_);
             if ((!entry || entry->path.size() < common.size()) && common.size() > 1 && common == previousCommon_) {
-                if (Entry* added = admit(common, now)) entry = added;
+                if (Entry* added = admit(common, now, entry)) entry = added;
             }
             previousCommon_.assign(common);
             previous_.assign(folder);

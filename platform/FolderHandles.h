@@ -55,7 +55,8 @@ private:
         bool retired = false;        // let go: closed once its last user is done
     };
     Entry* find(std::string_view folder, Clock::time_point now);   // under mutex_
-    Entry* admit(std::string_view folder, Clock::time_point now);  // under mutex_
+    // Under mutex_: holds the folder, letting go of the one least recently used but `keep`.
+    Entry* admit(std::string_view folder, Clock::time_point now, const Entry* keep);
     void retire(Entry* entry);                                      // under mutex_
     void release(Entry* entry);
     int openWhole(const std::string& posixPath, int flags);

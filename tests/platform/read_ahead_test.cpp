@@ -91,6 +91,14 @@ TEST(FolderHandles, AFolderRenamedOrReplacedSinceItWasHeldIsLetGo) {
     for (const char* name : {"x", "x", "x"}) EXPECT_EQ(readThrough(folders, d + "/" + name), "new x");
     dir.write("d/late", "late");
     EXPECT_EQ(readThrough(folders, d + "/late"), "late");
+
+    // Room for one folder: the one above a folder that cannot be held is kept, and used.
+    FolderHandles one(1, std::chrono::hours(1));
+    for (const char* path : {"/d/x", "/d.moved/y", "/d/late"}) readThrough(one, dir.path() + path);
+    ASSERT_EQ(one.held(), 1u) << "the folder above both";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(readThrough(one, dir.path() + "/gone/f"), "(not opened)");
+    EXPECT_EQ(one.held(), 1u);
+    EXPECT_EQ(readThrough(one, d + ".moved/z"), "old z");
 }
 
 TEST(FolderHandles, ThreadsOpeningThroughFoldersLetGoMeanwhileReadTheirOwnFiles) {
