@@ -9,7 +9,7 @@
 
 namespace parelix {
 
-const std::string& DirectoryPaths::path(std::uint32_t index) {
+DirectoryPaths::Slot& DirectoryPaths::slot(std::uint32_t index) {
     // Files of one size lie in folders all over the tree: a cache that holds few folders
     // reads the directory list again for most files. Direct-mapped, so a hit costs one
     // comparison.
@@ -19,9 +19,34 @@ const std::string& DirectoryPaths::path(std::uint32_t index) {
         std::uint8_t record[kDirRecordSize];
         dirList_.readAt(index, record);
         slot.path = decodeDirRecord(record);
+        slot.posix = drives_.toPosix(slot.path);
         slot.index = index;
     }
-    return slot.path;
+    return slot;
+}
+
+std::string posixPath(DirectoryPaths& dirs, FileEntryView record) {
+    const std::uint32_t dir = record.dirIndex();
+    const std::string_view name = record.name();
+    const std::string& folderPath = dirs.path(dir);
+    // Cut, the path names some other file or none: the file cannot be opened by it.
+    if (folderPath.size() + name.size() > kShortStringMax) return {};
+    // A name that is one plain component follows its folder's POSIX path as it is: the
+    // folder's path is mapped once, not again for each of its files.
+    const bool plain = !name.empty() && name != "." && name != ".." &&
+                       name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+    if (const auto& folder = dirs.posix(dir); plain && folder) {
+        std::string posix;
+        posix.reserve(folder->size() + 1 + name.size());
+        posix = *folder;
+        if (posix.back() != '/') posix.push_back('/');
+        posix.append(name);
+        return posix;
+    }
+    std::string full = folderPath;
+    full.append(name);
+    if (auto posix = dirs.drives().toPosix(full)) return std::move(*posix);
+    return {};
 }
 
 FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record) {
@@ -29,12 +54,12 @@ FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record) {
     p.name.assign(record.name());
     std::string path = dirs.path(record.dirIndex());
     path.append(p.name);
-    // Cut, the path names some other file or none: the file cannot be opened by it.
-    const bool whole = path.size() <= kShortStringMax;
-    p.full = cut255(path);
-    if (whole) {
-        if (auto posix = dirs.drives().toPosix(p.full)) p.posix = std::move(*posix);
+    if (path.size() > kShortStringMax) {
+        p.full = cut255(path);
+        return p;
     }
+    p.full = std::move(path);
+    p.posix = posixPath(dirs, record);
     return p;
 }
 
@@ -129,10 +154,10 @@ void ProbeLookahead::fill(std::int64_t from) {
         previousSize_ = size;
         havePrevious_ = true;
         if (!crowded) continue;
-        const FilePaths p = filePaths(dirs_, record);
-        if (p.posix.empty()) continue;
+        const std::string posix = posixPath(dirs_, record);
+        if (posix.empty()) continue;
         // A file recorded empty is only looked up, never opened: that brings what stat will want.
-        asked_.push_back({number, reads_.ask(p.posix, 0, size == 0 ? 0 : kProbeSize)});
+        asked_.push_back({number, reads_.ask(posix, 0, size == 0 ? 0 : kProbeSize)});
     }
 }
 

@@ -55,7 +55,10 @@ struct CompareTally {
 class DirectoryPaths {
 public:
     DirectoryPaths(WorkFile& dirList, const DriveTable& drives) : dirList_(dirList), drives_(drives) {}
-    const std::string& path(std::uint32_t index);
+    const std::string& path(std::uint32_t index) { return slot(index).path; }
+    // The same as a POSIX path without its trailing slash (the mount point alone for a
+    // drive's root); nullopt when it names no drive.
+    const std::optional<std::string>& posix(std::uint32_t index) { return slot(index).posix; }
     const DriveTable& drives() const { return drives_; }
 
 private:
@@ -63,7 +66,9 @@ private:
     struct Slot {
         std::uint32_t index = UINT32_MAX;
         std::string path;
+        std::optional<std::string> posix;
     };
+    Slot& slot(std::uint32_t index);
     WorkFile& dirList_;
     const DriveTable& drives_;
     std::vector<Slot> slots_;
@@ -77,6 +82,8 @@ struct FilePaths {
     std::string name;
 };
 FilePaths filePaths(DirectoryPaths& dirs, FileEntryView record);
+// Its POSIX path alone, as filePaths gives it: what opening it needs.
+std::string posixPath(DirectoryPaths& dirs, FileEntryView record);
 
 // The comparison's pace: the progress bar about once per hundredth of the files, an event
 // turn after every step, and the Stop button's answer.

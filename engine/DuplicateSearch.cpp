@@ -2,6 +2,7 @@
 
 #include "engine/FileListCursor.h"
 #include "engine/SizeClassCompare.h"
+#include "platform/FolderHandles.h"
 #include "platform/Processors.h"
 
 #include <algorithm>
@@ -25,8 +26,11 @@ void DuplicateSearch::run() {
         FileListCursor list(run_.fileList, buffers.recordWindow, kCompareWindowRecords);
         DirectoryPaths dirs(run_.dirList, run_.drives());
         CompareSteps steps(run_.ui, run_.state, run_.fileCount);
+        // Files open relative to folders held for the comparison, which come back from one
+        // file to the next. Made before the readers, so that it outlives them.
+        FolderHandles folders;
         ReadAhead reads(limits.readers, limits.probesAhead + std::max<std::size_t>(limits.chunksAhead, 1), kBlockBufferSize,
-                        run_.services.readCall);
+                        run_.services.readCall, &folders);
         // The probes ahead read the list through a handle and a window of their own.
         WorkFile aheadList;
         aheadList.assign(run_.fileListName, run_.drives());

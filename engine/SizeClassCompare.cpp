@@ -101,12 +101,17 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         if (!paths) paths = filePaths(dirs_, record);
         return *paths;
     };
+    std::optional<std::string> posix;
+    auto posixNow = [&]() -> const std::string& {
+        if (!posix) posix = paths ? paths->posix : posixPath(dirs_, record);
+        return *posix;
+    };
     if (size == 0) {
         if (const auto ticket = ahead_.take(file.record)) reads_.release(*ticket);
         // Empty files are equal without being opened. The size kept is the low 32 bits, so a
         // recorded 0 may also be a multiple of 4 GiB: only a real size of 0 goes unread.
         // A file gone since the walk stays an empty one.
-        const auto st = statRegularFile(pathsNow().posix);
+        const auto st = statRegularFile(posixNow());
         if (!st || st->size == 0) {
             file.state = State::Empty;
             if (st) {
@@ -126,7 +131,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         reads_.release(*ticket);
     } else {
         SearchedFile f;
-        opened = f.open(pathsNow().posix, reads_.readCall());
+        opened = f.open(posixNow(), reads_.readCall(), reads_.folders());
         if (opened) {
             const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
             ahead_.noteRead(cached.has_value());

@@ -10,8 +10,9 @@
 
 namespace parelix {
 
-ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call)
-    : capacity_(capacity), read_(call), slots_(slots) {
+ReadAhead::ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call,
+                     FolderHandles* folders)
+    : capacity_(capacity), read_(call), folders_(folders), slots_(slots) {
     free_.reserve(slots);
     for (std::size_t i = slots; i-- > 0;) free_.push_back(static_cast<Ticket>(i));
     // The quit signals are the window's: readers leave them to the thread that handles them.
@@ -220,7 +221,7 @@ void ReadAhead::read(Slot& slot) {
         return;
     }
     SearchedFile file;
-    if (!file.open(slot.path, read_)) return;
+    if (!file.open(slot.path, read_, folders_)) return;
     a.opened = true;
     a.stat = file.stat();
     try {

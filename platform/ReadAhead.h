@@ -38,8 +38,9 @@ public:
     };
 
     // threads readers, slots reads asked at once at most, each of up to capacity bytes, read
-    // through `call`.
-    ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call = &::read);
+    // through `call`; files are opened through `folders` when given.
+    ReadAhead(unsigned threads, std::size_t slots, std::size_t capacity, ReadCall call = &::read,
+              FolderHandles* folders = nullptr);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -52,6 +53,8 @@ public:
     // Readers inside a read now (an instant's view, for counting this process's busy threads).
     unsigned busyReaders() const { return busy_.load(std::memory_order_relaxed); }
     ReadCall readCall() const { return read_; }
+    // How the asking thread opens the files it reads itself, as the readers do.
+    FolderHandles* folders() const { return folders_; }
     // The most threads told to serve at once so far (by setServing).
     unsigned mostServing() const;
     // True when every slot is asked and not yet released.
@@ -88,6 +91,7 @@ private:
 
     std::size_t capacity_;
     ReadCall read_;
+    FolderHandles* folders_;
     std::vector<Slot> slots_;
     std::vector<Ticket> free_;        // the asking thread's alone
     std::deque<Ticket> queue_;        // asked, not yet taken by a reader (under mutex_)

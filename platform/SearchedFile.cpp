@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FolderHandles.h"
 #include "platform/WorkFile.h"
 
 namespace parelix {
@@ -44,12 +45,13 @@ bool pathExists(const std::string& posixPath) {
     return !posixPath.empty() && ::lstat(posixPath.c_str(), &st) == 0;
 }
 
-bool SearchedFile::open(const std::string& posixPath, ReadCall readCall) {
+bool SearchedFile::open(const std::string& posixPath, ReadCall readCall, FolderHandles* folders) {
     close();
     read_ = readCall;
     if (posixPath.empty()) return false;
     offset_ = 0;
-    fd_ = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    fd_ = folders ? folders->open(posixPath, kFlags) : ::open(posixPath.c_str(), kFlags);
     if (fd_ < 0) return false;
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

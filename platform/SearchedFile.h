@@ -13,6 +13,8 @@
 
 namespace parelix {
 
+class FolderHandles;
+
 // The chunk the content compare reads at a time (the size of a block buffer).
 constexpr std::size_t kContentChunkSize = 65528;
 
@@ -59,8 +61,8 @@ public:
 
     // Only regular files open: a path that became a FIFO or a folder since it was listed is
     // as good as unreadable (the open does not block on a FIFO). Its chunks are read
-    // through `readCall`.
-    bool open(const std::string& posixPath, ReadCall readCall = &::read);
+    // through `readCall`; it is opened through `folders` when given.
+    bool open(const std::string& posixPath, ReadCall readCall = &::read, FolderHandles* folders = nullptr);
     bool isOpen() const { return fd_ >= 0; }
     const FileStat& stat() const { return stat_; }
     // The open file as it is now (fstat); nullopt when it cannot be asked.

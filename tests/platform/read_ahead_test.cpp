@@ -1,8 +1,10 @@
-// Reading searched files: a read that takes only what is in memory, and the readers that
-// serve reads asked ahead.
+// Reading searched files: a read that takes only what is in memory, the folders held to open
+// files relative to them, and the readers that serve reads asked ahead.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FolderHandles.h"
 #include "platform/ReadAhead.h"
 #include "platform/SearchedFile.h"
 #include "platform/WorkFile.h"
@@ -58,6 +61,101 @@ TEST(SearchedFileInMemory, APartlyCachedChunkReadsOnInOrder) {
         ASSERT_EQ(f.readChunk(buffer, kContentChunkSize), kContentChunkSize);
         EXPECT_TRUE(got == content.substr(kContentChunkSize, kContentChunkSize)) << "the next chunk follows";
     }
+}
+
+// The whole content of a file opened through the folders; "(not opened)" when it fails.
+std::string readThrough(FolderHandles& folders, const std::string& path) {
+    const int fd = folders.open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "(not opened)";
+    std::string content;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) content.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return content;
+}
+
+TEST(FolderHandles, AFolderRenamedOrReplacedSinceItWasHeldIsLetGo) {
+    TempDir dir;
+    for (const char* name : {"x", "y", "z"}) dir.write(std::string("d/") + name, std::string("old ") + name);
+    const std::string d = dir.path() + "/d";
+    // Looked at again on every open.
+    FolderHandles folders(4, FolderHandles::Clock::duration::zero());
+    for (const char* name : {"x", "y", "z"}) EXPECT_EQ(readThrough(folders, d + "/" + name), std::string("old ") + name);
+    ASSERT_GE(folders.held(), 1u) << "three files in a row in one folder: it is held";
+
+    ASSERT_EQ(::rename(d.c_str(), (d + ".moved").c_str()), 0);
+    EXPECT_EQ(readThrough(folders, d + "/x"), "(not opened)") << "read through the moved folder";
+    dir.write("d/x", "new x");
+    EXPECT_EQ(readThrough(folders, d + "/x"), "new x") << "read through the replaced folder";
+    // Whatever fails through a held folder is asked of the whole path.
+    for (const char* name : {"x", "x", "x"}) EXPECT_EQ(readThrough(folders, d + "/" + name), "new x");
+    dir.write("d/late", "late");
+    EXPECT_EQ(readThrough(folders, d + "/late"), "late");
+
+    // Room for one folder: the one above a folder that cannot be held is kept, and used.
+    FolderHandles one(1, std::chrono::hours(1));
+    for (const char* path : {"/d/x", "/d.moved/y", "/d/late"}) readThrough(one, dir.path() + path);
+    ASSERT_EQ(one.held(), 1u) << "the folder above both";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(readThrough(one, dir.path() + "/gone/f"), "(not opened)");
+    EXPECT_EQ(one.held(), 1u);
+    EXPECT_EQ(readThrough(one, d + ".moved/z"), "old z");
+}
+
+TEST(FolderHandles, ThreadsOpeningThroughFoldersLetGoMeanwhileReadTheirOwnFiles) {
+    // Every folder holds the same names: a file opened through another folder's descriptor
+    // (one closed while in use, its number handed out again) reads the wrong folder's bytes.
+    TempDir dir;
+    constexpr int kFolders = 6;
+    for (int f = 0; f < kFolders; ++f)
+        for (const char* name : {"a", "b", "c"}) dir.write("f" + std::to_string(f) + "/" + name, std::to_string(f));
+    FolderHandles folders(2, FolderHandles::Clock::duration::zero());
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 600; ++i) {
+                const int f = (i / 3 + t) % kFolders;
+                const std::string name(1, static_cast<char>('a' + i % 3));
+                if (readThrough(folders, dir.path() + "/f" + std::to_string(f) + "/" + name) != std::to_string(f))
+                    ++wrong;
+                if (i % 97 == t) folders.shed();
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LE(folders.held(), 2u);
+}
+
+TEST(FolderHandles, OutOfDescriptorsTheHeldFoldersAreLetGoAndTheFileOpens) {
+    TempDir dir;
+    for (int f = 0; f < 4; ++f)
+        for (const char* name : {"a", "b", "c"}) dir.write("f" + std::to_string(f) + "/" + name, name);
+    // In a child: the limit on descriptors is the process's.
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close_range(3, ~0U, 0);
+        FolderHandles folders(4, std::chrono::hours(1));
+        for (int f = 0; f < 4; ++f)
+            for (const char* name : {"a", "b", "c"})
+                if (readThrough(folders, dir.path() + "/f" + std::to_string(f) + "/" + name) != name) _exit(10);
+        if (folders.held() != 4) _exit(11);
+        // One descriptor left: the first file takes it, the second only once the folders go.
+        const int free = ::dup(0);
+        ::close(free);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(free + 1);
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(12);
+        const int first = folders.open(dir.path() + "/f3/a", O_RDONLY);
+        if (first < 0) _exit(13);
+        const int second = folders.open(dir.path() + "/f3/b", O_RDONLY);
+        _exit(second >= 0 ? 0 : 14);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: misread, 11: folders not held, 13/14: an open failed";
 }
 
 ssize_t failingRead(int, void*, std::size_t) {
