@@ -278,7 +278,7 @@ void T_EcrPrin::appendLog(const std::string& line) {
     // took a tenth of a walk on a slow disk.
     resultsPage_->addLogLine(line, false);
     logBehind_ = true;
-    if (turnClockMs() - lastLogPaintMs_ < kRunPaintSpacingMs) return;
+    if (turnClockMs() - lastLogPaintMs_ < kActPaintSpacingMs) return;
     showLogNow();
 }
 

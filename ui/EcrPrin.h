@@ -47,6 +47,9 @@ public:
     // During a search run the window paints at most this often (PaintSpacing.h), about 25
     // pictures a second, as the status bar; its event turns still come every kEventTurnMs.
     static constexpr int kRunPaintSpacingMs = 40;
+    // A deletion act paints at most this often: each picture lays the log out and paints it,
+    // which on a slow disk took a tenth of a walk at every 10 ms.
+    static constexpr int kActPaintSpacingMs = 100;
 
     // --- Shell (EcrPrin.cpp) -----------------------------------------------------------
     void showResultsPage();
