@@ -273,9 +273,8 @@ void T_EcrPrin::appendLog(const std::string& line) {
         return;
     }
     // A walk writes a line per file, and painting each cost more than the file's trip to the
-    // recycle bin: the lines then show as often as a run's pictures, and the act's end shows
-    // the last one. A picture of the log costs more than a millisecond; shown every 10 ms it
-    // took a tenth of a walk on a slow disk.
+    // recycle bin: the lines then come into view as often as the act's pictures, and the
+    // act's end shows the last one.
     resultsPage_->addLogLine(line, false);
     logBehind_ = true;
     if (turnClockMs() - lastLogPaintMs_ < kActPaintSpacingMs) return;

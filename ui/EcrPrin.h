@@ -152,8 +152,8 @@ private:
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
     std::int64_t lastLogPaintMs_ = INT64_MIN / 2;   // of the last log line painted in a deletion
     bool logBehind_ = false;                      // lines added since, not yet in view
-    // A deletion act paints as a run does: its log and trees change at every file, and the
-    // reads of a long check turn the events every few milliseconds.
+    // A deletion act's pictures are spaced (kActPaintSpacingMs): its log changes at every
+    // file, and the reads of a long check turn the events every few milliseconds.
     std::unique_ptr<PaintSpacing> actSpacing_;
 };
 
