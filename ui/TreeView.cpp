@@ -59,8 +59,9 @@ private:
             return qHashMulti(seed, k.text, k.features, k.decorationSize.width(), k.decorationSize.height());
         }
     };
-    // Rows seen over a long session: kept within bounds, dropped all at once.
-    static constexpr qsizetype kMaxSizesKept = 1 << 16;
+    // Rows seen over a long session: kept within bounds (a fit measures about a thousand,
+    // a path's entry takes a few hundred bytes), dropped all at once.
+    static constexpr qsizetype kMaxSizesKept = 1 << 14;
     mutable QHash<SizeKey, QSize> sizes_;
     mutable const QStyle* style_ = nullptr;
     mutable QFont font_;
