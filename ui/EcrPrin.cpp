@@ -18,6 +18,7 @@
 
 #include "ui/Application.h"
 #include "ui/EcrApropos.h"
+#include "ui/PaintSpacing.h"
 #include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
 #include "ui/SelectionPage.h"
@@ -272,16 +273,16 @@ void T_EcrPrin::appendLog(const std::string& line) {
         return;
     }
     // A walk writes a line per file, and painting each cost more than the file's trip to the
-    // recycle bin: the lines then show at most every kEventTurnMs, and the act's end shows
-    // the last one.
+    // recycle bin: the lines then come into view as often as the act's pictures, and the
+    // act's end shows the last one.
     resultsPage_->addLogLine(line, false);
     logBehind_ = true;
-    if (turnClockMs() - lastLogPaintMs_ < kEventTurnMs) return;
+    if (turnClockMs() - lastLogPaintMs_ < kActPaintSpacingMs) return;
     showLogNow();
 }
 
 void T_EcrPrin::showLogNow() {
-    resultsPage_->showLastLogLine();
+    resultsPage_->scrollToLastLogLine();
     logBehind_ = false;
     processEventsNow();
     lastLogPaintMs_ = lastTurnMs_;

@@ -25,6 +25,7 @@ class QWidget;
 
 namespace parelix {
 
+class PaintSpacing;
 class ResultsGlue;
 class ResultsPage;
 class SelectionPage;
@@ -46,6 +47,9 @@ public:
     // During a search run the window paints at most this often (PaintSpacing.h), about 25
     // pictures a second, as the status bar; its event turns still come every kEventTurnMs.
     static constexpr int kRunPaintSpacingMs = 40;
+    // A deletion act paints at most this often: each picture lays the log out and paints it,
+    // which on a slow disk took a tenth of a walk at every 10 ms.
+    static constexpr int kActPaintSpacingMs = 100;
 
     // --- Shell (EcrPrin.cpp) -----------------------------------------------------------
     void showResultsPage();
@@ -148,6 +152,9 @@ private:
     std::int64_t lastTurnMs_ = INT64_MIN / 2;   // clock of the last event turn
     std::int64_t lastLogPaintMs_ = INT64_MIN / 2;   // of the last log line painted in a deletion
     bool logBehind_ = false;                      // lines added since, not yet in view
+    // A deletion act's pictures are spaced (kActPaintSpacingMs): its log changes at every
+    // file, and the reads of a long check turn the events every few milliseconds.
+    std::unique_ptr<PaintSpacing> actSpacing_;
 };
 
 }  // namespace parelix

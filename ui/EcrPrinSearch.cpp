@@ -80,12 +80,14 @@ bool T_EcrPrin::FormCloseQuery() { return session_.closeQuery(); }
 
 void T_EcrPrin::holdInput(bool on) {
     results_->holdInput(on);
+    if (on && !actSpacing_) actSpacing_ = std::make_unique<PaintSpacing>(this, kActPaintSpacingMs);
     // The act has ended: its last log line comes into view, painted with the next turn
     // (an event turn here could start another act inside this one's end).
     if (!on && logBehind_) {
         resultsPage_->showLastLogLine();
         logBehind_ = false;
     }
+    if (!on) actSpacing_.reset();   // a picture it held is asked again
 }
 
 void T_EcrPrin::closeSoon() {

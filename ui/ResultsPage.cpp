@@ -231,6 +231,10 @@ void ResultsPage::showLastLogLine() {
     Infos->clearSelection();
 }
 
+void ResultsPage::scrollToLastLogLine() {
+    if (QListWidgetItem* item = Infos->item(Infos->count() - 1)) Infos->scrollToItem(item);
+}
+
 void ResultsPage::clearLog() { Infos->clear(); }
 
 void ResultsPage::setSpaceFigures(const QString& text) {

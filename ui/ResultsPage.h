@@ -62,6 +62,9 @@ public:
     // show false: the line waits for showLastLogLine to come into view.
     void addLogLine(const std::string& line, bool show = true);
     void showLastLogLine();
+    // Brings the last line into view, leaving the current line where it is (a walk's
+    // pictures; its end shows the last line as showLastLogLine does).
+    void scrollToLastLogLine();
     void clearLog();
 
     // Sizes. The ratios are thousandths of the window's outer size; they start from the

@@ -10,6 +10,8 @@
 
 namespace parelix {
 
+class SelectionDelegate;
+
 class TreeView : public QTreeView {
     Q_OBJECT
 public:
@@ -26,8 +28,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    SelectionDelegate* delegate_;   // draws the rows, and keeps their measured sizes
     int holds_ = 0;
 };
 

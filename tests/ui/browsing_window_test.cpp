@@ -232,6 +232,8 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     QListWidgetItem* last = ui.Infos->item(50);
     EXPECT_TRUE(last->text().startsWith(QStringLiteral("Effacement de ")));
     EXPECT_TRUE(ui.Infos->viewport()->rect().contains(ui.Infos->visualItemRect(last))) << "the last line is out of view";
+    EXPECT_EQ(ui.Infos->currentItem(), last);
+    EXPECT_TRUE(ui.Infos->selectedItems().isEmpty());
     EXPECT_EQ(dir_().selected(), root);
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QApplication>
@@ -16,6 +17,7 @@
 
 #include "results/TreeStore.h"
 #include "support/UiApplication.h"
+#include "ui/PanelControls.h"
 #include "ui/TreeModel.h"
 #include "ui/TreeView.h"
 #include "ui/TreeViewBinder.h"
@@ -345,6 +347,52 @@ TEST_F(TreeModelTest, ABatchReachesTheViewOnceAtItsEnd) {
     }
     EXPECT_FALSE(view.isExpanded(model.indexOf(folders[2])));
     EXPECT_TRUE(view.isExpanded(model.indexOf(folders[4])));
+}
+
+// The column fits its rows as their texts and the font change, as wide as a view that
+// measures every row afresh finds them (the rows' sizes are kept between fits).
+TEST_F(TreeModelTest, TheColumnFitsItsRowsAsTheirTextsAndTheFontChange) {
+    struct FreshView : QTreeView {   // Qt's own delegate, no sizes kept
+        using QTreeView::sizeHintForColumn;
+    };
+    std::unique_ptr<QTreeView> made(makeTree(QStringLiteral("DblList"), QStringLiteral("t"), 19, nullptr));
+    TreeView& view = *static_cast<TreeView*>(made.get());
+    view.resize(200, 200);
+    TreeViewBinder binder(model, &view);
+    FreshView fresh;
+    fresh.setIndentation(19);
+    fresh.setIconSize(view.iconSize());
+    fresh.setModel(&model);
+    fresh.setHeaderHidden(true);
+    view.show();
+    const NodeId root = store.addChild(kNoNode, "C:", NodeKind::Folder);
+    for (int i = 0; i < 5; ++i) store.addChild(root, "f" + std::to_string(i), NodeKind::File);
+    const NodeId longName = store.addChild(root, std::string(120, 'w'), NodeKind::File);
+    store.select(longName);
+    fresh.expandAll();
+    // The column's width, checked against the fresh measure.
+    const auto fits = [&](const char* when) {
+        QCoreApplication::processEvents();
+        const int width = std::max(fresh.sizeHintForColumn(0), view.viewport()->width());
+        EXPECT_EQ(view.sizeHintForColumn(0), width) << when;
+        EXPECT_EQ(view.header()->sectionSize(0), width) << when;
+        return width;
+    };
+    const int wide = fits("a long name");
+    EXPECT_GT(wide, view.viewport()->width());
+    store.setText(longName, std::string(60, 'w'));
+    const int narrower = fits("the name shortened");
+    EXPECT_LT(narrower, wide);
+    store.setText(longName, std::string(120, 'w'));
+    EXPECT_EQ(fits("the name as it was"), wide);
+    QFont larger = view.font();
+    larger.setPointSize(larger.pointSize() * 2);
+    view.setFont(larger);
+    fresh.setFont(larger);
+    const int larger120 = fits("a larger font");
+    EXPECT_GT(larger120, wide);
+    store.remove(longName);
+    EXPECT_LT(fits("the long name gone"), larger120);
 }
 
 // A node the program selects out of sight is scrolled to mid-height, with neighbours on
