@@ -1,6 +1,7 @@
 #include "ui/ResultsPage.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
@@ -120,6 +121,7 @@ void ResultsPage::buildDblColumn() {
     Infos->setFocusPolicy(Qt::ClickFocus);
     Infos->setSelectionMode(QAbstractItemView::SingleSelection);
     Infos->setMinimumHeight(0);
+    Infos->setUniformItemSizes(true);   // see addLogLine
     // The log may shrink to nothing under its title; the layout would otherwise keep it its
     // scroll bars' height and push the title onto the duplicates tree.
     Infos->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
@@ -214,13 +216,43 @@ bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
 // --- The log ---------------------------------------------------------------------------
 
 void ResultsPage::addLogLine(const std::string& line, bool show) {
-    auto* item = new QListWidgetItem(QString::fromUtf8(line));
+    const QString text = QString::fromUtf8(line);
+    auto* item = new QListWidgetItem(text);
     Infos->addItem(item);
-    // The list lays every line out again each time one is added; measured once here, a
-    // line's size is not shaped again from its text each time (a walk of a thousand
-    // deletions would shape half a million lines).
-    item->setSizeHint(Infos->sizeHintForIndex(Infos->indexFromItem(item)));
+    // The list lays every line out again each time one is added, and a deletion walk adds a
+    // thousand. Its rows all take the size of its last line (uniform sizes), which carries
+    // the height of a line and the width of the widest line so far: a layout asks one size,
+    // not one per line, and the widest line still sets how far the list scrolls.
+    logWidest_ = std::max(logWidest_, logLineWidth(item, text));
+    item->setSizeHint(QSize(logWidest_, logLineHeight_));
     if (show) showLastLogLine();
+}
+
+int ResultsPage::logLineWidth(QListWidgetItem* item, const QString& text) {
+    // The style's own measure builds a whole item option and shapes the text: a third of
+    // what a walk costs beyond the disk. It is taken once for the list's font and style, to
+    // learn the margins around the text and a line's height; after that a line is its
+    // characters' advances, kept by character, plus those margins. Text outside the scripts
+    // kept (a character past U+058F, or a newline) is shaped.
+    const QFont& font = Infos->font();
+    if (logLineFont_ != font || logLineStyle_ != Infos->style() || logLineHeight_ == 0) {
+        const QSize styled = Infos->sizeHintForIndex(Infos->indexFromItem(item));
+        logLineFont_ = font;
+        logLineStyle_ = Infos->style();
+        logLineHeight_ = styled.height();
+        logLineMargin_ = styled.width() - QFontMetrics(font).horizontalAdvance(text);
+        logAdvances_.assign(kLogAdvancesKept, -1);
+        return styled.width();
+    }
+    int width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= kLogAdvancesKept || u == u'\n') return logLineMargin_ + QFontMetrics(font).horizontalAdvance(text);
+        int& advance = logAdvances_[u];
+        if (advance < 0) advance = QFontMetrics(font).horizontalAdvance(c);
+        width += advance;
+    }
+    return logLineMargin_ + width;
 }
 
 void ResultsPage::showLastLogLine() {
@@ -235,7 +267,10 @@ void ResultsPage::scrollToLastLogLine() {
     if (QListWidgetItem* item = Infos->item(Infos->count() - 1)) Infos->scrollToItem(item);
 }
 
-void ResultsPage::clearLog() { Infos->clear(); }
+void ResultsPage::clearLog() {
+    Infos->clear();
+    logWidest_ = 0;
+}
 
 void ResultsPage::setSpaceFigures(const QString& text) {
     EspaceDblList->setText(text);

@@ -6,6 +6,7 @@
 // lays out its controls, holds the pictures of both result trees and their models, and
 // keeps the directory tree's share of the window's width and the duplicates tree's share
 // of its height. The window binds the controls' events to its handlers.
+#include <QFont>
 #include <QFrame>
 #include <cstdint>
 #include <QIcon>
@@ -15,6 +16,8 @@
 
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
+class QStyle;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -92,6 +95,8 @@ private:
     void applyDblListHeight();           // the asked height, as far as both titles stay whole
     // The drag of the log's title resizes the duplicates tree.
     bool logTitleDragOver(QWidget* target, QPoint pos);
+    // A log line's width as the style would give it.
+    int logLineWidth(QListWidgetItem* item, const QString& text);
 
     QSplitter* SepVRes = nullptr;
     QFrame* PanelDirList = nullptr;
@@ -120,6 +125,15 @@ private:
     int dirPanelWidth_ = 200;                // PanelDirList width the page is to show
     int dblListHeight_ = 268;                // DblList height asked by the ratio or a drag
     QPoint dragStart_;
+    // The log's line sizes: margins and height measured on one line of the list's font and
+    // style, advances by character (up to U+058F), and the widest line since the log began.
+    static constexpr char16_t kLogAdvancesKept = 0x590;
+    QFont logLineFont_;
+    const QStyle* logLineStyle_ = nullptr;
+    int logLineMargin_ = 0;
+    int logLineHeight_ = 0;
+    std::vector<int> logAdvances_;
+    int logWidest_ = 0;
 };
 
 }  // namespace parelix

@@ -218,7 +218,10 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
         dir.write(name + "-2", name);
         b.group("2", {b.file(root, name + "-1"), b.file(root, name + "-2")});
     }
-    for (int i = 0; i < 40; ++i) static_cast<SearchUi&>(w->session()).logLine("ligne " + std::to_string(i));
+    // Among them the widest line, with accents and a script whose advances are not kept.
+    const std::string widest = "Effacement de C:\\Données\\été\\Ωμέγα\\写真\\une ligne bien plus large que les autres.jpg";
+    for (int i = 0; i < 40; ++i)
+        static_cast<SearchUi&>(w->session()).logLine(i == 7 ? widest : "ligne " + std::to_string(i));
     services.answer = true;
     item->trigger();
     EXPECT_EQ(questions.size(), 2u);
@@ -231,9 +234,22 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     // The walk's last line is in view once it has ended.
     QListWidgetItem* last = ui.Infos->item(50);
     EXPECT_TRUE(last->text().startsWith(QStringLiteral("Effacement de ")));
-    EXPECT_TRUE(ui.Infos->viewport()->rect().contains(ui.Infos->visualItemRect(last))) << "the last line is out of view";
+    const QRect lastRect = ui.Infos->visualItemRect(last);
+    EXPECT_TRUE(lastRect.top() >= 0 && lastRect.bottom() <= ui.Infos->viewport()->rect().bottom())
+        << "the last line is out of view";
     EXPECT_EQ(ui.Infos->currentItem(), last);
     EXPECT_TRUE(ui.Infos->selectedItems().isEmpty());
+    {
+        // Every line is as wide as the widest as the style measures it, so it scrolls into view.
+        QListWidget measure;
+        measure.setFont(ui.Infos->font());
+        measure.addItem(QString::fromStdString(widest));
+        const int styled = measure.sizeHintForIndex(measure.model()->index(0, 0)).width();
+        const int drawn = ui.Infos->visualItemRect(ui.Infos->item(7)).width();
+        EXPECT_GE(drawn, styled);
+        EXPECT_LE(drawn, styled + 4);
+        EXPECT_EQ(ui.Infos->visualItemRect(last).width(), drawn);
+    }
     EXPECT_EQ(dir_().selected(), root);
     EXPECT_TRUE(w->updatesEnabled());
     EXPECT_FALSE(QApplication::overrideCursor());
