@@ -23,7 +23,6 @@
 #include "platform/System.h"
 #include "platform/WorkFile.h"
 #include "support/TestSupport.h"
-#include "support/UiApplication.h"
 #include "support/WindowFixture.h"
 #include "ui/EcrPrin.h"
 #include "ui/PaintSpacing.h"
@@ -436,7 +435,7 @@ TEST_F(MainWindow, ARunsPicturesAreSpacedAndTheLastOneAlwaysShows) {
 // background of the ancestor that fills it, whatever the bar's size and value. And it
 // repaints every change, also the ones a plain bar judges by the value it painted last.
 TEST(ProgressBar, PaintsAPlainBarsPixelsAndEveryChange) {
-    test::ensureApplication();
+    test::ensureProgramApplication();
     QWidget window;
     QPalette palette = window.palette();
     palette.setColor(QPalette::Window, QColor(200, 120, 40));   // none of the style's own
