@@ -1,9 +1,12 @@
 #include "ui/ProgressBar.h"
 
+#include <QApplication>
 #include <QImage>
-#include <QPaintEvent>
 #include <QPainter>
-#include <QStyleOptionProgressBar>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <algorithm>
 #include <cmath>
 
@@ -19,48 +22,58 @@ const QWidget* backgroundOwner(const QWidget* w) {
     return owner ? owner : w;
 }
 
+// The application's style, but for a whole progress bar, which it draws strip by strip.
+// QProgressBar's own paint handler stays: it records the value painted, by which the bar
+// judges whether a change of value shows.
+class StripStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        // A strip's edges must fall between device pixels for its pixels to be the whole bar's.
+        if (element != CE_ProgressBar || !widget || ratio != std::floor(ratio)) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        const QWidget* owner = backgroundOwner(widget);
+        const QBrush background = owner->palette().brush(owner->backgroundRole());
+        const QPoint ownerOrigin = owner == widget ? QPoint() : -widget->mapTo(owner, QPoint());
+        const int scale = static_cast<int>(ratio);
+        const QRect bar = option->rect;
+        for (int x = bar.left(); x <= bar.right(); x += ProgressBar::kStrip) {
+            const QRect strip(x, bar.top(), std::min(ProgressBar::kStrip, bar.right() + 1 - x), bar.height());
+            QImage piece(strip.size() * scale, QImage::Format_ARGB32_Premultiplied);
+            piece.setDevicePixelRatio(ratio);
+            QPainter p(&piece);
+            p.translate(-strip.topLeft());   // the bar's coordinates
+            p.setBrushOrigin(ownerOrigin);   // a textured background lines up with the owner's
+            p.fillRect(strip, background);
+            p.setBrushOrigin(QPoint());
+            QProxyStyle::drawControl(element, option, &p, widget);
+            p.end();
+            painter->drawImage(strip.topLeft(), piece);
+        }
+    }
+};
+
+// One for every bar, made of the application's style, and living as long as the application.
+QStyle* stripStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new StripStyle(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(qApp);
+    }
+    return style;
+}
+
 }  // namespace
 
 ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setStyle(stripStyle());
     // Every pixel is painted here, background included: nothing is painted under the bar.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // QProgressBar skips a repaint that it judges too small to see by the value it painted
-    // last, which only its own paint handler records.
-    connect(this, &QProgressBar::valueChanged, this, [this] { update(); });
-}
-
-void ProgressBar::paintEvent(QPaintEvent* event) {
-    QStyleOptionProgressBar option;
-    initStyleOption(&option);
-    const QWidget* owner = backgroundOwner(this);
-    const QBrush background = owner->palette().brush(owner->backgroundRole());
-    const QPoint ownerOrigin = owner == this ? QPoint() : -mapTo(owner, QPoint());
-    // Coordinates are the bar's, whatever painter draws.
-    const auto paintAll = [&](QPainter& p) {
-        p.setBrushOrigin(ownerOrigin);   // a textured background lines up with the owner's
-        p.fillRect(rect(), background);
-        p.setBrushOrigin(QPoint());
-        style()->drawControl(QStyle::CE_ProgressBar, &option, &p, this);
-    };
-    QPainter out(this);
-    const qreal ratio = devicePixelRatio();
-    // A strip's edges must fall between device pixels for its pixels to be the whole bar's.
-    if (ratio != std::floor(ratio)) {
-        paintAll(out);
-        return;
-    }
-    const int scale = static_cast<int>(ratio);
-    const QRect area = event->rect() & rect();
-    for (int x = area.left(); x <= area.right(); x += kStrip) {
-        const QRect strip(x, area.top(), std::min(kStrip, area.right() + 1 - x), area.height());
-        QImage piece(strip.size() * scale, QImage::Format_ARGB32_Premultiplied);
-        piece.setDevicePixelRatio(ratio);
-        QPainter p(&piece);
-        p.translate(-strip.topLeft());
-        paintAll(p);
-        p.end();
-        out.drawImage(strip.topLeft(), piece);
-    }
 }
 
 }  // namespace parelix
