@@ -36,20 +36,6 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext& context, const Q
     if (toolkitHandler) toolkitHandler(type, context, message);
 }
 
-// On X11 a picture that repaints what the one before sent through shared memory first
-// waits for the display server's answer, lest the server read pixels being painted over. A
-// search run repaints its status and progress bars 25 times a second: on a busy machine its
-// thread waited each time for the server to be given a processor. Sent over the connection,
-// the few kilobytes of such a picture cost a copy and no wait. The toolkit reads the setting
-// when it connects, inside the application's construction; a setting of the user's stays.
-bool pictureSettingOurs = false;
-
-int& picturesOverTheConnection(int& argc) {
-    pictureSettingOurs = !qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
-    if (pictureSettingOurs) qputenv("QT_XCB_NO_MITSHM", "1");
-    return argc;
-}
-
 }  // namespace
 
 void Application::watchDisplayStart() { toolkitHandler = qInstallMessageHandler(holdStartMessage); }
@@ -61,9 +47,7 @@ void Application::displayReached() {
 }
 
 Application::Application(int& argc, char** argv, PlatformServices& services)
-    : QApplication(picturesOverTheConnection(argc), argv), services_(services) {
-    // Not handed down to the programs this one starts (the opener of a file and its viewer).
-    if (pictureSettingOurs) qunsetenv("QT_XCB_NO_MITSHM");
+    : QApplication(argc, argv), services_(services) {
     // The name only: with a display name set, the window system would show it after every
     // caption ("Erreur — Parelix"), and captions are the program's own.
     setApplicationName(QStringLiteral("Parelix"));
