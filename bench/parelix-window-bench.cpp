@@ -9,13 +9,16 @@
 // without files ends on "Aucun fichier à traiter !", which serves as the baseline of memory.
 //
 // Standard error: time to the "Fini !" line, time to the end of the run, counts, peak
-// resident memory (VmHWM). With --groups, standard output gets the duplicates tree in
-// parelix-scan's format, so that the two outputs can be compared byte for byte. With --paints,
-// standard error also gets how often each widget was painted during the run, and how many
-// of those paints came from a repaint outside the event turns.
+// resident memory (VmHWM), the time of each phase (from the log lines that open the next).
+// With --groups, standard output gets the duplicates tree in parelix-scan's format, so that
+// the two outputs can be compared byte for byte. With --paints, standard error also gets how
+// often each widget was painted during the run and the time in its own paint handler, and
+// how many pictures the window made and the time they took (painting, flush to the display
+// and any wait for the display server).
 #include <QApplication>
 #include <QListWidget>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -48,22 +51,58 @@ long peakRssKb() {
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// Counts the paint events each widget gets, by object name (or class when unnamed).
+// Counts the paint events each widget gets, by object name (or class when unnamed), and
+// times the window's pictures: each update request of a top-level widget is handed on from
+// here, so that its time holds the painting, the flush to the display and any wait for it.
 class PaintCounter : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+        if (event->type() == QEvent::UpdateRequest && watched->isWidgetType() && !inPicture_ &&
+            static_cast<QWidget*>(watched)->isWindow()) {
+            inPicture_ = true;
+            const int paintsBefore = paintCount_;
+            const auto start = Clock::now();
+            QCoreApplication::sendEvent(watched, event);
+            const double ms = seconds(start, Clock::now()) * 1000;
+            inPicture_ = false;
+            if (paintCount_ == paintsBefore) return true;   // held back, or nothing to paint
+            ++pictures_;
+            pictureMs_ += ms;
+            longestMs_ = std::max(longestMs_, ms);
+            return true;
+        }
+        if (event->type() == QEvent::Paint && watched->isWidgetType() && watched != inPaint_) {
             const QString name = watched->objectName().isEmpty() ? QString::fromLatin1(watched->metaObject()->className())
                                                                  : watched->objectName();
-            ++paints_[name.toStdString()];
+            Paints& p = paints_[name.toStdString()];
+            ++p.count;
+            ++paintCount_;
+            QObject* outer = inPaint_;
+            inPaint_ = watched;
+            const auto start = Clock::now();
+            QCoreApplication::sendEvent(watched, event);
+            p.ms += seconds(start, Clock::now()) * 1000;
+            inPaint_ = outer;
+            return true;
         }
         return false;
     }
     void report() const {
-        for (const auto& [name, count] : paints_) std::fprintf(stderr, "paints %s %d\n", name.c_str(), count);
+        for (const auto& [name, p] : paints_) std::fprintf(stderr, "paints %s %d, %.1f ms\n", name.c_str(), p.count, p.ms);
+        std::fprintf(stderr, "pictures %d, %.1f ms in all, longest %.1f ms\n", pictures_, pictureMs_, longestMs_);
     }
 private:
-    std::map<std::string, int> paints_;
+    struct Paints {
+        int count = 0;
+        double ms = 0;   // in the widget's own paint handler (its children paint apart)
+    };
+    std::map<std::string, Paints> paints_;
+    QObject* inPaint_ = nullptr;
+    int paintCount_ = 0;
+    bool inPicture_ = false;
+    int pictures_ = 0;
+    double pictureMs_ = 0;
+    double longestMs_ = 0;
 };
 
 // Reads --groups and the folders, each named as a search path; false after saying why when
@@ -153,10 +192,14 @@ int main(int argc, char** argv) {
 
     // The moment the log receives "Fini !", seen from the log's own model.
     auto* infos = window.findChild<QListWidget*>(QStringLiteral("Infos"));
-    Clock::time_point finiAt{};
+    // The lines that open the sort and the comparison end the phase before them.
+    Clock::time_point sortAt{}, compareAt{}, finiAt{};
     QObject::connect(infos->model(), &QAbstractItemModel::rowsInserted, &window,
                      [&](const QModelIndex&, int, int last) {
-                         if (infos->item(last)->text() == QStringLiteral("Fini !")) finiAt = Clock::now();
+                         const QString text = infos->item(last)->text();
+                         if (text == QStringLiteral("Fini !")) finiAt = Clock::now();
+                         else if (text == QStringLiteral("Tri des fichiers par taille")) sortAt = Clock::now();
+                         else if (text == QStringLiteral("Comparaison des fichiers présumés doubles")) compareAt = Clock::now();
                      });
 
     PaintCounter paints;
@@ -183,6 +226,9 @@ int main(int argc, char** argv) {
                  dbl.children(parelix::kNoNode).size(), members);
     std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
                  finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));
+    if (sortAt != Clock::time_point{} && compareAt != Clock::time_point{} && finiAt != Clock::time_point{})
+        std::fprintf(stderr, "phases: walk %.3f s, sort %.3f s, compare %.3f s\n", seconds(start, sortAt),
+                     seconds(sortAt, compareAt), seconds(compareAt, finiAt));
     std::fprintf(stderr, "peak %ld kB\n", peakRssKb());
     if (countPaints) paints.report();
     return 0;

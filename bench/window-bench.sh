@@ -8,7 +8,8 @@
 #   BUSY=1 bench/window-bench.sh ...   while another process keeps one processor busy
 #   XVFB=1 bench/window-bench.sh ...   the window on a display server (Xvfb on a display of
 #                                      its own) instead of the offscreen platform; XVFB=:NN
-#                                      starts it on display :NN
+#                                      starts it on display :NN; the server's processor
+#                                      time per window run is shown too
 #
 # BUILD_DIR holds bench/parelix-scan and bench/parelix-window-bench (default build),
 # WORK_DIR the workloads of dups-bench.sh (default /var/tmp/parelix-bench; missing ones are
@@ -61,6 +62,7 @@ if [ -n "$XVFB" ]; then
     [[ $XVFB == :* ]] && display=$XVFB
     Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     helpers+=($!)
+    xvfb_pid=$!
     sleep 1
     export DISPLAY=$display QT_QPA_PLATFORM=xcb
 else
@@ -70,6 +72,12 @@ if [ -n "$BUSY" ]; then
     sh -c 'while :; do :; done' &
     helpers+=($!)
 fi
+
+# The display server's processor time so far, in clock ticks (0 offscreen): its share of a
+# window run is what the window's pictures cost outside the window's process.
+server_ticks() {
+    if [ -n "${xvfb_pid:-}" ]; then awk '{print $14 + $15}' "/proc/$xvfb_pid/stat"; else echo 0; fi
+}
 
 # run_once OUT CMD...: appends "own_seconds wall_ms peak_kB fini_seconds cpu_seconds
 # voluntary_switches involuntary_switches" to OUT.
@@ -109,10 +117,12 @@ for w in $WORKLOADS; do
     if cmp -s "$tmp/scan.out" "$tmp/win.out"; then same="identical"; else same="DIFFERENT"; fi
     groups=$(grep -c '^(' "$tmp/scan.out" || true)
 
-    rm -f "$tmp/scan.txt" "$tmp/win.txt"
+    rm -f "$tmp/scan.txt" "$tmp/win.txt" "$tmp/server.txt"
     for r in $(seq 1 "$RUNS"); do
         run_once "$tmp/scan.txt" "$SCAN" "$dir"
+        x0=$(server_ticks)
         run_once "$tmp/win.txt" "$WIN" "$dir"
+        echo "$(( $(server_ticks) - x0 ))" >> "$tmp/server.txt"
     done
     s_own=$(col "$tmp/scan.txt" 1); s_wall=$(col "$tmp/scan.txt" 2); s_kb=$(col "$tmp/scan.txt" 3)
     w_own=$(col "$tmp/win.txt" 1); w_wall=$(col "$tmp/win.txt" 2); w_kb=$(col "$tmp/win.txt" 3)
@@ -133,6 +143,10 @@ for w in $WORKLOADS; do
         "$(echo "$pair" | tr '\n' ' ')" "$(echo "$pair" | median)"
     printf "  processor (whole process) scan %.2f s, window %.2f s; task switches, waits/preempted: scan %d/%d, window %d/%d\n" \
         "$s_cpu" "$w_cpu" "$s_vol" "$s_inv" "$w_vol" "$w_inv"
+    if [ -n "${xvfb_pid:-}" ]; then
+        printf "  display server processor per window run (start-up included) %.2f s\n" \
+            "$(echo "$(median < "$tmp/server.txt") / $(getconf CLK_TCK)" | bc -l)"
+    fi
     printf "  bytes per file: window over scan %.1f, window over no files %.1f, scan over no files %.1f,\n" \
         "$(echo "($w_kb - $s_kb) * 1024 / $files" | bc -l)" \
         "$(echo "($w_kb - $win_empty) * 1024 / $files" | bc -l)" \

@@ -19,6 +19,7 @@
 #include "ui/PaneDrag.h"
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
+#include "ui/ProgressBar.h"
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
@@ -134,7 +135,7 @@ void ResultsPage::buildDblColumn() {
 }
 
 void ResultsPage::buildStatusLines() {
-    Progress = new QProgressBar(this);
+    Progress = new ProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
     Progress->setAccessibleName(QStringLiteral("Progression"));
     Progress->setRange(0, 100);

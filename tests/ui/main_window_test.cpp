@@ -27,6 +27,7 @@
 #include "ui/EcrPrin.h"
 #include "ui/PaintSpacing.h"
 #include "ui/PaneLayout.h"
+#include "ui/ProgressBar.h"
 #include "ui/SpinButton.h"
 #include "ui/StatusBar.h"
 #include "ui/TrashLabel.h"
@@ -428,6 +429,56 @@ TEST_F(MainWindow, ARunsPicturesAreSpacedAndTheLastOneAlwaysShows) {
     ASSERT_FALSE(painted.values.empty());
     EXPECT_EQ(painted.values.back(), 60);
     ui.Progress->removeEventFilter(&painted);
+}
+
+// The progress bar's style draws it in strips, its background included: a plain bar's
+// pixels over the background of the ancestor that fills it, whatever the bar's size and
+// value. And it repaints as a plain bar, by the value it painted last.
+TEST(ProgressBar, PaintsAPlainBarsPixelsAndRepaintsAsOne) {
+    test::ensureProgramApplication();
+    QWidget window;
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, QColor(200, 120, 40));   // none of the style's own
+    window.setPalette(palette);
+    window.resize(300, 200);
+    QWidget page(&window);   // fills nothing, as the results page
+    page.setGeometry(5, 7, 290, 190);
+    ProgressBar striped(&page);
+    QProgressBar plain(&page);
+    EXPECT_NE(striped.style(), plain.style());   // else the strips are a plain bar's picture
+    for (QProgressBar* bar : {static_cast<QProgressBar*>(&striped), &plain}) {
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+    }
+    // Bars of many rows are left aside: there Qt's own picture varies by a shade, painted
+    // by its pool's threads or not.
+    for (const QSize size : {QSize(2 * ProgressBar::kStrip + 17, 13), QSize(4 * ProgressBar::kStrip + 3, 40)}) {
+        striped.setGeometry(QRect(QPoint(3, 2), size));
+        plain.setGeometry(QRect(QPoint(3, 100), size));
+        for (int value : {0, 1, 333, 999, 1000}) {
+            striped.setValue(value);
+            plain.setValue(value);
+            const QImage picture = window.grab().toImage();
+            EXPECT_TRUE(picture.copy(striped.geometry().translated(page.pos())) ==
+                        picture.copy(plain.geometry().translated(page.pos())))
+                << size.width() << "x" << size.height() << " at " << value;
+        }
+    }
+
+    window.show();
+    striped.setValue(500);
+    QCoreApplication::processEvents();
+    struct Paints : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    striped.installEventFilter(&paints);
+    striped.setValue(5);   // far from the 500 painted last, close to the start
+    QCoreApplication::processEvents();
+    EXPECT_GE(paints.count, 1);
 }
 
 // The status bar paints its texts itself; a screen reader reads them from its accessible
