@@ -7,17 +7,13 @@
 
 namespace parelix {
 
-std::string noOtherCopyRefusal(const std::string& name) {
-    return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
-}
+std::string noOtherCopyRefusal(const std::string& name) { return kNoOtherCopyHead + name + kNoOtherCopyTail; }
 
-std::string referenceRefusal(const std::string& name) {
-    return "« " + name + " » fait partie d'un répertoire de référence, conservé.";
-}
+std::string referenceRefusal(const std::string& name) { return kReferenceRefusalHead + name + kReferenceRefusalTail; }
 
 std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes) {
-    return "Envoyer " + groupedCount(files) + (files == 1 ? " fichier (" : " fichiers (") + readableSize(bytes) +
-           ") dans la Corbeille ?";
+    return kTreeWalkSend + groupedCount(files) + (files == 1 ? kTreeWalkOneFile : kTreeWalkFiles) +
+           readableSize(bytes) + kTreeWalkTail;
 }
 
 const ReferenceMarks& Deletion::noReferences() {
@@ -49,13 +45,12 @@ OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::strin
 
 std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
     const std::size_t n = failures.size();
-    std::string text = n == 1 ? std::string("Un fichier n'a pas pu être envoyé dans la Corbeille :")
-                              : std::to_string(n) + " fichiers n'ont pas pu être envoyés dans la Corbeille :";
+    std::string text = n == 1 ? std::string(kOneFailure) : groupedCount(n) + kFailures;
     for (std::size_t i = 0; i < n && i < kFailuresShown; ++i)
-        text += "\n" + failures[i].path + " : " + failures[i].reason;
+        text += "\n" + failures[i].path + kFailureReason + failures[i].reason;
     if (n > kFailuresShown) {
         const std::size_t rest = n - kFailuresShown;
-        text += rest == 1 ? std::string("\net un autre.") : "\net " + std::to_string(rest) + " autres.";
+        text += rest == 1 ? std::string(kOneMoreFailure) : "\net " + groupedCount(rest) + kMoreFailures;
     }
     return text;
 }
@@ -106,40 +101,16 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vec
 
 std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
-bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures) {
+bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk,
+                         std::vector<DeletionFailure>* failures) {
     if (ending()) return false;
-    TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
+    const TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
     if (!store.isValid(node)) return false;
     if (tree == TreeId::DblList && store.link(node) == kNoNode) return false;   // a group node
-    // Nothing of a reference folder goes, nor a folder holding any of it.
-    if (references_.holds(trees_, tree == TreeId::DirList ? node : store.link(node))) {
-        const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : store.text(node);
-        refuse(shown, referenceRefusal(shown.substr(shown.rfind('\\') + 1)), failures);
-        return false;
-    }
-
     const std::string path = shellPath(tree, node);
-    if (path.empty()) {
-        const std::string shown = tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node);
-        refuse(shown, cut255(kPathTooLongRefusal + shown), failures);
-        return false;
-    }
-
-    SHFILEOPSTRUCTA op;
-    op.wFunc = FO_DELETE;
-    op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
-    switch (services_.driveType(path.substr(0, 2) + "\\")) {
-    case DRIVE_FIXED:
-    case DRIVE_RAMDISK:
-        if (!keepConfirmation && !(tree == TreeId::DirList && trees_.isSearchRoot(node)))
-            op.fFlags |= FOF_NOCONFIRMATION;
-        break;
-    case DRIVE_CDROM:
-        refuse(path, kCdromRefusal, failures);
-        return false;
-    default:
-        break;   // the shell asks
-    }
+    const unsigned driveType = path.empty() ? DRIVE_UNKNOWN : services_.driveType(path.substr(0, 2) + "\\");
+    if (refused(tree, node, path, driveType, disk, failures)) return false;
+    SHFILEOPSTRUCTA op = request(tree, node, path, driveType, keepConfirmation);
 
     // One deletion at a time for the user, across every Parelix window: another one's move is
     // over before this check reads the disk, and this move before theirs reads it. Trees
@@ -147,35 +118,78 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::v
     const std::uint64_t trees = trees_.generation();
     std::optional<DeletionLock> lock;
     if (!waitForOtherDeletions(lock, path) || trees_.generation() != trees || !store.isValid(node)) return false;
+    const NodeId file = tree == TreeId::DirList ? node : store.link(node);
+    const NodeId member = tree == TreeId::DblList ? node : trees_.dirList.link(node);
+    return checkedMove(op, file, member, failures) && trees_.generation() == trees && prune(file);
+}
 
+bool Deletion::refused(TreeId tree, NodeId node, const std::string& path, unsigned driveType,
+                       const ReferenceDisk& disk, std::vector<DeletionFailure>* failures) {
+    const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);
+    const auto shown = [&] { return tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node); };
+    // Nothing of a reference folder goes, nor a folder holding any of it, whatever path
+    // reaches it: the trees know the folders they show under another path, the disk the rest.
+    const std::optional<std::string> posix = path.empty() ? std::nullopt : services_.drives().toPosix(path);
+    if (references_.touches(trees_, file) || (posix && disk.covers(*posix))) {
+        const std::string where = shown();
+        refuse(where, referenceRefusal(where.substr(where.rfind('\\') + 1)), failures);
+        return true;
+    }
+    if (path.empty()) {
+        const std::string where = shown();
+        refuse(where, cut255(kPathTooLongRefusal + where), failures);
+        return true;
+    }
+    if (driveType == DRIVE_CDROM) {
+        refuse(path, kCdromRefusal, failures);
+        return true;
+    }
+    return false;
+}
+
+SHFILEOPSTRUCTA Deletion::request(TreeId tree, NodeId node, const std::string& path, unsigned driveType,
+                                  bool keepConfirmation) const {
+    SHFILEOPSTRUCTA op;
+    op.wFunc = FO_DELETE;
+    op.fFlags = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
+    // Fixed and RAM drives go without a question, except for a search root; elsewhere the
+    // shell asks.
+    if ((driveType == DRIVE_FIXED || driveType == DRIVE_RAMDISK) && !keepConfirmation &&
+        !(tree == TreeId::DirList && trees_.isSearchRoot(node)))
+        op.fFlags |= FOF_NOCONFIRMATION;
+    op.pFrom = path;
+    return op;
+}
+
+bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, std::vector<DeletionFailure>* failures) {
+    const std::string& path = op.pFrom;
     // The groups are the search's picture of the disk, which may have changed since: a
     // duplicate goes only while another copy still holds its bytes. Checked before the
     // shell's question, so that nobody is asked about a file that will be kept, and again
     // after the answer, right before the move: the disk may change while the question waits.
-    const NodeId member = tree == TreeId::DblList ? node : trees_.dirList.link(node);
     if (member != kNoNode && !(op.fFlags & FOF_NOCONFIRMATION) && !otherCopyRemains(member, path, failures))
         return false;
-
     window_.appendLog("Effacement de " + path);
-    op.pFrom = path;
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
+    // A check that keeps the file says why itself and aborts the move: no second reason.
     if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
     // Measured before the move: once in the recycle bin the files are no longer at their paths.
-    const NodeId going = tree == TreeId::DirList ? node : trees_.dblList.link(node);
     const std::uint64_t bytes = bytesOnDisk(trees_, services_.drives(), going);
     const int result = services_.fileOperation(op);
     if (result != 0 && !op.fAnyOperationsAborted && failures && !ending())
-        failures->push_back({path, op.failure.empty() ? std::string("échec.") : op.failure});
-    if (result != 0 || op.fAnyOperationsAborted || trees_.generation() != trees) return false;
+        failures->push_back({path, op.failure.empty() ? std::string(kMoveFailed) : op.failure});
+    if (result != 0 || op.fAnyOperationsAborted) return false;
     ++freed_.sent;
     freed_.bytes += bytes;
+    return true;
+}
 
+bool Deletion::prune(NodeId file) {
     BusyHold hold(window_, true);
-    const NodeId file = tree == TreeId::DirList ? node : trees_.dblList.link(node);
-    if (file == kNoNode || !trees_.dirList.isValid(file)) return false;
+    TreeStore& dir = trees_.dirList;
+    if (file == kNoNode || !dir.isValid(file)) return false;
     // A selection that goes with the node moves first to its folder, or to the closed
     // folder that hides it: the store would pick a neighbour and open what hides it.
-    TreeStore& dir = trees_.dirList;
     NodeId selected = dir.selected();
     while (selected != kNoNode && selected != file) selected = dir.parent(selected);
     if (selected == file && dir.parent(file) != kNoNode) dir.select(shownFrom(dir.parent(file)));
@@ -223,7 +237,7 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
     if (!window_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
     const std::vector<NodeId> chain = dirChain(tree, node);
     DeletionAct act(window_);
-    const bool removed = deleteOne(tree, node, keepConfirmation, nullptr);
+    const bool removed = deleteOne(tree, node, keepConfirmation, references_.onDisk(trees_, services_.drives()), nullptr);
     act.releaseLinks();
     if (removed && !ending()) settleSelection(chain);
     return removed;
@@ -264,7 +278,8 @@ void Deletion::deleteDuplicatesOfDirectory() {
     if (selected == kNoNode) return;
     DeletionAct act(window_);
     const DeletionPlan plan = planFolderDuplicates(trees_, references_, selected);
-    if (plan.files.empty()) return tellNothing(plan, kNothingInFolder);
+    // With nothing to send away the walk says nothing, unless a reference folder held it back.
+    if (plan.empty()) return tellNothing(plan, nullptr);
     walk(plan, selected, act);
 }
 
@@ -274,31 +289,32 @@ void Deletion::deleteDuplicatesOfTree() {
     if (selected == kNoNode) return;
     DeletionAct act(window_);
     const DeletionPlan plan = planTreeDuplicates(trees_, references_, selected);
-    if (plan.files.empty()) return tellNothing(plan, kNothingInTree);
-    if (!services_.confirmWalk(treeWalkQuestion(plan.files.size(), plan.bytes)) || ending()) return;
+    if (plan.empty()) return tellNothing(plan, kNothingInTree);
+    if (!services_.confirmWalk(treeWalkQuestion(plan.steps.size(), plan.bytes)) || ending()) return;
     walk(plan, selected, act);
 }
 
 void Deletion::tellNothing(const DeletionPlan& plan, const char* nothing) {
     if (ending()) return;
-    services_.showMessage(plan.references > 0 ? kReferenceWalk : nothing);
+    if (plan.references > 0) services_.showMessage(kReferenceWalk);
+    else if (nothing) services_.showMessage(nothing);
 }
 
 void Deletion::walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act) {
-    TreeStore& dir = trees_.dirList;
+    const TreeStore& dir = trees_.dirList;
     const std::vector<NodeId> chain = dirChain(TreeId::DirList, selected);
     const std::uint64_t trees = trees_.generation();
+    const ReferenceDisk disk = references_.onDisk(trees_, services_.drives());
     std::vector<DeletionFailure> failures;
     bool removed = false;
     {
         BusyHold hold(window_, true);
-        // The link is tested on arrival: a file whose group an earlier deletion dissolved
-        // (the last copy left) is kept, and so is the first copy of a group the walk holds
-        // whole. Only in the trees the walk started with.
-        for (const NodeId file : plan.reached) {
+        // Exactly the planned files, in the trees the walk started with: a move that fails
+        // leaves its file in its group, and the copies the plan keeps stay all the same.
+        for (const DeletionPlan::Step& step : plan.steps) {
             if (ending() || trees_.generation() != trees) break;
-            if (dir.isValid(file) && dir.link(file) != kNoNode && dir.childCount(file) == 0)
-                removed |= deleteOne(TreeId::DirList, file, false, &failures);
+            if (dir.isValid(step.file) && dir.link(step.file) != kNoNode)
+                removed |= deleteOne(TreeId::DirList, step.file, false, disk, &failures);
         }
     }
     if (ending()) return;

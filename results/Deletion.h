@@ -16,25 +16,14 @@
 #include "platform/DeletionLock.h"
 #include "results/Browsing.h"
 #include "results/DeletionPlan.h"
+#include "results/Messages.h"
 #include "results/ReferenceMarks.h"
 #include "results/SpaceFigures.h"
 
 namespace parelix {
 
+// The deletion's other texts are in results/Messages.h.
 constexpr const char* kCdromRefusal = "Impossible d'effacer sur un CDROM !";
-constexpr const char* kPathTooLongRefusal = "Chemin trop long, impossible d'effacer : ";
-// The status bar's text while a file's other copy is read, followed by the file's path.
-constexpr const char* kCheckingStatus = "Vérification avant effacement : ";
-// The status bar's text while another Parelix window's deletion is waited for, followed by
-// the path of the file or folder that waits.
-constexpr const char* kWaitingStatus = "En attente d'un autre effacement : ";
-
-// The box of a walk that finds nothing to send away.
-constexpr const char* kNothingInFolder = "Aucun double à supprimer dans ce répertoire.";
-constexpr const char* kNothingInTree = "Aucun double à supprimer dans ce répertoire ni dans ses sous-répertoires.";
-// The box of a walk over a reference folder.
-constexpr const char* kReferenceWalk =
-    "Ce répertoire fait partie d'un répertoire de référence : aucun de ses fichiers n'est envoyé dans la Corbeille.";
 
 // "« NAME » fait partie d'un répertoire de référence, conservé." for the file or folder NAME.
 std::string referenceRefusal(const std::string& name);
@@ -96,14 +85,32 @@ public:
     const Freed& freed() const { return freed_; }
 
 private:
-    // Carries out a walk's plan inside its act: each duplicate reached goes while its group
-    // still has another member, past failures, which one box shows at the end.
+    // Carries out a walk's plan inside its act: exactly the planned files, each checked
+    // against its disk, past failures, which one box shows at the end. A planned move that
+    // fails changes nothing for the others: the planned keepers stay.
     void walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act);
-    // The box of a plan that sends nothing away.
+    // A walk with nothing to send away: the box of a reference folder that held its
+    // duplicates back, else `nothing` (nullptr: no box).
     void tellNothing(const DeletionPlan& plan, const char* nothing);
-    // One file or folder inside an act. failures: where a walk gathers why files stay
-    // (nullptr: each reason is shown at once).
-    bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, std::vector<DeletionFailure>* failures);
+    // One file or folder inside an act: refusal, request, checked move, prune. True when it
+    // went. failures: where a walk gathers why files stay (nullptr: each reason is shown at
+    // once); each file adds one reason at most.
+    bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk,
+                   std::vector<DeletionFailure>* failures);
+    // Refuses a node that may not go (in or holding a reference folder, a path too long, a
+    // CD-ROM), telling why; path: the shell's path, empty when too long.
+    bool refused(TreeId tree, NodeId node, const std::string& path, unsigned driveType, const ReferenceDisk& disk,
+                 std::vector<DeletionFailure>* failures);
+    // The shell's request: its flags by the drive's type and the way in.
+    SHFILEOPSTRUCTA request(TreeId tree, NodeId node, const std::string& path, unsigned driveType,
+                            bool keepConfirmation) const;
+    // Under the deletion lock: the check that another copy remains (member: the file's
+    // DblList node, or kNoNode), the log line and the move. True when the shell moved it.
+    // going: the DirList node that goes, measured before the move for the space freed.
+    bool checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, std::vector<DeletionFailure>* failures);
+    // After a move: the trees let go of the DirList node, its selection moved to its folder.
+    // False when the node is gone already.
+    bool prune(NodeId file);
     // For a duplicate about to go (member: its DblList node; path: the path handed to the
     // shell): true when another copy is still on disk, or the file itself is gone. Otherwise
     // says why the file stays and answers false.

@@ -1,6 +1,9 @@
 #include "results/DeletionPlan.h"
 
+#include <algorithm>
+#include <cassert>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "results/SpaceFigures.h"
 
@@ -9,7 +12,7 @@ namespace parelix {
 namespace {
 
 // Walks the duplicates in the order given, each going while its group still has another
-// member, as the walk's test on arrival decides when every deletion succeeds.
+// member, as the walk would decide on arrival if every deletion succeeded.
 class Planner {
 public:
     explicit Planner(const ResultTrees& trees) : trees_(trees) {}
@@ -23,27 +26,56 @@ public:
         else reach(node);
     }
 
-    DeletionPlan take() { return std::move(plan_); }
+    DeletionPlan take() {
+        const TreeStore& dbl = trees_.dblList;
+        for (DeletionPlan::Group& g : plan_.groups) {
+            const std::unordered_set<NodeId> going(g.going.begin(), g.going.end());
+            for (NodeId member : dbl.children(g.group))
+                if (const NodeId file = dbl.link(member); file != kNoNode && !going.count(file)) g.staying.push_back(file);
+        }
+        assert(keepsACopyOfEveryGroup(plan_) && "a walk's plan sends the last copy of a group");
+        return std::move(plan_);
+    }
 
 private:
     void reach(NodeId file) {
         const TreeStore& dbl = trees_.dblList;
-        plan_.reached.push_back(file);
         const NodeId group = dbl.parent(trees_.dirList.link(file));
-        auto [left, fresh] = left_.try_emplace(group, 0);
-        if (fresh) left->second = dbl.childCount(group);
-        if (left->second < 2) return;   // the last member left: its link is gone by now
-        --left->second;
-        plan_.files.push_back(file);
+        auto [at, fresh] = index_.try_emplace(group, static_cast<std::uint32_t>(plan_.groups.size()));
+        if (fresh) {
+            plan_.groups.push_back({group, {}, {}});
+            left_.push_back(dbl.childCount(group));
+        }
+        if (left_[at->second] < 2) return;   // the last member left stays
+        --left_[at->second];
+        plan_.groups[at->second].going.push_back(file);
+        plan_.steps.push_back({file, at->second});
         plan_.bytes += groupSize(dbl, group).value_or(0);
     }
 
     const ResultTrees& trees_;
-    std::unordered_map<NodeId, int> left_;   // members each group still has
+    std::unordered_map<NodeId, std::uint32_t> index_;   // a group's place in plan_.groups
+    std::vector<int> left_;                             // members each group still has
     DeletionPlan plan_;
 };
 
 }  // namespace
+
+std::vector<NodeId> DeletionPlan::files() const {
+    std::vector<NodeId> out;
+    out.reserve(steps.size());
+    for (const Step& s : steps) out.push_back(s.file);
+    return out;
+}
+
+bool keepsACopyOfEveryGroup(const DeletionPlan& plan) {
+    for (const DeletionPlan::Group& g : plan.groups) {
+        if (g.staying.empty()) return false;
+        for (NodeId kept : g.staying)
+            if (std::find(g.going.begin(), g.going.end(), kept) != g.going.end()) return false;
+    }
+    return true;
+}
 
 NodeId walkFolder(const ResultTrees& trees, NodeId selected) {
     const TreeStore& dir = trees.dirList;
@@ -65,20 +97,26 @@ DeletionPlan planTreeDuplicates(const ResultTrees& trees, const ReferenceMarks& 
     const TreeStore& dir = trees.dirList;
     const NodeId top = walkFolder(trees, selected);
     if (top == kNoNode) return {};   // a search root with nothing in it
-    // The whole subtree lies below one search root.
-    const bool inReference = references.holds(trees, top);
     Planner planner(trees);
-    // Backwards through the trees' order: the last child first, a folder's subtree where
-    // the folder stands among its siblings.
-    std::vector<std::pair<NodeId, std::size_t>> stack{{top, dir.children(top).size()}};   // folder, children left
+    // Backwards through the trees' order: the last child first, a folder's subtree where the
+    // folder stands among its siblings. A folder below may show a reference folder under
+    // another path (a bind mount): from there on everything is a reference.
+    struct Level {
+        NodeId folder;
+        std::size_t left;   // children not yet visited
+        bool inReference;
+    };
+    std::vector<Level> stack{{top, dir.children(top).size(), references.holds(trees, top)}};
     while (!stack.empty()) {
-        auto& [folder, left] = stack.back();
-        if (left == 0) {
+        Level& level = stack.back();
+        if (level.left == 0) {
             stack.pop_back();
             continue;
         }
-        const NodeId node = dir.children(folder)[--left];
-        if (dir.childCount(node) > 0) stack.emplace_back(node, dir.children(node).size());
+        const NodeId node = dir.children(level.folder)[--level.left];
+        const bool inReference = level.inReference;
+        if (dir.childCount(node) > 0)
+            stack.push_back({node, dir.children(node).size(), inReference || references.isPlace(trees, node)});
         else planner.visit(node, inReference);
     }
     return planner.take();

@@ -1,13 +1,13 @@
 #pragma once
-// What a walk over the result trees would send to the recycle bin, worked out from the trees
-// alone before anything is touched: the question before a walk names its count and size,
-// and the walk carries it out file by file with its checks.
+// What a walk over the result trees sends to the recycle bin, worked out from the trees alone
+// before anything is touched: the question before a walk names its count and size, and the
+// walk carries it out, file by file with its checks, and sends nothing the plan does not list.
 //
 // A walk reaches the duplicates of its folders in a fixed order and, as it reaches each one,
-// sends it away while its group still has another member (the link is tested on arrival).
-// Going backwards, the copy of a group that comes first stays. A file in a reference folder
-// is never reached, but stays a member: a reference copy is the group's surviving copy, and
-// every other copy the walk reaches goes.
+// plans to send it away while its group still has another member. Going backwards, the copy
+// of a group that comes first stays. A file in a reference folder is never reached, but stays
+// a member: a reference copy is the group's surviving copy, and every other copy the walk
+// reaches goes. Every group the plan touches keeps at least one copy, whatever fails later.
 #include <cstdint>
 #include <vector>
 
@@ -17,14 +17,32 @@
 namespace parelix {
 
 struct DeletionPlan {
-    // Every duplicate the walk reaches, in the order it reaches them.
-    std::vector<NodeId> reached;
-    // Those it sends to the recycle bin when every deletion succeeds, in the same order.
-    std::vector<NodeId> files;
-    std::uint64_t bytes = 0;   // their sizes, added up
+    // A group the walk sends copies of: those that go, and those that stay (at least one).
+    struct Group {
+        NodeId group = kNoNode;          // its DblList node
+        std::vector<NodeId> going;       // DirList files, in the walk's order
+        std::vector<NodeId> staying;     // DirList files of every other member
+    };
+    // A file that goes, and the index of its group in groups.
+    struct Step {
+        NodeId file = kNoNode;
+        std::uint32_t group = 0;
+    };
+    std::vector<Step> steps;   // in the walk's order
+    std::vector<Group> groups;
+    std::uint64_t bytes = 0;   // the sizes of the files that go, added up
     // Duplicates left where they are because they lie in a reference folder.
     std::size_t references = 0;
+
+    bool empty() const { return steps.empty(); }
+    // The files that go, in the walk's order.
+    std::vector<NodeId> files() const;
+    // The copies the plan keeps of the group a step's file belongs to.
+    const std::vector<NodeId>& keepers(const Step& step) const { return groups[step.group].staying; }
 };
+
+// True when every group of the plan keeps a copy and no file both goes and stays.
+bool keepsACopyOfEveryGroup(const DeletionPlan& plan);
 
 // "Supprime les doubles de ce répertoire": the files directly inside the selected folder of
 // DirList (or beside the selected file), backwards. Never into subfolders.

@@ -105,8 +105,14 @@ void Session::search(const std::vector<std::string>& searchPaths) {
     try {
         engine_.searchRun(searchPaths, exclusions);
     } catch (const std::exception&) {
+        locateReferences();   // the trees a failed walk leaves
         if (!ending_) throw;   // the program is ending: no message box to hold it up
     }
+}
+
+void Session::markReference(const std::string& searchPath, bool reference) {
+    references_.mark(searchPath, reference);
+    if (!trees_.dirList.empty()) locateReferences();
 }
 
 bool Session::stop() {
@@ -247,6 +253,7 @@ void Session::phaseStarted(SearchPhase phase, std::int64_t files) { view_->phase
 void Session::phaseEnded(SearchPhase phase, std::int64_t files) {
     // DirList's context menu pops up by itself once there is a file to show.
     if (phase == SearchPhase::Collection && files >= 1) popupEnabled_ = true;
+    if (phase == SearchPhase::Collection) locateReferences();
     view_->phaseEnded(phase, files);
 }
 

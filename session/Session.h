@@ -136,9 +136,10 @@ public:
     // A search path marked as a reference: its files are searched and grouped, never sent to
     // the recycle bin. The marks last as long as the session; a path keeps its mark when it
     // leaves the search list and comes back. They apply to the results at once.
-    void markReference(const std::string& searchPath, bool reference) { references_.mark(searchPath, reference); }
+    void markReference(const std::string& searchPath, bool reference);
     bool isReferencePath(const std::string& searchPath) const { return references_.marked(searchPath); }
-    // A DirList node (file or folder) that lies in a reference folder.
+    // A DirList node (file or folder) that lies in a reference folder, under whatever path
+    // (a bind mount or link of a marked folder is one too).
     bool isReference(NodeId dirNode) const { return references_.holds(trees_, dirNode); }
 
     // --- Space and the saved list ------------------------------------------------------
@@ -179,6 +180,8 @@ private:
     void runEnded() override;
 
     void bindTrees();
+    // The folders of the trees that show a marked folder under another path.
+    void locateReferences() { references_.locate(trees_, services_.drives()); }
     // A browsing step, unless a deletion is under way.
     void browse(void (Browsing::*step)());
     // At the run's end: the pick made during it takes the selection back; the tree to focus.

@@ -48,18 +48,26 @@ protected:
 
 TEST_F(DeletionPlanTest, TreeWalkGoesBackwardsAndKeepsTheFirstCopyOrAReferenceOne) {
     const DeletionPlan plan = planTreeDuplicates(trees, references, data);
-    // Backwards through the trees' order: C, b1, A's files, then Sub's.
-    EXPECT_EQ(plan.reached, (Files{c1, b1, a2, a1, s2, s1}));
-    // Of G1, all inside, s1 comes first and stays (a walk folder by folder would keep b1);
-    // a2 and s2 go, their reference copies surviving.
-    EXPECT_EQ(plan.files, (Files{c1, b1, a2, a1, s2}));
+    // Backwards through the trees' order: C, b1, A's files, then Sub's. Of G1, all inside,
+    // s1 comes first and stays (a walk folder by folder would keep b1); a2 and s2 go, their
+    // reference copies surviving.
+    EXPECT_EQ(plan.files(), (Files{c1, b1, a2, a1, s2}));
+    // Each group says what goes and what stays, and each step knows its group's keepers.
+    ASSERT_EQ(plan.groups.size(), 3u);
+    EXPECT_EQ(plan.groups[0].going, (Files{c1, b1, a1}));
+    EXPECT_EQ(plan.groups[0].staying, (Files{s1}));
+    EXPECT_EQ(plan.keepers(plan.steps[2]), (Files{r1}));
+    EXPECT_EQ(plan.keepers(plan.steps[4]), (Files{r3}));
+    EXPECT_TRUE(keepsACopyOfEveryGroup(plan));
     EXPECT_EQ(plan.bytes, 10u + 10 + 20 + 10 + 30);
     EXPECT_EQ(plan.references, 0u);
 
     // From a subfolder, the copies outside survive, so every copy inside goes.
-    EXPECT_EQ(planTreeDuplicates(trees, references, a).files, (Files{a2, a1, s2, s1}));
+    const DeletionPlan fromA = planTreeDuplicates(trees, references, a);
+    EXPECT_EQ(fromA.files(), (Files{a2, a1, s2, s1}));
+    EXPECT_EQ(fromA.groups[1].staying, (Files{b1, c1}));
     // From a file: its folder and what lies under it.
-    EXPECT_EQ(planTreeDuplicates(trees, references, s2).files, (Files{s2, s1}));
+    EXPECT_EQ(planTreeDuplicates(trees, references, s2).files(), (Files{s2, s1}));
     // Nothing planned changes the trees.
     EXPECT_EQ(trees.dblList.childCount(kNoNode), 3);
     EXPECT_NE(trees.dirList.link(c1), kNoNode);
@@ -67,22 +75,22 @@ TEST_F(DeletionPlanTest, TreeWalkGoesBackwardsAndKeepsTheFirstCopyOrAReferenceOn
 
 TEST_F(DeletionPlanTest, AReferenceFolderIsNeverPlannedAndItsCopiesSurvive) {
     const DeletionPlan inRef = planTreeDuplicates(trees, references, ref);
-    EXPECT_TRUE(inRef.reached.empty());
-    EXPECT_TRUE(inRef.files.empty());
+    EXPECT_TRUE(inRef.empty());
+    EXPECT_TRUE(inRef.groups.empty());
     EXPECT_EQ(inRef.references, 2u);
-    EXPECT_TRUE(planFolderDuplicates(trees, references, r1).files.empty());
+    EXPECT_TRUE(planFolderDuplicates(trees, references, r1).empty());
 
     // Unmarked, the same folder is walked as any other: both its copies go.
     references.mark("E:\\Ref", false);
     const DeletionPlan plain = planTreeDuplicates(trees, references, ref);
-    EXPECT_EQ(plain.files, (Files{r3, r1}));
+    EXPECT_EQ(plain.files(), (Files{r3, r1}));
     EXPECT_EQ(plain.bytes, 50u);
 }
 
 TEST_F(DeletionPlanTest, FolderWalkCoversOnlyTheFilesDirectlyInside) {
-    EXPECT_EQ(planFolderDuplicates(trees, references, data).files, (Files{b1}));
-    EXPECT_EQ(planFolderDuplicates(trees, references, a).files, (Files{a2, a1}));
-    EXPECT_EQ(planFolderDuplicates(trees, references, a1).files, (Files{a2, a1}));   // beside a file
+    EXPECT_EQ(planFolderDuplicates(trees, references, data).files(), (Files{b1}));
+    EXPECT_EQ(planFolderDuplicates(trees, references, a).files(), (Files{a2, a1}));
+    EXPECT_EQ(planFolderDuplicates(trees, references, a1).files(), (Files{a2, a1}));   // beside a file
 
     // A group wholly inside one folder keeps its first copy.
     TreeBuilder b(trees);
@@ -91,15 +99,15 @@ TEST_F(DeletionPlanTest, FolderWalkCoversOnlyTheFilesDirectlyInside) {
     const NodeId z = b.file(c, "z");
     b.group("7", {z, x, y});
     const DeletionPlan plan = planFolderDuplicates(trees, references, c);
-    EXPECT_EQ(plan.reached, (Files{z, y, x, c1}));
-    EXPECT_EQ(plan.files, (Files{z, y, c1}));
+    EXPECT_EQ(plan.files(), (Files{z, y, c1}));
+    EXPECT_EQ(plan.keepers(plan.steps[0]), (Files{x}));
     EXPECT_EQ(plan.bytes, 7u + 7 + 10);
 }
 
 TEST_F(DeletionPlanTest, AnEmptySearchRootPlansNothingAndNeverWandersToTheOtherRoots) {
-    EXPECT_TRUE(planTreeDuplicates(trees, references, empty).reached.empty());
-    EXPECT_TRUE(planFolderDuplicates(trees, references, empty).reached.empty());
-    EXPECT_TRUE(planTreeDuplicates(trees, references, kNoNode).reached.empty());
+    EXPECT_TRUE(planTreeDuplicates(trees, references, empty).empty());
+    EXPECT_TRUE(planFolderDuplicates(trees, references, empty).empty());
+    EXPECT_TRUE(planTreeDuplicates(trees, references, kNoNode).empty());
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ using parelix::test::TreeBuilder;
 
 namespace {
 
+#define NB "\u00A0"   // the no-break space of French typography
+
 constexpr unsigned kAsk = FOF_ALLOWUNDO | FOF_CONFIRMMOUSE;
 constexpr unsigned kNoQuestion = kAsk | FOF_NOCONFIRMATION;
 
@@ -76,7 +78,7 @@ TEST_F(DeletionTest, DropOfOneOfTwoCopiesDissolvesTheGroupWithoutAQuestion) {
     // The check reads under the wait cursor, saying in the status bar what it reads; pruning
     // runs under it and the update lock, released in order.
     const auto& seen = window.statuses;
-    EXPECT_NE(std::find(seen.begin(), seen.end(), "Vérification avant effacement : D:\\Data\\Keep\\k1"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), kCheckingStatus + std::string("D:\\Data\\Keep\\k1")), seen.end());
     EXPECT_EQ(window.holds,
               (std::vector<std::string>{"wait on", "wait off", "wait on", "lock on", "lock off", "wait off"}));
 }
@@ -210,10 +212,10 @@ TEST_F(DeletionTest, CdromIsRefusedWithoutALogLineOncePerFile) {
     deletion.deleteDuplicatesOfDirectory();
     // The walk shows its refusals in one box at its end: t3, t2, t1.
     ASSERT_EQ(window.messages.size(), 2u);
-    EXPECT_EQ(window.messages[1].text, "3 fichiers n'ont pas pu être envoyés dans la Corbeille :\n"
-                                       "D:\\Data\\Trip\\t3 : Impossible d'effacer sur un CDROM !\n"
-                                       "D:\\Data\\Trip\\t2 : Impossible d'effacer sur un CDROM !\n"
-                                       "D:\\Data\\Trip\\t1 : Impossible d'effacer sur un CDROM !");
+    // Each planned file once: t3 and t2 (t1 is the copy the walk keeps).
+    EXPECT_EQ(window.messages[1].text, "2 fichiers n'ont pas pu être envoyés dans la Corbeille" NB ":\n"
+                                       "D:\\Data\\Trip\\t3" NB ": Impossible d'effacer sur un CDROM !\n"
+                                       "D:\\Data\\Trip\\t2" NB ": Impossible d'effacer sur un CDROM !");
     EXPECT_EQ(window.messages[1].caption, "Erreur");
     EXPECT_TRUE(window.log.empty());
     EXPECT_TRUE(window.copyQueries.empty());   // refused before any file is read
@@ -247,19 +249,16 @@ TEST_F(DeletionTest, ADuplicateWithoutAnotherCopyOnDiskStaysAndTheWalkGoesOn) {
     trees.dirList.select(trip);
     deletion.deleteDuplicatesOfDirectory();
 
-    // t3 stays; t2 goes (t1 holds its bytes); t1, whose only other member left is t3, stays.
+    // t3 stays; t2 goes (t1 holds its bytes); t1, the copy the walk keeps, is not touched.
     // No question: the check comes right before the move, after the log line.
-    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t3", "Effacement de D:\\Data\\Trip\\t2",
-                                                    "Effacement de D:\\Data\\Trip\\t1"}));
-    ASSERT_EQ(window.messages.size(), 1u);   // one box at the walk's end
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de D:\\Data\\Trip\\t3", "Effacement de D:\\Data\\Trip\\t2"}));
+    ASSERT_EQ(window.messages.size(), 1u);   // one box at the walk's end, each failure once
     EXPECT_EQ(window.messages[0].text,
-              "2 fichiers n'ont pas pu être envoyés dans la Corbeille :\n"
-              "D:\\Data\\Trip\\t3 : Plus aucune autre copie identique de « t3 », fichier conservé.\n"
-              "D:\\Data\\Trip\\t1 : Plus aucune autre copie identique de « t1 », fichier conservé.");
+              "Un fichier n'a pas pu être envoyé dans la Corbeille" NB ":\n"
+              "D:\\Data\\Trip\\t3" NB ": Plus aucune autre copie identique de «" NB "t3" NB "», fichier conservé.");
     EXPECT_EQ(window.messages[0].caption, "Erreur");
     EXPECT_EQ(window.messages[0].kind, MessageKind::Error);
-    ASSERT_EQ(window.copyQueries.size(), 3u);
-    EXPECT_EQ(window.copyQueries[2].others, (std::vector<std::string>{t3Path}));
+    ASSERT_EQ(window.copyQueries.size(), 2u);
     EXPECT_TRUE(alive(t1) && alive(t3));
     EXPECT_FALSE(alive(t2));
     EXPECT_EQ(trees.dblList.childCount(g3), 2);
@@ -275,7 +274,7 @@ TEST_F(DeletionTest, ADuplicateWithoutAnotherCopyOnDiskStaysAndTheWalkGoesOn) {
     trees.dirList.select(k2);
     deletion.dropOnTrash(TreeId::DirList);
     EXPECT_EQ(window.operations.back().pFrom, "D:\\Data\\Keep\\k2");
-    EXPECT_EQ(window.copyQueries.size(), 4u);
+    EXPECT_EQ(window.copyQueries.size(), 3u);
 }
 
 // Trees replaced from the check's event turn (a search the act should have held back) hold
@@ -325,7 +324,7 @@ TEST_F(DeletionTest, TreeWalkAsksOnceThenGoesAsPlannedAsOneAct) {
     trees.dirList.select(data);
     deletion.deleteDuplicatesOfTree();
     EXPECT_EQ(window.services.walkQuestions,
-              (std::vector<std::string>{"Envoyer 4 fichiers (12 octets) dans la Corbeille ?"}));
+              (std::vector<std::string>{"Envoyer 4 fichiers (" + readableSize(12) + ") dans la Corbeille" NB "?"}));
     EXPECT_TRUE(window.operations.empty());   // Non: nothing moves, nothing is read
     EXPECT_TRUE(window.copyQueries.empty());
     EXPECT_TRUE(window.log.empty());
@@ -352,17 +351,19 @@ TEST_F(DeletionTest, TreeWalkAsksOnceThenGoesAsPlannedAsOneAct) {
     EXPECT_EQ(window.services.walkQuestions.size(), 2u);
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, kNothingInTree);
-    // The folder walk on a folder holding only folders says so too.
+    // The folder walk with nothing to send away says nothing, on a folder of files as on
+    // one holding only folders.
     trees.dirList.select(trip);
     deletion.deleteDuplicatesOfDirectory();
-    ASSERT_EQ(window.messages.size(), 2u);
-    EXPECT_EQ(window.messages[1].text, kNothingInFolder);
+    trees.dirList.select(data);
+    deletion.deleteDuplicatesOfDirectory();
+    EXPECT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.operations.size(), 4u);
 }
 
-TEST_F(DeletionTest, TreeWalkFailuresShowInOneBoxAndTheWalkGoesOn) {
-    // t3 cannot go: the group keeps it, and the walk takes t2 and then t1, the copies it
-    // would have kept, no more files than it asked for.
+TEST_F(DeletionTest, AWalkSendsExactlyItsPlanAndKeepsThePlannedCopyPastFailures) {
+    // t3 cannot go: it stays in its group, t2 goes as planned, and t1, the copy the plan
+    // keeps, stays although t3 alone would still hold the bytes.
     window.onFileOperation = [](SHFILEOPSTRUCTA& op) {
         if (op.pFrom != "D:\\Data\\Trip\\t3") return 0;
         op.failure = "Permission non accordée";
@@ -371,20 +372,42 @@ TEST_F(DeletionTest, TreeWalkFailuresShowInOneBoxAndTheWalkGoesOn) {
     trees.dirList.select(trip);
     deletion.deleteDuplicatesOfTree();
     EXPECT_EQ(window.services.walkQuestions,
-              (std::vector<std::string>{"Envoyer 2 fichiers (6 octets) dans la Corbeille ?"}));
+              (std::vector<std::string>{"Envoyer 2 fichiers (" + readableSize(6) + ") dans la Corbeille" NB "?"}));
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, "Un fichier n'a pas pu être envoyé dans la Corbeille :\n"
-                                       "D:\\Data\\Trip\\t3 : Permission non accordée");
-    EXPECT_TRUE(alive(t3));
-    EXPECT_FALSE(alive(t2) || alive(t1));
-    EXPECT_EQ(window.operations.size(), 3u);
+    EXPECT_EQ(window.messages[0].text, "Un fichier n'a pas pu être envoyé dans la Corbeille" NB ":\n"
+                                       "D:\\Data\\Trip\\t3" NB ": Permission non accordée");
+    EXPECT_TRUE(alive(t3) && alive(t1));
+    EXPECT_FALSE(alive(t2));
+    EXPECT_EQ(trees.dblList.childCount(g3), 2);
+    ASSERT_EQ(window.operations.size(), 2u);
+    EXPECT_EQ(window.operations[1].pFrom, "D:\\Data\\Trip\\t2");
+
+    // Seven failures in one walk: the box counts seven and names five, each once.
+    TreeBuilder b(trees);
+    const NodeId many = b.folder(data, "Many");
+    std::vector<NodeId> files;
+    for (char c = 'a'; c <= 'h'; ++c) files.push_back(b.file(many, std::string(1, c)));
+    b.group("1", files);
+    window.onFileOperation = [](SHFILEOPSTRUCTA& op) {
+        op.failure = "refusé";
+        return 5;
+    };
+    trees.dirList.select(many);
+    deletion.deleteDuplicatesOfDirectory();
+    ASSERT_EQ(window.messages.size(), 2u);
+    const std::string& box = window.messages[1].text;
+    EXPECT_EQ(box.rfind("7 fichiers n'ont pas pu", 0), 0u) << box;
+    EXPECT_EQ(std::count(box.begin(), box.end(), '\n'), 6) << box;
+    EXPECT_NE(box.find("D:\\Data\\Many\\h" NB ": refusé\nD:\\Data\\Many\\g"), std::string::npos) << box;
+    EXPECT_NE(box.find("\net 2 autres."), std::string::npos) << box;
+    EXPECT_TRUE(alive(files[0]));
 }
 
 TEST_F(DeletionTest, NothingOfAReferenceFolderGoesByAnyWay) {
     ReferenceMarks marks;
     marks.mark("D:\\Data", true);
     Deletion guarded(trees, window, window.services, marks);
-    const std::string refused = "« k1 » fait partie d'un répertoire de référence, conservé.";
+    const std::string refused = "«" NB "k1" NB "» fait partie d'un répertoire de référence, conservé.";
 
     trees.dirList.select(k1);
     guarded.dropOnTrash(TreeId::DirList);
@@ -412,10 +435,9 @@ TEST_F(DeletionTest, NothingOfAReferenceFolderGoesByAnyWay) {
 }
 
 TEST(TreeWalkQuestion, CountsByThousandsAndSizesAsTheHints) {
-    EXPECT_EQ(treeWalkQuestion(1, 1), "Envoyer 1 fichier (1 octet) dans la Corbeille ?");
-    EXPECT_EQ(treeWalkQuestion(999, 1536), "Envoyer 999 fichiers (1,5 Ko) dans la Corbeille ?");
-    EXPECT_EQ(treeWalkQuestion(2994, 3113851290ull), "Envoyer 2 994 fichiers (2,9 Go) dans la Corbeille ?");
-    EXPECT_EQ(treeWalkQuestion(1234567, 0), "Envoyer 1 234 567 fichiers (0 octet) dans la Corbeille ?");
+    EXPECT_EQ(treeWalkQuestion(1, 1), "Envoyer 1 fichier (" + readableSize(1) + ") dans la Corbeille" NB "?");
+    EXPECT_EQ(treeWalkQuestion(2994, 3113851290ull),
+              "Envoyer " + groupedCount(2994) + " fichiers (" + readableSize(3113851290ull) + ") dans la Corbeille" NB "?");
 }
 
 TEST_F(DeletionTest, NothingIsDeletedWhileASearchRuns) {

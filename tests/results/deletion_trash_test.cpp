@@ -62,7 +62,7 @@ protected:
     // The Windows-style path of a file under the search root.
     std::string inRoot(const std::string& relative) const { return trees.dirList.text(root) + "\\" + relative; }
     static std::string refusal(const std::string& name) {
-        return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
+        return "Plus aucune autre copie identique de «\u00A0" + name + "\u00A0», fichier conservé.";
     }
 
     // The boxes the deletion showed (refusals, a walk's report), and the shell's own.
@@ -166,8 +166,8 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) 
     EXPECT_TRUE(trash.holds("a2"));
     EXPECT_FALSE(trash.holds("a1"));
     ASSERT_EQ(deletionBoxes().size(), 1u);
-    EXPECT_EQ(deletionBoxes()[0], "Un fichier n'a pas pu être envoyé dans la Corbeille :\n" + inRoot("b\\a1") +
-                                           " : " + refusal("a1"));
+    EXPECT_EQ(deletionBoxes()[0], "Un fichier n'a pas pu être envoyé dans la Corbeille\u00A0:\n" + inRoot("b\\a1") +
+                                           "\u00A0: " + refusal("a1"));
     EXPECT_EQ(window.log, (std::vector<std::string>{"Effacement de " + inRoot("b\\a2"), "Effacement de " + inRoot("b\\a1")}));
     EXPECT_TRUE(trees.dirList.isValid(a1));
     EXPECT_FALSE(trees.dirList.isValid(a2));
@@ -382,6 +382,47 @@ TEST_F(TrashDeletionTest, TheCheckReadsToTheEndThroughShortReads) {
     EXPECT_EQ(findOtherCopyOnDisk(shell, inRoot("short\\a"), {inRoot("short\\b"), inRoot("short\\c")}),
               OtherCopy::Found);
     shell.readCall = &::read;
+}
+
+// Trees that reach a reference folder through a bind mount the marks never located (no
+// search found it): right before each move the disk's identities refuse its files, the
+// folder showing it, and a walk over it.
+TEST_F(TrashDeletionTest, TheDiskRefusesAReferenceFolderReachedUnderAnotherPath) {
+    test::TempDir ref;
+    ref.write("r.txt", "refc");
+    dir.write("plain.txt", "refc");
+    dir.mkdir("alias");
+    test::ScopedMount mount = test::ScopedMount::bind(ref.path(), dir.path() + "/alias");
+    if (!mount.ok()) GTEST_SKIP() << mount.why();
+    ReferenceMarks marks;
+    marks.mark(*shell.drives().toWindows(ref.path()), true);
+    Deletion guarded(trees, window, shell, marks);
+    test::TreeBuilder b(trees);
+    const NodeId alias = b.folder(root, "alias");
+    const NodeId r = b.file(alias, "r.txt");
+    const NodeId plain = b.file(root, "plain.txt");
+    b.group("4", {r, plain});
+    ASSERT_FALSE(marks.holds(trees, r));   // the trees alone do not know
+
+    trees.dirList.select(r);
+    guarded.dropOnTrash(TreeId::DirList);
+    trees.dirList.select(alias);
+    guarded.dropOnTrash(TreeId::DirList);
+    guarded.deleteDuplicatesOfDirectory();
+    EXPECT_TRUE(fs::exists(ref.path() + "/r.txt"));
+    EXPECT_TRUE(trees.dirList.isValid(r));
+    const std::vector<std::string> boxes = deletionBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0], referenceRefusal("r.txt"));
+    EXPECT_EQ(boxes[1], referenceRefusal("alias"));
+    EXPECT_NE(boxes[2].find(referenceRefusal("r.txt")), std::string::npos) << boxes[2];
+    EXPECT_TRUE(window.log.empty());
+
+    // The plain copy still goes: only the reference is held back.
+    trees.dirList.select(plain);
+    guarded.dropOnTrash(TreeId::DirList);
+    EXPECT_FALSE(onDisk("plain.txt"));
+    EXPECT_TRUE(fs::exists(ref.path() + "/r.txt"));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME; the peers inherit it
 
 std::string refusal(const std::string& name) {
-    return "Plus aucune autre copie identique de « " + name + " », fichier conservé.";
+    return "Plus aucune autre copie identique de «\u00A0" + name + "\u00A0», fichier conservé.";
 }
 
 // A session_deletion_peer process: its standard input and output are ours.

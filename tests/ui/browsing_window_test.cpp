@@ -205,7 +205,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     QAction* item = menuItem(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"));
     ASSERT_NE(item, nullptr);
     item->trigger();
-    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4 octets) dans la Corbeille ?"}));
+    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4 octets) dans la Corbeille\u00A0?"}));
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_EQ(ui.Infos->count(), 0);
 
@@ -225,7 +225,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     services.answer = true;
     item->trigger();
     EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24 octets) dans la Corbeille ?");
+    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24 octets) dans la Corbeille\u00A0?");
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
