@@ -1,0 +1,14 @@
+#pragma once
+// The program's own texts beyond the Parts', in one place, grouped by subject.
+// French typography: a no-break space (U+00A0) before : ; ? ! and inside « », a narrow
+// no-break space (U+202F) between thousands, a no-break space between a number and its unit.
+
+namespace parelix {
+
+// --- The saved list of duplicates ------------------------------------------------------
+
+// Why nothing was written over a FIFO, a device or a socket (opening one may wait for a
+// reader, or write to a device); after « Impossible d'enregistrer … : ».
+constexpr const char* kSaveListNotRegular = "Pas un fichier ordinaire (tube nommé, périphérique ou socket)";
+
+}  // namespace parelix
