@@ -150,9 +150,7 @@ bool DirEnumerator::findNext(FindData& out) {
 
 void DirEnumerator::findClose() { state_.reset(); }
 
-bool DirEnumerator::wantedResources() const {
-    return openError_ == EMFILE || openError_ == ENFILE || openError_ == ENOMEM;
-}
+bool DirEnumerator::wantedResources() const { return lacksResources(openError_); }
 
 std::optional<FileIdentity> DirEnumerator::folderIdentity() const {
     if (!state_ || !state_->selfKnown) return std::nullopt;

@@ -2,6 +2,7 @@
 // checked against the disk, and the list of groups it saves through the save dialog.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -137,11 +138,15 @@ TEST_F(SessionSpace, TheListIsSavedWhereTheDialogSays) {
     EXPECT_EQ(view_.log.size(), lines);
     EXPECT_TRUE(services_.shown.empty());
 
-    services_.savePath = "/dev/full";
+    // A FIFO: refused at once, not waited on for a reader.
+    const std::string fifo = out.path() + "/fifo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    services_.savePath = fifo;
     session_.saveDuplicateList();
     ASSERT_EQ(services_.shown.size(), 1u);
-    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « C:\\dev\\full » : " +
-                                           std::string(kSaveListNotRegular));
+    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « " +
+                                           DriveTable::current().toWindows(fifo).value() +
+                                           " » : " + std::string(kSaveListNotRegular));
     EXPECT_EQ(services_.shown[0].caption, "Erreur");
     EXPECT_EQ(services_.shown[0].kind, MessageKind::Error);
 
