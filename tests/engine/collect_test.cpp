@@ -402,6 +402,27 @@ TEST_F(CollectTest, TrashFolderIsNeitherWalkedNorSearched) {
     fs::remove_all(data + "/Trash");
 }
 
+// A file system mounted after the program started (after the drive table was read): its
+// trash folder is neither walked nor searched either, and a search path in it is reported.
+TEST_F(CollectTest, TrashOfAFileSystemMountedLaterIsNeitherWalkedNorSearched) {
+    const std::string usb = tree_.path() + "/usb";
+    fs::create_directories(usb);
+    test::ScopedMount mount = test::ScopedMount::tmpfs(usb, "1m");
+    if (!mount.ok()) GTEST_SKIP() << "no file system mounted later: " << mount.why();
+    const std::string trashFolder = ".Trash-" + std::to_string(getuid());
+    tree_.write("usb/" + trashFolder + "/files/photo.jpg", "same bytes");
+    tree_.write("usb/photo.jpg", "same bytes");
+    const std::string inside = root_ + "\\usb\\" + trashFolder + "\\files";
+
+    engine_.collectFiles({root_, inside});
+
+    EXPECT_EQ(engine_.fileCount(), 1);
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "Corbeille, répertoire ignoré : " + inside,
+                                                 "1 fichiers dans 2 répertoires"}));
+    EXPECT_EQ(childTexts(childByText(tree().firstRoot(), "--> usb")), std::vector<std::string>{"photo.jpg"});
+    expectRecordsMatchNodes();
+}
+
 // Excluded folders and files leave no trace; names are compared byte for byte and whole
 // component by component; a search path inside an exclusion, or a drive excluded, is
 // reported once; an exclusion outside every search path changes nothing.
