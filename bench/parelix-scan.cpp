@@ -19,6 +19,7 @@
 #include "engine/SearchUi.h"
 #include "platform/Services.h"
 #include "platform/Drives.h"
+#include "platform/System.h"
 #include "platform/WorkFile.h"
 #include "results/ResultTrees.h"
 #include "SearchPathArg.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    parelix::raiseDescriptorLimit();
     parelix::PlatformServices services;   // this process's drives; no window
     parelix::ResultTrees trees;
     ScanUi ui;

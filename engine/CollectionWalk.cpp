@@ -10,7 +10,6 @@
 #include "platform/DirEnum.h"
 #include "platform/Processors.h"
 #include "platform/Text.h"
-#include "platform/TrashFolders.h"
 #include "platform/WorkFile.h"
 
 namespace parelix {
@@ -18,19 +17,6 @@ namespace parelix {
 namespace {
 
 const std::string kDirPrefix = "--> ";
-
-// True when path is the entry itself or lies below it, component by component and byte for
-// byte: C:\ab is not below C:\a.
-bool atOrBelow(std::string_view path, std::string_view entry) {
-    return path.size() >= entry.size() && path.compare(0, entry.size(), entry) == 0 &&
-           (path.size() == entry.size() || path[entry.size()] == '\\');
-}
-
-// An entry as the walk builds paths: no trailing backslash ("X:\" is "X:").
-std::string entryPath(std::string entry) {
-    while (!entry.empty() && entry.back() == '\\') entry.pop_back();
-    return entry;
-}
 
 // A path that, with its backslash, no short string holds: its folder is reported, not walked.
 bool tooLong(const std::string& path) { return path.size() + 1 > kShortStringMax; }
@@ -47,10 +33,11 @@ bool listAhead() {
 }  // namespace
 
 std::string CollectionWalk::skipReason(const std::string& searchPath) const {
-    const std::string path = entryPath(searchPath);
-    for (const std::string& exclusion : exclusions_)
-        if (atOrBelow(path, exclusion)) return "Chemin exclu, répertoire ignoré : ";
-    if (insideTrash(run_.drives(), path)) return "Corbeille, répertoire ignoré : ";
+    switch (never_->skipped(searchPath)) {
+    case NeverSearched::Reason::Excluded: return "Chemin exclu, répertoire ignoré : ";
+    case NeverSearched::Reason::Trash: return "Corbeille, répertoire ignoré : ";
+    case NeverSearched::Reason::None: break;
+    }
     return {};
 }
 
@@ -64,17 +51,10 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     run_.fileCount = 0;
     run_.dirCount = 0;
     shortage_ = 0;
-    exclusions_.clear();
-    excludedNames_.clear();
-    for (const std::string& entry : exclusions) {
-        const std::string path = entryPath(entry);
-        if (path.empty()) continue;
-        exclusions_.push_back(path);
-        // A drive has no folder to be listed in: it only ever holds search paths.
-        const std::size_t cut = path.find_last_of('\\');
-        if (cut != std::string::npos && cut + 1 < path.size())
-            excludedNames_[path.substr(0, cut)].push_back(path.substr(cut + 1));
-    }
+    // The trash folders as the mount table has them now: a file system mounted since the
+    // program started has its own.
+    const NeverSearched never(run_.drives(), exclusions);
+    never_ = &never;
 
     ListingsAhead listings(run_.drives(), [this](const std::string& path, const FolderListing& listing,
                                                  std::vector<std::string>& out) { plan(path, listing, out); });
@@ -85,8 +65,12 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     listings_ = &listings;
     struct Forget {
         ListingsAhead*& listings;
-        ~Forget() { listings = nullptr; }
-    } forget{listings_};
+        const NeverSearched*& never;
+        ~Forget() {
+            listings = nullptr;
+            never = nullptr;
+        }
+    } forget{listings_, never_};
 
     for (const std::string& entry : searchPaths) {
         if (shortage_ != 0) break;
@@ -103,9 +87,6 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
 
     // Every listing is closed and no thread reads ahead once the folders are walked.
     listings.stop();
-    // Needed by this walk only.
-    exclusions_ = {};
-    excludedNames_ = {};
     // Raised once every listing of the walk is closed, so that what reports it has the
     // descriptors it needs; the work files stay open, as any input/output error leaves them.
     if (shortage_ != 0) raiseInOutError(inOutCodeFromErrno(shortage_));
@@ -162,7 +143,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     const std::uint32_t dirIndex = static_cast<std::uint32_t>(run_.dirCount);
     ++run_.dirCount;
 
-    const std::vector<std::string>* excluded = excludedIn(path);
+    const std::vector<std::string>* excluded = never_->skippedIn(path);
     for (const ListedEntry& entry : listing.entries) {
         const std::string& name = entry.name;
         // A name no path can hold is said once, where the listing met it.
@@ -172,7 +153,7 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
                             cut255(dirPath + name));
             continue;
         }
-        // Excluded folders and files leave no trace: no node, no record, no line.
+        // Excluded folders and files, trash folders: no node, no record, no line.
         if (excluded && std::find(excluded->begin(), excluded->end(), name) != excluded->end()) continue;
         if (entry.attributes & faDirectory) {
             // A node text holds 255 characters like every short string: a name near the
@@ -194,15 +175,9 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     tree.sortChildren(node);
 }
 
-const std::vector<std::string>* CollectionWalk::excludedIn(const std::string& path) const {
-    if (excludedNames_.empty()) return nullptr;
-    const auto it = excludedNames_.find(path);
-    return it == excludedNames_.end() ? nullptr : &it->second;
-}
-
 // Read on the helper's thread too: it reads only what run() set before the helper started.
 void CollectionWalk::plan(const std::string& path, const FolderListing& listing, std::vector<std::string>& out) const {
-    const std::vector<std::string>* excluded = excludedIn(path);
+    const std::vector<std::string>* excluded = never_->skippedIn(path);
     for (const ListedEntry& entry : listing.entries) {
         if (entry.unnameable || !(entry.attributes & faDirectory)) continue;
         if (excluded && std::find(excluded->begin(), excluded->end(), entry.name) != excluded->end()) continue;

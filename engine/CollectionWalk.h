@@ -2,11 +2,11 @@
 // The collection walk: mirrors every search path into DirList and writes one file-entry
 // record per file and one directory record per directory to the work files.
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/ListingsAhead.h"
 #include "engine/RunContext.h"
+#include "platform/NeverSearched.h"
 #include "platform/SearchedFile.h"
 
 namespace parelix {
@@ -17,7 +17,8 @@ public:
 
     // Walks the search paths in list order, until Stop clears the collecting flag. The
     // exclusions are drives, folders and files as the search list holds them: the walk
-    // neither enters nor collects them, and skips a search path that lies inside one.
+    // neither enters nor collects them nor the trash folders (NeverSearched), and skips a
+    // search path that lies inside one, with a line in the log.
     // Folders are listed ahead on a second thread when a processor is idle at the start
     // (PARELIX_WALK_AHEAD=1 always, =0 never); nothing the walk shows depends on it.
     void run(const std::vector<std::string>& searchPaths, const std::vector<std::string>& exclusions = {});
@@ -26,8 +27,6 @@ private:
     void walkDirectory(NodeId node, const std::string& path);
     // The subfolders of a listed folder the walk will enter, in its order.
     void plan(const std::string& path, const FolderListing& listing, std::vector<std::string>& out) const;
-    // The names excluded directly inside the folder, or nullptr.
-    const std::vector<std::string>* excludedIn(const std::string& path) const;
     // The reason a search path is not walked at all, as the start of its log line; "" when
     // it is walked.
     std::string skipReason(const std::string& searchPath) const;
@@ -39,10 +38,9 @@ private:
     // The system's error when a folder could not be opened for want of descriptors or
     // memory: the walk goes no further and the run ends with it.
     int shortage_ = 0;
-    std::vector<std::string> exclusions_;
-    // The names excluded in each folder, by the folder's path as the walk builds it: one
-    // look-up per folder, and none at all without exclusions.
-    std::unordered_map<std::string, std::vector<std::string>> excludedNames_;
+    // What the walk never enters nor collects (trash folders, exclusions), made when the
+    // run starts. Set while run() walks; the helper thread reads it too.
+    const NeverSearched* never_ = nullptr;
 };
 
 }  // namespace parelix

@@ -36,6 +36,12 @@ const FilePaths& SizeClassCompare::pathsOf(const ClassFile& file) {
     return paths_.emplace(index, filePaths(dirs_, FileEntryView(record))).first->second;
 }
 
+bool SizeClassCompare::openFile(SearchedFile& file, const std::string& posixPath) {
+    if (file.open(posixPath, reads_.readCall(), reads_.folders())) return true;
+    if (lacksResources(file.openError())) raiseInOutError(inOutCodeFromErrno(file.openError()));
+    return false;
+}
+
 void SizeClassCompare::showPair(std::string_view first, std::string_view second) {
     if (shown_[0] == first && shown_[1] == second) return;
     shown_[0].assign(first);
@@ -131,7 +137,7 @@ void SizeClassCompare::learn(ClassFile& file, FileEntryView record, std::int32_t
         reads_.release(*ticket);
     } else {
         SearchedFile f;
-        opened = f.open(posixNow(), reads_.readCall(), reads_.folders());
+        opened = openFile(f, posixNow());
         if (opened) {
             const auto cached = f.readChunkIfCached(chunkA_, kProbeSize);
             ahead_.noteRead(cached.has_value());

@@ -117,6 +117,10 @@ private:
     bool step();
 
     const FilePaths& pathsOf(const ClassFile& file);   // kept for the rest of the class
+    // Opens a file of the class on this thread; false when it cannot be read. Without
+    // descriptors or memory it raises the input/output error instead: the search ends, no
+    // file is called unreadable for the process's shortage.
+    bool openFile(SearchedFile& file, const std::string& posixPath);
     std::uint32_t indexOf(const ClassFile& file) const {
         return static_cast<std::uint32_t>(&file - files_.data());
     }

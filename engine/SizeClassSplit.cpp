@@ -137,7 +137,7 @@ SizeClassCompare::Piece SizeClassCompare::readHere(std::uint32_t index, std::uin
                                                    std::uint8_t* buffer) {
     Piece piece;
     SearchedFile f;
-    if (!f.open(pathsOf(files_[index]).posix, reads_.readCall(), reads_.folders()) || !f.seek(offset)) return piece;
+    if (!openFile(f, pathsOf(files_[index]).posix) || !f.seek(offset)) return piece;
     piece.opened = true;
     piece.data = buffer;
     const auto cached = f.readChunkIfCached(buffer, chunk);
@@ -255,7 +255,7 @@ bool SizeClassCompare::splitSideBySide(Pending& item, std::vector<Pending>& work
     std::vector<std::uint32_t> live;   // indices into item.files
     for (std::uint32_t k = 0; k < n; ++k) {
         ClassFile& file = files_[item.files[k]];
-        if (open[k].open(pathsOf(file).posix, reads_.readCall(), reads_.folders()) && open[k].seek(item.offset)) {
+        if (openFile(open[k], pathsOf(file).posix) && open[k].seek(item.offset)) {
             open[k].readSequentially();
             live.push_back(k);
         } else {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Drives.h"
+#include "platform/NeverSearched.h"
 
 namespace parelix {
 
@@ -81,7 +82,7 @@ bool DirEnumerator::findFirst(const std::string& pattern, std::uint32_t attribut
     state->mask = attributeMask;
     const std::string_view name = std::string_view(pattern).substr(cut + 1);
     if (!isAllPattern(name)) state->pattern.assign(name);
-    state->hiddenNames = drives.hiddenNamesIn(*folder);
+    state->hiddenNames = unlistedNamesIn(drives, *folder);
     state->selfKnown = fstat(fd, &state->self) == 0;
     state->parentKnown = fstatat(fd, "..", &state->parent, AT_SYMLINK_NOFOLLOW) == 0;
     state_ = std::move(state);
@@ -150,9 +151,7 @@ bool DirEnumerator::findNext(FindData& out) {
 
 void DirEnumerator::findClose() { state_.reset(); }
 
-bool DirEnumerator::wantedResources() const {
-    return openError_ == EMFILE || openError_ == ENFILE || openError_ == ENOMEM;
-}
+bool DirEnumerator::wantedResources() const { return lacksResources(openError_); }
 
 std::optional<FileIdentity> DirEnumerator::folderIdentity() const {
     if (!state_ || !state_->selfKnown) return std::nullopt;

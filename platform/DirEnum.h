@@ -35,7 +35,8 @@ struct FindData {
 
 // Lists a folder given as a Windows-style pattern ending in "\*.*": "." and "..", then
 // directories and regular files only. Symbolic links, devices, FIFOs, sockets, names
-// holding a backslash, hidden mount points and trash folders are never listed. A folder
+// holding a backslash and the mount points no listing shows (NeverSearched.h) are never
+// listed; trash folders are, as every hidden folder (the walk leaves them out). A folder
 // that cannot be opened lists nothing.
 class DirEnumerator {
 public:

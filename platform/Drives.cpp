@@ -7,24 +7,11 @@
 #include <map>
 #include <sstream>
 
+#include "platform/NeverSearched.h"
+
 namespace parelix {
 
 namespace {
-
-// File systems that hold no user files: their mount points never show in a listing.
-constexpr std::string_view kPseudoFileSystems[] = {
-    "proc",       "sysfs",     "devtmpfs",        "devpts",      "cgroup",     "cgroup2",
-    "securityfs", "debugfs",   "tracefs",         "pstore",      "bpf",        "mqueue",
-    "hugetlbfs",  "configfs",  "fusectl",         "binfmt_misc", "autofs",     "efivarfs",
-    "rpc_pipefs", "nsfs",      "selinuxfs",       "smackfs",     "apparmorfs", "xenfs",
-    "nfsd",       "ipathfs",   "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "usbfs",
-    "cpuset",
-};
-
-bool isPseudo(std::string_view fsType) {
-    return std::find(std::begin(kPseudoFileSystems), std::end(kPseudoFileSystems), fsType) !=
-           std::end(kPseudoFileSystems);
-}
 
 bool oneOf(std::string_view v, std::initializer_list<std::string_view> list) {
     return std::find(list.begin(), list.end(), v) != list.end();
@@ -136,15 +123,13 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
 
     DriveTable table;
     table.drives_.push_back(Drive{'C', "/", DRIVE_FIXED});
-    std::vector<std::string> tops{"/"};
     char next = 'D';
     for (const auto& [point, m] : byPoint) {
         if (point == "/") continue;
-        if (isPseudo(m->fsType)) {
+        if (isPseudoFileSystem(m->fsType)) {
             table.hiddenMountPoints_.push_back(point);
             continue;
         }
-        tops.push_back(point);
         const bool lettered = isAtOrBelow(point, "/media") || isAtOrBelow(point, "/run/media") ||
                               isAtOrBelow(point, "/mnt");
         // Past Z: the file system stays an ordinary folder of the drive that holds it.
@@ -163,7 +148,6 @@ DriveTable DriveTable::fromMounts(const std::vector<MountEntry>& mounts,
         table.hiddenMountPoints_.push_back(point);
     }
     std::sort(table.hiddenMountPoints_.begin(), table.hiddenMountPoints_.end());
-    table.trash_ = TrashFolders::ofThisUser(tops);
     return table;
 }
 
@@ -262,21 +246,6 @@ std::optional<std::string> DriveTable::toWindows(std::string_view posixPath) con
 bool DriveTable::isHiddenMountPoint(std::string_view posixPath) const {
     return std::binary_search(hiddenMountPoints_.begin(), hiddenMountPoints_.end(), posixPath,
                               [](std::string_view a, std::string_view b) { return a < b; });
-}
-
-std::vector<std::string> DriveTable::hiddenNamesIn(std::string_view posixDir) const {
-    std::string prefix(posixDir);
-    while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
-    prefix.push_back('/');
-    std::vector<std::string> names;
-    // Sorted, so the mount points below this directory stand together.
-    for (auto it = std::lower_bound(hiddenMountPoints_.begin(), hiddenMountPoints_.end(), prefix);
-         it != hiddenMountPoints_.end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
-        const std::string_view name = std::string_view(*it).substr(prefix.size());
-        if (!name.empty() && name.find('/') == std::string_view::npos) names.emplace_back(name);
-    }
-    trash_.namesIn(posixDir, names);
-    return names;
 }
 
 std::uint32_t GetLogicalDrives(const DriveTable& drives) { return drives.logicalDriveMask(); }

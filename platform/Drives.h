@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/TrashFolders.h"
-
 namespace parelix {
 
 enum DriveType : unsigned {
@@ -44,8 +42,7 @@ struct Drive {
 class DriveTable {
 public:
     // removableOf tells, for a device number, whether its block device is removable;
-    // left empty it reads /sys/dev/block/<major>:<minor>/.../removable. The trash folders are
-    // this process's user's (TrashFolders::ofThisUser), at the top of every mount.
+    // left empty it reads /sys/dev/block/<major>:<minor>/.../removable.
     static DriveTable fromMounts(const std::vector<MountEntry>& mounts,
                                  std::function<bool(unsigned major, unsigned minor)> removableOf = {});
 
@@ -64,17 +61,12 @@ public:
     // True when this POSIX directory must not be listed: the mount point of another
     // drive, or of a pseudo file system.
     bool isHiddenMountPoint(std::string_view posixPath) const;
-    // The names of the hidden mount points and trash folders directly inside this POSIX
-    // directory, so that a listing tests its entries against a short list made once per
-    // directory.
-    std::vector<std::string> hiddenNamesIn(std::string_view posixDir) const;
-    // This user's trash folders, as the table was made.
-    const TrashFolders& trashFolders() const { return trash_; }
+    // Those mount points, sorted (NeverSearched.h says why they are never listed).
+    const std::vector<std::string>& hiddenMountPoints() const { return hiddenMountPoints_; }
 
 private:
     std::vector<Drive> drives_;
     std::vector<std::string> hiddenMountPoints_;   // sorted
-    TrashFolders trash_;
 };
 
 std::uint32_t GetLogicalDrives(const DriveTable& drives);

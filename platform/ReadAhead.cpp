@@ -221,7 +221,12 @@ void ReadAhead::read(Slot& slot) {
         return;
     }
     SearchedFile file;
-    if (!file.open(slot.path, read_, folders_)) return;
+    if (!file.open(slot.path, read_, folders_)) {
+        // Without descriptors or memory no file would open: that ends the search, it does
+        // not make this one unreadable.
+        if (lacksResources(file.openError())) a.error = inOutCodeFromErrno(file.openError());
+        return;
+    }
     a.opened = true;
     a.stat = file.stat();
     try {

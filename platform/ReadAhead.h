@@ -33,7 +33,8 @@ public:
         FileStat stat;              // when opened
         std::size_t length = 0;     // bytes read from the offset (the piece is read until full)
         const std::uint8_t* data = nullptr;
-        int error = 0;              // an input/output error code raised by the read, else 0
+        int error = 0;              // an input/output error code raised by the read, or by an
+                                    // open refused for want of descriptors or memory; else 0
         bool cached = false;        // the bytes were in memory already: no disk was waited for
     };
 

@@ -45,14 +45,20 @@ bool pathExists(const std::string& posixPath) {
     return !posixPath.empty() && ::lstat(posixPath.c_str(), &st) == 0;
 }
 
+bool lacksResources(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+
 bool SearchedFile::open(const std::string& posixPath, ReadCall readCall, FolderHandles* folders) {
     close();
+    openError_ = 0;
     read_ = readCall;
     if (posixPath.empty()) return false;
     offset_ = 0;
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     fd_ = folders ? folders->open(posixPath, kFlags) : ::open(posixPath.c_str(), kFlags);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        openError_ = errno;
+        return false;
+    }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         close();

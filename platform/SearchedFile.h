@@ -48,6 +48,10 @@ std::optional<FileStat> statRegularFile(const std::string& posixPath);
 // True when anything at all is at the path (a dangling symbolic link included), from lstat.
 bool pathExists(const std::string& posixPath);
 
+// The system's error means it lacked descriptors or memory (EMFILE, ENFILE, ENOMEM): the
+// process's shortage, not the state of the file or folder asked for.
+bool lacksResources(int error);
+
 // The read system call, or a stand-in that reads short (tests); PlatformServices carries it.
 using ReadCall = ssize_t (*)(int fd, void* buffer, std::size_t count);
 
@@ -64,6 +68,9 @@ public:
     // through `readCall`; it is opened through `folders` when given.
     bool open(const std::string& posixPath, ReadCall readCall = &::read, FolderHandles* folders = nullptr);
     bool isOpen() const { return fd_ >= 0; }
+    // The system's error when the last open failed (once the held folders were let go, if
+    // that was tried), 0 when it did not or when the path named no regular file.
+    int openError() const { return openError_; }
     const FileStat& stat() const { return stat_; }
     // The open file as it is now (fstat); nullopt when it cannot be asked.
     std::optional<FileStat> statNow() const;
@@ -85,6 +92,7 @@ public:
 
 private:
     int fd_ = -1;
+    int openError_ = 0;
     ReadCall read_ = &::read;
     std::uint64_t offset_ = 0;
     FileStat stat_;

@@ -27,4 +27,9 @@ std::string GetTempPathA(const DriveTable& drives);
 std::string GetTempFileNameA(const DriveTable& drives, const std::string& dir, const std::string& prefix,
                              unsigned unique);
 
+// Raises the soft limit of open descriptors to the hard limit, as desktop programs do: a
+// search opens a file for each reader at once and holds a few folders, and running out ends
+// it with an error. Called once at start, before any thread.
+void raiseDescriptorLimit();
+
 }  // namespace parelix

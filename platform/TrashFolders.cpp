@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -24,14 +23,6 @@ std::string withoutTrailingSlashes(std::string path) {
 
 std::string below(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-// Listings name folders by their real path: a data folder reached through a symbolic link
-// is taken where it really lies.
-std::string realFolder(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) return resolved;
-    return withoutTrailingSlashes(path);
 }
 
 std::string homeFolder() {
@@ -136,15 +127,18 @@ TrashFolders::TrashFolders(const std::string& homeTrash, const std::vector<std::
     folders_.erase(std::unique(folders_.begin(), folders_.end()), folders_.end());
 }
 
-TrashFolders TrashFolders::ofThisUser(const std::vector<std::string>& mountPoints) {
-    std::string data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
-        data = xdg;
-    } else if (const std::string home = homeFolder(); !home.empty()) {
-        data = below(withoutTrailingSlashes(home), ".local/share");
+TrashFolders TrashFolders::now() {
+    const std::vector<std::string> mounts = mountWatch().mountPoints();   // already lexical
+    const unsigned uid = ::getuid();
+    const std::string homeTrash = homeTrashFolder();
+    TrashFolders folders(homeTrash, mounts, uid);
+    // The home trash itself may be reached through a link (~/.local/share on another disk):
+    // both of its names count.
+    if (const std::optional<std::string> real = resolved(homeTrash); real && *real != homeTrash) {
+        folders.folders_.push_back(*real);
+        std::sort(folders.folders_.begin(), folders.folders_.end());
     }
-    return TrashFolders(data.empty() ? std::string() : below(realFolder(data), "Trash"), mountPoints,
-                        static_cast<unsigned>(getuid()));
+    return folders;
 }
 
 bool TrashFolders::insideTrash(std::string_view posixPath) const {
@@ -167,11 +161,6 @@ void TrashFolders::namesIn(std::string_view posixDir, std::vector<std::string>& 
     }
 }
 
-bool insideTrash(const DriveTable& drives, std::string_view windowsPath) {
-    const std::optional<std::string> posix = drives.toPosix(windowsPath);
-    return posix && drives.trashFolders().insideTrash(*posix);
-}
-
 bool insideTrashFolder(std::string_view posixPath, const std::vector<std::string>& mountPoints,
                        std::string_view homeTrash, unsigned uid) {
     std::vector<std::string> tops;
@@ -183,22 +172,10 @@ bool insideTrashFolder(std::string_view posixPath, const std::vector<std::string
 
 bool insideTrashFolder(const std::string& posixPath) {
     if (posixPath.empty()) return false;
-    const std::vector<std::string> mounts = mountWatch().mountPoints();   // already lexical
-    const unsigned uid = ::getuid();
-    const std::string homeTrash = homeTrashFolder();
-    // The home trash itself may be reached through a link (~/.local/share on another disk):
-    // both of its names count.
-    const TrashFolders named(homeTrash, mounts, uid);
-    std::optional<TrashFolders> real;
-    if (const std::optional<std::string> realHomeTrash = resolved(homeTrash); realHomeTrash && *realHomeTrash != homeTrash)
-        real.emplace(*realHomeTrash, mounts, uid);
-    const auto inside = [&](const std::string& path) {
-        const std::string p = lexical(path);
-        return named.insideTrash(p) || (real && real->insideTrash(p));
-    };
-    if (inside(posixPath)) return true;
+    const TrashFolders folders = TrashFolders::now();
+    if (folders.insideTrash(lexical(posixPath))) return true;
     const std::optional<std::string> target = resolved(posixPath);
-    return target && inside(*target);
+    return target && folders.insideTrash(lexical(*target));
 }
 
 }  // namespace parelix

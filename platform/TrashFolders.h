@@ -3,14 +3,12 @@
 // default ~/.local/share/Trash) and, at the top of every mounted file system, .Trash/$uid and
 // .Trash-$uid. A file in one is not a copy the user still has: listings leave these folders
 // out, as they leave out the mount points of pseudo file systems, and nothing inside one may
-// stand as the other copy of a file.
+// stand as the other copy of a file. What a search leaves out is said in NeverSearched.h.
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace parelix {
-
-class DriveTable;
 
 class TrashFolders {
 public:
@@ -18,9 +16,11 @@ public:
     // homeTrash: the home trash's POSIX path ("" for none); mountPoints: the tops of the
     // mounted file systems; uid: the user whose trash folders they are.
     TrashFolders(const std::string& homeTrash, const std::vector<std::string>& mountPoints, unsigned uid);
-    // This process's user: XDG_DATA_HOME when it is absolute, else HOME's .local/share, and
-    // getuid(). Read when called.
-    static TrashFolders ofThisUser(const std::vector<std::string>& mountPoints);
+    // This process's user's, as the system has them now: the mount table read again when it
+    // changed, the environment read at the call (XDG_DATA_HOME when it is absolute, else
+    // HOME's .local/share), the home trash by its path and, when that goes through a symbolic
+    // link, by its real path too.
+    static TrashFolders now();
 
     // True when the POSIX path is one of the trash folders or lies inside one.
     bool insideTrash(std::string_view posixPath) const;
@@ -31,10 +31,6 @@ public:
 private:
     std::vector<std::string> folders_;
 };
-
-// The same for a Windows-style path over the drive table's trash folders; false for a path
-// that names nothing.
-bool insideTrash(const DriveTable& drives, std::string_view windowsPath);
 
 // For the deletion's check, which must hold whatever the trees and the drive table say: the
 // trash folders as the system has them now (the mount table read again when it changed, the

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Drives.h"
@@ -71,24 +72,75 @@ int inOutCodeFromErrno(int err) {
 
 void raiseInOutError(int code) { throw InOutError(code, inOutErrorText(code)); }
 
-void writeWholeFile(const std::string& posixPath, std::string_view content) {
-    struct stat before {};
-    const bool existed = ::stat(posixPath.c_str(), &before) == 0;
-    const int fd = ::open(posixPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) raiseErrno(errno);
-    int err = 0;
-    for (std::size_t done = 0; done < content.size() && err == 0;) {
+namespace {
+
+// Where the new contents go: a symbolic link is followed, so that the file it names is
+// replaced and the link stays. Raises for what is no regular file: a folder (21, as the
+// open would), a FIFO, a device or a socket (kNotRegularFile), before anything is opened.
+std::string replacedPath(const std::string& posixPath) {
+    struct stat st {};
+    if (::stat(posixPath.c_str(), &st) != 0) return posixPath;   // nothing there yet, or a dangling link
+    if (S_ISDIR(st.st_mode)) raiseErrno(EISDIR);
+    if (!S_ISREG(st.st_mode)) raiseInOutError(kNotRegularFile);
+    char* real = ::realpath(posixPath.c_str(), nullptr);
+    if (!real) return posixPath;
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+int writeAll(int fd, std::string_view content) {
+    for (std::size_t done = 0; done < content.size();) {
         const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) err = errno;
-        else done += static_cast<std::size_t>(n);
+        if (n < 0) return errno;
+        done += static_cast<std::size_t>(n);
     }
+    return 0;
+}
+
+// The new file takes the old one's mode and, where the process may, its owner; a new name
+// gets what a plain creation would have given it.
+void takeModeOf(int fd, const std::string& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) {
+        (void)!::fchown(fd, old.st_uid, old.st_gid);
+        ::fchmod(fd, old.st_mode & 07777);
+        return;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+}
+
+}  // namespace
+
+void writeWholeFile(const std::string& posixPath, std::string_view content) {
+    const std::string target = replacedPath(posixPath);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    // Hidden beside it, its name cut so that the suffix fits in a name's 255 bytes.
+    const std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, 200);
+    std::string temporary = (slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1)) + "." +
+                            name + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) raiseErrno(errno);
+    int err = writeAll(fd, content);
+    if (err == 0) takeModeOf(fd, target);
     // A full disk or a lost network share may answer only here.
     if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
     if (::close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
-    if (err == 0) return;
-    if (!existed) ::unlink(posixPath.c_str());
-    raiseErrno(err);
+    // Only a whole file takes the old one's place; until then the old one is as it was.
+    if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temporary.c_str());
+        raiseErrno(err);
+    }
+    // The rename itself reaches the disk with its folder.
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
 }
 
 WorkFile::~WorkFile() {

@@ -27,9 +27,15 @@ std::string inOutErrorText(int code);
 int inOutCodeFromErrno(int err);
 [[noreturn]] void raiseInOutError(int code);
 
-// Writes a whole file at a POSIX path the user chose (created, or emptied first), and makes
-// sure it reached the disk; a failure raises InOutError, and a file this call created is
-// removed again rather than left half written.
+// Refusal to write over what is no regular file (a FIFO, a device, a socket): opening one
+// may wait for a reader, or write to a device.
+constexpr int kNotRegularFile = 1920;
+
+// Writes a whole file at a POSIX path the user chose: into a new file in the same folder,
+// which reaches the disk and then takes the old one's place (rename), so that any failure
+// leaves the old file as it was and no new one behind. Over a symbolic link the file it names
+// is replaced. A folder raises 21, a FIFO, device or socket kNotRegularFile, before anything
+// is opened for writing; every failure raises InOutError.
 void writeWholeFile(const std::string& posixPath, std::string_view content);
 
 class WorkFile {

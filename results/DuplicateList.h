@@ -5,9 +5,13 @@
 // member, group by group in DblList's order:
 //   Groupe,Taille (octets),Chemin,Chemin système,Référence
 //   1,200000000,"C:\home\a,b.bin",/home/a,b.bin,non
-// Names are the file system's bytes, written as they are.
+// The file is always UTF-8. A name that is not (a Linux name is any bytes) shows U+FFFD for
+// each byte out of place in "Chemin", and is written "\xHH" byte by byte in "Chemin système"
+// (two upper-case hexadecimal digits): a system path never holds a backslash otherwise, so
+// the name's bytes come back by turning each "\xHH" into its byte.
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/Drives.h"
 #include "results/ResultTrees.h"
@@ -30,5 +34,9 @@ std::string duplicateListCsv(const ResultTrees& trees, const DriveTable& drives,
 
 // One field, quoted when it must be.
 std::string csvField(const std::string& text);
+// The path as UTF-8: each byte that is not part of well-formed UTF-8 becomes U+FFFD.
+std::string shownUtf8(std::string_view path);
+// The POSIX path as UTF-8: each such byte becomes "\xHH".
+std::string escapedSystemPath(std::string_view posixPath);
 
 }  // namespace parelix

@@ -43,4 +43,10 @@ constexpr const char* kMoreFailures = " autres.";   // after "\net " and the cou
 // The reason of a move that failed without one from the system.
 constexpr const char* kMoveFailed = "échec.";
 
+// --- The saved list of duplicates ------------------------------------------------------
+
+// Why nothing was written over a FIFO, a device or a socket (opening one may wait for a
+// reader, or write to a device); after « Impossible d'enregistrer … : ».
+constexpr const char* kSaveListNotRegular = "Pas un fichier ordinaire (tube nommé, périphérique ou socket)";
+
 }  // namespace parelix

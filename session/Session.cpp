@@ -2,6 +2,7 @@
 
 #include "platform/WorkFile.h"
 #include "results/DuplicateList.h"
+#include "results/Messages.h"
 
 namespace parelix {
 
@@ -189,7 +190,8 @@ void Session::saveDuplicateList() {
     try {
         writeWholeFile(*path, csv);
     } catch (const InOutError& e) {
-        services_.showMessage(saveListFailure(shown, e.what()), "Erreur", MessageKind::Error);
+        const std::string reason = e.code() == kNotRegularFile ? kSaveListNotRegular : e.what();
+        services_.showMessage(saveListFailure(shown, reason), "Erreur", MessageKind::Error);
         return;
     }
     view_->appendLog(kListSavedLog + shown);

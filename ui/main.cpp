@@ -1,11 +1,13 @@
 // Program start: the application object, the session, the main window over it, the event
 // loop.
+#include "platform/System.h"
 #include "session/Session.h"
 #include "ui/Application.h"
 #include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 
 int main(int argc, char** argv) {
+    parelix::raiseDescriptorLimit();
     parelix::Application::watchDisplayStart();
     parelix::DesktopServices services;   // the drive table of this process, the desktop's dialogs
     parelix::Application app(argc, argv, services);

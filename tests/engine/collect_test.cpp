@@ -402,6 +402,27 @@ TEST_F(CollectTest, TrashFolderIsNeitherWalkedNorSearched) {
     fs::remove_all(data + "/Trash");
 }
 
+// A file system mounted after the program started (after the drive table was read): its
+// trash folder is neither walked nor searched either, and a search path in it is reported.
+TEST_F(CollectTest, TrashOfAFileSystemMountedLaterIsNeitherWalkedNorSearched) {
+    const std::string usb = tree_.path() + "/usb";
+    fs::create_directories(usb);
+    test::ScopedMount mount = test::ScopedMount::tmpfs(usb, "1m");
+    if (!mount.ok()) GTEST_SKIP() << "no file system mounted later: " << mount.why();
+    const std::string trashFolder = ".Trash-" + std::to_string(getuid());
+    tree_.write("usb/" + trashFolder + "/files/photo.jpg", "same bytes");
+    tree_.write("usb/photo.jpg", "same bytes");
+    const std::string inside = root_ + "\\usb\\" + trashFolder + "\\files";
+
+    engine_.collectFiles({root_, inside});
+
+    EXPECT_EQ(engine_.fileCount(), 1);
+    EXPECT_EQ(ui_.log, (std::vector<std::string>{"Collecte des informations", "Corbeille, répertoire ignoré : " + inside,
+                                                 "1 fichiers dans 2 répertoires"}));
+    EXPECT_EQ(childTexts(childByText(tree().firstRoot(), "--> usb")), std::vector<std::string>{"photo.jpg"});
+    expectRecordsMatchNodes();
+}
+
 // Excluded folders and files leave no trace; names are compared byte for byte and whole
 // component by component; a search path inside an exclusion, or a drive excluded, is
 // reported once; an exclusion outside every search path changes nothing.
@@ -673,10 +694,11 @@ TEST_F(WalkAheadTest, SameWalkStoppedMidway) {
 }
 
 #ifdef PARELIX_SCAN
-// Runs the scan tool on a folder with at most `descriptors` open files, the folders listed
-// ahead or not; its exit status, and its standard output and error.
+// Runs the scan tool on a folder with at most `descriptors` open files, as `ulimit -n` sets
+// it (soft and hard limits), or with only the soft limit that low; the folders listed ahead
+// or not. Its exit status, and its standard output and error.
 std::pair<int, std::string> scanWithDescriptors(const std::string& folder, const std::string& work, rlim_t descriptors,
-                                                bool ahead) {
+                                                bool ahead, bool hard = true) {
     const std::string out = work + "/scan.out";
     const pid_t child = fork();
     if (child == 0) {
@@ -688,6 +710,7 @@ std::pair<int, std::string> scanWithDescriptors(const std::string& folder, const
         rlimit limit{};
         getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur = descriptors;
+        if (hard) limit.rlim_max = descriptors;
         if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(121);
         setenv("TMPDIR", work.c_str(), 1);
         setenv("PARELIX_WALK_AHEAD", ahead ? "1" : "0", 1);
@@ -723,7 +746,26 @@ TEST(ScanTool, RunOutOfDescriptorsEndsWithTheError) {
         EXPECT_EQ(status, 1) << output;
         EXPECT_NE(output.find(": Erreur E/S 4\n"), std::string::npos) << output;
         EXPECT_EQ(output.find("files "), std::string::npos) << output;
+        // A low soft limit alone is raised to the hard one at start.
+        const auto [raised, raisedOut] = scanWithDescriptors(tree.path(), work.path(), 5, ahead, false);
+        EXPECT_EQ(raised, 0) << raisedOut;
     }
+}
+
+// The comparison out of descriptors: 1,500 files of one size, few enough descriptors that
+// the readers cannot all open theirs. The run ends with the error, no file is called
+// inaccessible, and no group is printed as if complete.
+TEST(ScanTool, ComparisonOutOfDescriptorsEndsWithTheError) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers' runtime wants descriptors of its own";
+#endif
+    test::TempDir tree, work;
+    for (int i = 0; i < 1500; ++i) tree.write("f" + std::to_string(i), "same size " + std::to_string(i % 10));
+    const auto [status, output] = scanWithDescriptors(tree.path(), work.path(), 7, false);
+    EXPECT_NE(status, 0) << output;
+    EXPECT_NE(output.find(": Erreur E/S 4\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find(" inaccessible"), std::string::npos) << output.substr(0, 2000);
+    EXPECT_EQ(output.find("files "), std::string::npos) << output.substr(0, 2000);
 }
 #endif
 

@@ -15,6 +15,7 @@
 
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"
+#include "platform/NeverSearched.h"
 #include "platform/TrashFolders.h"
 #include "support/TestSupport.h"
 
@@ -245,63 +246,57 @@ TEST(DirEnumerator, HiddenMountPointsAreLeftOut) {
               (std::vector<std::string>{".", "..", "x"}));
 }
 
-// The home trash, where XDG_DATA_HOME says (through a symbolic link too), and this user's
-// trash folders at the top of each mounted file system: never listed, and every path inside
-// one is in a trash. Another user's trash folder and the shared .Trash are ordinary folders.
-TEST(TrashFolders, AreLeftOutOfListingsAndHoldWhatLiesInThem) {
+// The home trash and this user's trash folders at the top of each mounted file system are
+// listed, as every hidden folder is (the drive tree shows them), and the walk's one place of
+// what is never searched leaves them out: by name in the folder that holds them, and as a
+// search path inside one. Another user's trash folder and the shared .Trash are ordinary
+// folders; exclusions are filed the same way.
+TEST(NeverSearched, TrashFoldersAreListedAndLeftOutOfTheSearch) {
     TempDir dir;
     const std::string uid = std::to_string(getuid());
     dir.write("data/Trash/files/x", "x");
     dir.mkdir("data/Trashy");
-    dir.mkdir("data/other");
-    symlink((dir.path() + "/data").c_str(), (dir.path() + "/data-link").c_str());
     dir.write("usb/.Trash-" + uid + "/files/y", "y");
     dir.mkdir("usb/.Trash-99999");
     dir.mkdir("usb/.Trash/" + uid + "/files");
     dir.mkdir("usb/.Trash/99999");
-    dir.mkdir("usb/Trash");
     dir.mkdir("plain/.Trash-" + uid);   // not the top of a file system
-
-    std::vector<MountEntry> mounts = parseMountInfo("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
-    MountEntry usb;
-    usb.mountPoint = dir.path() + "/usb";
-    usb.fsType = "ext4";
-    mounts.push_back(usb);
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::optional<std::string> before = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("XDG_DATA_HOME", (dir.path() + "/data-link/").c_str(), 1);
-    const DriveTable drives = DriveTable::fromMounts(mounts);
-    if (before) setenv("XDG_DATA_HOME", before->c_str(), 1);
-    else unsetenv("XDG_DATA_HOME");
-
-    std::vector<std::string> data = list(windowsPattern(dir.path() + "/data"), faAnyFile, drives).order;
-    std::sort(data.begin(), data.end());
-    EXPECT_EQ(data, (std::vector<std::string>{".", "..", "Trashy", "other"}));
-    std::vector<std::string> top = list(windowsPattern(dir.path() + "/usb"), faAnyFile, drives).order;
-    std::sort(top.begin(), top.end());
-    EXPECT_EQ(top, (std::vector<std::string>{".", "..", ".Trash", ".Trash-99999", "Trash"}));
-    std::vector<std::string> shared = list(windowsPattern(dir.path() + "/usb/.Trash"), faAnyFile, drives).order;
-    EXPECT_EQ(shared, (std::vector<std::string>{".", "..", "99999"}));
-    EXPECT_EQ(list(windowsPattern(dir.path() + "/plain"), faAnyFile, drives).order.size(), 3u);
-
-    const TrashFolders& trash = drives.trashFolders();
     const std::string d = dir.path();
-    for (const std::string& in : {d + "/data/Trash", d + "/data/Trash/", d + "/data/Trash/files/x",
-                                  d + "/usb/.Trash-" + uid, d + "/usb/.Trash-" + uid + "/files/y",
-                                  d + "/usb/.Trash/" + uid + "/files"})
-        EXPECT_TRUE(trash.insideTrash(in)) << in;
-    for (const std::string& out : {d + "/data", d + "/data/Trashy", d + "/data/Trash2/x", d + "/usb/.Trash",
-                                   d + "/usb/.Trash/99999", d + "/usb/.Trash-99999", d + "/usb/Trash",
-                                   d + "/plain/.Trash-" + uid, d + "/usb/.Trash-" + uid + "0"})
-        EXPECT_FALSE(trash.insideTrash(out)) << out;
-    EXPECT_TRUE(trash.insideTrash("/.Trash-" + uid + "/files"));   // the root is a file system's top too
-
-    // The same through Windows-style paths.
+    const TrashFolders trash(d + "/data/Trash", {"/", d + "/usb"}, getuid());
+    const DriveTable& drives = DriveTable::current();
     const std::string w = drives.toWindows(d).value();
-    EXPECT_TRUE(insideTrash(drives, w + "\\data\\Trash\\files\\x"));
-    EXPECT_TRUE(insideTrash(drives, w + "\\usb\\.Trash\\" + uid));
-    EXPECT_FALSE(insideTrash(drives, w + "\\data\\Trashy"));
-    EXPECT_FALSE(insideTrash(drives, "Q:\\anything"));
+    const NeverSearched never(drives, {w + "\\plain\\gone", w + "\\data\\Trashy\\"}, trash);
+
+    std::vector<std::string> data = list(windowsPattern(d + "/data")).order;
+    std::sort(data.begin(), data.end());
+    EXPECT_EQ(data, (std::vector<std::string>{".", "..", "Trash", "Trashy"}));
+    std::vector<std::string> top = list(windowsPattern(d + "/usb")).order;
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{".", "..", ".Trash", ".Trash-" + uid, ".Trash-99999"}));
+
+    const auto skipped = [&](const std::string& folder) {
+        const std::vector<std::string>* names = never.skippedIn(folder);
+        std::vector<std::string> out = names ? *names : std::vector<std::string>{};
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    EXPECT_EQ(skipped(w + "\\data"), (std::vector<std::string>{"Trash", "Trashy"}));
+    EXPECT_EQ(skipped(w + "\\usb"), std::vector<std::string>{".Trash-" + uid});
+    EXPECT_EQ(skipped(w + "\\usb\\.Trash"), std::vector<std::string>{uid});
+    EXPECT_EQ(skipped(w + "\\plain"), std::vector<std::string>{"gone"});
+    EXPECT_EQ(skipped("C:"), std::vector<std::string>{".Trash-" + uid});   // the root is a file system's top too
+    EXPECT_EQ(never.skippedIn(w), nullptr);
+
+    using Reason = NeverSearched::Reason;
+    for (const std::string& in : {w + "\\data\\Trash", w + "\\data\\Trash\\", w + "\\data\\Trash\\files\\x",
+                                  w + "\\usb\\.Trash-" + uid, w + "\\usb\\.Trash\\" + uid + "\\files"})
+        EXPECT_EQ(never.skipped(in), Reason::Trash) << in;
+    for (const std::string& out : {w + "\\data", w + "\\data\\Trash2", w + "\\usb\\.Trash", w + "\\usb\\.Trash\\99999",
+                                   w + "\\usb\\.Trash-99999", w + "\\plain\\.Trash-" + uid, w + "\\usb\\.Trash-" + uid + "0",
+                                   std::string("Q:\\anything")})
+        EXPECT_EQ(never.skipped(out), Reason::None) << out;
+    EXPECT_EQ(never.skipped(w + "\\data\\Trashy\\sub"), Reason::Excluded);
+    EXPECT_EQ(never.skipped(w + "\\data\\Trashy"), Reason::Excluded);
 }
 
 TEST(DirEnumerator, EnumeratorsNestAndRestart) {

@@ -2,7 +2,17 @@
 // included, and the file written whole or not at all.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <future>
+#include <iostream>
+#include <set>
 
 #include "platform/WorkFile.h"
 #include "results/DuplicateList.h"
@@ -108,28 +118,93 @@ TEST_F(DuplicateListTest, EveryMemberReadsBackWithItsGroupSizeAndBothPaths) {
     EXPECT_EQ(readCsv(duplicateListCsv(ResultTrees(), drives, {})), (std::vector<Row>{expected[0]}));
 }
 
-// On disk byte for byte; a write that fails says why, and a file it created does not stay
-// half written.
-TEST_F(DuplicateListTest, TheFileIsWrittenWholeOrTheFailureSaysWhy) {
+// On disk byte for byte; a write that fails says why and leaves the old list as it was, with
+// no file of its own beside it; what is no regular file is refused before anything is opened.
+TEST_F(DuplicateListTest, TheOldListSurvivesEveryFailedWrite) {
     const std::string csv = duplicateListCsv(trees, DriveTable::current(), {});
     test::TempDir dir;
     const std::string path = dir.path() + "/doubles.csv";
-    writeWholeFile(path, "an older, longer list that the new one replaces entirely");
-    writeWholeFile(path, csv);
+    const std::string old = "an older, longer list that the new one replaces entirely";
+    writeWholeFile(path, old);
+    ::chmod(path.c_str(), 0640);
+    // Through a symbolic link the file it names is replaced, and the link stays.
+    ::symlink(path.c_str(), (dir.path() + "/link.csv").c_str());
+    writeWholeFile(dir.path() + "/link.csv", csv);
     EXPECT_EQ(test::readFile(path), csv);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() + "/link.csv"));
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+    const auto names = [](const std::string& folder) {
+        std::set<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) out.insert(e.path().filename().string());
+        return out;
+    };
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"doubles.csv", "link.csv"}));
 
-    auto failure = [&](const std::string& target) {
+    auto failure = [&](const std::string& target, const std::string& content = {}) {
         try {
-            writeWholeFile(target, csv);
+            writeWholeFile(target, content.empty() ? csv : content);
         } catch (const InOutError& e) {
-            return std::string(e.what());
+            return e.code() == kNotRegularFile ? std::string("not regular") : std::string(e.what());
         }
         return std::string("written");
     };
     EXPECT_EQ(failure(dir.path() + "/nowhere/doubles.csv"), "Fichier introuvable");
-    EXPECT_EQ(failure("/dev/full"), "Disque plein");   // the open succeeds, the write fails
     EXPECT_EQ(failure(dir.path()), "Erreur E/S 21");   // a folder
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/nowhere"));
+    // A device is never opened to be written (a null device would swallow the list). One of
+    // the test's own: a faulty write must not replace the system's.
+    const std::string device = dir.path() + "/null.csv";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
+        EXPECT_EQ(failure(device), "not regular");
+        EXPECT_TRUE(std::filesystem::is_character_file(device));
+    } else {
+        std::cerr << "no device of the test's own (mknod needs root): not written over one\n";
+    }
+
+    // A FIFO with no reader: an open for writing would wait for one.
+    const std::string fifo = dir.path() + "/fifo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    auto answer = std::async(std::launch::async, [&] { return failure(fifo); });
+    if (answer.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the write waits for a reader of the FIFO";
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        answer.wait();
+        ::close(reader);
+    }
+    EXPECT_EQ(answer.get(), "not regular");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    // A full file system: the new list does not fit, the old one is left whole.
+    const std::string small = dir.mkdir("small");
+    test::ScopedMount mount = test::ScopedMount::tmpfs(small, "64k");
+    if (!mount.ok()) GTEST_SKIP() << "the full file system: " << mount.why();
+    writeWholeFile(small + "/doubles.csv", old);
+    {
+        std::ofstream filler(small + "/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+        }
+    }
+    // Larger than the old one's pages: written in place it would have run out midway.
+    std::string longer;
+    while (longer.size() < 5 * 4096) longer += csv;
+    EXPECT_EQ(failure(small + "/doubles.csv", longer), "Disque plein");
+    EXPECT_EQ(test::readFile(small + "/doubles.csv"), old);
+    EXPECT_EQ(names(small), (std::set<std::string>{"doubles.csv", "filler"}));
+}
+
+// A name that is not UTF-8 keeps the file UTF-8: the shown path holds U+FFFD, the system
+// path its bytes as \xHH, from which they come back whole.
+TEST(DuplicateListText, ANameThatIsNotUtf8IsEscapedAndComesBack) {
+    const std::string latin1 = "/srv/\xE9t\xE9/caf\xE9\xC3(\xED\xA0\x80\xF4\x90\x80\x80.txt";
+    const std::string escaped = escapedSystemPath(latin1);
+    EXPECT_EQ(escaped, "/srv/\\xE9t\\xE9/caf\\xE9\\xC3(\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80.txt");
+    EXPECT_EQ(shownUtf8("C:\\caf\xE9"), "C:\\caf\xEF\xBF\xBD");
+    // Well-formed UTF-8 of every length stays as it is.
+    const std::string fine = "/x/\x7F\xC3\xA9\xE2\x80\xAF\xF0\x9F\x98\x80";
+    EXPECT_EQ(escapedSystemPath(fine), fine);
+    EXPECT_EQ(shownUtf8(fine), fine);
+    EXPECT_EQ(test::unescapeSystemPath(escaped), latin1);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // a TreeStore for the drive tree, and the window's side recorded by the callbacks.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -122,6 +123,10 @@ protected:
 };
 
 TEST_F(PathSelectionTest, FillingListsEveryDriveOneLevelAhead) {
+    // The recycle bin's folder at the drive's top is listed like any other (the walk never
+    // enters it).
+    const std::string trash = ".Trash-" + std::to_string(getuid());
+    base.mkdir("d/" + trash + "/files");
     start();
     ASSERT_EQ(tree.childCount(kNoNode), 1);
     EXPECT_EQ(tree.text(sel->root()), "Poste");
@@ -137,11 +142,12 @@ TEST_F(PathSelectionTest, FillingListsEveryDriveOneLevelAhead) {
         for (NodeId c : tree.children(drive)) EXPECT_FALSE(tree.populated(c));
     }
 
-    // Directories only, hidden ones included; files, links, FIFOs, "." and ".." never.
+    // Directories only, hidden ones and the recycle bin's included; files, links, FIFOs, "."
+    // and ".." never.
     const NodeId dDrive = at({"D:\\"});
     auto texts = childTexts(dDrive);
     std::sort(texts.begin(), texts.end());
-    std::vector<std::string> expected{".cache\\", "DAT\\", "DATA\\", "alpha\\"};
+    std::vector<std::string> expected{".cache\\", trash + "\\", "DAT\\", "DATA\\", "alpha\\"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(texts, expected);
     EXPECT_TRUE(childrenSorted(dDrive));

@@ -1,9 +1,12 @@
 // What may act while a search run or a deletion goes on, asked of a session without a window.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
 
+#include "platform/WorkFile.h"
 #include "session/Session.h"
 #include "support/SessionFixture.h"
 
@@ -92,6 +95,47 @@ TEST_F(SessionActs, ADeletionHoldsEverythingElseAndWhatWaitedComesAfter) {
     session_.trashClick();
     EXPECT_EQ(view_.calls, (std::vector<std::string>{"hold on", "hold off", "end"}));
     EXPECT_TRUE(fs::exists(tree_.path() + "/a/one.txt") && fs::exists(tree_.path() + "/b/two.txt"));
+}
+
+// The soft limit of descriptors such that exactly `free` more can be opened; the old limit.
+rlimit allowOnly(int free) {
+    rlimit before{};
+    getrlimit(RLIMIT_NOFILE, &before);
+    int fd = 0;
+    for (int left = free; left > 0; ++fd)
+        if (fcntl(fd, F_GETFD) == -1) --left;
+    rlimit now = before;
+    now.rlim_cur = static_cast<rlim_t>(fd);
+    setrlimit(RLIMIT_NOFILE, &now);
+    return before;
+}
+
+// Out of descriptors while the files are compared: the run ends with the input/output error,
+// never with "Fini !", and no file is called inaccessible for the process's shortage.
+TEST_F(SessionActs, ASearchThatCouldNotOpenItsFilesIsNoSuccess) {
+    for (int i = 0; i < 1500; ++i) tree_.write("many/f" + std::to_string(i), "same size " + std::to_string(i % 10));
+    rlimit before{};
+    bool lowered = false;
+    // Room for the comparison's three work files, none for a searched file.
+    view_.onPhaseStarted = [&](SearchPhase phase) {
+        if (phase != SearchPhase::Comparison) return;
+        before = allowOnly(3);
+        lowered = true;
+    };
+    int code = 0;
+    try {
+        session_.search({root_});
+    } catch (const InOutError& e) {
+        code = e.code();
+    }
+    if (lowered) setrlimit(RLIMIT_NOFILE, &before);
+    ASSERT_TRUE(lowered);
+    EXPECT_EQ(code, 4);
+    EXPECT_TRUE(session_.engine().comparing());   // left as any input/output error leaves it
+    for (const std::string& line : view_.log) {
+        EXPECT_EQ(line.find(" inaccessible"), std::string::npos) << line;
+        EXPECT_NE(line, "Fini !");
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // What a session tells of the space the duplicates take and what its deletions freed,
 // checked against the disk, and the list of groups it saves through the save dialog.
 #include <gtest/gtest.h>
+#include <iconv.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -8,6 +10,7 @@
 
 #include "platform/Drives.h"
 #include "results/DuplicateList.h"
+#include "results/Messages.h"
 #include "session/Session.h"
 #include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
@@ -95,16 +98,36 @@ TEST_F(SessionSpace, FiguresFollowTheSearchAndEveryDeletion) {
     EXPECT_TRUE(services_.shown.empty());
 }
 
-// The list goes where the dialog says; a cancel writes nothing; a failure says why; and
-// nothing is asked while a deletion holds the session.
+// The file is well-formed UTF-8, as glibc's converter reads it.
+bool wellFormedUtf8(std::string text) {
+    const iconv_t cd = ::iconv_open("UTF-8", "UTF-8");
+    std::string converted(text.size() * 4 + 16, '\0');
+    char* in = text.data();
+    char* out = converted.data();
+    std::size_t inLeft = text.size(), outLeft = converted.size();
+    const bool whole = ::iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+    ::iconv_close(cd);
+    return whole && inLeft == 0;
+}
+
+// The list goes where the dialog says, in UTF-8 even with a name that is not, whose system
+// path leads back to the file; a cancel writes nothing; a failure says why; and nothing is
+// asked while a deletion holds the session.
 TEST_F(SessionSpace, TheListIsSavedWhereTheDialogSays) {
+    const std::string latin1 = tree_.write("d/\xE9t\xE9 caf\xE9.bin", "latin-1 pair");
+    tree_.write("d/copy.bin", "latin-1 pair");
     session_.search({root_});
     test::TempDir out;
     services_.savePath = out.path() + "/doubles.csv";
     session_.saveDuplicateList();
     EXPECT_EQ(services_.saveDialogs, std::vector<std::string>{"Enregistre la liste des doubles"});
-    EXPECT_EQ(test::readFile(out.path() + "/doubles.csv"),
-              duplicateListCsv(session_.trees(), DriveTable::current(), [](NodeId) { return false; }));
+    const std::string saved = test::readFile(out.path() + "/doubles.csv");
+    EXPECT_EQ(saved, duplicateListCsv(session_.trees(), DriveTable::current(), [](NodeId) { return false; }));
+    EXPECT_TRUE(wellFormedUtf8(saved));
+    const std::string field = "," + escapedSystemPath(latin1) + ",non\r\n";
+    EXPECT_NE(latin1, escapedSystemPath(latin1));
+    EXPECT_NE(saved.find(field), std::string::npos) << saved;
+    EXPECT_EQ(test::unescapeSystemPath(escapedSystemPath(latin1)), latin1);
     EXPECT_EQ(view_.log.back(), "Liste des doubles enregistrée dans " +
                                     DriveTable::current().toWindows(out.path()).value() + "\\doubles.csv");
     EXPECT_TRUE(services_.shown.empty());
@@ -115,10 +138,15 @@ TEST_F(SessionSpace, TheListIsSavedWhereTheDialogSays) {
     EXPECT_EQ(view_.log.size(), lines);
     EXPECT_TRUE(services_.shown.empty());
 
-    services_.savePath = "/dev/full";
+    // A FIFO: refused at once, not waited on for a reader.
+    const std::string fifo = out.path() + "/fifo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    services_.savePath = fifo;
     session_.saveDuplicateList();
     ASSERT_EQ(services_.shown.size(), 1u);
-    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « C:\\dev\\full » : Disque plein");
+    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « " +
+                                           DriveTable::current().toWindows(fifo).value() +
+                                           " » : " + std::string(kSaveListNotRegular));
     EXPECT_EQ(services_.shown[0].caption, "Erreur");
     EXPECT_EQ(services_.shown[0].kind, MessageKind::Error);
 

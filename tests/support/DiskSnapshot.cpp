@@ -52,4 +52,17 @@ bool isUnder(const std::string& path, const std::string& folder) {
                               path[folder.size()] == '/');
 }
 
+std::string unescapeSystemPath(const std::string& written) {
+    std::string out;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written.compare(i, 2, "\\x") == 0 && i + 4 <= written.size()) {
+            out.push_back(static_cast<char>(std::stoi(written.substr(i + 2, 2), nullptr, 16)));
+            i += 3;
+        } else {
+            out.push_back(written[i]);
+        }
+    }
+    return out;
+}
+
 }  // namespace parelix::test

@@ -16,5 +16,7 @@ std::map<std::string, std::string> filesBelow(const std::vector<std::string>& fo
 std::set<std::string> trashedPaths(const std::string& trashInfoFolder);
 // The path is the folder or lies below it.
 bool isUnder(const std::string& path, const std::string& folder);
+// A system path as the saved list writes it, its bytes back: each "\xHH" is the byte HH.
+std::string unescapeSystemPath(const std::string& written);
 
 }  // namespace parelix::test

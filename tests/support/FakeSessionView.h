@@ -16,6 +16,7 @@ public:
     std::vector<std::string> log;
     std::vector<std::string> calls;   // "hold on", "hold off", "close", "end", in call order
     std::function<void()> onEventTurn;
+    std::function<void(SearchPhase)> onPhaseStarted;
     std::vector<std::string> figures;   // every text of the space figures, in order
 
     TreeId focusedTree() const override { return focus; }
@@ -30,7 +31,9 @@ public:
     void showSpaceFigures(const std::string& text) override { figures.push_back(text); }
 
     void runStarted() override { log.clear(); }
-    void phaseStarted(SearchPhase, std::int64_t) override {}
+    void phaseStarted(SearchPhase phase, std::int64_t) override {
+        if (onPhaseStarted) onPhaseStarted(phase);
+    }
     void phaseEnded(SearchPhase, std::int64_t) override {}
     void logLine(const std::string& line) override {
         log.push_back(line);
