@@ -1,7 +1,7 @@
 // tree_window_bench: the result trees through the main window's views, the half of
 // tree_bench that needs a window.
 //
-//   tree_window_bench [nodes] [duplicates] [work folder]
+//   tree_window_bench [nodes] [duplicates] [work folder] [copies]
 //
 // The window is shown as at program start (offscreen unless QT_QPA_PLATFORM says otherwise)
 // with two search roots: the first a tree of about `nodes` nodes shaped as tree_bench shapes
@@ -17,12 +17,17 @@
 //     recycle bin): what the walk costs beyond is the program's own;
 //   - the same for "... et de ses sous-répertoires" on a third root of the same shape, its
 //     question answered Oui;
-//   - apart, on a fourth copy of the same files, the two parts that touch the disk alone.
+//   - apart, on a fourth copy of the same files, the two parts that touch the disk alone;
+//   - with `copies`, both walks again on del/ of two more roots each holding one group:
+//     `copies` identical files in del/ and one more in keep/, so that a big group's cost per
+//     file reads beside the pairs'.
 // The disk's own times drift as the recycle bin fills, so the program's part is taken from
 // inside each walk, not from the parts timed apart.
 #include <QApplication>
 #include <QListWidget>
 #include <QTreeView>
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -77,6 +82,13 @@ double cpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// The process's peak resident memory so far.
+long peakMemoryMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 // With TREE_BENCH_PERF_FIFO naming the control fifo of `perf record -D -1 --control=fifo:...`,
@@ -205,6 +217,19 @@ NodeId addPlannedRoot(ResultTrees& t, std::size_t nodes) {
     return first;
 }
 
+// del/fNNNNN.dat, `copies` files with the same bytes, and one more in keep/: one group.
+void writeBigGroup(const fs::path& base, int copies) {
+    fs::create_directories(base / "del");
+    fs::create_directories(base / "keep");
+    const std::string bytes = "contenu du grand groupe" + std::string(42, 'x');
+    for (int i = 0; i <= copies; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%05d.dat", i);
+        std::ofstream out(base / (i < copies ? "del" : "keep") / name, std::ios::binary);
+        out << bytes;
+    }
+}
+
 // The second root: the real pairs written under folder, each pair a group.
 struct PairsRoot {
     NodeId root, del, keep;
@@ -222,6 +247,21 @@ PairsRoot addPairsRoot(ResultTrees& t, const fs::path& folder, int duplicates) {
     }
     for (std::size_t i = 0; i < delFiles.size(); ++i) group(t, "65", {delFiles[i], keepFiles[i]});
     return {second, del, keep};
+}
+
+// A root over writeBigGroup's folder: its files, all in one group.
+PairsRoot addBigGroupRoot(ResultTrees& t, const fs::path& folder, int copies) {
+    const NodeId root = folderNode(t, kNoNode, windowsPath(folder));
+    const NodeId del = folderNode(t, root, "--> del");
+    const NodeId keep = folderNode(t, root, "--> keep");
+    std::vector<NodeId> members;
+    for (int i = 0; i <= copies; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%05d.dat", i);
+        members.push_back(fileNode(t, i < copies ? del : keep, name));
+    }
+    group(t, "65", members);
+    return {root, del, keep};
 }
 
 // DirList as the user's tools find it, by name.
@@ -350,6 +390,7 @@ int main(int argc, char** argv) {
     const std::size_t nodes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100'000;
     const int duplicates = argc > 2 ? std::atoi(argv[2]) : 1000;
     std::string base = argc > 3 ? argv[3] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/var/tmp");
+    const int copies = argc > 4 ? std::atoi(argv[4]) : 0;
     const std::string work = makeWorkFolder(base);
     if (work.empty()) return 1;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -357,6 +398,10 @@ int main(int argc, char** argv) {
     writePairs(fs::path(work) / "walk", duplicates);
     writePairs(fs::path(work) / "tree", duplicates);
     writePairs(fs::path(work) / "alone", duplicates);
+    if (copies > 0) {
+        writeBigGroup(fs::path(work) / "big", copies);
+        writeBigGroup(fs::path(work) / "bigtree", copies);
+    }
 
     TimedServices services;
     Application app(argc, argv, services);
@@ -369,6 +414,11 @@ int main(int argc, char** argv) {
     const NodeId first = addPlannedRoot(t, nodes);
     const PairsRoot pairs = addPairsRoot(t, fs::path(work) / "walk", duplicates);
     const PairsRoot treePairs = addPairsRoot(t, fs::path(work) / "tree", duplicates);
+    PairsRoot big{}, bigTree{};
+    if (copies > 0) {
+        big = addBigGroupRoot(t, fs::path(work) / "big", copies);
+        bigTree = addBigGroupRoot(t, fs::path(work) / "bigtree", copies);
+    }
 
     auto* view = w.findChild<QTreeView*>(QStringLiteral("DirList"));
     const DirListView dirList{t.dirList, view, qobject_cast<TreeModel*>(view->model())};
@@ -377,13 +427,21 @@ int main(int argc, char** argv) {
     view->setFocus();
     settle();
     std::printf("DirList %zu nodes (first root %zu), DblList %zu nodes\n", t.dirList.nodeCount(),
-                t.dirList.nodeCount() - 6 - 4 * static_cast<std::size_t>(duplicates), t.dblList.nodeCount());
+                t.dirList.nodeCount() - 6 - 4 * static_cast<std::size_t>(duplicates) -
+                    (copies > 0 ? 6 + 2 * static_cast<std::size_t>(copies + 1) : 0),
+                t.dblList.nodeCount());
 
     timeFolding("Tout Déplier", &T_EcrPrin::ToutDeplierClick, w, dirList, first);
     timeFolding("Tout Replier", &T_EcrPrin::ToutReplierClick, w, dirList, first);
     const double walk = timeWalk(w, services, pairs, work, duplicates, false);
     timeWalk(w, services, treePairs, work, duplicates, true);
     timeDiskPartsAlone(services, fs::path(work) / "alone", duplicates, walk);
+    if (copies > 0) {
+        std::printf("one group of %d copies (peak memory so far %ld MB):\n", copies + 1, peakMemoryMb());
+        timeWalk(w, services, big, work, copies, false);
+        timeWalk(w, services, bigTree, work, copies, true);
+        std::printf("peak memory %ld MB\n", peakMemoryMb());
+    }
 
     std::error_code ec;
     fs::remove_all(work, ec);

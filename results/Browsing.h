@@ -5,6 +5,7 @@
 //
 // The window is reached only through ResultsWindow and the system through PlatformServices,
 // so that tests drive all of this headless.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ enum class TreeId { None, DirList, DblList };
 // there (nothing left to keep: the shell reports it). Interrupted: the program is ending
 // and the check stopped before its end (the file stays).
 enum class OtherCopy { Found, NotFound, FileGone, Interrupted };
+
+// The other copies a check may try, best first, one path at a time: fills path (Windows-style)
+// and answers true, or answers false once there is none left. Paths are made only as far as
+// the check goes: a group of thousands costs one path when its first copy holds the bytes.
+using CopyCandidates = std::function<bool(std::string& path)>;
 
 // What browsing and deletion show in the main window.
 class ResultsView {
@@ -47,9 +53,10 @@ public:
     virtual Activity activity() const = 0;
     bool mayAct(Act act) const { return parelix::mayAct(act, activity()); }
 
-    // Reads the files (Windows-style paths) as they are now; see findOtherCopyOnDisk. A
-    // window gives itself event turns meanwhile and answers Interrupted once it is ending.
-    virtual OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) = 0;
+    // Reads the files (Windows-style paths) as they are now, the candidates one at a time,
+    // until one holds the bytes; see findOtherCopyOnDisk. A window gives itself event turns
+    // meanwhile and answers Interrupted once it is ending.
+    virtual OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) = 0;
     // A turn while a deletion waits for another Parelix process's: a window paints meanwhile
     // (input is dropped). False once the program is ending: the wait gives up.
     virtual bool waitTurn() { return mayAct(Act::GoOn); }
@@ -107,6 +114,8 @@ constexpr const char* kPathTooLongToOpen = "Chemin trop long, impossible d'ouvri
 // empty when the node's real path does not fit the 255 characters: the cut path would name
 // some other file or folder.
 std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node);
+// The same into path, whose storage is reused: false when the path is not whole.
+bool wholePathInto(const ResultTrees& trees, TreeId tree, NodeId node, std::string& path);
 
 // Status bar text for a DirList node: its path, and for a folder its number of duplicates.
 std::string statusTextFor(const ResultTrees& trees, NodeId node);

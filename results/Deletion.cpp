@@ -22,14 +22,15 @@ const ReferenceMarks& Deletion::noReferences() {
 }
 
 OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
-                              const std::vector<std::string>& others, const std::function<bool()>& turn) {
+                              const CopyCandidates& candidates, const std::function<bool()>& turn) {
     const DriveTable& drives = services.drives();
     const std::optional<std::string> posix = drives.toPosix(file);
     if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
     // A folder or a device now at the path is no copy of anything: it stays.
     const std::optional<FileStat> self = statRegularFile(*posix);
     if (!self) return OtherCopy::NotFound;
-    for (const std::string& other : others) {
+    std::string other;
+    while (candidates(other)) {
         const std::optional<std::string> otherPosix = drives.toPosix(other);
         // A trashed file is no copy the user still has: emptying the trash loses it.
         if (!otherPosix || insideTrashFolder(*otherPosix)) continue;
@@ -41,6 +42,42 @@ OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::strin
         if (match == ContentMatch::Interrupted) return OtherCopy::Interrupted;
     }
     return OtherCopy::NotFound;
+}
+
+OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
+                              const std::vector<std::string>& others, const std::function<bool()>& turn) {
+    std::size_t next = 0;
+    return findOtherCopyOnDisk(
+        services, file,
+        [&](std::string& path) {
+            if (next == others.size()) return false;
+            path = others[next++];
+            return true;
+        },
+        turn);
+}
+
+CopyCandidates otherMembers(const ResultTrees& trees, NodeId member, NodeId keeper) {
+    const TreeStore& dbl = trees.dblList;
+    const NodeId group = dbl.parent(member);
+    // The keeper counts only while it is still a member of this group.
+    NodeId first = keeper != kNoNode && trees.dirList.isValid(keeper) ? trees.dirList.link(keeper) : kNoNode;
+    if (first == member || (first != kNoNode && (!dbl.isValid(first) || dbl.parent(first) != group))) first = kNoNode;
+    NodeId cursor = dbl.firstChild(group);
+    bool firstAsked = false;
+    return [&trees, member, first, cursor, firstAsked](std::string& path) mutable {
+        if (!firstAsked) {
+            firstAsked = true;
+            if (first != kNoNode && wholePathInto(trees, TreeId::DblList, first, path)) return true;
+        }
+        const TreeStore& members = trees.dblList;
+        while (cursor != kNoNode) {
+            const NodeId m = cursor;
+            cursor = members.nextSibling(cursor);
+            if (m != member && m != first && wholePathInto(trees, TreeId::DblList, m, path)) return true;
+        }
+        return false;
+    };
 }
 
 std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
@@ -76,15 +113,12 @@ void Deletion::refuse(const std::string& path, const std::string& reason, std::v
     else services_.showMessage(reason, "Erreur", MessageKind::Error);
 }
 
-bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures) {
-    const TreeStore& dbl = trees_.dblList;
-    if (!dbl.isValid(member)) return false;
-    std::vector<std::string> others;
-    for (NodeId m = dbl.firstChild(dbl.parent(member)); m != kNoNode; m = dbl.nextSibling(m)) {
-        if (m == member) continue;
-        std::string other = shellPath(TreeId::DblList, m);   // empty when the path is not whole
-        if (!other.empty()) others.push_back(std::move(other));
-    }
+bool Deletion::otherCopyRemains(NodeId member, NodeId keeper, const std::string& path,
+                                std::vector<DeletionFailure>* failures) {
+    if (!trees_.dblList.isValid(member)) return false;
+    // The copy the plan keeps first, then the others as far as needed: a group of thousands
+    // costs no more per file than a pair.
+    const CopyCandidates others = otherMembers(trees_, member, keeper);
     OtherCopy answer;
     {
         // Reads whole files: the window paints meanwhile and says which file it reads.
@@ -101,7 +135,7 @@ bool Deletion::otherCopyRemains(NodeId member, const std::string& path, std::vec
 
 std::string Deletion::shellPath(TreeId tree, NodeId node) const { return wholePath(trees_, tree, node); }
 
-bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk,
+bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk, NodeId keeper,
                          std::vector<DeletionFailure>* failures) {
     if (ending()) return false;
     const TreeStore& store = tree == TreeId::DirList ? trees_.dirList : trees_.dblList;
@@ -120,7 +154,7 @@ bool Deletion::deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const 
     if (!waitForOtherDeletions(lock, path) || trees_.generation() != trees || !store.isValid(node)) return false;
     const NodeId file = tree == TreeId::DirList ? node : store.link(node);
     const NodeId member = tree == TreeId::DblList ? node : trees_.dirList.link(node);
-    return checkedMove(op, file, member, failures) && trees_.generation() == trees && prune(file);
+    return checkedMove(op, file, member, keeper, failures) && trees_.generation() == trees && prune(file);
 }
 
 bool Deletion::refused(TreeId tree, NodeId node, const std::string& path, unsigned driveType,
@@ -161,18 +195,19 @@ SHFILEOPSTRUCTA Deletion::request(TreeId tree, NodeId node, const std::string& p
     return op;
 }
 
-bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, std::vector<DeletionFailure>* failures) {
+bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, NodeId keeper,
+                           std::vector<DeletionFailure>* failures) {
     const std::string& path = op.pFrom;
     // The groups are the search's picture of the disk, which may have changed since: a
     // duplicate goes only while another copy still holds its bytes. Checked before the
     // shell's question, so that nobody is asked about a file that will be kept, and again
     // after the answer, right before the move: the disk may change while the question waits.
-    if (member != kNoNode && !(op.fFlags & FOF_NOCONFIRMATION) && !otherCopyRemains(member, path, failures))
+    if (member != kNoNode && !(op.fFlags & FOF_NOCONFIRMATION) && !otherCopyRemains(member, keeper, path, failures))
         return false;
     window_.appendLog("Effacement de " + path);
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
     // A check that keeps the file says why itself and aborts the move: no second reason.
-    if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, path, failures); };
+    if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, keeper, path, failures); };
     // Measured before the move: once in the recycle bin the files are no longer at their paths.
     const std::uint64_t bytes = bytesOnDisk(trees_, services_.drives(), going);
     const int result = services_.fileOperation(op);
@@ -237,7 +272,8 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
     if (!window_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
     const std::vector<NodeId> chain = dirChain(tree, node);
     DeletionAct act(window_);
-    const bool removed = deleteOne(tree, node, keepConfirmation, references_.onDisk(trees_, services_.drives()), nullptr);
+    const bool removed = deleteOne(tree, node, keepConfirmation, references_.onDisk(trees_, services_.drives()), kNoNode,
+                                   nullptr);
     act.releaseLinks();
     if (removed && !ending()) settleSelection(chain);
     return removed;
@@ -314,7 +350,7 @@ void Deletion::walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act)
         for (const DeletionPlan::Step& step : plan.steps) {
             if (ending() || trees_.generation() != trees) break;
             if (dir.isValid(step.file) && dir.link(step.file) != kNoNode)
-                removed |= deleteOne(TreeId::DirList, step.file, false, disk, &failures);
+                removed |= deleteOne(TreeId::DirList, step.file, false, disk, plan.keeper(step), &failures);
         }
     }
     if (ending()) return;

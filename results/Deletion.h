@@ -34,13 +34,21 @@ std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes);
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
 
-// Found when one of `others` is, on disk now, a regular file other than `file` (another
-// device or inode) outside every trash folder, with the same bytes, read with both held open
-// and neither changed meanwhile (compareHeldFiles); FileGone when nothing is at `file`'s path any more;
+// Found when one of the candidates is, on disk now, a regular file other than `file`
+// (another device or inode) outside every trash folder, with the same bytes, read with both
+// held open and neither changed meanwhile (compareHeldFiles); the candidates are asked one at
+// a time and no further once one is. FileGone when nothing is at `file`'s path any more;
 // Interrupted when turn, called between chunks, answered false. Paths are Windows-style,
 // over the services' drive table; the files are read through their read call.
 OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
+                              const CopyCandidates& candidates, const std::function<bool()>& turn = {});
+OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
                               const std::vector<std::string>& others, const std::function<bool()>& turn = {});
+
+// The other members of a duplicate's group as a check's candidates: `keeper` first (a copy a
+// walk's plan keeps; kNoNode: none), then the members in the group's order, each path made
+// only when asked for, in the caller's string. Members whose path is not whole are passed over.
+CopyCandidates otherMembers(const ResultTrees& trees, NodeId member, NodeId keeper);
 
 // A file or folder a walk could not send to the recycle bin, and why.
 struct DeletionFailure {
@@ -95,7 +103,8 @@ private:
     // One file or folder inside an act: refusal, request, checked move, prune. True when it
     // went. failures: where a walk gathers why files stay (nullptr: each reason is shown at
     // once); each file adds one reason at most.
-    bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk,
+    // keeper: a copy the plan keeps of the file's group, which the check tries first.
+    bool deleteOne(TreeId tree, NodeId node, bool keepConfirmation, const ReferenceDisk& disk, NodeId keeper,
                    std::vector<DeletionFailure>* failures);
     // Refuses a node that may not go (in or holding a reference folder, a path too long, a
     // CD-ROM), telling why; path: the shell's path, empty when too long.
@@ -107,14 +116,15 @@ private:
     // Under the deletion lock: the check that another copy remains (member: the file's
     // DblList node, or kNoNode), the log line and the move. True when the shell moved it.
     // going: the DirList node that goes, measured before the move for the space freed.
-    bool checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, std::vector<DeletionFailure>* failures);
+    bool checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, NodeId keeper,
+                     std::vector<DeletionFailure>* failures);
     // After a move: the trees let go of the DirList node, its selection moved to its folder.
     // False when the node is gone already.
     bool prune(NodeId file);
     // For a duplicate about to go (member: its DblList node; path: the path handed to the
     // shell): true when another copy is still on disk, or the file itself is gone. Otherwise
     // says why the file stays and answers false.
-    bool otherCopyRemains(NodeId member, const std::string& path, std::vector<DeletionFailure>* failures);
+    bool otherCopyRemains(NodeId member, NodeId keeper, const std::string& path, std::vector<DeletionFailure>* failures);
     // Waits, painted, while another Parelix process deletes; false when the program began to
     // end meanwhile. The lock is held once this returns true, until `lock` goes.
     bool waitForOtherDeletions(std::optional<DeletionLock>& lock, const std::string& path);

@@ -39,6 +39,8 @@ struct DeletionPlan {
     std::vector<NodeId> files() const;
     // The copies the plan keeps of the group a step's file belongs to.
     const std::vector<NodeId>& keepers(const Step& step) const { return groups[step.group].staying; }
+    // The first of them, the copy a step's check tries first.
+    NodeId keeper(const Step& step) const { return keepers(step).empty() ? kNoNode : keepers(step).front(); }
 };
 
 // True when every group of the plan keeps a copy and no file both goes and stays.

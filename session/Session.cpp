@@ -220,9 +220,9 @@ void Session::lockWindowUpdate(bool on) {
     }
 }
 
-OtherCopy Session::findOtherCopy(const std::string& file, const std::vector<std::string>& others) {
+OtherCopy Session::findOtherCopy(const std::string& file, const CopyCandidates& candidates) {
     // A long read leaves the window painted (input is dropped meanwhile), and a signal ends it.
-    return findOtherCopyOnDisk(services_, file, others, [this] { return waitTurn(); });
+    return findOtherCopyOnDisk(services_, file, candidates, [this] { return waitTurn(); });
 }
 
 bool Session::waitTurn() {

@@ -161,7 +161,7 @@ private:
     void appendLog(const std::string& line) override;
     void setWaitCursor(bool on) override;
     void lockWindowUpdate(bool on) override;
-    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override;
+    OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) override;
     bool waitTurn() override;
     void deletionBegins() override;
     void deletionEnded() override;

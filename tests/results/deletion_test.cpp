@@ -403,6 +403,22 @@ TEST_F(DeletionTest, AWalkSendsExactlyItsPlanAndKeepsThePlannedCopyPastFailures)
     EXPECT_TRUE(alive(files[0]));
 }
 
+// A walk's check tries first the copy its plan keeps, then the other members in the group's
+// order: in a group of thousands the first try is the one that stays.
+TEST_F(DeletionTest, AWalksCheckTriesTheCopyItKeepsFirst) {
+    TreeBuilder b(trees);
+    const NodeId x = b.file(keep, "x");
+    const NodeId y = b.file(keep, "y");
+    b.group("9", {x, y, b.file(trip, "z")});
+    trees.dirList.select(keep);
+    deletion.deleteDuplicatesOfDirectory();   // backwards: y, x, then k1
+    ASSERT_EQ(window.copyQueries.size(), 3u);
+    EXPECT_EQ(window.copyQueries[0].file, "D:\\Data\\Keep\\y");
+    EXPECT_EQ(window.copyQueries[0].others, (std::vector<std::string>{"D:\\Data\\Trip\\z", "D:\\Data\\Keep\\x"}));
+    EXPECT_EQ(window.copyQueries[1].others, (std::vector<std::string>{"D:\\Data\\Trip\\z"}));
+    EXPECT_FALSE(alive(x) || alive(y));
+}
+
 TEST_F(DeletionTest, NothingOfAReferenceFolderGoesByAnyWay) {
     ReferenceMarks marks;
     marks.mark("D:\\Data", true);

@@ -29,8 +29,8 @@ class RealShellWindow : public test::FakeResultsWindow {
 public:
     const PlatformServices* platform = nullptr;
     std::function<bool()> turn;
-    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
-        return findOtherCopyOnDisk(*platform, file, others, turn);
+    OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) override {
+        return findOtherCopyOnDisk(*platform, file, candidates, turn);
     }
 };
 

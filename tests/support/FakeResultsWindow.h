@@ -109,7 +109,10 @@ public:
         now.deleting = deleting();
         return now;
     }
-    OtherCopy findOtherCopy(const std::string& file, const std::vector<std::string>& others) override {
+    // Records every candidate, in the order the check would try them.
+    OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) override {
+        std::vector<std::string> others;
+        for (std::string path; candidates(path);) others.push_back(path);
         copyQueries.push_back({file, others});
         return onFindOtherCopy ? onFindOtherCopy(file, others) : OtherCopy::Found;
     }
