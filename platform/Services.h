@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Dialogs.h"
 #include "platform/Drives.h"
@@ -53,9 +54,9 @@ public:
     // ShellServices gives the desktop's.
     virtual int fileOperation(SHFILEOPSTRUCTA& op);
     virtual int shellExecute(const std::string& file, const std::string& directory, int showCommand);
-    // The file that every Parelix process of the user locks while it deletes (DeletionLock);
-    // empty, nothing to lock, without a recycle bin.
-    virtual std::string deletionLockFile() const { return {}; }
+    // The files that every Parelix process of the user locks while it deletes, the first
+    // usable one (DeletionLock); none, nothing to lock, without a recycle bin.
+    virtual std::vector<std::string> deletionLockFiles() const { return {}; }
 
     // The read system call for searched files; one that reads short tests the readers.
     ReadCall readCall = &::read;
@@ -73,7 +74,7 @@ public:
 
     int fileOperation(SHFILEOPSTRUCTA& op) override;
     int shellExecute(const std::string& file, const std::string& directory, int showCommand) override;
-    std::string deletionLockFile() const override;
+    std::vector<std::string> deletionLockFiles() const override;
 };
 
 }  // namespace parelix

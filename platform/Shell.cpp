@@ -167,7 +167,7 @@ bool launchDefaultApplication(const std::string& posixPath) {
 
 int ShellServices::fileOperation(SHFILEOPSTRUCTA& op) { return SHFileOperationA(op, *this); }
 
-std::string ShellServices::deletionLockFile() const { return deletionLockPath(); }
+std::vector<std::string> ShellServices::deletionLockFiles() const { return deletionLockPaths(); }
 
 int ShellServices::shellExecute(const std::string& file, const std::string& directory, int showCommand) {
     return ShellExecuteA(file, directory, showCommand, *this);

@@ -19,7 +19,7 @@ bool mayAct(Act act, const Activity& now) {
     case Act::HoldPick:
         return now.searchRun;
     case Act::GoOn:
-        return !now.ending;
+        return !now.ending && !now.givenUp;
     case Act::SaveList:
         return !now.deleting && !now.searchBuildsTrees && !now.ending;
     }

@@ -11,7 +11,8 @@ enum class Act {
     Close,         // the close query
     EndNow,        // a signal ends the program at once, not once a run or a deletion unwound
     HoldPick,      // a row the user picks now outlasts the search run's own choice at its end
-    GoOn,          // an act under way takes its next step, or asks its next question
+    GoOn,          // an act under way takes its next step, or asks its next question (not once
+                   // the program is ending, nor once the user gave the act up)
     SaveList,      // the duplicate groups written to a file: whole trees, no act under way
 };
 
@@ -22,6 +23,7 @@ struct Activity {
     bool phaseRuns = false;           // the collection or the comparison has not ended
     bool deleting = false;            // a deletion act (results/Browsing.h, DeletionAct)
     bool ending = false;              // a signal asked the program to end
+    bool givenUp = false;             // the user gave the deletion act up (Escape while it waited)
 };
 
 bool mayAct(Act act, const Activity& now);

@@ -57,9 +57,12 @@ public:
     // until one holds the bytes; see findOtherCopyOnDisk. A window gives itself event turns
     // meanwhile and answers Interrupted once it is ending.
     virtual OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) = 0;
-    // A turn while a deletion waits for another Parelix process's: a window paints meanwhile
-    // (input is dropped). False once the program is ending: the wait gives up.
+    // A turn while a deletion reads or waits: a window paints meanwhile (input is dropped).
+    // False once the program is ending: the read or the wait gives up.
     virtual bool waitTurn() { return mayAct(Act::GoOn); }
+    // The same while a deletion waits for another Parelix process's: Escape also gives the
+    // wait up, and the act goes no further (mayAct(Act::GoOn) answers false until its end).
+    virtual bool lockWaitTurn() { return waitTurn(); }
 
     // A deletion under way: from its first question or check to the last file of a walk
     // (see DeletionAct). Nothing else starts or stops inside it.

@@ -4,6 +4,7 @@
 #include "platform/SearchedFile.h"
 #include "platform/Text.h"
 #include "platform/TrashFolders.h"
+#include "results/Messages.h"
 
 namespace parelix {
 
@@ -95,15 +96,16 @@ std::string walkFailureReport(const std::vector<DeletionFailure>& failures) {
 bool Deletion::waitForOtherDeletions(std::optional<DeletionLock>& lock, const std::string& path) {
     std::optional<BusyHold> waiting;
     std::string status;
-    lock.emplace(services_.deletionLockFile(), [&] {
+    lock.emplace(services_.deletionLockFiles(), [&] {
         if (!waiting) {
             waiting.emplace(window_, false);
             status = window_.statusText();
             window_.setStatusText(cut255(kWaitingStatus + path));
         }
-        return window_.waitTurn();
+        return window_.lockWaitTurn();
     });
     if (waiting) window_.setStatusText(status);
+    if (lock->firstWithoutLockFile()) window_.appendLog(kNoDeletionLock);
     return lock->acquired() && !ending();
 }
 

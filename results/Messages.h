@@ -49,4 +49,10 @@ constexpr const char* kMoveFailed = "échec.";
 // reader, or write to a device); after « Impossible d'enregistrer … : ».
 constexpr const char* kSaveListNotRegular = "Pas un fichier ordinaire (tube nommé, périphérique ou socket)";
 
+// --- The deletion lock --------------------------------------------------------------------
+
+// The log's line, once, when no lock file can be used (each deletion still checks the disk).
+constexpr const char* kNoDeletionLock =
+    "Aucun fichier de verrou utilisable\u00A0: les effacements des autres fenêtres de Parelix ne sont pas attendus.";
+
 }  // namespace parelix

@@ -87,6 +87,7 @@ Activity Session::activity() const {
     now.phaseRuns = !run.canClose();
     now.deleting = deleting();
     now.ending = ending_;
+    now.givenUp = givenUp_;
     return now;
 }
 
@@ -230,9 +231,21 @@ bool Session::waitTurn() {
     return mayAct(Act::GoOn);
 }
 
+bool Session::lockWaitTurn() {
+    waitingForLock_ = true;
+    view_->eventTurn();
+    waitingForLock_ = false;
+    return mayAct(Act::GoOn);
+}
+
+void Session::escapePressed() {
+    if (waitingForLock_) givenUp_ = true;
+}
+
 void Session::deletionBegins() { view_->holdInput(true); }
 
 void Session::deletionEnded() {
+    givenUp_ = false;
     view_->holdInput(false);
     if (!ending_) view_->showSpaceFigures(spaceFigures());
     // The deletion's handler is still on the stack: what waited runs once it has returned.

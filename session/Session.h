@@ -81,6 +81,9 @@ public:
     // A signal asks the program to end: the run under way stops its phase, a deletion goes
     // no further, and what waits for their end ends the program.
     void endRequested();
+    // The window dropped an Escape press during a deletion: a wait for another process's
+    // deletion is given up, and the act with it.
+    void escapePressed();
 
     // --- Path selection ----------------------------------------------------------------
     void addSearchPath() { selection_.add(); }                     // BtnAjoute
@@ -163,6 +166,7 @@ private:
     void lockWindowUpdate(bool on) override;
     OtherCopy findOtherCopy(const std::string& file, const CopyCandidates& candidates) override;
     bool waitTurn() override;
+    bool lockWaitTurn() override;
     void deletionBegins() override;
     void deletionEnded() override;
 
@@ -202,6 +206,8 @@ private:
     bool started_ = false;
     bool ending_ = false;         // a signal asked the program to end
     bool closePending_ = false;   // a close came during a deletion
+    bool waitingForLock_ = false; // in a turn of a wait for another process's deletion
+    bool givenUp_ = false;        // Escape gave the deletion act up, until its end
     bool popupEnabled_ = false;
     TreeId runPickTree_ = TreeId::None;   // the result tree, and its node, that the user
     NodeId runPickNode_ = kNoNode;        // last picked during the search run

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTreeView>
@@ -12,7 +13,9 @@
 
 namespace parelix {
 
-ResultsGlue::ResultsGlue(Session& session, ResultsPage& page) : session_(session), page_(page) {}
+ResultsGlue::ResultsGlue(Session& session, ResultsPage& page) : session_(session), page_(page) {
+    inputDrop_.onEscape = [this] { session_.escapePressed(); };
+}
 
 void ResultsGlue::holdInput(bool on) {
     if (on) qApp->installEventFilter(&inputDrop_);
@@ -59,7 +62,13 @@ bool InputDrop::eventFilter(QObject* watched, QEvent* event) {
     if (!isInput(event->type()) || watched->isWindowType()) return false;
     // The deletion's own question and message boxes are modal: they take their input.
     const QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) return true;
+    if (!modal) {
+        // A key first goes by as a shortcut's override, and goes no further when a shortcut
+        // (the window's Escape) takes it.
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+        if (key && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && onEscape) onEscape();
+        return true;
+    }
     QObject* o = watched;
     while (o && !o->isWidgetType()) o = o->parent();
     const auto* w = static_cast<QWidget*>(o);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPoint>
 
+#include <functional>
+
 #include "results/Browsing.h"
 
 class QMouseEvent;
@@ -18,6 +20,10 @@ class Session;
 // While a deletion goes on, the clicks, keys, wheel turns and drags that reach the program
 // are dropped, not kept for later, except those aimed at a dialog the deletion opened.
 class InputDrop : public QObject {
+public:
+    // Called for an Escape press dropped (it may give up a wait, Session::escapePressed).
+    std::function<void()> onEscape;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <string>
 
@@ -100,7 +101,7 @@ protected:
 // whichever goes first, the second one's check finds its copy gone, and the file stays. The
 // checks are long (slow reads), so that without the lock both would read both files intact.
 TEST_F(DeletionLockTest, TwoProcessesDeletingEachOthersCopyLeaveOne) {
-    EXPECT_EQ(deletionLockPath(), runtime_.path() + "/parelix-deletion.lock");
+    EXPECT_EQ(deletionLockPaths().front(), runtime_.path() + "/parelix-deletion.lock");
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
         test::TempDir tree;
@@ -124,31 +125,81 @@ TEST_F(DeletionLockTest, TwoProcessesDeletingEachOthersCopyLeaveOne) {
 }
 
 // A hold taken inside another of the same process shares it (a second lock of the file would
-// wait for itself), and the file is free again once both have gone.
-TEST_F(DeletionLockTest, AHoldInsideAHoldSharesIt) {
-    const std::string path = deletionLockPath();
+// wait for itself), and the file is free again once both have gone. A wait given up holds
+// nothing: no hold is shared with it, and the file stays the other one's.
+TEST_F(DeletionLockTest, AHoldInsideAHoldSharesItAndAWaitGivenUpHoldsNothing) {
+    const std::vector<std::string> paths = deletionLockPaths();
     const auto neverWaits = [] {
         ADD_FAILURE() << "waited for its own process";
         return false;
     };
     {
-        const DeletionLock outer(path, neverWaits);
-        const DeletionLock inner(path, neverWaits);
+        const DeletionLock outer(paths, neverWaits);
+        const DeletionLock inner(paths, neverWaits);
         EXPECT_TRUE(outer.acquired() && inner.acquired());
     }
-    const int other = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int other = ::open(paths.front().c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(other, 0);
-    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    int waits = 0;
+    const auto givesUp = [&] { return ++waits > 2 ? false : true; };
+    {
+        const DeletionLock given(paths, givesUp);
+        EXPECT_FALSE(given.acquired());
+        EXPECT_EQ(waits, 3);
+        waits = 0;
+        const DeletionLock next(paths, givesUp);   // waits as well: nothing of the first is held
+        EXPECT_FALSE(next.acquired());
+        EXPECT_EQ(waits, 3);
+    }
     ::close(other);
+    const DeletionLock after(paths, neverWaits);
+    EXPECT_TRUE(after.acquired());
 }
 
-// Without a runtime folder the lock lives in the home folder.
+// Without a runtime folder the lock lives in the home folder; so it does when the runtime
+// folder's lock file cannot be used (a symbolic link planted there, another user's file).
+// When no file can be used the deletion goes on unlocked, and the first one says so.
 TEST_F(DeletionLockTest, TheLockFileFallsBackToTheHomeFolder) {
-    test::EnvVariable noRuntime("XDG_RUNTIME_DIR", nullptr);
     test::EnvVariable home("HOME", work_.path().c_str());
-    EXPECT_EQ(deletionLockPath(), work_.path() + "/.parelix-deletion.lock");
-    test::EnvVariable missingRuntime("XDG_RUNTIME_DIR", (work_.path() + "/none").c_str());
-    EXPECT_EQ(deletionLockPath(), work_.path() + "/.parelix-deletion.lock");
+    const std::string homeLock = work_.path() + "/.parelix-deletion.lock";
+    {
+        test::EnvVariable noRuntime("XDG_RUNTIME_DIR", nullptr);
+        EXPECT_EQ(deletionLockPaths(), std::vector<std::string>{homeLock});
+        test::EnvVariable missingRuntime("XDG_RUNTIME_DIR", (work_.path() + "/none").c_str());
+        EXPECT_EQ(deletionLockPaths(), std::vector<std::string>{homeLock});
+    }
+    const std::string runtimeLock = runtime_.path() + "/parelix-deletion.lock";
+    EXPECT_EQ(deletionLockPaths(), (std::vector<std::string>{runtimeLock, homeLock}));
+    // The lock taken is the one another process finds held.
+    const auto heldElsewhere = [](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (fd >= 0) ::close(fd);
+        return held;
+    };
+    const auto noWait = [] { return false; };
+    fs::create_symlink(work_.path() + "/elsewhere", runtimeLock);
+    {
+        const DeletionLock lock(deletionLockPaths(), noWait);
+        EXPECT_TRUE(lock.acquired() && !lock.withoutLockFile());
+        EXPECT_TRUE(heldElsewhere(homeLock));
+        EXPECT_FALSE(fs::exists(work_.path() + "/elsewhere"));   // nothing made through the link
+    }
+    fs::remove(runtimeLock);
+    std::ofstream(runtimeLock).put('x');
+    ASSERT_EQ(::chown(runtimeLock.c_str(), 65534, 65534), 0);
+    {
+        const DeletionLock lock(deletionLockPaths(), noWait);
+        EXPECT_TRUE(lock.acquired() && !lock.withoutLockFile());
+        EXPECT_TRUE(heldElsewhere(homeLock));
+    }
+    fs::remove(homeLock);
+    fs::create_symlink(work_.path() + "/elsewhere", homeLock);
+    const DeletionLock first(deletionLockPaths(), noWait);
+    EXPECT_TRUE(first.acquired() && first.withoutLockFile() && first.firstWithoutLockFile());
+    const DeletionLock second(deletionLockPaths(), noWait);
+    EXPECT_TRUE(second.acquired() && second.withoutLockFile() && !second.firstWithoutLockFile());
 }
 
 // A session's deletion while another process holds the lock: it waits with the input held,
@@ -173,7 +224,7 @@ TEST_F(DeletionLockTest, ASessionWaitsPaintedForAnotherProcesssDeletion) {
     ASSERT_NE(trees.dirList.link(one), kNoNode);
 
     // The other process's hold: a lock of its own on the same file.
-    const int other = ::open(deletionLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int other = ::open(deletionLockPaths().front().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     trees.dirList.select(one);
@@ -197,6 +248,24 @@ TEST_F(DeletionLockTest, ASessionWaitsPaintedForAnotherProcesssDeletion) {
 
     tree.write("b/two.txt", "same content");
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    // Escape while it waits gives the act up: nothing is asked, moved or shown, and the next
+    // act is not given up with it.
+    view.onEventTurn = [&] {
+        if (view.status.rfind(kWaitingStatus, 0) == 0) session.escapePressed();
+    };
+    session.escapePressed();   // not waiting: nothing to give up
+    const std::size_t logged = view.log.size();
+    view.focus = TreeId::DirList;
+    trees.dirList.select(one);
+    session.trashClick();
+    EXPECT_TRUE(services.questions.empty());
+    EXPECT_TRUE(fs::exists(tree.path() + "/a/one.txt"));
+    EXPECT_EQ(services.errors().size(), 1u);
+    EXPECT_EQ(view.status, shown);
+    EXPECT_EQ(view.calls.back(), "hold off");
+    EXPECT_EQ(view.log.size(), logged);
+    EXPECT_TRUE(session.mayAct(Act::GoOn));
+
     view.onEventTurn = [&] {
         if (view.status.rfind(kWaitingStatus, 0) == 0) session.endRequested();
     };

@@ -1,7 +1,10 @@
 // Browsing and deletion through the main window's controls: menu, spin button, trash,
 // double clicks, and the two trees' highlights.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QAccessible>
 #include <QAction>
@@ -287,7 +290,25 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_FALSE(w->PoubelleDragOver(ui.TitreInfos));
     EXPECT_FALSE(w->PoubelleDragOver(nullptr));
 
+    // Another Parelix process deletes: the drop waits, says so in the status bar, and Escape
+    // gives it up, the input being held meanwhile. Nothing goes, nothing is logged.
+    const int other = ::open(services.deletionLockFiles().front().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    std::string waiting;
+    QTimer::singleShot(50, ui.DirList, [&] {
+        waiting = ui.Etat->simpleText().toStdString();
+        QTest::keyClick(ui.DirList, Qt::Key_Escape);
+    });
+    QTimer::singleShot(5000, ui.DirList, [&] { ::flock(other, LOCK_UN); });   // a wait Escape missed ends, and fails below
     dir_().select(a);
+    ui.Poubelle->dropped(ui.DirList);
+    QCoreApplication::processEvents();
+    ::close(other);
+    EXPECT_EQ(waiting, kWaitingStatus + dir_().text(root) + "\\sub\\a.txt");
+    EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
+    EXPECT_EQ(ui.Infos->count(), 0);
+
     ui.Poubelle->dropped(ui.DirList);
     QCoreApplication::processEvents();
     EXPECT_TRUE(questions.empty());
