@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Counts.h"
 #include "platform/DeletionLock.h"
 #include "platform/Drives.h"
 #include "platform/Services.h"
@@ -31,7 +32,7 @@ std::string lastComponent(const std::string& path) {
 }
 
 std::string trashFailure(const std::string& name, const std::string& reason) {
-    return "Impossible d'envoyer « " + name + " » dans la Corbeille : " + reason;
+    return "Impossible d'envoyer «\u00A0" + name + "\u00A0» dans la Corbeille\u00A0: " + reason;
 }
 
 // The reason is noted in the operation; it is shown unless the caller gathers the reasons.
@@ -66,7 +67,9 @@ std::string folderLine(const std::string& windowsPath) {
 }  // namespace
 
 std::string trashQuestion(const std::string& windowsPath, const DriveTable& drives) {
-    std::string text = "Voulez-vous vraiment envoyer « " + lastComponent(windowsPath) + " » dans la Corbeille ?";
+    // The desktop's texts are the program's own too: French spacing, counts grouped.
+    std::string text =
+        "Voulez-vous vraiment envoyer «\u00A0" + lastComponent(windowsPath) + "\u00A0» dans la Corbeille\u00A0?";
     const std::string holder = folderLine(windowsPath);
     const std::optional<std::string> posix = drives.toPosix(windowsPath);
     struct stat st {};
@@ -78,7 +81,7 @@ std::string trashQuestion(const std::string& windowsPath, const DriveTable& driv
         const long n = filesInFolder(*posix);
         text += n == 0   ? std::string(", dossier vide")
                 : n == 1 ? std::string(", avec le fichier qu'il contient")
-                         : ", avec les " + std::to_string(n) + " fichiers qu'il contient";
+                         : ", avec les " + groupThousands(static_cast<unsigned long long>(n)) + " fichiers qu'il contient";
     }
     return text;
 }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/Counts.h"
+
 namespace parelix {
 
 std::string cut255(std::string_view s) {
@@ -63,6 +65,16 @@ int MulDiv(int a, int b, int c) {
     if (2 * std::llabs(r) >= std::llabs(static_cast<std::int64_t>(c))) q += ((product < 0) != (c < 0)) ? -1 : 1;
     if (q > INT32_MAX || q < INT32_MIN) return -1;
     return static_cast<int>(q);
+}
+
+std::string groupThousands(unsigned long long count) {
+    const std::string digits = std::to_string(count);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += "\u202F";
+        text += digits[i];
+    }
+    return text;
 }
 
 }  // namespace parelix

@@ -5,7 +5,7 @@
 namespace parelix {
 
 std::string saveListFailure(const std::string& path, const std::string& reason) {
-    return "Impossible d'enregistrer la liste des doubles dans « " + path + " » : " + reason;
+    return kSaveListFailureHead + path + kSaveListFailureTail + reason;
 }
 
 namespace {
@@ -92,7 +92,7 @@ std::string duplicateListCsv(const ResultTrees& trees, const DriveTable& drives,
             const bool reference = linked && isReference && isReference(file);
             csv += std::to_string(number) + ',' + size + ',' + csvField(shownUtf8(path)) + ',' +
                    csvField(escapedSystemPath(posix)) + ',' +
-                   (reference ? "oui" : "non") + "\r\n";
+                   (reference ? kCsvYes : kCsvNo) + "\r\n";
         }
     }
     return csv;

@@ -14,17 +14,12 @@
 #include <string_view>
 
 #include "platform/Drives.h"
+#include "results/Messages.h"
 #include "results/ResultTrees.h"
 
 namespace parelix {
 
-constexpr const char* kDuplicateListHeader = "Groupe,Taille (octets),Chemin,Chemin système,Référence";
-
-// The save dialog's caption and the name it offers.
-constexpr const char* kSaveListCaption = "Enregistre la liste des doubles";
-constexpr const char* kSaveListName = "doubles.csv";
-// The log's line once the list is written, followed by the file's path.
-constexpr const char* kListSavedLog = "Liste des doubles enregistrée dans ";
+// The header, the dialog's caption and offered name, and the log's line: results/Messages.h.
 // "Impossible d'enregistrer la liste des doubles dans « PATH » : REASON"
 std::string saveListFailure(const std::string& path, const std::string& reason);
 

@@ -4,6 +4,7 @@
 
 #include "platform/Drives.h"
 #include "platform/SearchedFile.h"
+#include "results/Messages.h"
 #include "results/SpaceFigures.h"
 
 namespace parelix {
@@ -43,8 +44,8 @@ std::string dblListHint(const ResultTrees& trees, NodeId node) {
         const std::optional<std::uint64_t> size = groupSize(dbl, node);
         if (!size) return dbl.text(node);
         const auto copies = static_cast<std::uint64_t>(dbl.childCount(node));
-        return std::to_string(copies) + " × " + readableSize(*size) + ", " +
-               readableSize(copies > 1 ? (copies - 1) * *size : 0) + " à libérer";
+        return groupedCount(copies) + kGroupTimes + readableSize(*size) + ", " +
+               readableSize(copies > 1 ? (copies - 1) * *size : 0) + kGroupToFree;
     }
     const NodeId file = dbl.link(node);
     const std::string path = file != kNoNode && trees.dirList.isValid(file) ? trees.fullNodePath(file) : dbl.text(node);

@@ -3,16 +3,19 @@
 #include <vector>
 
 #include "platform/SearchedFile.h"
+#include "platform/Counts.h"
+#include "results/Messages.h"
 
 namespace parelix {
 
 std::string readableSize(std::uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes < 2 ? " octet" : " octets");
-    static const char* const kUnits[] = {"Ko", "Mo", "Go", "To", "Po"};
+    const std::string space(kNbsp);
+    if (bytes < 1024) return std::to_string(bytes) + space + (bytes < 2 ? kUnitByte : kUnitBytes);
     double value = static_cast<double>(bytes) / 1024;
     int unit = 0;
-    // 1023,96 Ko reads "1 Mo", not "1024 Ko".
-    while (value >= 1023.95 && unit < 4) {
+    // From ten on a size is rounded to the unit: 1023,5 Ko would read "1024 Ko", so it is
+    // "1 Mo" already.
+    while (value >= 1023.5 && unit < 4) {
         value /= 1024;
         ++unit;
     }
@@ -20,22 +23,14 @@ std::string readableSize(std::uint64_t bytes) {
     if (value < 9.95) {
         const auto tenths = static_cast<std::uint64_t>(value * 10 + 0.5);
         number = std::to_string(tenths / 10);
-        if (tenths % 10 != 0) number += "," + std::to_string(tenths % 10);
+        if (tenths % 10 != 0) number += kDecimalComma + std::to_string(tenths % 10);
     } else {
         number = std::to_string(static_cast<std::uint64_t>(value + 0.5));
     }
-    return number + " " + kUnits[unit];
+    return number + space + kSizeUnits[unit];
 }
 
-std::string groupedCount(std::uint64_t count) {
-    const std::string digits = std::to_string(count);
-    std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) text += ' ';
-        text += digits[i];
-    }
-    return text;
-}
+std::string groupedCount(std::uint64_t count) { return groupThousands(count); }
 
 std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
     const std::string& text = dbl.text(group);
@@ -60,8 +55,8 @@ ExtraCopies extraCopies(const TreeStore& dbl) {
 }
 
 std::string spaceFiguresText(const ExtraCopies& extra, const Freed& freed) {
-    std::string text = "Copies en trop : " + groupedCount(extra.files) + " (" + readableSize(extra.bytes) + ")";
-    if (freed.sent > 0) text += " — Libéré : " + readableSize(freed.bytes);
+    std::string text = kExtraCopies + groupedCount(extra.files) + " (" + readableSize(extra.bytes) + ")";
+    if (freed.sent > 0) text += kFreed + readableSize(freed.bytes);
     return text;
 }
 

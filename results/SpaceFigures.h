@@ -12,9 +12,11 @@
 namespace parelix {
 
 // A size as the French desktop writes it: "512 octets", "1,5 Ko", "80 Mo", "2,3 Go"
-// (units of 1024; one decimal, rounded, below 10).
+// (units of 1024; one decimal, rounded, below 10; never 1024 of a unit; a no-break space
+// before the unit).
 std::string readableSize(std::uint64_t bytes);
-// A count with its thousands apart, by a space: "2 994", as the tree walk's question writes it.
+// A count with its thousands apart, by a narrow no-break space: "2 994". Every count the
+// program writes in a sentence goes through it.
 std::string groupedCount(std::uint64_t count);
 
 // A group node's size, read from its text "(4294967306)"; none for any other text.

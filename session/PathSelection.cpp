@@ -95,6 +95,30 @@ void PathSelection::populate(NodeId node) {
     tree_.sortChildren(node);
 }
 
+NodeId PathSelection::childWithText(NodeId parent, const std::string& text) const {
+    for (NodeId c : tree_.children(parent))
+        if (tree_.text(c) == text) return c;
+    return kNoNode;
+}
+
+NodeId PathSelection::openPath(std::string_view windowsPath) {
+    if (root_ == kNoNode || windowsPath.size() < 2 || windowsPath[1] != ':') return kNoNode;
+    NodeId node = childWithText(root_, std::string(windowsPath.substr(0, 2)) + '\\');
+    std::size_t at = 2;
+    while (node != kNoNode && at < windowsPath.size()) {
+        if (windowsPath[at] == '\\') {
+            ++at;
+            continue;
+        }
+        const std::size_t end = std::min(windowsPath.find('\\', at), windowsPath.size());
+        if (!tree_.populated(node)) populate(node);
+        tree_.expand(node);   // lists the children one level ahead, as a click would
+        node = childWithText(node, std::string(windowsPath.substr(at, end - at)) + '\\');
+        at = end;
+    }
+    return node;
+}
+
 void PathSelection::nodeExpanded(NodeId node) {
     WaitCursor wait(view_.waitCursor);
     // The count is taken once: populating adds grandchildren, never children.
@@ -133,10 +157,7 @@ void PathSelection::add() {
     updateButtons();
 }
 
-void PathSelection::remove(PathList focused) {
-    if (focused == PathList::Exclusions) removeExclusion();
-    else returnEntry(selected_, true);
-}
+void PathSelection::remove() { returnEntry(selected_, true); }
 
 void PathSelection::returnEntry(int i, bool selectNode) {
     if (i < 0 || i >= static_cast<int>(entries_.size())) return;
@@ -160,7 +181,11 @@ void PathSelection::returnEntry(int i, bool selectNode) {
 void PathSelection::exclude() {
     const NodeId s = tree_.selected();
     if (s == kNoNode || tree_.parent(s) == kNoNode || !pathFits(s)) return;
-    std::string p = nodePath(s);
+    excludePath(nodePath(s));
+}
+
+void PathSelection::excludePath(std::string p) {
+    if (p.empty() || p.size() > kShortStringMax - 1) return;
     const auto same = std::find(exclusions_.begin(), exclusions_.end(), p);
     if (same != exclusions_.end()) {
         selectExclusion(static_cast<int>(same - exclusions_.begin()));
@@ -188,7 +213,7 @@ void PathSelection::removeExclusion() {
 }
 
 void PathSelection::updateButtons() {
-    if (view_.buttonsEnabled) view_.buttonsEnabled(!entries_.empty() || !exclusions_.empty(), !entries_.empty());
+    if (view_.buttonsEnabled) view_.buttonsEnabled(!entries_.empty(), !entries_.empty());
 }
 
 void PathSelection::selectEntry(int index) {

@@ -30,7 +30,7 @@ struct PathSelectionView {
     std::function<void(PathList list, int index, const std::string& text)> entryInserted;
     std::function<void(PathList list, int index)> entryRemoved;
     std::function<void(PathList list, int index)> entrySelected;   // -1: no entry selected
-    // BtnEnleve: either list holds an entry; BtnCherche: the search list does.
+    // BtnEnleve and BtnCherche: the search list holds an entry.
     std::function<void(bool remove, bool search)> buttonsEnabled;
 };
 
@@ -56,12 +56,22 @@ public:
     // BtnAjoute: the selected node moves into the search list, after every entry inside its
     // path has come back to the tree (those returns leave the tree's selection alone).
     void add();
-    // BtnEnleve, on the list the user was in: a search entry goes back to the tree, where
-    // its node becomes the selection; an exclusion is dropped.
-    void remove(PathList focused);
+    // BtnEnleve: the selected search entry goes back to the tree, where its node becomes
+    // the selection.
+    void remove();
     // The selected node's path goes into the exclusion list; the tree keeps the node, so a
     // search path may still be chosen inside it (the exclusion then wins in the walk).
     void exclude();
+    // A path (a folder or a file, Windows-style) into the exclusion list, selected; one
+    // already there is only selected. A path of 255 characters or more is not taken.
+    void excludePath(std::string path);
+    // The selected exclusion leaves the list (ExcList's Delete key and menu).
+    void removeExclusion();
+
+    // The drive tree's node of a Windows-style path, the tree opened down to it (each node on
+    // the way listed as an expansion lists it); none when a part of the path is not in the
+    // tree (a search path holds it, or it is no folder the tree lists).
+    NodeId openPath(std::string_view windowsPath);
 
     // Path of a node below the root: its texts and its ancestors' joined, cut to 255
     // characters after each step, without the last character. Never asked for the root.
@@ -93,7 +103,7 @@ private:
     // Entry i of the search list back to its home node; selectNode: the returned node
     // becomes the tree's selection (the remove button), else the selection stays.
     void returnEntry(int i, bool selectNode);
-    void removeExclusion();
+    NodeId childWithText(NodeId parent, const std::string& text) const;
     void updateButtons();
 
     TreeStore& tree_;

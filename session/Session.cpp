@@ -1,5 +1,8 @@
 #include "session/Session.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "platform/WorkFile.h"
 #include "results/DuplicateList.h"
 #include "results/Messages.h"
@@ -133,6 +136,39 @@ void Session::pickEntry(PathList list, int index) {
     else selection_.selectEntry(index);
 }
 
+void Session::excludeSystemPaths(const std::vector<std::string>& posixPaths) {
+    for (const std::string& posix : posixPaths)
+        if (const std::optional<std::string> path = services_.drives().toWindows(posix)) selection_.excludePath(*path);
+}
+
+void Session::addSearchFolders(const std::vector<std::string>& posixPaths) {
+    std::string refused;
+    for (const std::string& posix : posixPaths) {
+        const std::optional<std::string> path = services_.drives().toWindows(posix);
+        std::error_code error;
+        const bool folder = std::filesystem::is_directory(posix, error);
+        const NodeId node = path && folder ? selection_.openPath(*path) : kNoNode;
+        if (node != kNoNode && selection_.pathFits(node)) {
+            driveTree_.select(node);
+            selection_.add();
+            continue;
+        }
+        if (!refused.empty()) refused += '\n';
+        refused += kDropNotFolderHead + path.value_or(posix) + (folder ? kDropUnreachableTail : kDropNotFolderTail);
+    }
+    if (!refused.empty()) services_.showMessage(refused, kDropCaption, MessageKind::Error);
+}
+
+bool Session::goHome() {
+    const char* home = std::getenv("HOME");
+    const std::optional<std::string> path =
+        home && *home == '/' ? services_.drives().toWindows(home) : std::optional<std::string>();
+    const NodeId node = path ? selection_.openPath(*path) : kNoNode;
+    if (node == kNoNode) return false;
+    driveTree_.select(node);
+    return true;
+}
+
 void Session::pointDirListNode(NodeId node) {
     notePick(TreeId::DirList, node);
     if (trees_.dirList.isValid(node)) trees_.dirList.select(node);
@@ -192,7 +228,7 @@ void Session::saveDuplicateList() {
         writeWholeFile(*path, csv);
     } catch (const InOutError& e) {
         const std::string reason = e.code() == kNotRegularFile ? kSaveListNotRegular : e.what();
-        services_.showMessage(saveListFailure(shown, reason), "Erreur", MessageKind::Error);
+        services_.showMessage(saveListFailure(shown, reason), kErrorCaption, MessageKind::Error);
         return;
     }
     view_->appendLog(kListSavedLog + shown);

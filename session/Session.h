@@ -87,8 +87,20 @@ public:
 
     // --- Path selection ----------------------------------------------------------------
     void addSearchPath() { selection_.add(); }                     // BtnAjoute
-    void removeEntry(PathList focused) { selection_.remove(focused); }   // BtnEnleve
+    void removeEntry() { selection_.remove(); }                    // BtnEnleve, on RepList
+    void removeExclusion() { selection_.removeExclusion(); }       // ExcList's Delete key and menu
     void excludeSelected() { selection_.exclude(); }
+    // Files and folders named by their system paths (a drop, the file dialog) into the
+    // exclusion list.
+    void excludeSystemPaths(const std::vector<std::string>& posixPaths);
+    // Folders named by their system paths (a drop) into the search list, in the order given,
+    // each as BtnAjoute adds the drive tree's node of it (the tree opened down to it). A file,
+    // or a folder the tree does not show (a search path holds it), stays out; one box says
+    // which.
+    void addSearchFolders(const std::vector<std::string>& posixPaths);
+    // "Aller au dossier personnel": the drive tree opened down to the home folder, selected.
+    // False when the tree does not show it (a search path holds it).
+    bool goHome();
     // The entry the user picked in one of the lists; -1: none.
     void pickEntry(PathList list, int index);
     // A search path put in the list by its text, with no node of the drive tree behind it:

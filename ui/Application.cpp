@@ -1,11 +1,15 @@
 #include "ui/Application.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/QuitSignals.h"
 #include "platform/Services.h"
+#include "results/Messages.h"
 #include "ui/EcrPrin.h"
 
 namespace parelix {
@@ -26,8 +30,7 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext& context, const Q
         return;
     }
     if (displayMissing()) {
-        std::fputs("Parelix a besoin d'un affichage graphique (X11 ou Wayland) et n'en trouve aucun ; "
-                   "sans écran, lancez-le par : xvfb-run -a parelix\n", stderr);
+        std::fputs(kNoDisplay, stderr);
         std::_Exit(1);
     }
     // Any other failure of the start: what the toolkit said, and its own end.
@@ -51,6 +54,21 @@ Application::Application(int& argc, char** argv, PlatformServices& services)
     // The name only: with a display name set, the window system would show it after every
     // caption ("Erreur — Parelix"), and captions are the program's own.
     setApplicationName(QStringLiteral("Parelix"));
+    speakFrench(*this);
+}
+
+bool Application::speakFrench(QCoreApplication& app) {
+    // Qt's own texts (its file dialog's, its message boxes' buttons) come from Qt's French
+    // translation, which Debian ships apart (qt6-translations-l10n); the dialogs' dates and
+    // sizes follow the French locale.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    auto* qt = new QTranslator(&app);
+    if (!qt->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    return QCoreApplication::installTranslator(qt);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -59,7 +77,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         showException(error);
     } catch (...) {
-        showException(std::runtime_error("Erreur inconnue"));
+        showException(std::runtime_error(kUnknownError));
     }
     return false;
 }

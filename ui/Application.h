@@ -25,6 +25,10 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Qt's own dialogs in French: Qt's translation loaded into the application. False when
+    // it is not installed.
+    static bool speakFrench(QCoreApplication& app);
+
     // From here on SIGTERM, SIGHUP and SIGINT no longer end the process at once: they wait
     // for run(), which ends the program through the window, as its Quit button does.
     void catchQuitSignals();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "platform/Shell.h"
+#include "results/Messages.h"
 
 namespace parelix {
 
@@ -39,9 +40,9 @@ namespace {
 // The question before a deletion, Oui or Non; Escape answers Non.
 bool askOuiNon(const std::string& question, bool ouiByDefault) {
     if (!hasWidgets()) return false;   // nothing is deleted without a yes
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmer la suppression"), fromBytes(question));
-    QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kTrashQuestionCaption), fromBytes(question));
+    QPushButton* yes = box.addButton(QString::fromUtf8(kYes), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QString::fromUtf8(kNo), QMessageBox::NoRole);
     box.setDefaultButton(ouiByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();
@@ -61,28 +62,44 @@ bool DesktopServices::confirmWalk(const std::string& question) { return askOuiNo
 std::optional<std::string> DesktopServices::askSavePath(const std::string& caption, const std::string& suggestedName) {
     if (!hasWidgets()) return std::nullopt;
     QFileDialog dialog(QApplication::activeWindow(), fromBytes(caption), QDir::home().filePath(fromBytes(suggestedName)),
-                       QStringLiteral("Fichiers CSV (*.csv);;Tous les fichiers (*)"));
+                       QString::fromUtf8(kSaveListFilters));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("&Nom du fichier :"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type de fichier :"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Enregistrer"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8(kDialogLookIn));
+    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8(kDialogFileName));
+    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8(kDialogFileType));
+    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(kDialogSave));
+    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(kDialogCancel));
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
         const QString path = dialog.selectedFiles().constFirst();
         if (!QFileInfo::exists(path)) return QFile::encodeName(path).toStdString();
         QMessageBox box(QMessageBox::Question, fromBytes(caption),
-                        QStringLiteral("« %1 » existe déjà.\nVoulez-vous le remplacer ?").arg(QFileInfo(path).fileName()));
-        QPushButton* yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+                        QString::fromUtf8(kReplaceQuestion).arg(QFileInfo(path).fileName()));
+        QPushButton* yes = box.addButton(QString::fromUtf8(kYes), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QString::fromUtf8(kNo), QMessageBox::NoRole);
         box.setDefaultButton(no);
         box.setEscapeButton(no);
         box.exec();
         if (box.clickedButton() == yes) return QFile::encodeName(path).toStdString();
     }
+}
+
+std::vector<std::string> askFilesToExclude(QWidget* parent) {
+    QFileDialog dialog(parent, QString::fromUtf8(kAddExcludedFileCaption), QDir::homePath(),
+                       QString::fromUtf8(kAllFilesFilter));
+    dialog.setObjectName(QStringLiteral("DialogExclusion"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setLabelText(QFileDialog::LookIn, QString::fromUtf8(kDialogLookIn));
+    dialog.setLabelText(QFileDialog::FileName, QString::fromUtf8(kDialogFileName));
+    dialog.setLabelText(QFileDialog::FileType, QString::fromUtf8(kDialogFileType));
+    dialog.setLabelText(QFileDialog::Accept, QString::fromUtf8(kDialogOpen));
+    dialog.setLabelText(QFileDialog::Reject, QString::fromUtf8(kDialogCancel));
+    std::vector<std::string> files;
+    if (dialog.exec() != QDialog::Accepted) return files;
+    for (const QString& path : dialog.selectedFiles()) files.push_back(QFile::encodeName(path).toStdString());
+    return files;
 }
 
 bool DesktopServices::launch(const std::string& posixPath) {

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "results/Messages.h"
+
 // The pictures live in a static library: nothing references their resource object, so the
 // linker would drop it unless it is initialised explicitly (and the macro must stand outside
 // any namespace).
@@ -181,12 +183,12 @@ void TEcrApropos::addTexts(const QFont& base) {
 
     // The author's notice: two lines at the top right, three centred under the picture,
     // and a closing line.
-    Notice[0] = label("Notice1", QStringLiteral("Chasseur de fichiers"), {111, 67, 150, 13}, Qt::AlignRight);
-    Notice[1] = label("Notice2", QStringLiteral("en double"), {111, 80, 150, 13}, Qt::AlignRight);
-    Notice[2] = label("Notice3", QStringLiteral("Écrit par un amoureux de l'ordre"), {4, 114, 262, 13}, Qt::AlignHCenter);
-    Notice[3] = label("Notice4", QStringLiteral("pour faire de la place"), {4, 127, 262, 13}, Qt::AlignHCenter);
-    Notice[4] = label("Notice5", QStringLiteral("sur vos disques."), {4, 140, 262, 13}, Qt::AlignHCenter);
-    Notice[5] = label("Notice6", QStringLiteral("Bonne chasse !"), {83, 158, 99, 13}, Qt::AlignLeft);
+    Notice[0] = label("Notice1", QString::fromUtf8(kNotice[0]), {111, 67, 150, 13}, Qt::AlignRight);
+    Notice[1] = label("Notice2", QString::fromUtf8(kNotice[1]), {111, 80, 150, 13}, Qt::AlignRight);
+    Notice[2] = label("Notice3", QString::fromUtf8(kNotice[2]), {4, 114, 262, 13}, Qt::AlignHCenter);
+    Notice[3] = label("Notice4", QString::fromUtf8(kNotice[3]), {4, 127, 262, 13}, Qt::AlignHCenter);
+    Notice[4] = label("Notice5", QString::fromUtf8(kNotice[4]), {4, 140, 262, 13}, Qt::AlignHCenter);
+    Notice[5] = label("Notice6", QString::fromUtf8(kNotice[5]), {83, 158, 99, 13}, Qt::AlignLeft);
     Notice[5]->setWordWrap(true);
 
     for (QLabel* l : {ProductName, Version, Notice[0], Notice[1], Notice[2], Notice[3], Notice[4], Notice[5]})

@@ -16,7 +16,9 @@
 #include <QTreeView>
 #include <ctime>
 
+#include "results/Messages.h"
 #include "ui/Application.h"
+#include "ui/ContextMenus.h"
 #include "ui/EcrApropos.h"
 #include "ui/PaintSpacing.h"
 #include "ui/ResultsGlue.h"
@@ -80,6 +82,10 @@ T_EcrPrin::T_EcrPrin(Session& session, QWidget* parent) : QMainWindow(parent), s
 
     PopMenu = new QMenu(this);
     PopMenu->setObjectName(QStringLiteral("PopMenu"));
+    PopMenu->setAccessibleName(QString::fromUtf8(kPopMenuName));
+    DblMenu = new QMenu(this);
+    DblMenu->setObjectName(QStringLiteral("DblMenu"));
+    DblMenu->setAccessibleName(QString::fromUtf8(kDblMenuName));
 
     attachSelection();
     connectControls();
@@ -148,14 +154,20 @@ void T_EcrPrin::connectControls() {
         if (selectionPage_->isVisible() && quit->isVisible() && quit->isEnabled()) BtnQuitteClick();
     }));
 
-    // The context menu shows only once a search has switched its pop-up on; opening it
-    // gives DirList the focus and leaves its selection alone.
+    // The context menus show only once a search has switched their pop-up on; opening one
+    // gives its tree the focus and leaves its selection alone. The menu key and Shift+F10
+    // open them at the current row.
     QTreeView* dirList = resultsPage_->dirList();
-    connect(dirList, &QWidget::customContextMenuRequested, this, [this, dirList](const QPoint& pos) {
-        if (!session_.popupEnabled() || PopMenu->isEmpty()) return;
-        dirList->setFocus(Qt::PopupFocusReason);
-        PopMenu->popup(dirList->viewport()->mapToGlobal(pos));
-    });
+    QTreeView* dblList = resultsPage_->dblList();
+    for (QTreeView* tree : {dirList, dblList}) {
+        bindMenuKeys(tree);
+        QMenu* menu = tree == dirList ? PopMenu : DblMenu;
+        connect(tree, &QWidget::customContextMenuRequested, this, [this, tree, menu](const QPoint& pos) {
+            if (!session_.popupEnabled() || menu->isEmpty()) return;
+            tree->setFocus(Qt::PopupFocusReason);
+            popupMenu(menu, tree, pos);
+        });
+    }
 
     setupResultsHandlers();
     connectBrowsingKeys();

@@ -11,7 +11,9 @@
 //   EcrPrinResults.cpp    results browsing and deletion (DirList, DblList, Poubelle, PopMenu)
 // The controls: SelectionPage.h (_PanSel) and ResultsPage.h (_PanRes).
 #include <cstdint>
+#include <QList>
 #include <QMainWindow>
+#include <QUrl>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,9 +68,14 @@ public:
 
     // --- Path selection (EcrPrinSelection.cpp) -----------------------------------------
     void BtnAjouteClick();
-    // On the list of the two last in use (SelectionPage::listInUse).
-    void BtnEnleveClick();
+    void BtnEnleveClick();   // on RepList
     void ExclureClick();   // PopMenuDsk: the drive tree's selected node into ExcList
+    void AllerPersoClick();   // PopMenuDsk, Alt+Home on DskList: the tree opened down to the home folder
+    void ExcListRemoveClick();    // ExcMenu, the Delete key on ExcList
+    void ExcListAddFileClick();   // ExcMenu: files chosen in a dialog into ExcList
+    // Files and folders dropped from a file manager: onto RepList search paths, onto ExcList
+    // exclusions; anything not on this machine refused with a word.
+    void ListDrop(PathList target, const QList<QUrl>& urls);
     std::vector<std::string> searchPaths() const;   // RepList in list order
     // Marks or unmarks the selected entry of RepList as a reference folder.
     void RepListReferenceClick();
@@ -144,6 +151,7 @@ private:
     SelectionPage* selectionPage_ = nullptr;     // _PanSel
     ResultsPage* resultsPage_ = nullptr;         // _PanRes
     QMenu* PopMenu = nullptr;                    // DirList's context menu
+    QMenu* DblMenu = nullptr;                    // DblList's context menu
     QMenu* RepMenu = nullptr;                    // RepList's context menu
     QAction* RepReference = nullptr;             // its one item
 

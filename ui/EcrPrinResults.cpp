@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "results/Messages.h"
 #include "ui/EcrPrin.h"
 #include "ui/ResultsGlue.h"
 #include "ui/ResultsPage.h"
@@ -86,18 +87,24 @@ void T_EcrPrin::buildPopMenu() {
     add(QStringLiteral("Double &Suivant"), &T_EcrPrin::BtnPrecSuivDownClick);
     PopMenu->addSeparator();
     add(QStringLiteral("Supprime les doubles de ce répertoire"), &T_EcrPrin::SupDblsDuRepClick);
-    add(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"),
+    add(QString::fromUtf8(kTreeWalkItem),
         &T_EcrPrin::SupDblsDuRepEtSousRepClick);
     PopMenu->addSeparator();
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);
     PopMenu->addSeparator();
-    add(QStringLiteral("Enregistre la liste des doubles…"), &T_EcrPrin::EnrListeDblsClick);
+    add(QString::fromUtf8(kSaveListItem), &T_EcrPrin::EnrListeDblsClick);
     // The same action answers Ctrl+S anywhere on the results page, and the menu shows the key.
     QAction* save = PopMenu->actions().constLast();
     save->setShortcut(QKeySequence::Save);
     save->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     resultsPage_->addAction(save);
+    // DblList's menu: the steps between duplicates and the saved list, the same actions.
+    DblMenu->clear();
+    const QList<QAction*> items = PopMenu->actions();
+    DblMenu->addActions({items[0], items[1]});
+    DblMenu->addSeparator();
+    DblMenu->addAction(save);
 }
 
 void T_EcrPrin::setupTrashHandlers() {

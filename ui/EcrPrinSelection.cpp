@@ -1,13 +1,20 @@
 // Path selection handlers: the drive tree DskList with its context menu PopMenuDsk, the
-// search list RepList with its context menu RepMenu, and the exclusion list ExcList. The logic
+// search list RepList with its context menu RepMenu, and the exclusion list ExcList with
+// ExcMenu; and what a file manager drops on the two lists. The logic
 // lives in the session's PathSelection, reached through the session; the controls in
 // SelectionPage; this file binds the one to the other.
 #include <QAction>
+#include <QFile>
 #include <QListWidget>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
+#include "results/Messages.h"
+#include "ui/ContextMenus.h"
+#include "ui/DesktopServices.h"
 #include "ui/EcrPrin.h"
 #include "ui/SelectionPage.h"
 
@@ -35,23 +42,59 @@ void T_EcrPrin::attachSelection() {
     QListWidget* list = page->list(PathList::Search);
     RepMenu = new QMenu(this);
     RepMenu->setObjectName(QStringLiteral("RepMenu"));
-    RepReference = RepMenu->addAction(QStringLiteral("Répertoire de &référence (jamais supprimé)"));
+    RepMenu->setAccessibleName(QString::fromUtf8(kRepMenuName));
+    RepReference = RepMenu->addAction(QString::fromUtf8(kReferenceItem));
     RepReference->setCheckable(true);
     RepReference->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(RepReference, &QAction::triggered, this, [this] { RepListReferenceClick(); });
-    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    bindMenuKeys(list);
     connect(list, &QListWidget::customContextMenuRequested, this, [this, list](QPoint at) {
         // The entry under the pointer (or the selected one, from the keyboard) is the one marked.
         if (QListWidgetItem* item = list->itemAt(at)) list->setCurrentItem(item);
         const int entry = selectionPage_->pickedEntry(PathList::Search);
         if (entry < 0) return;
         RepReference->setChecked(selectionPage_->entryReference(entry));
-        const QRect row = list->visualItemRect(list->item(entry));
-        RepMenu->exec(list->viewport()->mapToGlobal(list->itemAt(at) ? at : row.bottomLeft()));
+        popupMenu(RepMenu, list, at);
     });
     auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), list);
     key->setContext(Qt::WidgetShortcut);
     connect(key, &QShortcut::activated, this, [this] { RepListReferenceClick(); });
+
+    connect(page->retirer(), &QAction::triggered, this, [this] { ExcListRemoveClick(); });
+    connect(page->ajouterFichier(), &QAction::triggered, this, [this] { ExcListAddFileClick(); });
+    connect(page->allerPerso(), &QAction::triggered, this, [this] { AllerPersoClick(); });
+    // The lists may ask (a message box): the drop ends first.
+    page->urlsDropped = [this](PathList target, const QList<QUrl>& urls) {
+        QTimer::singleShot(0, this, [this, target, urls] { ListDrop(target, urls); });
+    };
+}
+
+void T_EcrPrin::ExcListRemoveClick() { session_.removeExclusion(); }
+
+void T_EcrPrin::ExcListAddFileClick() {
+    const std::vector<std::string> files = askFilesToExclude(this);
+    if (!files.empty()) session_.excludeSystemPaths(files);
+}
+
+void T_EcrPrin::AllerPersoClick() {
+    if (session_.goHome()) selectionPage_->dskList()->setFocus(Qt::OtherFocusReason);
+}
+
+void T_EcrPrin::ListDrop(PathList target, const QList<QUrl>& urls) {
+    // Only this machine's files: a page of the web or a remote share's address would be
+    // something else than what the search walks. Then nothing of the drop is taken.
+    std::vector<std::string> paths;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty()) {
+            session_.services().showMessage(kDropNotLocal, kDropCaption, MessageKind::Error);
+            return;
+        }
+        std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        paths.push_back(std::move(path));
+    }
+    if (target == PathList::Exclusions) session_.excludeSystemPaths(paths);
+    else session_.addSearchFolders(paths);
 }
 
 void T_EcrPrin::RepListReferenceClick() {
@@ -64,7 +107,7 @@ void T_EcrPrin::RepListReferenceClick() {
 }
 
 void T_EcrPrin::BtnAjouteClick() { session_.addSearchPath(); }
-void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(selectionPage_->listInUse()); }
+void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(); }
 void T_EcrPrin::ExclureClick() { session_.excludeSelected(); }
 
 std::vector<std::string> T_EcrPrin::searchPaths() const { return selectionPage_->searchPaths(); }

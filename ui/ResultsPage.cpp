@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "results/Messages.h"
 #include "results/ResultTrees.h"
 #include "results/RowHints.h"
 #include "ui/PaneDrag.h"
@@ -54,6 +55,7 @@ ResultsPage::ResultsPage(ResultTrees& trees, const DriveTable& drives, QWidget* 
 
     SepVRes->addWidget(PanelDirList);
     SepVRes->addWidget(PanelDblList);
+    SepVRes->handle(1)->setAccessibleName(QString::fromUtf8(kPaneHandleName));
     SepVRes->setStretchFactor(0, 0);
     SepVRes->setStretchFactor(1, 1);
     if (QSplitterHandle* h = SepVRes->handle(1)) {
@@ -111,6 +113,7 @@ void ResultsPage::buildDblColumn() {
     // and DblList carries it too, so that it is heard on entering the tree.
     EspaceDblList = makeTitle(QStringLiteral("EspaceDblList"), QString(), PanelDblList);
     EspaceDblList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    EspaceDblList->setAccessibleName(QString::fromUtf8(kSpaceFiguresName));
     EspaceDblList->setFixedHeight(EspaceDblList->fontMetrics().height() + 2);
     DblList = makeTree(QStringLiteral("DblList"), TitreDblList->text(), 19, PanelDblList);
     DblList->setFixedHeight(kDesignDblListHeight);
@@ -137,14 +140,14 @@ void ResultsPage::buildDblColumn() {
 void ResultsPage::buildStatusLines() {
     Progress = new ProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
-    Progress->setAccessibleName(QStringLiteral("Progression"));
+    Progress->setAccessibleName(QString::fromUtf8(kProgressName));
     Progress->setRange(0, 100);
     Progress->setTextVisible(false);
     Progress->setFixedHeight(13);
     Progress->hide();
     Etat = new StatusBar(this);
     Etat->setObjectName(QStringLiteral("Etat"));
-    Etat->setAccessibleName(QStringLiteral("Barre d'état"));
+    Etat->setAccessibleName(QString::fromUtf8(kStatusBarName));
 }
 
 // The models of both result trees, and the binders that keep their views in step with them.
@@ -161,18 +164,34 @@ void ResultsPage::bindTrees(ResultTrees& trees, const DriveTable& drives) {
     // A row of a reference folder says so: none of it is ever sent to the recycle bin.
     dirModel_->setHint([this, &trees, &drives](NodeId node) {
         std::string hint = dirListHint(trees, drives, node);
-        if (isReference_ && isReference_(node)) hint += std::string("\n") + kReferenceHint;
+        if (isReference_ && isReference_(node)) hint += std::string("\n") + kReferenceRowHint;
         return hint;
     });
+    // A screen reader hears what a row's picture shows: a file with copies, a folder that
+    // holds some, a reference folder.
+    dirModel_->setDescription([this, &trees](NodeId node) {
+        std::string what;
+        const bool marked = (trees.dirList.imageIndex(node) & 1) != 0;
+        if (marked) what = trees.isFileNode(node) ? kRowFileWithCopies : kRowFolderWithCopies;
+        if (!trees.isFileNode(node) && isReference_ && isReference_(node))
+            what += std::string(what.empty() ? "" : ", ") + kRowReferenceFolder;
+        return what;
+    });
+    dirModel_->setHeaderName(TitreDirList->text());
     dirBinder_ = new TreeViewBinder(*dirModel_, DirList, DirList);
     dblModel_ = new TreeModel(trees.dblList, this);
     dblModel_->setImages(ImageList);
     dblModel_->setHint([this, &trees](NodeId node) {
         std::string hint = dblListHint(trees, node);
         const NodeId file = trees.dblList.parent(node) != kNoNode ? trees.dblList.link(node) : kNoNode;
-        if (file != kNoNode && isReference_ && isReference_(file)) hint += std::string("\n") + kReferenceHint;
+        if (file != kNoNode && isReference_ && isReference_(file)) hint += std::string("\n") + kReferenceRowHint;
         return hint;
     });
+    dblModel_->setDescription([&trees](NodeId node) {
+        const bool member = trees.dblList.parent(node) != kNoNode;
+        return std::string(member && (trees.dblList.imageIndex(node) & 1) != 0 ? kRowFileWithCopies : "");
+    });
+    dblModel_->setHeaderName(TitreDblList->text());
     dblBinder_ = new TreeViewBinder(*dblModel_, DblList, DblList);
 }
 
@@ -185,14 +204,13 @@ void ResultsPage::buildToolBar() {
     tools->setSpacing(0);
     Poubelle = new TrashLabel(ToolBar1);
     Poubelle->setObjectName(QStringLiteral("Poubelle"));
-    Poubelle->setAccessibleName(QStringLiteral("Corbeille"));
-    Poubelle->setToolTip(QStringLiteral("Envoie à la Corbeille l'élément sélectionné (clic)\n"
-                                        "ou l'élément qu'on y dépose (glisser-déposer)"));
+    Poubelle->setAccessibleName(QString::fromUtf8(kTrashName));
+    Poubelle->setToolTip(QString::fromUtf8(kTrashHint));
     BtnPrecSuiv = new SpinButton(ToolBar1);
     BtnPrecSuiv->setObjectName(QStringLiteral("BtnPrecSuiv"));
     BtnPrecSuiv->setFixedSize(20, 32);
     BtnPrecSuiv->setToolTip(QStringLiteral("Trouve le double précédent/suivant"));
-    BtnPrecSuiv->setAccessibleName(QStringLiteral("Double précédent/suivant"));
+    BtnPrecSuiv->setAccessibleName(QString::fromUtf8(kSpinName));
     BtnStopRtn = new QPushButton(QStringLiteral("Arrêter la recheche"), ToolBar1);
     BtnStopRtn->setObjectName(QStringLiteral("BtnStopRtn"));
     BtnStopRtn->setFixedSize(137, 32);
@@ -225,7 +243,11 @@ void ResultsPage::addLogLine(const std::string& line, bool show) {
     // the height of a line and the width of the widest line so far: a layout asks one size,
     // not one per line, and the widest line still sets how far the list scrolls.
     logWidest_ = std::max(logWidest_, logLineWidth(item, text));
-    item->setSizeHint(QSize(logWidest_, logLineHeight_));
+    // A name may hold a line break: such a line is as high as its lines, and from then on
+    // this log's rows are measured one by one (a walk's log without one keeps uniform sizes).
+    const auto breaks = static_cast<int>(text.count(QLatin1Char('\n')));
+    if (breaks > 0) Infos->setUniformItemSizes(false);
+    item->setSizeHint(QSize(logWidest_, logLineHeight_ + breaks * QFontMetrics(Infos->font()).lineSpacing()));
     if (show) showLastLogLine();
 }
 
@@ -248,7 +270,13 @@ int ResultsPage::logLineWidth(QListWidgetItem* item, const QString& text) {
     int width = 0;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= kLogAdvancesKept || u == u'\n') return logLineMargin_ + QFontMetrics(font).horizontalAdvance(text);
+        if (u == u'\n') {
+            int widest = 0;
+            for (const QString& part : text.split(QLatin1Char('\n')))
+                widest = std::max(widest, QFontMetrics(font).horizontalAdvance(part));
+            return logLineMargin_ + widest;
+        }
+        if (u >= kLogAdvancesKept) return logLineMargin_ + QFontMetrics(font).horizontalAdvance(text);
         int& advance = logAdvances_[u];
         if (advance < 0) advance = QFontMetrics(font).horizontalAdvance(c);
         width += advance;
@@ -270,12 +298,16 @@ void ResultsPage::scrollToLastLogLine() {
 
 void ResultsPage::clearLog() {
     Infos->clear();
+    Infos->setUniformItemSizes(true);
     logWidest_ = 0;
 }
 
 void ResultsPage::setSpaceFigures(const QString& text) {
     EspaceDblList->setText(text);
     EspaceDblList->setToolTip(text);   // when the pane is too narrow for the whole line
+    // A screen reader reads the figures as the label's name; before the first search, what
+    // the label is for.
+    EspaceDblList->setAccessibleName(text.isEmpty() ? QString::fromUtf8(kSpaceFiguresName) : text);
     DblList->setAccessibleDescription(text);
 }
 

@@ -59,7 +59,6 @@ public:
 
     // Tells the rows that lie in a reference folder: their hints say so.
     void setReferenceTest(std::function<bool(NodeId)> isReference) { isReference_ = std::move(isReference); }
-    static constexpr const char* kReferenceHint = "Répertoire de référence : jamais envoyé dans la Corbeille";
 
     // Adds a line at the end of the log, scrolled into view, and leaves no line selected.
     // show false: the line waits for showLastLogLine to come into view.

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QMenu>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -15,7 +17,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "results/Messages.h"
 #include "ui/ColumnButton.h"
+#include "ui/ContextMenus.h"
 #include "ui/PaneDrag.h"
 #include "ui/PaneLayout.h"
 #include "ui/PanelControls.h"
@@ -61,12 +65,14 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
 
     buildRepColumn();
     buildDskMenu();
+    buildExcMenu();
 
     row->addWidget(PanelDskList);
     row->addWidget(PanelBoutons);
     row->addWidget(PanelRepList, 1);
 
     dskModel_ = new TreeModel(driveTree, this);
+    dskModel_->setHeaderName(QString::fromUtf8(kDskHeaderName));
     new TreeViewBinder(*dskModel_, DskList, DskList);
 
     auto* drag = new PaneDrag(PanelBoutons, true,
@@ -82,6 +88,8 @@ SelectionPage::SelectionPage(TreeStore& driveTree, QWidget* parent) : QFrame(par
     drag->addTarget(RepList, RepList->viewport());
     drag->addTarget(TitreExcList);
     drag->addTarget(ExcList, ExcList->viewport());
+    // After the pane drag's filter, so that this one sees a file manager's drags first.
+    for (QListWidget* list : {RepList, ExcList}) list->viewport()->installEventFilter(this);
 }
 
 void SelectionPage::buildRepColumn() {
@@ -107,7 +115,9 @@ void SelectionPage::buildRepColumn() {
     for (QListWidget* list : {RepList, ExcList}) {
         // PathSelection keeps the order; the widget only shows it.
         list->setSortingEnabled(false);
-        list->installEventFilter(this);
+        // Files and folders dropped from a file manager (eventFilter).
+        list->setAcceptDrops(true);
+        list->viewport()->setAcceptDrops(true);
     }
     repCol->addWidget(TitreRepList);
     repCol->addWidget(RepList);
@@ -128,27 +138,42 @@ void SelectionPage::fitRepList() {
 void SelectionPage::buildDskMenu() {
     // Keyboard: the menu key or Shift+F10 on the tree. The item acts on the tree's
     // selected node, which a right click on a row has just moved there.
-    DskList->setContextMenuPolicy(Qt::CustomContextMenu);
+    bindMenuKeys(DskList);
     PopMenuDsk = new QMenu(this);
     PopMenuDsk->setObjectName(QStringLiteral("PopMenuDsk"));
-    PopMenuDsk->setAccessibleName(QStringLiteral("Menu des disques"));
-    Exclure = PopMenuDsk->addAction(QStringLiteral("&Exclure de la recherche"));
+    PopMenuDsk->setAccessibleName(QString::fromUtf8(kDskMenuName));
+    Exclure = PopMenuDsk->addAction(QString::fromUtf8(kExclureItem));
     Exclure->setObjectName(QStringLiteral("Exclure"));
-    Exclure->setToolTip(QStringLiteral("Met le chemin sélectionné (à gauche) dans la liste des exclusions"));
-    connect(DskList, &QWidget::customContextMenuRequested, this, &SelectionPage::popDskMenu);
-    // The menu key comes as a context menu request; Shift+F10 does not, on every platform.
-    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), DskList);
-    key->setContext(Qt::WidgetShortcut);
-    connect(key, &QShortcut::activated, this, [this] { popDskMenu(QPoint(-1, -1)); });
+    Exclure->setToolTip(QString::fromUtf8(kExclureHint));
+    // The home folder, also by a key of its own on the tree (the tree's keys move, open and
+    // find by name; Alt+Home goes home in the desktop's file managers).
+    AllerPerso = PopMenuDsk->addAction(QString::fromUtf8(kHomeFolderItem));
+    AllerPerso->setObjectName(QStringLiteral("AllerPerso"));
+    AllerPerso->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
+    AllerPerso->setShortcutContext(Qt::WidgetShortcut);
+    DskList->addAction(AllerPerso);
+    connect(DskList, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { popupMenu(PopMenuDsk, DskList, pos); });
 }
 
-void SelectionPage::popDskMenu(QPoint pos) {
-    // From the keyboard the point may lie anywhere: the menu opens below the selected row.
-    const QRect row = DskList->visualRect(DskList->currentIndex());
-    if (!DskList->indexAt(pos).isValid() && row.isValid()) pos = row.bottomLeft();
-    PopMenuDsk->popup(DskList->viewport()->mapToGlobal(pos));
-    // Its one item highlighted: Return takes it, as the mnemonic does.
-    PopMenuDsk->setActiveAction(Exclure);
+void SelectionPage::buildExcMenu() {
+    ExcMenu = new QMenu(this);
+    ExcMenu->setObjectName(QStringLiteral("ExcMenu"));
+    ExcMenu->setAccessibleName(QString::fromUtf8(kExcMenuName));
+    Retirer = ExcMenu->addAction(QString::fromUtf8(kRemoveExclusionItem));
+    Retirer->setObjectName(QStringLiteral("Retirer"));
+    // The Delete key takes the selected exclusion out, as the item does.
+    Retirer->setShortcut(QKeySequence(Qt::Key_Delete));
+    Retirer->setShortcutContext(Qt::WidgetShortcut);
+    ExcList->addAction(Retirer);
+    AjouterFichier = ExcMenu->addAction(QString::fromUtf8(kAddExcludedFileItem));
+    AjouterFichier->setObjectName(QStringLiteral("AjouterFichier"));
+    bindMenuKeys(ExcList);
+    connect(ExcList, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
+        if (QListWidgetItem* item = ExcList->itemAt(pos)) ExcList->setCurrentItem(item);
+        Retirer->setEnabled(pickedEntry(PathList::Exclusions) >= 0);
+        popupMenu(ExcMenu, ExcList, pos);
+    });
 }
 
 void SelectionPage::buildButtonColumn() {
@@ -183,7 +208,6 @@ void SelectionPage::buildButtonColumn() {
 // --- The two lists ---------------------------------------------------------------------
 
 void SelectionPage::insertEntry(PathList which, int index, const std::string& text, bool reference) {
-    listInUse_ = which;
     QListWidget* l = list(which);
     const QSignalBlocker block(l);
     auto* item = new QListWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -198,8 +222,7 @@ void SelectionPage::setEntryReference(int index, bool reference) {
     const QString path = QString::fromUtf8(item->data(kPathBytesRole).toByteArray());
     item->setData(kReferenceRole, reference);
     item->setText(reference ? path + QString::fromUtf8(kReferenceSuffix) : path);
-    item->setToolTip(reference ? QStringLiteral("Répertoire de référence : ses fichiers sont comparés, "
-                                                "jamais envoyés dans la Corbeille")
+    item->setToolTip(reference ? QString::fromUtf8(kReferenceEntryHint)
                                : QString());
 }
 
@@ -263,8 +286,19 @@ void SelectionPage::layoutButtonColumn() {
 bool SelectionPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PanelBoutons && event->type() == QEvent::Resize) layoutButtonColumn();
     if (watched == PanelRepList && event->type() == QEvent::Resize) fitRepList();
-    if (event->type() == QEvent::FocusIn && (watched == RepList || watched == ExcList))
-        listInUse_ = watched == ExcList ? PathList::Exclusions : PathList::Search;
+    if (watched == RepList->viewport() || watched == ExcList->viewport()) {
+        const PathList which = watched == ExcList->viewport() ? PathList::Exclusions : PathList::Search;
+        const bool drag = event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove;
+        auto* de = drag || event->type() == QEvent::Drop ? static_cast<QDropEvent*>(event) : nullptr;
+        // A drag that names files, from a file manager; the pane drag goes on to its own filter.
+        // What is not on this machine is refused at the drop, with a word.
+        if (de && de->mimeData()->hasUrls()) {
+            de->setDropAction(Qt::CopyAction);
+            de->accept();
+            if (!drag && urlsDropped) urlsDropped(which, de->mimeData()->urls());
+            return true;
+        }
+    }
     return QFrame::eventFilter(watched, event);
 }
 

@@ -5,6 +5,9 @@
 // lists that PathSelection keeps, and resizes the drive tree when the button column is
 // dragged. The window binds the controls' events to its handlers.
 #include <QFrame>
+#include <QList>
+#include <QUrl>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,16 +49,17 @@ public:
     // its hint.
     void setEntryReference(int index, bool reference);
     bool entryReference(int index) const;
-    static constexpr const char* kReferenceSuffix = " (référence)";
     void removeEntry(PathList list, int index);
     void selectEntry(PathList list, int index);   // -1: none
     int pickedEntry(PathList list) const;         // the entry the user selected, -1: none
     std::vector<std::string> searchPaths() const;   // RepList in list order
     void setButtonsEnabled(bool remove, bool search);   // BtnEnleve, BtnCherche
-    // The list BtnEnleve acts on: the one of the two that last had the focus (a click on the
-    // button takes it from the list) or took an entry (Alt+E right after an exclusion takes
-    // it back); RepList until ExcList has had either.
-    PathList listInUse() const { return listInUse_; }
+    QMenu* excMenu() const { return ExcMenu; }
+    QAction* retirer() const { return Retirer; }
+    QAction* ajouterFichier() const { return AjouterFichier; }
+    QAction* allerPerso() const { return AllerPerso; }
+    // Files and folders dropped on RepList or ExcList, as the drag named them.
+    std::function<void(PathList list, const QList<QUrl>& urls)> urlsDropped;
 
     // BtnRevoir shows from the first return to the selection on; the column makes room.
     void showBtnRevoir();
@@ -68,7 +72,7 @@ private:
     void buildButtonColumn();
     void buildRepColumn();
     void buildDskMenu();
-    void popDskMenu(QPoint pos);   // pos in DskList's viewport; off the rows: below the current one
+    void buildExcMenu();
     void fitRepList();
     void setDskPanelWidth(int width);   // PanelDskList, kept within the page
     // The drag of the button column resizes the drive tree.
@@ -91,9 +95,12 @@ private:
     QLabel* TitreExcList = nullptr;
     QListWidget* ExcList = nullptr;
     QMenu* PopMenuDsk = nullptr;   // DskList's context menu
-    QAction* Exclure = nullptr;    // its one item: the selected node into ExcList
+    QAction* Exclure = nullptr;    // the selected node into ExcList
+    QAction* AllerPerso = nullptr;   // the tree opened down to the home folder
+    QMenu* ExcMenu = nullptr;        // ExcList's context menu
+    QAction* Retirer = nullptr;      // the selected exclusion out
+    QAction* AjouterFichier = nullptr;   // a file chosen in a dialog in
     TreeModel* dskModel_ = nullptr;
-    PathList listInUse_ = PathList::Search;
     QPoint dragStart_;
     bool revoirWasVisible_ = false;   // BtnRevoir when the column's drag started
 };

@@ -1,14 +1,50 @@
 #include "ui/SpinButton.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <qdrawutil.h>
 
+#include "results/Messages.h"
+
 namespace parelix {
+
+namespace {
+
+// On the accessibility bus the spin button is a button with two actions, one an arrow.
+class SpinAccessible : public QAccessibleWidget {
+public:
+    explicit SpinAccessible(SpinButton* spin) : QAccessibleWidget(spin, QAccessible::Button) {}
+    QStringList actionNames() const override { return {QString::fromUtf8(kSpinUp), QString::fromUtf8(kSpinDown)}; }
+    void doAction(const QString& name) override {
+        auto* spin = static_cast<SpinButton*>(widget());
+        if (name == QString::fromUtf8(kSpinUp)) emit spin->upClicked();
+        else if (name == QString::fromUtf8(kSpinDown)) emit spin->downClicked();
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name == QString::fromUtf8(kSpinUp)) return {QStringLiteral("Shift+F3")};
+        if (name == QString::fromUtf8(kSpinDown)) return {QStringLiteral("F3")};
+        return {};
+    }
+};
+
+QAccessibleInterface* spinAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("parelix::SpinButton") && object && object->isWidgetType())
+        return new SpinAccessible(static_cast<SpinButton*>(object));
+    return nullptr;
+}
+
+}  // namespace
 
 SpinButton::SpinButton(QWidget* parent)
     : QWidget(parent), up_(QStringLiteral(":/images/arrow_up.svg")), down_(QStringLiteral(":/images/arrow_down.svg")) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(spinAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFocusPolicy(Qt::NoFocus);
     repeat_.setSingleShot(false);
     connect(&repeat_, &QTimer::timeout, this, [this] {

@@ -1,5 +1,7 @@
 #include "ui/TrashLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -9,7 +11,33 @@
 
 namespace parelix {
 
+namespace {
+
+// On the accessibility bus the trash is a button whose press is a click.
+class TrashAccessible : public QAccessibleWidget {
+public:
+    explicit TrashAccessible(TrashLabel* trash) : QAccessibleWidget(trash, QAccessible::Button) {}
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) emit static_cast<TrashLabel*>(widget())->clicked();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* trashAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("parelix::TrashLabel") && object && object->isWidgetType())
+        return new TrashAccessible(static_cast<TrashLabel*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 TrashLabel::TrashLabel(QWidget* parent) : QLabel(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(trashAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFocusPolicy(Qt::NoFocus);
     setAcceptDrops(true);
     setFixedSize(32, 32);

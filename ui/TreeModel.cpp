@@ -172,9 +172,19 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         if (!hint_) return {};
         return QString::fromUtf8(hint_(node));
+    case Qt::AccessibleDescriptionRole:
+        if (!description_) return {};
+        return QString::fromUtf8(description_(node));
     default:
         return {};
     }
+}
+
+QVariant TreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && !headerName_.isEmpty() &&
+        (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
+        return headerName_;
+    return QAbstractItemModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const {

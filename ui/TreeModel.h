@@ -51,6 +51,10 @@ public:
     void setSearchName(std::function<std::string_view(NodeId)> name) { searchName_ = std::move(name); }
     // A row's tooltip; unset, rows have none.
     void setHint(std::function<std::string(NodeId)> hint) { hint_ = std::move(hint); }
+    // What a row's picture shows, told to screen readers as the row's description.
+    void setDescription(std::function<std::string(NodeId)> what) { description_ = std::move(what); }
+    // The one column's name, which screen readers read for the (hidden) header.
+    void setHeaderName(QString name) { headerName_ = std::move(name); }
     // Whether the selected node shows its selected picture (on by default): not while its
     // view hides the highlight of a tree without the focus.
     void setSelectedPictureShown(bool shown);
@@ -79,6 +83,7 @@ public:
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
@@ -145,6 +150,8 @@ private:
     std::unordered_set<NodeId> gone_;     // removed while the layout change is open
     std::function<std::string_view(NodeId)> searchName_;
     std::function<std::string(NodeId)> hint_;
+    std::function<std::string(NodeId)> description_;
+    QString headerName_;
     bool selectedPictureShown_ = true;
     std::vector<QIcon> images_;
     QTimer flushTimer_;

@@ -58,9 +58,11 @@ description=$(field Description)
 [ "$(wc -l <<<"$description")" -gt 1 ] || fail "Description has no long text"
 [ "$(sed -n 2p <<<"$description" | sed 's/^ *//')" != "$(head -1 <<<"$description")" ] ||
     fail "Description repeats its synopsis: $description"
-# Depends comes from the linked libraries: the Qt modules, GIO (glib), ICU and the C++ runtime.
+# Depends comes from the linked libraries: the Qt modules, GIO (glib), ICU and the C++ runtime;
+# and Qt's French, for its dialogs.
 depends=$(field Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libglib2.0-0 'libicu[0-9]+' libstdc\\+\\+6 libc6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libglib2.0-0 'libicu[0-9]+' libstdc\\+\\+6 libc6 \
+    qt6-translations-l10n; do
     grep -Eq "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -Eq -- '-dev( |,|$)|gtest|gmock' <<<"$depends" && fail "Depends names a build-only package: $depends"

@@ -70,7 +70,7 @@ TEST_F(ShellTest, FilesAndFoldersGoToTheTrashWithTheirInfo) {
     EXPECT_EQ(SHFileOperationA(first, shell), 0);
     EXPECT_FALSE(first.fAnyOperationsAborted);
     // Every copy of a duplicate has the same name: the second line says which folder holds it.
-    EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer « report.txt » dans la Corbeille ?\n"
+    EXPECT_EQ(shell.questions, (std::vector<std::string>{"Voulez-vous vraiment envoyer «\u00A0report.txt\u00A0» dans la Corbeille\u00A0?\n"
                                                          "Dans " + windows(dir.path())}));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(slurp(fs::path(trash.files()) / "report.txt"), "contents");
@@ -97,13 +97,13 @@ TEST_F(ShellTest, TheQuestionNamesTheFolderThatHoldsThePathAndWhatAFolderHolds) 
     dir.write("seul/un.txt", "1");
     const std::string in = "\nDans " + windows(dir.path());
     EXPECT_EQ(trashQuestion(windows(dir.path() + "/album"), shell.drives()),
-              "Voulez-vous vraiment envoyer « album » dans la Corbeille ?" + in + ", avec les 2 fichiers qu'il contient");
+              "Voulez-vous vraiment envoyer «\u00A0album\u00A0» dans la Corbeille\u00A0?" + in + ", avec les 2 fichiers qu'il contient");
     EXPECT_EQ(trashQuestion(windows(dir.path() + "/seul"), shell.drives()),
-              "Voulez-vous vraiment envoyer « seul » dans la Corbeille ?" + in + ", avec le fichier qu'il contient");
+              "Voulez-vous vraiment envoyer «\u00A0seul\u00A0» dans la Corbeille\u00A0?" + in + ", avec le fichier qu'il contient");
     EXPECT_EQ(trashQuestion(windows(dir.path() + "/vide"), shell.drives()),
-              "Voulez-vous vraiment envoyer « vide » dans la Corbeille ?" + in + ", dossier vide");
+              "Voulez-vous vraiment envoyer «\u00A0vide\u00A0» dans la Corbeille\u00A0?" + in + ", dossier vide");
     // What lies at a drive's root is in "C:\".
-    EXPECT_EQ(trashQuestion("C:\\tmp", shell.drives()).rfind("Voulez-vous vraiment envoyer « tmp » dans la Corbeille ?\nDans C:\\, ", 0), 0u);
+    EXPECT_EQ(trashQuestion("C:\\tmp", shell.drives()).rfind("Voulez-vous vraiment envoyer «\u00A0tmp\u00A0» dans la Corbeille\u00A0?\nDans C:\\, ", 0), 0u);
 }
 
 TEST_F(ShellTest, TheLastCheckRunsAfterTheAnswerAndFailuresCanBeGathered) {
@@ -145,7 +145,7 @@ TEST_F(ShellTest, RefusalAndFailuresDeleteNothing) {
     EXPECT_NE(SHFileOperationA(missing, shell), 0);
     EXPECT_FALSE(missing.fAnyOperationsAborted);
     ASSERT_EQ(shell.errors().size(), 1u);
-    EXPECT_NE(shell.errors()[0].find("« gone.txt »"), std::string::npos) << shell.errors()[0];
+    EXPECT_NE(shell.errors()[0].find("«\u00A0gone.txt\u00A0»"), std::string::npos) << shell.errors()[0];
     EXPECT_TRUE(shell.questions.empty());
 
     // An unknown drive and a permanent deletion are refused the same way.
@@ -221,7 +221,7 @@ TEST_F(ShellTest, PlainServicesAskNothingAndLaunchNothing) {
     testing::internal::CaptureStderr();
     EXPECT_NE(SHFileOperationA(gone, plain), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.\n");
+              "Impossible d'envoyer «\u00A0gone.txt\u00A0» dans la Corbeille\u00A0: fichier introuvable.\n");
     EXPECT_EQ(ShellExecuteA(windows(file), "", SW_SHOWNORMAL, plain), 31);
     // Without a desktop the services have no recycle bin: even an operation that asks
     // nothing leaves the file, and nothing is opened.
@@ -234,7 +234,7 @@ TEST_F(ShellTest, PlainServicesAskNothingAndLaunchNothing) {
     // The program's services show the same error in a box of its own.
     EXPECT_NE(SHFileOperationA(gone, shell), 0);
     ASSERT_EQ(shell.shown.size(), 1u);
-    EXPECT_EQ(shell.shown[0].text, "Impossible d'envoyer « gone.txt » dans la Corbeille : fichier introuvable.");
+    EXPECT_EQ(shell.shown[0].text, "Impossible d'envoyer «\u00A0gone.txt\u00A0» dans la Corbeille\u00A0: fichier introuvable.");
     EXPECT_EQ(shell.shown[0].caption, "Erreur");
     EXPECT_EQ(shell.shown[0].kind, MessageKind::Error);
 }

@@ -284,7 +284,7 @@ TEST_F(PathSelectionTest, ReturnsLandInSortedPlaceAndAreListedAfresh) {
     base.mkdir("d/FRESH");
     fs::remove_all(d + "/alpha");
     sel->selectEntry(0);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(childTexts(sel->root()), (std::vector<std::string>{"C:\\", "D:\\", "E:\\"}));
     const NodeId drive = at({"D:\\"});
     EXPECT_TRUE(tree.populated(drive));
@@ -293,7 +293,7 @@ TEST_F(PathSelectionTest, ReturnsLandInSortedPlaceAndAreListedAfresh) {
     EXPECT_EQ(tree.selected(), drive);
 
     sel->selectEntry(0);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(childTexts(at({"E:\\"})), (std::vector<std::string>{"alpha\\", "mid\\", "zulu\\"}));
     EXPECT_TRUE(sel->entries().empty());
     EXPECT_TRUE(shown.empty());
@@ -311,7 +311,7 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
 
     // A middle entry: the one that moves into its index is selected.
     sel->selectEntry(1);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid", "E:\\zulu"}));
     EXPECT_EQ(sel->selectedEntry(), 1);
     EXPECT_EQ(shownSelected, 1);
@@ -319,14 +319,14 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
 
     // The last entry: the new last one is selected.
     sel->selectEntry(2);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(sel->selectedEntry(), 1);
     EXPECT_EQ(shownSelected, 1);
     EXPECT_TRUE(buttonsEnabled);
 
     // Nothing selected: nothing happens.
     sel->selectEntry(-1);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(sel->entries().size(), 2u);
 }
 
@@ -341,7 +341,7 @@ TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {
 
     // The remove button selects the returned node and opens its collapsed ancestors.
     sel->selectEntry(0);
-    sel->remove(PathList::Search);
+    sel->remove();
     const NodeId photos = at({"D:\\", "DATA\\", "PHOTOS\\"});
     ASSERT_NE(photos, kNoNode);
     EXPECT_EQ(tree.selected(), photos);
@@ -363,8 +363,8 @@ TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {
 }
 
 // The exclusion list: sorted as the search list is, each path once, the tree left as it
-// was; the remove button takes from the list the user was in, and only from that one.
-TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocusedList) {
+// was; it has its own removal, and the remove and search buttons follow the search list alone.
+TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheButtonsFollowTheSearchListAlone) {
     start();
     const auto exclude = [this](std::initializer_list<std::string> texts) {
         const NodeId n = at(texts);
@@ -384,13 +384,16 @@ TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocus
     EXPECT_EQ(shownExc, excluded);
     EXPECT_EQ(sel->selectedExclusion(), 0);
     EXPECT_EQ(shownExcSelected, 0);
-    // Nothing left the tree, nothing went into the search list; only BtnEnleve is on.
+    // Nothing left the tree, nothing went into the search list; both buttons stay off.
     EXPECT_NE(at({"D:\\", "DATA\\", "PHOTOS\\"}), kNoNode);
     EXPECT_NE(at({"E:\\"}), kNoNode);
     EXPECT_EQ(tree.selected(), at({"D:\\", ".cache\\"}));
     EXPECT_TRUE(sel->entries().empty());
-    EXPECT_TRUE(buttonsEnabled);
+    EXPECT_FALSE(buttonsEnabled);
     EXPECT_FALSE(searchEnabled);
+    // With the search list empty, BtnEnleve takes nothing from the exclusion list.
+    sel->remove();
+    EXPECT_EQ(sel->exclusions(), excluded);
 
     // A path already excluded is not listed twice: it becomes the selected exclusion.
     exclude({"E:\\"});
@@ -402,7 +405,17 @@ TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocus
     addNode({"E:\\", "mid\\"});
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DATA", "E:\\mid"}));
     EXPECT_EQ(sel->exclusions(), excluded);
+    EXPECT_TRUE(buttonsEnabled);
     EXPECT_TRUE(searchEnabled);
+
+    // A file, or a path given whole (a drop, the file dialog), goes in its sorted place.
+    sel->excludePath("D:\\DATA\\notes.txt");
+    EXPECT_EQ(sel->exclusions()[3], "D:\\DATA\\notes.txt");
+    EXPECT_EQ(sel->selectedExclusion(), 3);
+    sel->excludePath(std::string(255, 'x'));   // would be cut: another path than the one given
+    EXPECT_EQ(sel->exclusions().size(), excluded.size() + 1);
+    sel->removeExclusion();
+    EXPECT_EQ(sel->exclusions(), excluded);
 
     // From the exclusion list: the selected exclusion goes, the next one takes its place,
     // and neither the search list nor the tree moves.
@@ -410,7 +423,7 @@ TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocus
     const NodeId treeSelection = tree.selected();
     const auto rootChildren = childTexts(sel->root());
     sel->selectExclusion(2);
-    sel->remove(PathList::Exclusions);
+    sel->removeExclusion();
     EXPECT_EQ(sel->exclusions(), (std::vector<std::string>{"D:\\.cache", "D:\\alpha", "D:\\DATA\\PHOTOS", "E:"}));
     EXPECT_EQ(shownExc, sel->exclusions());
     EXPECT_EQ(sel->selectedExclusion(), 2);
@@ -420,26 +433,26 @@ TEST_F(PathSelectionTest, ExclusionsKeepTheTreeAndTheRemoveButtonFollowsTheFocus
     EXPECT_EQ(childTexts(sel->root()), rootChildren);
 
     // From the search list: the entry goes back to the tree, the exclusions stay.
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(entryTexts(), std::vector<std::string>{"E:\\mid"});
     EXPECT_EQ(tree.selected(), at({"D:\\", "DATA\\"}));
     EXPECT_EQ(sel->exclusions().size(), 4u);
 
     // Nothing selected in the exclusion list: nothing goes.
     sel->selectExclusion(-1);
-    sel->remove(PathList::Exclusions);
+    sel->removeExclusion();
     EXPECT_EQ(sel->exclusions().size(), 4u);
 
-    // The last exclusion selects the new last one; the search list emptied, BtnEnleve stays
-    // on as long as an exclusion is left.
-    sel->remove(PathList::Search);
-    EXPECT_TRUE(buttonsEnabled);
+    // The last exclusion selects the new last one; the search list emptied, both buttons go
+    // off though exclusions are left.
+    sel->remove();
+    EXPECT_FALSE(buttonsEnabled);
     EXPECT_FALSE(searchEnabled);
     for (int left = 4; left > 0; --left) {
         sel->selectExclusion(left - 1);
-        sel->remove(PathList::Exclusions);
+        sel->removeExclusion();
         EXPECT_EQ(sel->selectedExclusion(), left - 2);
-        EXPECT_EQ(buttonsEnabled, left > 1);
+        EXPECT_FALSE(buttonsEnabled);
     }
     EXPECT_TRUE(shownExc.empty());
     EXPECT_EQ(shownExcSelected, -1);
@@ -460,7 +473,7 @@ TEST_F(PathSelectionTest, RootStaysSelectedOnlyWhenEveryDriveIsListed) {
 
     // A drive back in the tree: the root hands the selection on again.
     sel->selectEntry(1);
-    sel->remove(PathList::Search);
+    sel->remove();
     tree.select(sel->root());
     EXPECT_EQ(tree.selected(), at({"D:\\"}));
 }
@@ -481,7 +494,7 @@ TEST_F(PathSelectionTest, UnlistableFoldersShowNoChildrenUntilReturned) {
     tree.expand(sel->root());
     EXPECT_EQ(tree.childCount(at({"F:\\"})), 0);
     addNode({"F:\\"});
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(childTexts(at({"F:\\"})), (std::vector<std::string>{"MEDIA\\"}));
 
     // A folder removed after its parent was listed opens empty, without complaint.
@@ -499,7 +512,7 @@ TEST_F(PathSelectionTest, NamesThatAreNotUtf8KeepTheirBytes) {
     addNode({"D:\\", name + "\\"});
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\" + name}));
     EXPECT_EQ(shown.front(), "D:\\" + name);
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_NE(at({"D:\\", name + "\\"}), kNoNode);
 }
 

@@ -72,17 +72,17 @@ TEST_F(SessionSpace, FiguresFollowTheSearchAndEveryDeletion) {
     session_.search({root_});
     EXPECT_EQ(session_.spaceTaken(), onDisk());
     EXPECT_EQ(session_.spaceTaken(), (ExtraCopies{3, 2 * 12 + 3000}));
-    ASSERT_EQ(view_.figures, (std::vector<std::string>{"", "Copies en trop : 3 (3 Ko)"}));
+    ASSERT_EQ(view_.figures, (std::vector<std::string>{"", "Copies en trop\u00A0: 3 (3\u00A0Ko)"}));
 
     drop("b\\two.txt");
     EXPECT_EQ(session_.spaceTaken(), onDisk());
-    EXPECT_EQ(view_.figures.back(), "Copies en trop : 2 (2,9 Ko) — Libéré : 12 octets");
+    EXPECT_EQ(view_.figures.back(), "Copies en trop\u00A0: 2 (2,9\u00A0Ko) — Libéré\u00A0: 12\u00A0octets");
 
     drop("a");   // one.txt (12) and x.bin (3000): both groups dissolve
     EXPECT_EQ(session_.spaceTaken(), onDisk());
     EXPECT_EQ(session_.freed().sent, 2u);
     EXPECT_EQ(session_.freed().bytes, trashedBytes() - trashedBefore);
-    EXPECT_EQ(view_.figures.back(), "Copies en trop : 0 (0 octet) — Libéré : 3 Ko");
+    EXPECT_EQ(view_.figures.back(), "Copies en trop\u00A0: 0 (0\u00A0octet) — Libéré\u00A0: 3\u00A0Ko");
 
     // Refused: nothing more is counted.
     services_.answer = false;
@@ -94,7 +94,7 @@ TEST_F(SessionSpace, FiguresFollowTheSearchAndEveryDeletion) {
     tree_.write("d/four.txt", "same content");
     session_.search({root_});
     EXPECT_EQ(session_.spaceTaken(), onDisk());
-    EXPECT_EQ(view_.figures.back(), "Copies en trop : 1 (12 octets) — Libéré : 3 Ko");
+    EXPECT_EQ(view_.figures.back(), "Copies en trop\u00A0: 1 (12\u00A0octets) — Libéré\u00A0: 3\u00A0Ko");
     EXPECT_TRUE(services_.shown.empty());
 }
 
@@ -144,9 +144,9 @@ TEST_F(SessionSpace, TheListIsSavedWhereTheDialogSays) {
     services_.savePath = fifo;
     session_.saveDuplicateList();
     ASSERT_EQ(services_.shown.size(), 1u);
-    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans « " +
+    EXPECT_EQ(services_.shown[0].text, "Impossible d'enregistrer la liste des doubles dans «\u00A0" +
                                            DriveTable::current().toWindows(fifo).value() +
-                                           " » : " + std::string(kSaveListNotRegular));
+                                           "\u00A0»\u00A0: " + std::string(kSaveListNotRegular));
     EXPECT_EQ(services_.shown[0].caption, "Erreur");
     EXPECT_EQ(services_.shown[0].kind, MessageKind::Error);
 

@@ -26,6 +26,7 @@
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "results/Deletion.h"
+#include "results/Messages.h"
 #include "ui/EcrPrin.h"
 #include "ui/ResultsPage.h"
 #include "ui/SpinButton.h"
@@ -208,7 +209,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     QAction* item = menuItem(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"));
     ASSERT_NE(item, nullptr);
     item->trigger();
-    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4 octets) dans la Corbeille\u00A0?"}));
+    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4\u00A0octets) dans la Corbeille\u00A0?"}));
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_EQ(ui.Infos->count(), 0);
 
@@ -228,7 +229,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     services.answer = true;
     item->trigger();
     EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24 octets) dans la Corbeille\u00A0?");
+    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24\u00A0octets) dans la Corbeille\u00A0?");
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
@@ -268,9 +269,9 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
 TEST_F(ResultsWindowTest, AReferenceFolderIsToldApartAndRefused) {
     w->session().markReference(dir_().text(root), true);
     const QString hint = ui.dirModel->indexOf(a).data(Qt::ToolTipRole).toString();
-    EXPECT_TRUE(hint.endsWith(QString::fromUtf8(ResultsPage::kReferenceHint))) << hint.toStdString();
+    EXPECT_TRUE(hint.endsWith(QString::fromUtf8(kReferenceRowHint))) << hint.toStdString();
     const QString member = ui.dblModel->indexOf(dir_().link(bt)).data(Qt::ToolTipRole).toString();
-    EXPECT_TRUE(member.endsWith(QString::fromUtf8(ResultsPage::kReferenceHint))) << member.toStdString();
+    EXPECT_TRUE(member.endsWith(QString::fromUtf8(kReferenceRowHint))) << member.toStdString();
 
     QApplication::setActiveWindow(w);   // keys reach the active window's focus
     ui.DirList->setFocus();
@@ -282,7 +283,7 @@ TEST_F(ResultsWindowTest, AReferenceFolderIsToldApartAndRefused) {
     EXPECT_EQ(services.errors(), (std::vector<std::string>{referenceRefusal("a.txt"), referenceRefusal("a.txt")}));
 
     w->session().markReference(dir_().text(root), false);
-    EXPECT_FALSE(ui.dirModel->indexOf(a).data(Qt::ToolTipRole).toString().contains(QString::fromUtf8(ResultsPage::kReferenceHint)));
+    EXPECT_FALSE(ui.dirModel->indexOf(a).data(Qt::ToolTipRole).toString().contains(QString::fromUtf8(kReferenceRowHint)));
 }
 
 TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
@@ -324,7 +325,7 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_FALSE(QApplication::overrideCursor());
     // The figures below DblList's title follow the deletion, for the eye and for a screen
     // reader (the label's text, and DblList's description).
-    const QString figures = QStringLiteral("Copies en trop : 0 (0 octet) — Libéré : 4 octets");
+    const QString figures = QStringLiteral("Copies en trop\u00A0: 0 (0\u00A0octet) — Libéré\u00A0: 4\u00A0octets");
     EXPECT_EQ(ui.EspaceDblList->text(), figures);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.EspaceDblList)->text(QAccessible::Name), figures);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.DblList)->text(QAccessible::Description), figures);
@@ -376,7 +377,7 @@ TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
     w->session().viewStores().results.dblList.select(dir_().link(bt));
     w->PoubelleClick();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer « b.txt » dans la Corbeille ?\nDans " + dir_().text(root));
+    EXPECT_EQ(questions[0], "Voulez-vous vraiment envoyer «\u00A0b.txt\u00A0» dans la Corbeille\u00A0?\nDans " + dir_().text(root));
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
     EXPECT_EQ(dir_().link(a), kNoNode);

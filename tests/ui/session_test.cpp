@@ -234,8 +234,8 @@ private:
         const std::string folder = *DriveTable::current().toWindows(fs::path(path).parent_path().string());
         EXPECT_EQ(questions_.size(), 1u);
         if (!questions_.empty()) {
-            EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer « " +
-                      fs::path(path).filename().string() + " » dans la Corbeille ?\nDans " + folder);
+            EXPECT_EQ(questions_[0].substr(0, questions_[0].find(',')), "Voulez-vous vraiment envoyer «\u00A0" +
+                      fs::path(path).filename().string() + "\u00A0» dans la Corbeille\u00A0?\nDans " + folder);
         }
         duplicatesOnly_ = onFile;
         if (answer_) allowed_.push_back(path);
