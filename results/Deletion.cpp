@@ -12,9 +12,11 @@ std::string noOtherCopyRefusal(const std::string& name) { return kNoOtherCopyHea
 
 std::string referenceRefusal(const std::string& name) { return kReferenceRefusalHead + name + kReferenceRefusalTail; }
 
-std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes) {
-    return kTreeWalkSend + groupedCount(files) + (files == 1 ? kTreeWalkOneFile : kTreeWalkFiles) +
-           readableSize(bytes) + kTreeWalkTail;
+std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes, const std::string& folder, bool emptyKept) {
+    std::string text = kTreeWalkSend + groupedCount(files) + (files == 1 ? kTreeWalkOneFile : kTreeWalkFiles) +
+                       readableSize(bytes) + kTreeWalkOf + folder + kTreeWalkTail + "\n" + kTreeWalkKeepsACopy;
+    if (emptyKept) text += std::string("\n") + kTreeWalkKeepsEmptyFiles;
+    return text;
 }
 
 const ReferenceMarks& Deletion::noReferences() {
@@ -165,7 +167,8 @@ bool Deletion::refused(TreeId tree, NodeId node, const std::string& path, unsign
     const auto shown = [&] { return tree == TreeId::DirList ? trees_.nodePath(node) : trees_.dblList.text(node); };
     // Nothing of a reference folder goes, nor a folder holding any of it, whatever path
     // reaches it: the trees know the folders they show under another path, the disk the rest.
-    const std::optional<std::string> posix = path.empty() ? std::nullopt : services_.drives().toPosix(path);
+    const std::optional<std::string> posix =
+        path.empty() || disk.empty() ? std::nullopt : services_.drives().toPosix(path);
     if (references_.touches(trees_, file) || (posix && disk.covers(*posix))) {
         const std::string where = shown();
         refuse(where, referenceRefusal(where.substr(where.rfind('\\') + 1)), failures);
@@ -328,7 +331,11 @@ void Deletion::deleteDuplicatesOfTree() {
     DeletionAct act(window_);
     const DeletionPlan plan = planTreeDuplicates(trees_, references_, selected);
     if (plan.empty()) return tellNothing(plan, kNothingInTree);
-    if (!services_.confirmWalk(treeWalkQuestion(plan.steps.size(), plan.bytes)) || ending()) return;
+    // The folder by its name; a search root by its last component, a drive by its letter.
+    const std::string top = trees_.nodePath(walkFolder(trees_, selected));
+    const std::string question = treeWalkQuestion(plan.steps.size(), plan.bytes, top.substr(top.rfind('\\') + 1),
+                                                  plan.emptyKept > 0);
+    if (!services_.confirmWalk(question) || ending()) return;
     walk(plan, selected, act);
 }
 

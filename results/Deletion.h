@@ -27,9 +27,11 @@ constexpr const char* kCdromRefusal = "Impossible d'effacer sur un CDROM !";
 
 // "« NAME » fait partie d'un répertoire de référence, conservé." for the file or folder NAME.
 std::string referenceRefusal(const std::string& name);
-// The question before a walk of a whole tree: "Envoyer 2 994 fichiers (2,9 Go) dans la
-// Corbeille ?", the count grouped by thousands, the size as the row hints write it.
-std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes);
+// The question before a walk of a whole tree: "Envoyer 2 794 fichiers (458 Mo) de « Backups »
+// dans la Corbeille ?", the count grouped by thousands, the size as the row hints write it,
+// the folder by its name; then "Une copie de chaque fichier est conservée." and, when the
+// walk leaves empty duplicates where they are (emptyKept), "Les fichiers vides sont conservés."
+std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes, const std::string& folder, bool emptyKept);
 
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
@@ -82,7 +84,8 @@ public:
     void deleteDuplicatesOfDirectory();
     // "Supprime les doubles de ce répertoire et de ses sous-répertoires": the same over the
     // selected folder and every folder under it (planTreeDuplicates), as one act, after one
-    // question naming how many files and how much space go to the recycle bin.
+    // question naming the folder, how many files and how much space go to the recycle bin,
+    // and what stays. Empty files stay where they are.
     void deleteDuplicatesOfTree();
 
     // The path deleteNode would hand to the shell, or empty when the node's real path

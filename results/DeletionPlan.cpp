@@ -15,14 +15,16 @@ namespace {
 // member, as the walk would decide on arrival if every deletion succeeded.
 class Planner {
 public:
-    explicit Planner(const ResultTrees& trees) : trees_(trees) {}
+    // keepEmpty: empty duplicates stay where they are, members of their groups.
+    Planner(const ResultTrees& trees, bool keepEmpty) : trees_(trees), keepEmpty_(keepEmpty) {}
 
     // One node on the walk's way: a duplicate is reached, unless it lies in a reference
-    // folder (inReference), where it only stays a member of its group.
+    // folder (inReference), where it only stays a member of its group, or is empty.
     void visit(NodeId node, bool inReference) {
         const TreeStore& dir = trees_.dirList;
         if (dir.link(node) == kNoNode || dir.childCount(node) != 0) return;
         if (inReference) ++plan_.references;
+        else if (keepEmpty_ && groupSize(trees_.dblList, trees_.dblList.parent(dir.link(node))) == 0u) ++plan_.emptyKept;
         else reach(node);
     }
 
@@ -54,6 +56,7 @@ private:
     }
 
     const ResultTrees& trees_;
+    const bool keepEmpty_;
     std::unordered_map<NodeId, std::uint32_t> index_;   // a group's place in plan_.groups
     std::vector<int> left_;                             // members each group still has
     DeletionPlan plan_;
@@ -86,7 +89,7 @@ DeletionPlan planFolderDuplicates(const ResultTrees& trees, const ReferenceMarks
     if (selected == kNoNode || !trees.dirList.isValid(selected)) return {};
     const NodeId folder = walkFolder(trees, selected);
     const bool inReference = folder != kNoNode && references.holds(trees, folder);
-    Planner planner(trees);
+    Planner planner(trees, false);
     const std::vector<NodeId>& kids = trees.dirList.children(folder);
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) planner.visit(*it, inReference);
     return planner.take();
@@ -97,7 +100,7 @@ DeletionPlan planTreeDuplicates(const ResultTrees& trees, const ReferenceMarks& 
     const TreeStore& dir = trees.dirList;
     const NodeId top = walkFolder(trees, selected);
     if (top == kNoNode) return {};   // a search root with nothing in it
-    Planner planner(trees);
+    Planner planner(trees, true);
     // Backwards through the trees' order: the last child first, a folder's subtree where the
     // folder stands among its siblings. A folder below may show a reference folder under
     // another path (a bind mount): from there on everything is a reference.

@@ -33,6 +33,8 @@ struct DeletionPlan {
     std::uint64_t bytes = 0;   // the sizes of the files that go, added up
     // Duplicates left where they are because they lie in a reference folder.
     std::size_t references = 0;
+    // Empty duplicates the tree walk leaves where they are.
+    std::size_t emptyKept = 0;
 
     bool empty() const { return steps.empty(); }
     // The files that go, in the walk's order.
@@ -53,6 +55,8 @@ DeletionPlan planFolderDuplicates(const ResultTrees& trees, const ReferenceMarks
 // "... et de ses sous-répertoires": the files of the selected folder (or of the selected
 // file's folder) and of every folder under it, backwards through that whole subtree in the
 // trees' order, so that of a group lying wholly inside it the copy that comes first stays.
+// Empty files stay where they are: sending one frees nothing, and its presence is often all
+// it holds (".keep", ".nomedia", an empty "__init__.py").
 DeletionPlan planTreeDuplicates(const ResultTrees& trees, const ReferenceMarks& references, NodeId selected);
 
 // The folder a walk from the selected DirList node works on: the node itself when it has

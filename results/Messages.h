@@ -36,11 +36,15 @@ constexpr const char* kReferenceRefusalTail = PARELIX_NBSP "» fait partie d'un 
 constexpr const char* kNothingInTree = "Aucun double à supprimer dans ce répertoire ni dans ses sous-répertoires.";
 constexpr const char* kReferenceWalk = "Ce répertoire fait partie d'un répertoire de référence" PARELIX_NBSP
                                        ": aucun de ses fichiers n'est envoyé dans la Corbeille.";
-// The tree walk's question: "Envoyer 2 994 fichiers (458 Mo) dans la Corbeille ?"
+// The tree walk's question, on two or three lines: "Envoyer 2 794 fichiers (458 Mo) de
+// « Backups » dans la Corbeille ?", then what stays.
 constexpr const char* kTreeWalkSend = "Envoyer ";
 constexpr const char* kTreeWalkOneFile = " fichier (";
 constexpr const char* kTreeWalkFiles = " fichiers (";
-constexpr const char* kTreeWalkTail = ") dans la Corbeille" PARELIX_NBSP "?";
+constexpr const char* kTreeWalkOf = ") de «" PARELIX_NBSP;
+constexpr const char* kTreeWalkTail = PARELIX_NBSP "» dans la Corbeille" PARELIX_NBSP "?";
+constexpr const char* kTreeWalkKeepsACopy = "Une copie de chaque fichier est conservée.";
+constexpr const char* kTreeWalkKeepsEmptyFiles = "Les fichiers vides sont conservés.";
 // A walk's one "Erreur" box: how many, then the first few paths with their reasons.
 constexpr const char* kOneFailure = "Un fichier n'a pas pu être envoyé dans la Corbeille" PARELIX_NBSP ":";
 constexpr const char* kFailures = " fichiers n'ont pas pu être envoyés dans la Corbeille" PARELIX_NBSP ":";

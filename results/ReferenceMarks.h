@@ -25,6 +25,8 @@ public:
     // A path (POSIX) that lies in a reference folder, or is one, or is a folder holding one:
     // sending it away would send reference files.
     bool covers(const std::string& posixPath) const;
+    // No reference folder at all: nothing to ask the disk.
+    bool empty() const { return places_.empty(); }
 
 private:
     friend class ReferenceMarks;

@@ -104,6 +104,22 @@ TEST_F(DeletionPlanTest, FolderWalkCoversOnlyTheFilesDirectlyInside) {
     EXPECT_EQ(plan.bytes, 7u + 7 + 10);
 }
 
+// Empty duplicates: the tree walk leaves them where they are (and says so); the folder walk
+// sends them as any other.
+TEST_F(DeletionPlanTest, TheTreeWalkLeavesEmptyFilesWhereTheyAre) {
+    TreeBuilder b(trees);
+    const NodeId e1 = b.file(c, "e1");
+    const NodeId e2 = b.file(c, "e2");
+    const NodeId e3 = b.file(sub, "e3");
+    b.group("0", {e1, e2, e3});
+    const DeletionPlan tree = planTreeDuplicates(trees, references, data);
+    EXPECT_EQ(tree.files(), (Files{c1, b1, a2, a1, s2}));
+    EXPECT_EQ(tree.emptyKept, 3u);
+    const DeletionPlan folder = planFolderDuplicates(trees, references, c);
+    EXPECT_EQ(folder.files(), (Files{e2, e1, c1}));
+    EXPECT_EQ(folder.emptyKept, 0u);
+}
+
 TEST_F(DeletionPlanTest, AnEmptySearchRootPlansNothingAndNeverWandersToTheOtherRoots) {
     EXPECT_TRUE(planTreeDuplicates(trees, references, empty).empty());
     EXPECT_TRUE(planFolderDuplicates(trees, references, empty).empty());

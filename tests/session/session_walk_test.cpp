@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "results/SpaceFigures.h"
 #include "session/Session.h"
 #include "support/SessionFixture.h"
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
-constexpr int kCopies = 3000;
+constexpr int kCopies = 2000;
 
 std::vector<std::pair<std::string, std::string>> bigGroup() {
     std::vector<std::pair<std::string, std::string>> files{{"autre.txt", "un autre contenu"}};
@@ -55,7 +56,7 @@ protected:
     }
 };
 
-// One group of 3,000 copies: every copy but the first goes, one act, the window given its turns
+// One group of 2,000 copies: every copy but the first goes, one act, the window given its turns
 // throughout (each check turns the event loop), and the trees end as a new search shows the disk.
 TEST_F(TreeWalk, ABigGroupIsCleanedToItsFirstCopy) {
     session_.search({root_});
@@ -81,6 +82,41 @@ TEST_F(TreeWalk, ABigGroupIsCleanedToItsFirstCopy) {
     session_.search({root_});
     EXPECT_EQ(dirAfter, dump(session_.trees().dirList));
     EXPECT_EQ(dblAfter, dump(session_.trees().dblList));
+}
+
+// A backup beside the originals, with empty marker files: the question names the folder
+// and what stays, and the empty files stay where they are.
+class BackupWalk : public test::SessionFixture {
+protected:
+    BackupWalk()
+        : SessionFixture({{"notes.txt", "mes notes"},
+                          {".keep", ""},
+                          {"Backups/notes.txt", "mes notes"},
+                          {"Backups/.keep", ""},
+                          {"Backups/vide.tmp", ""}}) {}
+};
+
+TEST_F(BackupWalk, TheQuestionNamesTheFolderAndEmptyFilesStay) {
+    session_.search({root_});
+    NodeId backups = kNoNode;
+    for (NodeId n : session_.trees().dirList.children(session_.trees().dirList.firstRoot()))
+        if (session_.trees().name(n) == "Backups") backups = n;
+    ASSERT_NE(backups, kNoNode);
+    session_.viewStores().results.dirList.select(backups);
+    session_.deleteDuplicatesOfTree();
+    EXPECT_EQ(services_.questions,
+              (std::vector<std::string>{"Envoyer 1 fichier (" + readableSize(9) + ") de «\u00A0Backups\u00A0» dans la "
+                                        "Corbeille\u00A0?\nUne copie de chaque fichier est conservée.\n"
+                                        "Les fichiers vides sont conservés."}));
+    EXPECT_FALSE(fs::exists(tree_.path() + "/Backups/notes.txt"));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/Backups/.keep"));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/Backups/vide.tmp"));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/notes.txt") && fs::exists(tree_.path() + "/.keep"));
+    // The empty files are still duplicates of each other: the folder walk sends them as before.
+    EXPECT_EQ(session_.trees().dblList.childCount(kNoNode), 1);
+    session_.deleteDuplicatesOfDirectory();
+    EXPECT_FALSE(fs::exists(tree_.path() + "/Backups/.keep") || fs::exists(tree_.path() + "/Backups/vide.tmp"));
+    EXPECT_TRUE(fs::exists(tree_.path() + "/.keep"));
 }
 
 }  // namespace

@@ -209,7 +209,8 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     QAction* item = menuItem(QStringLiteral("Supprime les doubles de ce répertoire et de ses sous-répertoires"));
     ASSERT_NE(item, nullptr);
     item->trigger();
-    EXPECT_EQ(questions, (std::vector<std::string>{"Envoyer 1 fichier (4\u00A0octets) dans la Corbeille\u00A0?"}));
+    const std::string folder = fs::path(dir.path()).filename().string();
+    EXPECT_EQ(questions, (std::vector<std::string>{treeWalkQuestion(1, 4, folder, false)}));
     EXPECT_TRUE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_EQ(ui.Infos->count(), 0);
 
@@ -229,7 +230,7 @@ TEST_F(ResultsWindowTest, TheTreeWalkAsksFirstThenSendsTheLaterCopies) {
     services.answer = true;
     item->trigger();
     EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(questions[1], "Envoyer 11 fichiers (24\u00A0octets) dans la Corbeille\u00A0?");
+    EXPECT_EQ(questions[1], treeWalkQuestion(11, 24, folder, false));
     EXPECT_FALSE(fs::exists(dir.path() + "/b.txt"));
     EXPECT_TRUE(fs::exists(dir.path() + "/sub/a.txt"));
     EXPECT_FALSE(dir_().isValid(bt));
