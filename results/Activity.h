@@ -13,6 +13,7 @@ enum class Act {
     HoldPick,      // a row the user picks now outlasts the search run's own choice at its end
     GoOn,          // an act under way takes its next step, or asks its next question
     SaveList,      // the duplicate groups written to a file: whole trees, no act under way
+    TakeBack,      // the last deletion taken back: no search run, no act under way
 };
 
 // What is under way.
