@@ -74,9 +74,10 @@ NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
 
 NodeId TreeStore::insertChild(NodeId parent, int row, std::string text, NodeKind kind, NodeId wanted) {
     assert((parent == kNoNode || place(parent).kind != NodeKind::File) && "a file node has no children");
-    const auto freed = std::find(freeList_.begin(), freeList_.end(), wanted);
+    // Searched from the end: what goes back was removed last, and its ids were freed last.
+    const auto freed = std::find(freeList_.rbegin(), freeList_.rend(), wanted);
     NodeId id;
-    if (freed != freeList_.end()) {
+    if (freed != freeList_.rend()) {
         id = wanted;
         // The list's order does not matter: the last one takes the freed place.
         *freed = freeList_.back();
