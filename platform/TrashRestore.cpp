@@ -85,10 +85,42 @@ std::string unescaped(const std::string& text) {
     return out;
 }
 
-// The item in one bin: among its entries named after the original (the bin adds ".2" and so
-// on before the first dot when the name is taken), the one of that identity.
+// The name the bin gives the n-th item of that name: the name itself, then ".2", ".3" and so
+// on before its first dot.
+std::string binName(const std::string& name, int n) {
+    if (n == 1) return name;
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos) return name + "." + std::to_string(n);
+    return name.substr(0, dot) + "." + std::to_string(n) + name.substr(dot);
+}
+
+// The entry of the bin named entryName, when it is the item of that identity.
+std::optional<TrashedItem> itemAt(const std::string& bin, const std::string& entryName, const std::string& original,
+                                  const FileIdentity& identity) {
+    const std::string inBin = bin + "/files/" + entryName;
+    const std::optional<struct stat> st = lstatOf(inBin);
+    if (!st || st->st_dev != identity.device || st->st_ino != identity.inode) return std::nullopt;
+    TrashedItem item;
+    item.original = original;
+    item.inBin = inBin;
+    item.info = bin + "/info/" + entryName + ".trashinfo";
+    item.pathLine = pathLineOf(item.info).value_or("");
+    item.identity = identity;
+    item.folder = S_ISDIR(st->st_mode);
+    item.size = item.folder ? 0 : static_cast<std::uint64_t>(st->st_size);
+    item.modified = modifiedOf(*st);
+    return item;
+}
+
+// The item in one bin: first the names the bin gives in turn (a walk of thousands of files
+// would read the whole bin once a file otherwise), then any entry that starts as its name.
 std::optional<TrashedItem> findIn(const std::string& bin, const std::string& original, const FileIdentity& identity) {
     const std::string name = nameOf(original);
+    for (int n = 1;; ++n) {
+        const std::string entryName = binName(name, n);
+        if (std::optional<TrashedItem> item = itemAt(bin, entryName, original, identity)) return item;
+        if (!lstatOf(bin + "/info/" + entryName + ".trashinfo")) break;   // the bin would have taken this one
+    }
     const std::string stem = name.substr(0, name.find('.'));
     DIR* dir = ::opendir((bin + "/files").c_str());
     if (!dir) return std::nullopt;
@@ -96,20 +128,7 @@ std::optional<TrashedItem> findIn(const std::string& bin, const std::string& ori
     while (const dirent* entry = ::readdir(dir)) {
         const std::string entryName = entry->d_name;
         if (entryName.rfind(stem, 0) != 0 || entryName == "." || entryName == "..") continue;
-        const std::string inBin = bin + "/files/" + entryName;
-        const std::optional<struct stat> st = lstatOf(inBin);
-        if (!st || st->st_dev != identity.device || st->st_ino != identity.inode) continue;
-        TrashedItem item;
-        item.original = original;
-        item.inBin = inBin;
-        item.info = bin + "/info/" + entryName + ".trashinfo";
-        item.pathLine = pathLineOf(item.info).value_or("");
-        item.identity = identity;
-        item.folder = S_ISDIR(st->st_mode);
-        item.size = item.folder ? 0 : static_cast<std::uint64_t>(st->st_size);
-        item.modified = modifiedOf(*st);
-        found = item;
-        break;
+        if ((found = itemAt(bin, entryName, original, identity))) break;
     }
     ::closedir(dir);
     return found;
