@@ -49,8 +49,10 @@ void TakeBack::actBegins() {
 
 void TakeBack::sent(const SHFILEOPSTRUCTA& op, NodeId removed, std::uint64_t bytes) {
     if (takingBack_ || !current_) return;
-    // Saved before the trees let go of it: afterwards nothing tells where it hung.
-    current_->items.push_back({op.pFrom, op.trashed, nodesToBeRemoved(trees_, removed), bytes});
+    // Saved before the trees let go of it: afterwards nothing tells where it hung. Trees
+    // replaced meanwhile hold other nodes under that id: the item comes back on disk only.
+    const bool sameTrees = trees_.generation() == current_->generation;
+    current_->items.push_back({op.pFrom, op.trashed, nodesToBeRemoved(trees_, sameTrees ? removed : kNoNode), bytes});
 }
 
 void TakeBack::actEnded() {

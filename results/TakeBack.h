@@ -20,6 +20,8 @@
 
 namespace parelix {
 
+class DeletionLock;
+
 // Why an item stays in the bin, as the log and the box say it.
 std::string staysReason(const RestoreResult& result);
 
@@ -62,7 +64,7 @@ private:
     std::optional<std::string> putBackItem(const Item& item);
     void restoreAll(const Record& record, std::vector<std::string>& stays);
     void settle(const Record& record, NodeId firstBack);
-    bool waitForOtherDeletions(std::optional<class DeletionLock>& lock);
+    bool waitForOtherDeletions(std::optional<DeletionLock>& lock);
 
     ResultTrees& trees_;
     ResultsWindow& window_;
