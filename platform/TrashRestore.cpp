@@ -8,11 +8,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <vector>
 
-#include "platform/TrashFolders.h"
 
 namespace parelix {
 
@@ -52,7 +52,12 @@ std::string mountTop(const std::string& folder) {
 // The bins a move of a file in that folder may have used: the home trash, and the two of the
 // top of its file system.
 std::vector<std::string> binsFor(const std::string& folder) {
-    std::vector<std::string> bins = TrashFolders::ofThisUser({}).folders();
+    std::vector<std::string> bins;
+    // The home trash where the desktop keeps it: $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (data && data[0] == '/') bins.push_back(std::string(data) + "/Trash");
+    else if (home && home[0] == '/') bins.push_back(std::string(home) + "/.local/share/Trash");
     const std::string top = mountTop(folder);
     const std::string uid = std::to_string(::getuid());
     const std::string base = top == "/" ? std::string() : top;
