@@ -91,6 +91,7 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op, PlatformServices& services) {
     const std::string name = lastComponent(op.pFrom);
     // Only the recoverable deletion exists here: a user's file is never erased outright.
     op.failure.clear();
+    op.trashed.reset();
     if (op.wFunc != FO_DELETE || !(op.fFlags & FOF_ALLOWUNDO))
         return fail(op, services, name, "opération non prise en charge.", kErrorInvalidParameter);
     const std::optional<std::string> posix = services.drives().toPosix(op.pFrom);
@@ -123,6 +124,7 @@ int SHFileOperationA(SHFILEOPSTRUCTA& op, PlatformServices& services) {
         if (error) g_error_free(error);
         return fail(op, services, name, reason, kErrorAccessDenied);
     }
+    op.trashed = findTrashedItem(*posix, {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
     return 0;
 }
 

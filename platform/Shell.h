@@ -1,7 +1,10 @@
 #pragma once
 // The shell: deletion to the recycle bin and opening with the associated application.
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/TrashRestore.h"
 
 namespace parelix {
 
@@ -29,6 +32,9 @@ struct SHFILEOPSTRUCTA {
     std::function<bool()> lastCheck;
     // Not the platform's: why the operation failed, also when FOF_NOERRORUI kept it unshown.
     std::string failure;
+    // Not the platform's: where a successful move put the path in the recycle bin, so that it
+    // can be put back; none when no bin holds it under its identity.
+    std::optional<TrashedItem> trashed;
 };
 
 // Moves pFrom (file or whole folder) to the freedesktop trash. Without FOF_NOCONFIRMATION

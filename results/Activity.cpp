@@ -20,6 +20,8 @@ bool mayAct(Act act, const Activity& now) {
         return now.searchRun;
     case Act::GoOn:
         return !now.ending && !now.givenUp;
+    case Act::TakeBack:
+        return !now.deleting && !now.searchRun && !now.ending;
     case Act::SaveList:
         return !now.deleting && !now.searchBuildsTrees && !now.ending;
     }

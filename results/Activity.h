@@ -14,6 +14,7 @@ enum class Act {
     GoOn,          // an act under way takes its next step, or asks its next question (not once
                    // the program is ending, nor once the user gave the act up)
     SaveList,      // the duplicate groups written to a file: whole trees, no act under way
+    TakeBack,      // the last deletion taken back: no search run, no act under way
 };
 
 // What is under way.

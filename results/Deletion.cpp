@@ -221,6 +221,7 @@ bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, Nod
     if (result != 0 || op.fAnyOperationsAborted) return false;
     ++freed_.sent;
     freed_.bytes += bytes;
+    if (onSent) onSent(op, going, bytes);
     return true;
 }
 

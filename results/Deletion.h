@@ -95,6 +95,10 @@ public:
     // What this deletion's ways in sent to the recycle bin so far; kept across searches.
     const Freed& freed() const { return freed_; }
 
+    // Told of each successful move, before the trees let go of the node (kNoNode when none
+    // goes): what the shell sent, the DirList node and the bytes freed. Taking back records it.
+    std::function<void(const SHFILEOPSTRUCTA& op, NodeId removed, std::uint64_t bytes)> onSent;
+
 private:
     // Carries out a walk's plan inside its act: exactly the planned files, each checked
     // against its disk, past failures, which one box shows at the end. A planned move that

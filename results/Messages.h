@@ -158,6 +158,29 @@ constexpr const char* kUnknownError = "Erreur inconnue";
 constexpr const char* kNotice[] = {"Chasseur de fichiers", "en double", "Écrit par un amoureux de l'ordre",
                                    "pour faire de la place", "sur vos disques.", "Bonne chasse" PARELIX_NBSP "!"};
 
+// --- Taking deletions back (TakeBack.h) ------------------------------------------------
+// PopMenu's item, Ctrl+Z in the results.
+constexpr const char* kTakeBackItem = "Annule le dernier envoi dans la Corbeille";
+// Its box when this search's deletions were all taken back, or none was made.
+constexpr const char* kNothingToTakeBack = "Aucun envoi dans la Corbeille à annuler.";
+// The log's line for each file or folder back at its place, followed by its path.
+constexpr const char* kTakenBackLog = "Remis en place" PARELIX_NBSP ": ";
+// The log's line for what stays in the bin: the path, then why (below).
+constexpr const char* kStaysInBinLog = "Resté dans la Corbeille" PARELIX_NBSP ": ";
+constexpr const char* kStaysBecause = " — ";
+// Why it stays.
+constexpr const char* kNotInBin = "il n'est plus dans la Corbeille (vidée entre-temps" PARELIX_NBSP "?).";
+constexpr const char* kChangedInBin = "il a changé dans la Corbeille depuis son envoi.";
+constexpr const char* kMangledInBin = "la Corbeille ne dit plus d'où il vient.";
+constexpr const char* kPlaceTaken = "un autre fichier occupe désormais sa place, conservé.";
+constexpr const char* kPlaceFolder = "un dossier occupe désormais sa place, conservé.";
+constexpr const char* kDiskFull = "disque plein.";
+constexpr const char* kNeverFound = "la Corbeille ne l'a pas reçu sous son nom.";
+constexpr const char* kFailedBecause = "échec" PARELIX_NBSP ": ";
+// The box at the end when something stays: how many, then the first few with why.
+constexpr const char* kOneStays = "Un élément est resté dans la Corbeille" PARELIX_NBSP ":";
+constexpr const char* kManyStay = " éléments sont restés dans la Corbeille" PARELIX_NBSP ":";
+
 }  // namespace parelix
 
 #undef PARELIX_NBSP

@@ -72,6 +72,42 @@ NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
     return id;
 }
 
+NodeId TreeStore::insertChild(NodeId parent, int row, std::string text, NodeKind kind, NodeId wanted) {
+    assert((parent == kNoNode || place(parent).kind != NodeKind::File) && "a file node has no children");
+    // Searched from the end: what goes back was removed last, and its ids were freed last.
+    const auto freed = std::find(freeList_.rbegin(), freeList_.rend(), wanted);
+    NodeId id;
+    if (freed != freeList_.rend()) {
+        id = wanted;
+        // The list's order does not matter: the last one takes the freed place.
+        *freed = freeList_.back();
+        freeList_.pop_back();
+        nodes_[id] = Node{};
+    } else {
+        id = static_cast<NodeId>(nodes_.size());
+        nodes_.emplace_back();
+        places_.emplace_back();
+    }
+    auto& list = childrenRef(parent);
+    row = std::clamp(row, 0, static_cast<int>(list.size()));
+    for (auto* l : listeners_) l->nodesAboutToBeInserted(parent, row, row);
+    nodes_[id].text = std::move(text);
+    places_[id] = Place{parent, static_cast<std::uint32_t>(row), kind};
+    auto& children = childrenRef(parent);
+    children.insert(children.begin() + row, id);
+    renumber(children, static_cast<std::size_t>(row));
+    for (auto* l : listeners_) l->nodesInserted(parent, row, row);
+    return id;
+}
+
+int TreeStore::sortedRow(NodeId parent, std::string_view text) const {
+    const auto& list = children(parent);
+    const auto at = std::upper_bound(list.begin(), list.end(), text, [this](std::string_view t, NodeId n) {
+        return lstrcmpA(t, nodes_[n].text) < 0;
+    });
+    return static_cast<int>(at - list.begin());
+}
+
 void TreeStore::renumber(std::vector<NodeId>& list, std::size_t from) {
     for (std::size_t i = from; i < list.size(); ++i) places_[list[i]].row = static_cast<std::uint32_t>(i);
 }

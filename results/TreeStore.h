@@ -79,6 +79,13 @@ public:
     // The last child; parent kNoNode: the top level. A file node never has children: the
     // views skip asking whether it has any.
     NodeId addChild(NodeId parent, std::string text, NodeKind kind = NodeKind::Plain);
+    // A node put back where it was (a deletion taken back): at row among parent's children
+    // (at most after the last), under the id `wanted` while that id is free, so that what
+    // still refers to it holds; otherwise under a new one. Answers the id it got.
+    NodeId insertChild(NodeId parent, int row, std::string text, NodeKind kind, NodeId wanted);
+    // The row at which text goes among parent's children sorted by text (sortChildren's
+    // order), after those equal to it.
+    int sortedRow(NodeId parent, std::string_view text) const;
     // With its subtree. A selection that goes with it moves to a neighbour, as a tree
     // view's would, or, with selectNeighbour false, to no node (the caller places it).
     void remove(NodeId node, bool selectNeighbour = true);

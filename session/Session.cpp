@@ -42,8 +42,11 @@ private:
 
 Session::Session(PlatformServices& services)
     : services_(services), detached_(std::make_unique<DetachedView>()), view_(detached_.get()), engine_(trees_, *this, services), selection_(driveTree_, services.drives()),
-      browsing_(trees_, *this, services), deletion_(trees_, *this, services, references_) {
+      browsing_(trees_, *this, services), deletion_(trees_, *this, services, references_), takeBack_(trees_, *this, services) {
     bindTrees();
+    deletion_.onSent = [this](const SHFILEOPSTRUCTA& op, NodeId removed, std::uint64_t bytes) {
+        takeBack_.sent(op, removed, bytes);
+    };
 }
 
 Session::~Session() {
@@ -217,6 +220,13 @@ void Session::deleteDuplicatesOfTree() { deletion_.deleteDuplicatesOfTree(); }
 
 // --- Space and the saved list ----------------------------------------------------------
 
+Freed Session::freed() const {
+    Freed now = deletion_.freed();
+    now.sent -= takeBack_.returned().sent;
+    now.bytes -= takeBack_.returned().bytes;
+    return now;
+}
+
 void Session::saveDuplicateList() {
     if (!mayAct(Act::SaveList)) return;
     const std::optional<std::string> path = services_.askSavePath(kSaveListCaption, kSaveListName);
@@ -278,10 +288,14 @@ void Session::escapePressed() {
     if (waitingForLock_) givenUp_ = true;
 }
 
-void Session::deletionBegins() { view_->holdInput(true); }
+void Session::deletionBegins() {
+    takeBack_.actBegins();
+    view_->holdInput(true);
+}
 
 void Session::deletionEnded() {
     givenUp_ = false;
+    takeBack_.actEnded();
     view_->holdInput(false);
     if (!ending_) view_->showSpaceFigures(spaceFigures());
     // The deletion's handler is still on the stack: what waited runs once it has returned.

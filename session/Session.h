@@ -17,6 +17,7 @@
 #include "results/ReferenceMarks.h"
 #include "results/SpaceFigures.h"
 #include "results/ResultTrees.h"
+#include "results/TakeBack.h"
 #include "results/TreeStore.h"
 #include "session/PathSelection.h"
 
@@ -146,6 +147,11 @@ public:
     void dropOnTrash(TreeId source);
     void deleteDuplicatesOfDirectory();
     void deleteDuplicatesOfTree();
+    // "Annule le dernier envoi dans la Corbeille" (Ctrl+Z): the last deletion act of this
+    // search goes back from the recycle bin (results/TakeBack.h).
+    void takeBackLast() { takeBack_.takeBackLast(); }
+    // Something of this search is left to take back, and nothing holds it now.
+    bool mayTakeBack() const { return mayAct(Act::TakeBack) && takeBack_.canTakeBack(); }
 
     // --- Reference folders -------------------------------------------------------------
     // A search path marked as a reference: its files are searched and grouped, never sent to
@@ -161,7 +167,8 @@ public:
     // The extra copies of the groups now, what this program's deletions freed, and both as
     // the window shows them.
     ExtraCopies spaceTaken() const { return extraCopies(trees_.dblList); }
-    const Freed& freed() const { return deletion_.freed(); }
+    // What went to the bin, less what was taken back from it.
+    Freed freed() const;
     std::string spaceFigures() const { return spaceFiguresText(spaceTaken(), freed()); }
     // "Enregistre la liste des doubles…": the groups as CSV (results/DuplicateList.h) in a
     // file the save dialog names; a failure says why in an error box.
@@ -214,6 +221,7 @@ private:
     PathSelection selection_;
     Browsing browsing_;
     Deletion deletion_;
+    TakeBack takeBack_;
 
     bool started_ = false;
     bool ending_ = false;         // a signal asked the program to end

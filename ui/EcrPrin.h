@@ -95,6 +95,7 @@ public:
     void SupDblsDuRepClick();
     void SupDblsDuRepEtSousRepClick();
     void EnrListeDblsClick();   // "Enregistre la liste des doubles…", Ctrl+S in the results
+    void AnnuleEnvoiClick();    // takes the last deletion back, Ctrl+Z in the results
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -42,6 +42,7 @@ void T_EcrPrin::PoubelleDragDrop(QObject* source) {
 void T_EcrPrin::SupDblsDuRepClick() { session_.deleteDuplicatesOfDirectory(); }
 void T_EcrPrin::SupDblsDuRepEtSousRepClick() { session_.deleteDuplicatesOfTree(); }
 void T_EcrPrin::EnrListeDblsClick() { session_.saveDuplicateList(); }
+void T_EcrPrin::AnnuleEnvoiClick() { session_.takeBackLast(); }
 
 // --- What browsing and deletion show ---------------------------------------------------
 
@@ -89,6 +90,12 @@ void T_EcrPrin::buildPopMenu() {
     add(QStringLiteral("Supprime les doubles de ce répertoire"), &T_EcrPrin::SupDblsDuRepClick);
     add(QString::fromUtf8(kTreeWalkItem),
         &T_EcrPrin::SupDblsDuRepEtSousRepClick);
+    add(QStringLiteral("&") + QString::fromUtf8(kTakeBackItem), &T_EcrPrin::AnnuleEnvoiClick);
+    // It answers Ctrl+Z anywhere on the results page too, and the menu shows the key.
+    QAction* takeBack = PopMenu->actions().constLast();
+    takeBack->setShortcut(QKeySequence::Undo);
+    takeBack->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    resultsPage_->addAction(takeBack);
     PopMenu->addSeparator();
     add(QStringLiteral("Tout &Déplier"), &T_EcrPrin::ToutDeplierClick);
     add(QStringLiteral("Tout &Replier"), &T_EcrPrin::ToutReplierClick);

@@ -16,6 +16,7 @@
 #include "platform/Drives.h"
 #include "results/Deletion.h"
 #include "session/Session.h"
+#include "support/DiskSnapshot.h"
 #include "support/FakeResultsWindow.h"
 #include "support/FakeSessionView.h"
 #include "support/TestSupport.h"
@@ -277,6 +278,53 @@ TEST_F(DeletionLockTest, ASessionWaitsPaintedForAnotherProcesssDeletion) {
     EXPECT_FALSE(trash.holds("one.txt"));
     EXPECT_EQ(view.calls.back(), "end");
     ::close(other);
+    session.attach(nullptr);
+}
+
+// Taking back while another process deletes: the take-back waits for that deletion's end, so
+// the other process's check sees the bin as it was (its copy's other copy still there: kept);
+// then the file comes back. Either way every byte is on disk or in the bin.
+TEST_F(DeletionLockTest, ATakeBackWaitsForAnotherProcesssDeletion) {
+    test::TempDir tree;
+    const std::string bytes(4 * kContentChunkSize, 'z');
+    tree.write("a/big", bytes);
+    tree.write("b/big", bytes);
+    test::RecordingServices services;
+    test::FakeSessionView view;
+    Session session(services);
+    session.attach(&view);
+    session.start();
+    const std::string root = *DriveTable::current().toWindows(tree.path());
+    session.search({root});
+    Peer peer(tree.path(), "b/big", "drop");
+    ASSERT_EQ(peer.line(), "ready");
+    ResultTrees& trees = session.viewStores().results;
+    for (const NodeId n : test::preorder(trees.dirList))
+        if (trees.nodePath(n) == root + "\\a\\big") trees.dirList.select(n);
+    session.dropOnTrash(TreeId::DirList);
+    ASSERT_FALSE(fs::exists(tree.path() + "/a/big"));
+
+    // Once the peer holds the lock (its check, then its slowed move), take back.
+    peer.go();
+    const int probe = ::open(deletionLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(probe, 0);
+    bool held = false;
+    for (int i = 0; i < 20000 && !held; ++i) {
+        held = ::flock(probe, LOCK_EX | LOCK_NB) != 0;
+        if (!held) ::flock(probe, LOCK_UN);
+        else ::usleep(500);
+    }
+    ::close(probe);
+    ASSERT_TRUE(held);
+    int turns = 0;
+    view.onEventTurn = [&] { ++turns; };
+    session.takeBackLast();
+    const std::string said = peer.rest();
+    EXPECT_EQ(peer.wait(), 0);
+    EXPECT_GT(turns, 0);
+    EXPECT_EQ(said, "kept\n" + refusal("big") + "\n");
+    EXPECT_EQ(test::readFile(tree.path() + "/a/big"), bytes);
+    EXPECT_EQ(test::readFile(tree.path() + "/b/big"), bytes);
     session.attach(nullptr);
 }
 

@@ -91,11 +91,12 @@ protected:
 
 TEST_F(ResultsWindowTest, ContextMenuHoldsItsEntriesInOrder) {
     const QList<QAction*> items = ui.PopMenu->actions();
-    ASSERT_EQ(items.size(), 10);
+    ASSERT_EQ(items.size(), 11);
     const char* captions[] = {"Double &Précédent", "Double &Suivant", "", "Supprime les doubles de ce répertoire",
                               "Supprime les doubles de ce répertoire et de ses sous-répertoires",
+                              "&Annule le dernier envoi dans la Corbeille",
                               "", "Tout &Déplier", "Tout &Replier", "", "Enregistre la liste des doubles…"};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 11; ++i) {
         EXPECT_EQ(items[i]->isSeparator(), captions[i][0] == '\0') << i;
         if (!items[i]->isSeparator()) {
             EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
@@ -330,6 +331,36 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_EQ(ui.EspaceDblList->text(), figures);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.EspaceDblList)->text(QAccessible::Name), figures);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(ui.DblList)->text(QAccessible::Description), figures);
+
+    // Ctrl+Z takes it back: the file at its place, its node in its folder and its group
+    // again, and nothing freed any more.
+    QApplication::setActiveWindow(w);
+    ui.DirList->setFocus();
+    QTest::keyClick(ui.DirList, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(test::readFile(dir.path() + "/sub/a.txt"), "same");
+    EXPECT_EQ(test::trashedPaths(trash.info()).count(dir.path() + "/sub/a.txt"), 0u);
+    const TreeStore& dbl = w->session().trees().dblList;
+    ASSERT_TRUE(dir_().isValid(a));
+    EXPECT_EQ(dir_().parent(a), sub);
+    EXPECT_EQ(dir_().row(a), 0);
+    ASSERT_NE(dir_().link(a), kNoNode);
+    EXPECT_EQ(dbl.parent(dir_().link(a)), dbl.parent(dir_().link(bt)));
+    EXPECT_EQ(dir_().imageIndex(bt), kImgFileMarked);
+    EXPECT_EQ(ui.dirModel->indexOf(a).data(Qt::DisplayRole).toString(), QStringLiteral("a.txt"));
+    EXPECT_EQ(ui.Infos->item(ui.Infos->count() - 1)->text().toStdString(),
+              "Remis en place\u00A0: " + dir_().text(root) + "\\sub\\a.txt");
+    EXPECT_EQ(ui.EspaceDblList->text(), QStringLiteral("Copies en trop : 1 (4 octets)"));
+    EXPECT_FALSE(QApplication::overrideCursor());
+
+    // The menu's item, as a screen reader reads it, and nothing more to take back.
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(ui.PopMenu);
+    ASSERT_TRUE(menu && menu->childCount() == 11);
+    EXPECT_EQ(menu->child(5)->text(QAccessible::Name), QStringLiteral("Annule le dernier envoi dans la Corbeille"));
+    EXPECT_EQ(menuItem(QStringLiteral("&Annule le dernier envoi dans la Corbeille"))->shortcut(),
+              QKeySequence(QStringLiteral("Ctrl+Z")));
+    menuItem(QStringLiteral("&Annule le dernier envoi dans la Corbeille"))->trigger();
+    ASSERT_EQ(services.shown.size(), 1u);
+    EXPECT_EQ(services.shown[0].text, "Aucun envoi dans la Corbeille à annuler.");
 }
 
 TEST_F(ResultsWindowTest, TrashClickAsksAndDoubleClickOpens) {
