@@ -118,15 +118,17 @@ make_w7() { make_generated w7; }
 make_w8() { make_generated w8; }
 make_w9() { make_generated w9; }
 
-# One run: wall seconds (from the clock) and peak resident kB (from time -v).
+# One run: wall ms (from the clock), peak resident kB and processor ms, user and system
+# (from time). On a machine shared with other work the processor time says more than the wall.
 run_once() {
     local out=$1; shift
     local t0 t1
     if [ -n "$COLD" ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
     t0=$(date +%s%N)
-    /usr/bin/time -f "%M" -o "$out.mem" "$@" >/dev/null 2>"$out.err"
+    /usr/bin/time -f "%M %U %S" -o "$out.mem" "$@" >/dev/null 2>"$out.err"
     t1=$(date +%s%N)
-    echo "$(( (t1 - t0) / 1000000 )) $(cat "$out.mem")"
+    read -r kb user sys < "$out.mem"
+    echo "$(( (t1 - t0) / 1000000 )) $kb $(echo "($user + $sys) * 1000 / 1" | bc)"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
@@ -137,7 +139,7 @@ bench() {
     local labels=() cmds=()
     while [ $# -gt 0 ]; do labels+=("$1"); cmds+=("$2"); shift 2; done
     local tmp; tmp=$(mktemp -d)
-    local i r busy=""
+    local i r busy="" load; load=$(cut -d' ' -f1-3 /proc/loadavg)
     if [ -n "$BUSY" ]; then
         sh -c 'while :; do :; done' &
         busy=$!
@@ -147,16 +149,20 @@ bench() {
         for i in "${!cmds[@]}"; do run_once "$tmp/run" ${cmds[$i]} >> "$tmp/$i.txt"; done
     done
     if [ -n "$busy" ]; then kill "$busy"; wait "$busy" 2>/dev/null || true; fi
-    echo "== $name ($RUNS runs${COLD:+, cold}${BUSY:+, one processor kept busy}, median wall time, peak memory)"
-    local base; base=$(cut -d' ' -f1 "$tmp/0.txt" | median)
+    echo "== $name ($RUNS runs${COLD:+, cold}${BUSY:+, one processor kept busy}, median wall time, peak memory," \
+        "processor time; load before: $load)"
+    local base cpuBase; base=$(cut -d' ' -f1 "$tmp/0.txt" | median); cpuBase=$(cut -d' ' -f3 "$tmp/0.txt" | median)
     for i in "${!cmds[@]}"; do
-        local ms kb
+        local ms kb cpu
         ms=$(cut -d' ' -f1 "$tmp/$i.txt" | median)
         kb=$(cut -d' ' -f2 "$tmp/$i.txt" | median)
-        printf "  %-14s %8.3f s  %8d kB  ratio %s/%s %.2f  (runs ms: %s)\n" "${labels[$i]}" \
+        cpu=$(cut -d' ' -f3 "$tmp/$i.txt" | median)
+        printf "  %-14s %8.3f s  %8d kB  ratio %s/%s %.2f  cpu %6.3f s ratio %.2f  (runs ms: %s)\n" "${labels[$i]}" \
             "$(echo "$ms / 1000" | bc -l)" "$kb" "${labels[0]}" "${labels[$i]}" \
-            "$(echo "$base / $ms" | bc -l)" "$(cut -d' ' -f1 "$tmp/$i.txt" | tr '\n' ' ')"
+            "$(echo "$base / $ms" | bc -l)" "$(echo "$cpu / 1000" | bc -l)" "$(echo "$cpuBase / ($cpu + 0.001)" | bc -l)" \
+            "$(cut -d' ' -f1 "$tmp/$i.txt" | tr '\n' ' ')"
     done
+    echo "  load after: $(cut -d' ' -f1-3 /proc/loadavg)"
     rm -rf "$tmp"
 }
 

@@ -91,6 +91,7 @@ void CollectionWalk::run(const std::vector<std::string>& searchPaths, const std:
     // descriptors it needs; the work files stay open, as any input/output error leaves them.
     if (shortage_ != 0) raiseInOutError(inOutCodeFromErrno(shortage_));
     run_.fileList.close();
+    run_.listWritten.finish(run_.fileCount);
     run_.dirList.close();
     run_.ui.logLine(std::to_string(run_.fileCount) + " fichiers dans " +
                     std::to_string(run_.dirCount) + " répertoires");
@@ -136,14 +137,25 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
     TreeStore& tree = run_.trees.dirList;
     tree.setKind(node, NodeKind::Folder);
     tree.setCounter(node, 0);
-
     std::uint8_t record[kFileEntrySize] = {};
     encodeDirRecord(dirPath, record);
     run_.dirList.write(record);
     const std::uint32_t dirIndex = static_cast<std::uint32_t>(run_.dirCount);
     ++run_.dirCount;
 
+    walkEntries(node, path, dirIndex, listing);
+    tree.sortChildren(node);
+    // The sort ahead may take the records the system has now.
+    run_.listWritten.handOver(run_.fileList.recordsOut());
+}
+
+// The folder's entries as its listing gives them: files recorded, subfolders walked.
+void CollectionWalk::walkEntries(NodeId node, const std::string& path, std::uint32_t dirIndex,
+                                 const FolderListing& listing) {
+    TreeStore& tree = run_.trees.dirList;
+    const std::string dirPath = path + '\\';
     const std::vector<std::string>* excluded = never_->skippedIn(path);
+    std::uint8_t record[kFileEntrySize] = {};
     for (const ListedEntry& entry : listing.entries) {
         const std::string& name = entry.name;
         // A name no path can hold is said once, where the listing met it.
@@ -171,8 +183,6 @@ void CollectionWalk::walkDirectory(NodeId node, const std::string& path) {
             ++run_.fileCount;
         }
     }
-
-    tree.sortChildren(node);
 }
 
 // Read on the helper's thread too: it reads only what run() set before the helper started.

@@ -25,6 +25,7 @@ public:
 
 private:
     void walkDirectory(NodeId node, const std::string& path);
+    void walkEntries(NodeId node, const std::string& path, std::uint32_t dirIndex, const FolderListing& listing);
     // The subfolders of a listed folder the walk will enter, in its order.
     void plan(const std::string& path, const FolderListing& listing, std::vector<std::string>& out) const;
     // The reason a search path is not walked at all, as the start of its log line; "" when

@@ -1,6 +1,7 @@
 #include "engine/CompareParts.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/Records.h"
 #include "platform/Drives.h"
@@ -77,9 +78,9 @@ bool CompareSteps::turn() {
     return state_.comparing();
 }
 
-ProbeLookahead::ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                               ReadAhead& reads, std::size_t slots, unsigned warmReaders, bool followIdleProcessors)
-    : cursor_(list, buffer, capacity), dirs_(dirs), reads_(reads), slots_(slots), warmReaders_(warmReaders),
+ProbeLookahead::ProbeLookahead(FileListCursor cursor, DirectoryPaths& dirs, ReadAhead& reads, std::size_t slots,
+                               unsigned warmReaders, bool followIdleProcessors)
+    : cursor_(std::move(cursor)), dirs_(dirs), reads_(reads), slots_(slots), warmReaders_(warmReaders),
       followIdle_(followIdleProcessors), warmNow_(warmReaders) {
     lookAtProcessors();
     serve();
@@ -143,7 +144,8 @@ void ProbeLookahead::fill(std::int64_t from) {
         previousSize_ = FileEntryView(cursor_.next()).size();
         havePrevious_ = true;
     }
-    while (asked_.size() < slots_ && !reads_.full() && !cursor_.atEnd()) {
+    // A record whose class may go on past what the sort has written yet waits for later.
+    while (asked_.size() < slots_ && !reads_.full() && !cursor_.atEnd() && cursor_.ready(2)) {
         const std::int64_t number = cursor_.position();
         const FileEntryView record(cursor_.next());
         const std::int32_t size = record.size();

@@ -114,10 +114,10 @@ private:
 // reader has started.
 class ProbeLookahead {
 public:
-    // list: a second handle on the sorted file list, open for reading; buffer: room for
-    // `capacity` records; at most `slots` probes asked at once.
-    ProbeLookahead(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, DirectoryPaths& dirs,
-                   ReadAhead& reads, std::size_t slots, unsigned warmReaders, bool followIdleProcessors = true);
+    // cursor: over a second handle on the sorted file list, open for reading; at most `slots`
+    // probes asked at once. Only records the cursor has without waiting are looked at.
+    ProbeLookahead(FileListCursor cursor, DirectoryPaths& dirs, ReadAhead& reads, std::size_t slots,
+                   unsigned warmReaders, bool followIdleProcessors = true);
     ~ProbeLookahead();
     ProbeLookahead(const ProbeLookahead&) = delete;
     ProbeLookahead& operator=(const ProbeLookahead&) = delete;

@@ -2,6 +2,8 @@
 // Duplicate detection: walks the file list sorted by decreasing size one size class at a
 // time and builds the groups of DblList. The record window over the list is a
 // FileListCursor; each class is a SizeClassCompare.
+#include <string>
+
 #include "engine/RunContext.h"
 
 namespace parelix {
@@ -14,6 +16,7 @@ public:
     void run();
 
 private:
+    void compare(const std::string& listName, const CompareBuffers& buffers);
     RunContext& run_;
 };
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/RecordGate.h"
 #include "engine/Records.h"
 #include "platform/WorkFile.h"
 
@@ -14,12 +15,19 @@ class FileListCursor {
 public:
     // The list must be open for reading; buffer holds `capacity` records.
     FileListCursor(WorkFile& list, std::uint8_t* buffer, std::size_t capacity);
+    // The same over a list another thread is still writing, `total` records in the end: a
+    // record is read only once `written` has it.
+    FileListCursor(WorkFile& list, std::uint8_t* buffer, std::size_t capacity, RecordGate& written,
+                   std::int64_t total);
 
     bool atEnd() const { return next_ >= total_; }
     // Record number of the record next() gives.
     std::int64_t position() const { return next_; }
-    // The record next() will give, or nullptr at the end; valid until next().
+    // The record next() will give, or nullptr at the end; valid until next(). Waits for it
+    // while the list is being written.
     const std::uint8_t* peek();
+    // The next `count` records (or those up to the end) can be read without waiting.
+    bool ready(std::int64_t count) const;
     // Takes the next record; the pointer stays valid until the following call of next().
     const std::uint8_t* next();
     // The front-to-back reading goes on from this record.
@@ -29,6 +37,7 @@ public:
 
 private:
     WorkFile& list_;
+    RecordGate* written_ = nullptr;
     std::uint8_t* buffer_;
     std::size_t capacity_;
     std::int64_t total_ = 0;

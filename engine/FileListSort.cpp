@@ -1,8 +1,11 @@
 #include "engine/FileListSort.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/Records.h"
+#include "platform/Processors.h"
 
 namespace parelix {
 
@@ -34,35 +37,146 @@ struct MergeInput {
     }
 };
 
+// Whether the runs are made ahead, while the walk goes on.
+bool aheadByDefault() {
+    if (const char* forced = std::getenv("PARELIX_SORT_AHEAD"); forced && *forced)
+        return std::strcmp(forced, "0") != 0;
+    return processorsAllowed() >= 2;
+}
+
 }  // namespace
+
+FileListSort::~FileListSort() { giveUp(); }
+
+void FileListSort::startAhead() {
+    giveUp();
+    ahead_ = aheadMode_ == Ahead::Always || (aheadMode_ == Ahead::Auto && aheadByDefault());
+    if (!ahead_) return;
+    run_.listWritten.reset();
+    run_.sortedWritten.reset();
+    error_ = nullptr;
+    stage_ = Stage::Ahead;
+    buffers_ = run_.sortBuffers();
+    thread_ = std::thread([this] { sortAhead(); });
+}
+
+// The sort's own thread: everything but the last rename, which waits for the comparison.
+void FileListSort::sortAhead() {
+    int level = 0;
+    try {
+        // The walk has made the list afresh before it hands over anything.
+        run_.listWritten.waitFor(1);
+        sortAll(level, true);
+        setStage(Stage::Done);
+    } catch (const RecordGate::Cancelled&) {
+        removeRunFiles(level);
+    } catch (...) {
+        removeRunFiles(level);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            error_ = std::current_exception();
+        }
+        run_.sortedWritten.fail(error_);
+        setStage(Stage::Failed);
+    }
+    topLevel_ = level;
+}
+
+void FileListSort::setStage(Stage stage) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stage_ = stage;
+    }
+    stageChanged_.notify_all();
+}
 
 void FileListSort::run() {
     run_.ui.logLine("Tri des fichiers par taille");
-    if (run_.state.abandoned()) return;   // the program is ending: nothing will read the order
+    if (run_.state.abandoned()) {   // the program is ending: nothing will read the order
+        giveUp();
+        return;
+    }
     run_.ui.phaseStarted(SearchPhase::Sort, run_.fileCount);
+    if (ahead_) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        stageChanged_.wait(lock, [this] { return stage_ != Stage::Ahead; });
+        if (stage_ == Stage::Failed) {
+            lock.unlock();
+            finish();
+        }
+        run_.sortedName = lastMergeName_;
+        run_.sortedGrowing = true;
+        lock.unlock();
+        run_.ui.phaseEnded(SearchPhase::Sort, run_.fileCount);
+        return;
+    }
     buffers_ = run_.sortBuffers();
     int level = 0;
     try {
-        run_.fileList.assign(run_.fileListName, run_.drives());
-        run_.fileList.reset(kFileEntrySize);
-        endOfInput_ = false;
-        buildRun(0, 0);
-        while (!endOfInput_) {
-            buildRun(level, 1);
-            ++level;
-            merge(level, 0);
-        }
-        run_.fileList.close();
-        run_.fileList.erase();
-        currentOutput_->rename(run_.fileListName);
-        currentOutput_ = nullptr;
-        run_.ui.phaseEnded(SearchPhase::Sort, run_.fileCount);
+        sortAll(level, false);
     } catch (...) {
         // Run files hold file names and may fill the disk (a full disk is the usual cause):
         // none outlives a failed sort. Every run so far is named at this level or below.
         removeRunFiles(level);
         throw;
     }
+    run_.ui.phaseEnded(SearchPhase::Sort, run_.fileCount);
+}
+
+void FileListSort::sortAll(int& level, bool ahead) {
+    input_.assign(run_.fileListName, run_.drives());
+    input_.reset(kFileEntrySize);
+    taken_ = 0;
+    endOfInput_ = false;
+    buildRun(0, 0);
+    while (!endOfInput_) {
+        buildRun(level, 1);
+        ++level;
+        merge(level, 0, ahead && endOfInput_);
+    }
+    if (ahead) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastMergeName_ = currentOutput_->name();
+        run_.sortedWritten.finish(taken_);
+        return;
+    }
+    input_.close();
+    input_.erase();
+    currentOutput_->rename(run_.fileListName);
+    currentOutput_ = nullptr;
+}
+
+void FileListSort::finish() {
+    if (!ahead_) return;
+    if (thread_.joinable()) thread_.join();
+    ahead_ = false;
+    run_.sortedGrowing = false;
+    const Stage stage = stage_;
+    stage_ = Stage::Idle;
+    if (stage != Stage::Done) {
+        // Its run files are gone already.
+        if (error_) std::rethrow_exception(error_);
+        return;
+    }
+    try {
+        input_.close();
+        input_.erase();
+        currentOutput_->rename(run_.fileListName);
+        currentOutput_ = nullptr;
+    } catch (...) {
+        removeRunFiles(topLevel_);
+        throw;
+    }
+}
+
+void FileListSort::giveUp() {
+    if (!ahead_) return;
+    run_.listWritten.cancel();
+    if (thread_.joinable()) thread_.join();
+    ahead_ = false;
+    run_.sortedGrowing = false;
+    if (stage_ == Stage::Done) removeRunFiles(topLevel_);
+    stage_ = Stage::Idle;
 }
 
 std::string FileListSort::runFileName(const std::string& fileListName, int level, int side) {
@@ -76,17 +190,20 @@ std::string FileListSort::runFileName(const std::string& fileListName, int level
 }
 
 void FileListSort::closeRunOutput() {
-    if (!runOutput_.isOpen()) return;
-    try {
-        runOutput_.close();
-    } catch (const InOutError&) {
-        // Its flush error has been reported already.
+    giveUp();
+    for (WorkFile* file : {&runOutput_, &input_}) {
+        if (!file->isOpen()) continue;
+        try {
+            file->close();
+        } catch (const InOutError&) {
+            // Its flush error has been reported already.
+        }
     }
 }
 
 void FileListSort::removeRunFiles(int topLevel) {
     currentOutput_ = nullptr;
-    for (WorkFile* file : {&runOutput_, &run_.fileList}) {
+    for (WorkFile* file : {&runOutput_, &input_}) {
         if (!file->isOpen()) continue;
         try {
             file->close();
@@ -106,9 +223,22 @@ void FileListSort::removeRunFiles(int topLevel) {
     }
 }
 
+// The next block of the list; ahead of the walk, only records it has handed over are read,
+// and a short block (the end) only once it has closed the list.
+int FileListSort::readBlock() {
+    std::size_t wanted = kSortBlockRecords;
+    if (ahead_) {
+        const std::int64_t there = run_.listWritten.waitFor(taken_ + kBlock);
+        wanted = static_cast<std::size_t>(std::min<std::int64_t>(there - taken_, kBlock));
+    }
+    const int n = static_cast<int>(input_.blockRead(buffers_.block, wanted));
+    taken_ += n;
+    return n;
+}
+
 void FileListSort::buildRun(int level, int side) {
     if (level == 0) {
-        const int n = static_cast<int>(run_.fileList.blockRead(buffers_.block, kSortBlockRecords));
+        const int n = readBlock();
         if (n >= 2) sortBlock(0, n - 1);
         runOutput_.assign(runFileName(run_.fileListName, 0, side), run_.drives());
         runOutput_.rewrite(kFileEntrySize);
@@ -116,6 +246,7 @@ void FileListSort::buildRun(int level, int side) {
         runOutput_.close();
         currentOutput_ = &runOutput_;
         endOfInput_ = n != kBlock;
+        if (ahead_ && paceForTests) paceForTests();
         return;
     }
     buildRun(level - 1, 0);
@@ -125,10 +256,11 @@ void FileListSort::buildRun(int level, int side) {
         return;
     }
     buildRun(level - 1, 1);
-    merge(level, side);
+    merge(level, side, false);
 }
 
-void FileListSort::merge(int level, int side) {
+// The last merge (`last`) hands the sorted list on to the comparison block by block.
+void FileListSort::merge(int level, int side, bool last) {
     WorkFile fileA;
     WorkFile fileB;
     fileA.assign(runFileName(run_.fileListName, level - 1, 0), run_.drives());
@@ -138,6 +270,15 @@ void FileListSort::merge(int level, int side) {
     runOutput_.assign(runFileName(run_.fileListName, level, side), run_.drives());
     runOutput_.rewrite(kFileEntrySize);
     currentOutput_ = &runOutput_;
+    if (last) {
+        // Made: the comparison may open it.
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lastMergeName_ = runOutput_.name();
+            stage_ = Stage::LastMerge;
+        }
+        stageChanged_.notify_all();
+    }
 
     MergeInput a{fileA, buffers_.left};
     MergeInput b{fileB, buffers_.right};
@@ -150,6 +291,7 @@ void FileListSort::merge(int level, int side) {
         if (++outCount == kBlock) {
             runOutput_.blockWrite(out, kSortBlockRecords);
             outCount = 0;
+            if (last) handOverMerged();
         }
         input.advance();
     };
@@ -162,10 +304,18 @@ void FileListSort::merge(int level, int side) {
 
     if (outCount > 0) runOutput_.blockWrite(out, static_cast<std::size_t>(outCount));
     runOutput_.close();
+    if (last) run_.sortedWritten.finish(taken_);
     fileB.close();
     fileB.erase();
     fileA.close();
     fileA.erase();
+}
+
+void FileListSort::handOverMerged() {
+    run_.sortedWritten.handOver(runOutput_.recordsOut());
+    if (paceForTests) paceForTests();
+    // Given up meanwhile: the rest of the merge is of no use.
+    if (run_.listWritten.cancelled()) throw RecordGate::Cancelled{};
 }
 
 // In-place quicksort of the block's records first..last by decreasing signed size.

@@ -9,6 +9,7 @@
 
 #include "engine/CompareParts.h"
 #include "engine/Records.h"
+#include "engine/RecordGate.h"
 #include "engine/RunState.h"
 #include "engine/SearchUi.h"
 #include "platform/Services.h"
@@ -69,6 +70,15 @@ struct RunContext {
     // Records the walk wrote to each list.
     std::int32_t fileCount = 0;
     std::int32_t dirCount = 0;
+
+    // When the sort runs ahead on its own thread: the walk's records of the file list that the
+    // system has, and the sorted list's (a run file while the last merge writes it; the sort
+    // gives it the file list's name afterwards). sortedGrowing: the comparison reads
+    // sortedName as far as sortedWritten allows; otherwise the file list, complete.
+    RecordGate listWritten;
+    RecordGate sortedWritten;
+    std::string sortedName;
+    bool sortedGrowing = false;
 };
 
 }  // namespace parelix

@@ -104,10 +104,17 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths, const 
     run_.fileList.assign(run_.fileListName, run_.drives());
     run_.dirList.assign(run_.dirListName, run_.drives());
 
+    // The sort may take the walk's records as they come; whatever ends the run early stops it.
+    sort_.startAhead();
+    struct GiveUp {
+        FileListSort& sort;
+        ~GiveUp() { sort.giveUp(); }
+    } giveUp{sort_};
     walk_.run(searchPaths, exclusions);
     // A run abandoned because the program ends stops here: what follows is of use to nobody.
     if (state.abandoned()) return;
 
+    if (run_.fileCount < 2) sort_.giveUp();
     if (run_.fileCount < 1) {
         state.treesBuilt();
         ui.logLine("Aucun fichier à traiter !");
@@ -115,6 +122,8 @@ void SearchEngine::searchRun(const std::vector<std::string>& searchPaths, const 
         if (run_.fileCount >= 2) {
             sort_.run();
             if (!state.abandoned()) duplicates_.run();
+            // The comparison may have begun while the sort wrote the sorted list.
+            if (!state.abandoned()) sort_.finish();
         }
         if (state.abandoned()) return;
         trees.dirList.select(trees.dirList.firstRoot());

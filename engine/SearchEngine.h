@@ -53,6 +53,8 @@ public:
         walk_.run(searchPaths, exclusions);
     }
     void sortFileList() { sort_.run(); }
+    // How the search run sorts: ahead of the walk or after it (tests, benchmarks).
+    FileListSort& sortStage() { return sort_; }
     void findDuplicates() { duplicates_.run(); }
     // The same, over work files someone other than the walk wrote (tests, tools): their
     // record counts, as the walk would have left them.

@@ -63,6 +63,11 @@ public:
     void blockWrite(const void* buffer, std::size_t count);
     void seek(std::int64_t recordNumber);
     std::int64_t fileSize();                // in records
+    // Records of a file written from its start that the system has taken so far: what
+    // another handle on the same file may read.
+    std::int64_t recordsOut() const {
+        return writeAt_ < 0 ? 0 : writeAt_ / static_cast<std::int64_t>(recordSize_);
+    }
     void close();
 
     void erase();                           // the bound file, closed

@@ -21,12 +21,13 @@ export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.sup
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest -j2 --output-on-failure --timeout 600 -E 'RealDisplay|KeyboardDisplay|DebianPackage')
 
-# Only what runs on several threads: the readers, the comparison through them, and the walk
+# Only what runs on several threads: the readers, the comparison through them, the sort ahead
+# of the walk with the comparison during its last merge, and the walk
 # with its folders listed ahead.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARELIX_TSAN=ON -DPARELIX_WERROR=ON >/dev/null
 cmake --build build-tsan -j2 --target platform_read_ahead_test engine_duplicates_exactness_test engine_collect_test
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 build-tsan/tests/platform_read_ahead_test
 build-tsan/tests/engine_duplicates_exactness_test \
-    --gtest_filter='*ChunkEdges*:*seed1:*seed8_shortReads:*seed11_shortReads_probesReadAgain'
+    --gtest_filter='*ChunkEdges*:*seed1:*seed8_shortReads:*seed11_shortReads_probesReadAgain:*SortingAhead*'
 build-tsan/tests/engine_collect_test --gtest_filter='WalkAhead*'

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <thread>
 
 #include <map>
 #include <random>
@@ -425,6 +427,54 @@ TEST(DuplicatesExactnessFullRun, WalkSortAndCompareGroupByContent) {
     }
     s.expectConsistentTrees();
     EXPECT_EQ(s.ui.log.back(), "Fini !");
+}
+
+// What a search run shows: every log line, the phases in order, the progress, the groups.
+struct Shown {
+    std::vector<std::string> log, phases;
+    std::vector<std::int64_t> progress;
+    std::vector<Group> groups;
+    bool operator==(const Shown&) const = default;
+};
+
+Shown searchRun(DuplicateScene& s, FileListSort::Ahead ahead) {
+    s.ui.phases.clear();
+    s.ui.progressPositions.clear();
+    s.engine.sortStage().setAhead(ahead);
+    s.engine.searchRun({s.rootWin});
+    return {s.ui.log, s.ui.phases, s.ui.progressPositions, s.groups()};
+}
+
+TEST(DuplicatesExactnessFullRun, SortingAheadOfTheWalkAndComparingDuringTheLastMergeChangeNothingShown) {
+    using namespace std::chrono_literals;
+    for (const unsigned seed : {1u, 2u, 8u, 77u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TreeMaker maker(seed);
+        maker.make();
+        DuplicateScene s;
+        for (const auto& f : maker.files) s.dir.write(f.rel, f.content);
+        maker.makeLinks(s);
+        const Shown after = searchRun(s, FileListSort::Ahead::Never);
+        ASSERT_GT(maker.files.size(), 4 * kSortBlockRecords) << "the last merge should be several blocks long";
+
+        // The walk slow beside the sort, which then waits for each folder's records; the last
+        // merge slow beside the comparison, which then waits for each block of it.
+        s.ui.onEventTurn = [&] {
+            if (s.ui.phases.size() == 1) std::this_thread::sleep_for(2ms);
+        };
+        s.engine.sortStage().paceForTests = [] { std::this_thread::sleep_for(5ms); };
+        const Shown ahead = searchRun(s, FileListSort::Ahead::Always);
+        EXPECT_EQ(ahead.groups, after.groups);
+        EXPECT_EQ(ahead.log, after.log);
+        EXPECT_EQ(ahead.phases, after.phases);
+        EXPECT_EQ(ahead.progress, after.progress);
+        s.expectConsistentTrees();
+        for (int level = 0; level < 8; ++level)
+            for (int side = 0; side < 2; ++side) {
+                const std::string run = FileListSort::runFileName(s.engine.fileListName(), level, side);
+                EXPECT_NE(::access(DriveTable::current().toPosix(run).value().c_str(), F_OK), 0) << run << " left";
+            }
+    }
 }
 
 }  // namespace
