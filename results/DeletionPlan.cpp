@@ -50,7 +50,7 @@ private:
         --left_[at->second];
         plan_.groups[at->second].going.push_back(file);
         plan_.steps.push_back({file, at->second});
-        plan_.bytes += groupSize(dbl, group).value_or(0);
+        plan_.bytes += dbl.bytes(group).value_or(0);
     }
 
     const ResultTrees& trees_;

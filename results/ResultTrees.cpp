@@ -1,6 +1,7 @@
 #include "results/ResultTrees.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -15,6 +16,16 @@ constexpr std::string_view kDirPrefix = "--> ";
 ResultTrees::ResultTrees() {
     dirList.events.expanding = [this](NodeId n) { expandingRule(n); };
     dirList.events.collapsing = [this](NodeId n) { collapsingRule(n); };
+}
+
+NodeId ResultTrees::addGroup(std::uint64_t size) {
+    // Built piece by piece: GCC 12 warns falsely about "(" + to_string() at -O3.
+    std::string caption(1, '(');
+    caption += std::to_string(size);
+    caption += ')';
+    const NodeId group = dblList.addChild(kNoNode, std::move(caption));
+    dblList.setBytes(group, size);
+    return group;
 }
 
 NodeId ResultTrees::addDuplicate(NodeId group, const std::string& path, NodeId file) {

@@ -16,6 +16,9 @@ public:
     TreeStore dirList;
     TreeStore dblList;
 
+    // Appends a group node to DblList for files of the given size, with the caption
+    // "(size)", and keeps the size with it (dblList.bytes): nothing reads it back from the text.
+    NodeId addGroup(std::uint64_t size);
     // Appends a member node for path under group and links it with file, raising the
     // counters (and, on collapsed nodes, the marks) from file up to its search root.
     NodeId addDuplicate(NodeId group, const std::string& path, NodeId file);

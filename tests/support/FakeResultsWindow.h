@@ -149,7 +149,7 @@ public:
     }
     // A group of the given files, members in the order given.
     NodeId group(const std::string& size, const std::vector<NodeId>& files) {
-        const NodeId g = trees_.dblList.addChild(kNoNode, "(" + size + ")");
+        const NodeId g = trees_.addGroup(std::stoull(size));
         for (NodeId f : files) trees_.addDuplicate(g, trees_.nodePath(f), f);
         trees_.dblList.expand(g);
         return g;
