@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "results/SpaceFigures.h"
-
 namespace parelix {
 
 namespace {

@@ -1,7 +1,5 @@
 #include "results/DuplicateList.h"
 
-#include "results/SpaceFigures.h"
-
 namespace parelix {
 
 std::string saveListFailure(const std::string& path, const std::string& reason) {
