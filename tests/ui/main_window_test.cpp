@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -346,8 +347,16 @@ TEST_F(MainWindow, LogLinesAreAddedInOrderAndLeaveNoSelection) {
     ASSERT_EQ(ui.Infos->count(), 2);
     EXPECT_EQ(ui.Infos->item(1)->text(), QStringLiteral("3 fichiers dans 2 répertoires"));
     EXPECT_TRUE(ui.Infos->selectedItems().isEmpty());
+    // A line wider than the log: the list scrolls sideways.
+    w.appendLog("Effacement de C:\\" + std::string(200, 'w') + ".txt");
+    QApplication::processEvents();
+    EXPECT_GT(ui.Infos->horizontalScrollBar()->maximum(), 0);
     w.runStarted();   // the next run starts with an empty log
     EXPECT_EQ(ui.Infos->count(), 0);
+    // ... as wide as its own lines, not the last run's: nothing to scroll to.
+    w.appendLog("Collecte des informations");
+    QApplication::processEvents();
+    EXPECT_EQ(ui.Infos->horizontalScrollBar()->maximum(), 0);
 }
 
 // What the window makes of the run's news: Stop's caption per phase, the folder walked, the
