@@ -103,8 +103,8 @@ public:
     bool goHome();
     // The entry the user picked in one of the lists; -1: none.
     void pickEntry(PathList list, int index);
-    // A search path put in the list by its text, with no node of the drive tree behind it:
-    // for tools that search folders they name, and never take out again.
+    // A search path put in the list by its text, with no node of the drive tree behind it,
+    // for tools that search folders they name: taken out, it only leaves the list.
     void addSearchPathText(std::string text) { selection_.insertEntry(std::move(text), kNoNode); }
     // The exclusion list, in list order.
     const std::vector<std::string>& exclusions() const { return selection_.exclusions(); }
