@@ -174,31 +174,6 @@ TEST_F(TrashDeletionTest, DuplicatesOfADirectoryKeepAFileChangedSinceTheSearch) 
     EXPECT_TRUE(shell.questions.empty() && shellErrors().empty());
 }
 
-// Seven files of a walk changed since the search: the box counts seven, names the first five
-// in the walk's order, and tells the two others.
-TEST_F(TrashDeletionTest, AWalkOfManyFailuresNamesTheFirstFiveAndCountsTheRest) {
-    test::TreeBuilder builder(trees);
-    const NodeId b = builder.folder(root, "b");
-    std::vector<NodeId> files;
-    for (int i = 1; i <= 7; ++i) {
-        const std::string name = "f" + std::to_string(i);
-        dir.write("b/" + name, "copy");
-        dir.write("c" + std::to_string(i), "copy");
-        builder.group("4", {builder.file(b, name), builder.file(root, "c" + std::to_string(i))});
-        dir.write("b/" + name, "COPY");   // same size, other bytes
-    }
-    trees.dirList.select(b);
-    deletion.deleteDuplicatesOfDirectory();
-    std::string expected = "7 fichiers n'ont pas pu être envoyés dans la Corbeille :";
-    for (int i = 7; i >= 3; --i) {
-        const std::string name = "f" + std::to_string(i);
-        expected += "\n" + inRoot("b\\" + name) + " : " + refusal(name);
-    }
-    EXPECT_EQ(deletionBoxes(), std::vector<std::string>{expected + "\net 2 autres."});
-    EXPECT_EQ(window.log.size(), 7u);
-    EXPECT_EQ(trees.dirList.childCount(b), 7);
-}
-
 TEST_F(TrashDeletionTest, AFileWhoseOtherCopyIsGoneOrIsItselfStays) {
     // The other copy removed behind the program's back: the drop keeps the file. Without a
     // question the check comes right before the move, after the log line.
