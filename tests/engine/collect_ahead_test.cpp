@@ -208,6 +208,5 @@ TEST_F(WalkAheadTest, SameWalkStoppedMidway) {
     EXPECT_LT(alone.dirCount, 40);
 }
 
-#ifdef PARELIX_SCAN
 }  // namespace
 }  // namespace parelix

@@ -365,6 +365,7 @@ TEST_F(CollectTest, UnnameableNamesAreReportedOnce) {
     expectRecordsMatchNodes();
 }
 
+#ifdef PARELIX_SCAN
 // Runs the scan tool on a folder with at most `descriptors` open files, as `ulimit -n` sets
 // it (soft and hard limits), or with only the soft limit that low; the folders listed ahead
 // or not. Its exit status, and its standard output and error.
