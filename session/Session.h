@@ -38,7 +38,7 @@ public:
 
 // The session is the engine's listener (SearchUi): it keeps what outlasts a run and passes
 // the rest on to its view.
-class Session : public SearchUi, private ResultsWindow {
+class Session : public SearchUi, private ResultsSession {
 public:
     // The services are the program's (or a test's); they outlive the session.
     explicit Session(PlatformServices& services);
@@ -75,8 +75,8 @@ public:
 
     // --- What may act now --------------------------------------------------------------
     Activity activity() const override;
-    using ResultsWindow::mayAct;
-    using ResultsWindow::deleting;
+    using ResultsSession::mayAct;
+    using ResultsSession::deleting;
     bool ending() const { return ending_; }
     // A signal asks the program to end: the run under way stops its phase, a deletion goes
     // no further, and what waits for their end ends the program.
@@ -168,7 +168,7 @@ public:
     void saveDuplicateList();
 
 private:
-    // ResultsWindow: the view's, and the trees' batches.
+    // ResultsSession: the view's, and the trees' batches.
     TreeId focusedTree() const override;
     void setHideSelection(TreeId tree, bool hide) override;
     void setStatusText(const std::string& text) override;

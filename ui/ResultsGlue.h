@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "results/Browsing.h"
+#include "results/ResultTrees.h"
 
 class QMouseEvent;
 

@@ -17,7 +17,7 @@
 #include "platform/WorkFile.h"
 #include "results/DuplicateList.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 
 using namespace parelix;

@@ -9,7 +9,7 @@
 #include "results/Messages.h"
 #include "results/RowHints.h"
 #include "results/SpaceFigures.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 
 using namespace parelix;
 

@@ -16,7 +16,7 @@
 #include "platform/Drives.h"
 #include "results/Deletion.h"
 #include "session/Session.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/FakeSessionView.h"
 #include "support/TestSupport.h"
 

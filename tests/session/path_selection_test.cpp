@@ -332,7 +332,7 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
     // An entry put in by its text, with no node behind it, leaves the list and nothing else.
     const NodeId treeSelection = tree.selected();
     sel->selectEntry(sel->insertEntry("F:\\named", kNoNode));
-    sel->remove(PathList::Search);
+    sel->remove();
     EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid"}));
     EXPECT_EQ(tree.childCount(kNoNode), 1);
     EXPECT_EQ(tree.selected(), treeSelection);

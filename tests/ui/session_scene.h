@@ -24,7 +24,7 @@
 #include "platform/Drives.h"
 #include "results/SpaceFigures.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 #include "support/UiApplication.h"
 #include "support/WindowFixture.h"
