@@ -214,6 +214,7 @@ TEST_F(PathSelectionWindowTest, TheMenuExcludesAndBtnEnleveFollowsRepListAlone) 
 // for its Delete key; the one pushed down keeps its place.
 TEST_F(PathSelectionWindowTest, AnExclusionSortedAboveTheSelectedOneIsTheOneSelected) {
     w->show();
+    QApplication::setActiveWindow(&*w);
     pick(at({"E:\\", "mid\\"}));
     ui.Exclure->trigger();
     pick(at({"E:\\"}));
