@@ -260,7 +260,7 @@ PairsRoot addBigGroupRoot(ResultTrees& t, const fs::path& folder, int copies) {
         std::snprintf(name, sizeof name, "f%05d.dat", i);
         members.push_back(fileNode(t, i < copies ? del : keep, name));
     }
-    group(t, "65", members);
+    group(t, 65, members);
     return {root, del, keep};
 }
 
