@@ -162,6 +162,39 @@ std::size_t writeGroups(const parelix::TreeStore& dbl, bool print) {
     return members;
 }
 
+// When each phase of the run began and ended, as the log saw its lines come.
+struct RunTimes {
+    Clock::time_point start, sortAt, compareAt, finiAt, end;
+};
+
+// What the run left in the log and the trees, and its times, on standard error; 1 when the
+// run did not end as a run ends.
+int report(parelix::T_EcrPrin& window, const QListWidget* infos, const RunTimes& t, bool printGroups,
+           const char* program) {
+    // A folder without files (the baseline of memory) ends on its own line instead.
+    const int lines = infos->count();
+    const QString last = lines > 0 ? infos->item(lines - 1)->text() : QString();
+    if (last != QStringLiteral("Fini !") && last != QStringLiteral("Aucun fichier à traiter !")) {
+        std::fprintf(stderr, "%s: the run ended on \"%s\"\n", program, last.toUtf8().constData());
+        return 1;
+    }
+
+    const auto& dbl = window.session().trees().dblList;
+    const std::size_t members = writeGroups(dbl, printGroups);
+    for (int i = 0; i < lines; ++i)
+        std::fprintf(stderr, "log: %s\n", infos->item(i)->text().toUtf8().constData());
+    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",
+                 window.session().engine().fileCount(), window.session().engine().dirCount(),
+                 dbl.children(parelix::kNoNode).size(), members);
+    std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
+                 t.finiAt == Clock::time_point{} ? 0.0 : seconds(t.start, t.finiAt), seconds(t.start, t.end));
+    if (t.sortAt != Clock::time_point{} && t.compareAt != Clock::time_point{} && t.finiAt != Clock::time_point{})
+        std::fprintf(stderr, "phases: walk %.3f s, sort %.3f s, compare %.3f s\n", seconds(t.start, t.sortAt),
+                     seconds(t.sortAt, t.compareAt), seconds(t.compareAt, t.finiAt));
+    std::fprintf(stderr, "peak %ld kB\n", peakRssKb());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,43 +226,24 @@ int main(int argc, char** argv) {
     // The moment the log receives "Fini !", seen from the log's own model.
     auto* infos = window.findChild<QListWidget*>(QStringLiteral("Infos"));
     // The lines that open the sort and the comparison end the phase before them.
-    Clock::time_point sortAt{}, compareAt{}, finiAt{};
+    RunTimes times;
     QObject::connect(infos->model(), &QAbstractItemModel::rowsInserted, &window,
                      [&](const QModelIndex&, int, int last) {
                          const QString text = infos->item(last)->text();
-                         if (text == QStringLiteral("Fini !")) finiAt = Clock::now();
-                         else if (text == QStringLiteral("Tri des fichiers par taille")) sortAt = Clock::now();
-                         else if (text == QStringLiteral("Comparaison des fichiers présumés doubles")) compareAt = Clock::now();
+                         if (text == QStringLiteral("Fini !")) times.finiAt = Clock::now();
+                         else if (text == QStringLiteral("Tri des fichiers par taille")) times.sortAt = Clock::now();
+                         else if (text == QStringLiteral("Comparaison des fichiers présumés doubles"))
+                             times.compareAt = Clock::now();
                      });
 
     PaintCounter paints;
     if (countPaints) app.installEventFilter(&paints);
-    const auto start = Clock::now();
+    times.start = Clock::now();
     window.BtnChercheClick();
     QCoreApplication::processEvents();
-    const auto end = Clock::now();
+    times.end = Clock::now();
 
-    // A folder without files (the baseline of memory) ends on its own line instead.
-    const int lines = infos->count();
-    const QString last = lines > 0 ? infos->item(lines - 1)->text() : QString();
-    if (last != QStringLiteral("Fini !") && last != QStringLiteral("Aucun fichier à traiter !")) {
-        std::fprintf(stderr, "%s: the run ended on \"%s\"\n", argv[0], last.toUtf8().constData());
-        return 1;
-    }
-
-    const auto& dbl = window.session().trees().dblList;
-    const std::size_t members = writeGroups(dbl, printGroups);
-    for (int i = 0; i < lines; ++i)
-        std::fprintf(stderr, "log: %s\n", infos->item(i)->text().toUtf8().constData());
-    std::fprintf(stderr, "files %d, directories %d, groups %zu, members %zu\n",
-                 window.session().engine().fileCount(), window.session().engine().dirCount(),
-                 dbl.children(parelix::kNoNode).size(), members);
-    std::fprintf(stderr, "window fini %.3f s, total %.3f s\n",
-                 finiAt == Clock::time_point{} ? 0.0 : seconds(start, finiAt), seconds(start, end));
-    if (sortAt != Clock::time_point{} && compareAt != Clock::time_point{} && finiAt != Clock::time_point{})
-        std::fprintf(stderr, "phases: walk %.3f s, sort %.3f s, compare %.3f s\n", seconds(start, sortAt),
-                     seconds(sortAt, compareAt), seconds(compareAt, finiAt));
-    std::fprintf(stderr, "peak %ld kB\n", peakRssKb());
+    if (const int failed = report(window, infos, times, printGroups, argv[0])) return failed;
     if (countPaints) paints.report();
     return 0;
 }

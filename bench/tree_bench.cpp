@@ -135,7 +135,9 @@ void measureSpaceFigures(std::size_t nodes) {
     TreeStore dbl;
     std::size_t made = 0;
     for (std::uint64_t g = 0; made < nodes; ++g) {
-        const NodeId group = dbl.addChild(kNoNode, "(" + std::to_string(1000 + g * 7919 % 5'000'000) + ")");
+        const std::uint64_t size = 1000 + g * 7919 % 5'000'000;
+        const NodeId group = dbl.addChild(kNoNode, "(" + std::to_string(size) + ")");
+        dbl.setBytes(group, size);
         const int members = g % 3 == 0 ? 3 : 2;
         for (int m = 0; m < members; ++m) dbl.addChild(group, "C:\\Donnees\\f" + std::to_string(g) + "_" + std::to_string(m));
         made += 1 + static_cast<std::size_t>(members);

@@ -170,8 +170,8 @@ void build(ResultTrees& t, const bench::Plan& p, std::size_t& at, NodeId node, s
     t.dirList.sortChildren(node);
 }
 
-void group(ResultTrees& t, const std::string& size, const std::vector<NodeId>& members) {
-    const NodeId g = t.dblList.addChild(kNoNode, "(" + size + ")");
+void group(ResultTrees& t, std::uint64_t size, const std::vector<NodeId>& members) {
+    const NodeId g = t.addGroup(size);
     for (NodeId f : members) t.addDuplicate(g, t.nodePath(f), f);
     t.dblList.sortChildren(g);
     t.dblList.expand(g);
@@ -213,7 +213,7 @@ NodeId addPlannedRoot(ResultTrees& t, std::size_t nodes) {
     std::vector<NodeId> files;
     std::size_t at = 0;
     build(t, p, at, first, files);
-    for (std::size_t i = 0; i + 1 < files.size(); i += 6) group(t, std::to_string(1000 + i), {files[i], files[i + 1]});
+    for (std::size_t i = 0; i + 1 < files.size(); i += 6) group(t, 1000 + i, {files[i], files[i + 1]});
     return first;
 }
 
@@ -245,7 +245,7 @@ PairsRoot addPairsRoot(ResultTrees& t, const fs::path& folder, int duplicates) {
         delFiles.push_back(fileNode(t, del, name));
         keepFiles.push_back(fileNode(t, keep, name));
     }
-    for (std::size_t i = 0; i < delFiles.size(); ++i) group(t, "65", {delFiles[i], keepFiles[i]});
+    for (std::size_t i = 0; i < delFiles.size(); ++i) group(t, 65, {delFiles[i], keepFiles[i]});
     return {second, del, keep};
 }
 
@@ -260,7 +260,7 @@ PairsRoot addBigGroupRoot(ResultTrees& t, const fs::path& folder, int copies) {
         std::snprintf(name, sizeof name, "f%05d.dat", i);
         members.push_back(fileNode(t, i < copies ? del : keep, name));
     }
-    group(t, "65", members);
+    group(t, 65, members);
     return {root, del, keep};
 }
 

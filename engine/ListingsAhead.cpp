@@ -140,63 +140,70 @@ ListingsAhead::Taken ListingsAhead::listAlone(const std::string& path) {
     return taken;
 }
 
+std::optional<ListingsAhead::Taken> ListingsAhead::takeReady(std::unique_lock<std::mutex>& lock,
+                                                             const std::string& path) {
+    Ready front = std::move(ready_.front());
+    ready_.pop_front();
+    entriesAhead_ -= front.taken.listing.entries.size();
+    if (front.path == path) {
+        // Woken again only once half the window is free: one wake-up for many folders.
+        if (helperWaiting_ && helperFull_ && ready_.size() + early_.size() <= kFoldersAhead / 2 &&
+            entriesAhead_ <= kEntriesAhead / 2)
+            helperWake_.notify_one();
+        if (front.byHelper) ++helperListingsTaken;
+        return std::move(front.taken);
+    }
+    // Not the folder the walk enters: the two orders parted, which the plan rules out.
+    // The walk goes on alone, as if these listings had never been read.
+    assert(!"a listing read ahead is not the walk's next folder");
+    lock.unlock();
+    stop();
+    lock.lock();
+    if (front.taken.listing.identity && !front.taken.enteredBefore) entered_.erase(*front.taken.listing.identity);
+    for (const Ready& r : ready_)
+        if (r.taken.listing.identity && !r.taken.enteredBefore) entered_.erase(*r.taken.listing.identity);
+    ready_.clear();
+    entriesAhead_ = 0;
+    return std::nullopt;
+}
+
+bool ListingsAhead::listInTurn(std::unique_lock<std::mutex>& lock, const std::string& path) {
+    catchUp();
+    if (!ready_.empty()) return true;
+    std::string* next = nextToList();
+    if (!next || *next != path) {
+        assert(!"the walk enters a folder the plan does not know");
+        lock.unlock();
+        stop();
+        lock.lock();
+        return true;
+    }
+    // Nobody reads it: the walk does not wait for a helper that has not started, it lists
+    // the folder itself.
+    if (readingEarly_.count(path)) return false;
+    std::string claimed = std::move(*next);
+    pending_.back().pop_front();
+    inOrder_ = Lister::Walk;
+    lock.unlock();
+    FolderListing listing = listFolder(drives_, claimed + '\\');
+    lock.lock();
+    inOrder_ = Lister::None;
+    publish(std::move(claimed), std::move(listing), false);
+    catchUp();
+    // The helper may go on with the folders after it.
+    if (helperWaiting_) helperWake_.notify_one();
+    return true;
+}
+
 ListingsAhead::Taken ListingsAhead::take(const std::string& path) {
     std::unique_lock lock(mutex_);
     for (;;) {
         if (!ready_.empty()) {
-            Ready front = std::move(ready_.front());
-            ready_.pop_front();
-            entriesAhead_ -= front.taken.listing.entries.size();
-            if (front.path == path) {
-                // Woken again only once half the window is free: one wake-up for many folders.
-                if (helperWaiting_ && helperFull_ && ready_.size() + early_.size() <= kFoldersAhead / 2 &&
-                    entriesAhead_ <= kEntriesAhead / 2)
-                    helperWake_.notify_one();
-                if (front.byHelper) ++helperListingsTaken;
-                return std::move(front.taken);
-            }
-            // Not the folder the walk enters: the two orders parted, which the plan rules out.
-            // The walk goes on alone, as if these listings had never been read.
-            assert(!"a listing read ahead is not the walk's next folder");
-            lock.unlock();
-            stop();
-            lock.lock();
-            if (front.taken.listing.identity && !front.taken.enteredBefore) entered_.erase(*front.taken.listing.identity);
-            for (const Ready& r : ready_)
-                if (r.taken.listing.identity && !r.taken.enteredBefore) entered_.erase(*r.taken.listing.identity);
-            ready_.clear();
-            entriesAhead_ = 0;
+            if (std::optional<Taken> taken = takeReady(lock, path)) return std::move(*taken);
             continue;
         }
         if (alone_) return listAlone(path);
-        if (inOrder_ == Lister::None) {
-            catchUp();
-            if (!ready_.empty()) continue;
-            std::string* next = nextToList();
-            if (!next || *next != path) {
-                assert(!"the walk enters a folder the plan does not know");
-                lock.unlock();
-                stop();
-                lock.lock();
-                continue;
-            }
-            // Nobody reads it: the walk does not wait for a helper that has not started, it
-            // lists the folder itself.
-            if (!readingEarly_.count(path)) {
-                std::string claimed = std::move(*next);
-                pending_.back().pop_front();
-                inOrder_ = Lister::Walk;
-                lock.unlock();
-                FolderListing listing = listFolder(drives_, claimed + '\\');
-                lock.lock();
-                inOrder_ = Lister::None;
-                publish(std::move(claimed), std::move(listing), false);
-                catchUp();
-                // The helper may go on with the folders after it.
-                if (helperWaiting_) helperWake_.notify_one();
-                continue;
-            }
-        }
+        if (inOrder_ == Lister::None && listInTurn(lock, path)) continue;
         // The helper reads this folder: rather than wait, the walk reads one further ahead.
         if (readEarly(lock, false)) {
             if (helperWaiting_ && !helperFull_) helperWake_.notify_one();

@@ -18,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -92,6 +93,12 @@ private:
     // window has room; the lock is let go meanwhile. False when there was none.
     bool readEarly(std::unique_lock<std::mutex>& lock, bool byHelper);
     Taken listAlone(const std::string& path);
+    // Under the lock, with a listing ready: the first one when it is path's; otherwise the
+    // two orders parted and every listing ready is let go (none: the walk goes on alone).
+    std::optional<Taken> takeReady(std::unique_lock<std::mutex>& lock, const std::string& path);
+    // Under the lock, nobody listing in order: the walk lists path itself when nobody reads
+    // it. False when the helper reads it already; true when the walk should look again.
+    bool listInTurn(std::unique_lock<std::mutex>& lock, const std::string& path);
     bool windowFull() const;
 
     const DriveTable& drives_;

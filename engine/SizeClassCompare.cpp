@@ -9,18 +9,6 @@
 
 namespace parelix {
 
-namespace {
-
-// "(size)". Built piece by piece: GCC 12 warns falsely about "(" + to_string() at -O3.
-std::string groupText(std::int64_t size) {
-    std::string text(1, '(');
-    text += std::to_string(size);
-    text += ')';
-    return text;
-}
-
-}  // namespace
-
 SizeClassCompare::SizeClassCompare(SearchUi& ui, ResultTrees& trees, FileListCursor& list, DirectoryPaths& dirs,
                                    CompareSteps& steps, ReadAhead& reads, ProbeLookahead& ahead,
                                    const CompareLimits& limits, std::uint8_t* chunkA, std::uint8_t* chunkB)
@@ -248,7 +236,8 @@ bool SizeClassCompare::groupFrom(std::uint32_t& i) {
         c = p;
         const std::uint32_t candIndex = sequence_[p];
         showPair(pathsOf(rep).name, pathsOf(files_[candIndex]).name);
-        if (group == kNoNode) group = trees_.dblList.addChild(kNoNode, groupText(rep.shownSize));
+        // A member was read or is empty: its size is the real one.
+        if (group == kNoNode) group = trees_.addGroup(static_cast<std::uint64_t>(rep.shownSize));
         addMember(group, rep);
         ++finished_;
         pending.erase(it);

@@ -1,5 +1,7 @@
 #include "results/Activity.h"
 
+#include "results/ResultsSession.h"
+
 namespace parelix {
 
 bool mayAct(Act act, const Activity& now) {
@@ -27,5 +29,19 @@ bool mayAct(Act act, const Activity& now) {
     }
     return false;
 }
+
+DeletionAct::DeletionAct(ResultsSession& session) : session_(session) {
+    if (session_.actDepth_++ > 0) return;
+    session_.linksHeld_ = true;
+    session_.deletionBegins();
+}
+
+DeletionAct::~DeletionAct() {
+    if (--session_.actDepth_ > 0) return;
+    session_.linksHeld_ = false;
+    session_.deletionEnded();
+}
+
+void DeletionAct::releaseLinks() { session_.linksHeld_ = false; }
 
 }  // namespace parelix

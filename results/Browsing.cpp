@@ -7,16 +7,6 @@
 
 namespace parelix {
 
-BusyHold::BusyHold(ResultsWindow& window, bool lockUpdates) : window_(window), lock_(lockUpdates) {
-    if (window_.waitDepth_++ == 0) window_.setWaitCursor(true);
-    if (lock_ && window_.lockDepth_++ == 0) window_.lockWindowUpdate(true);
-}
-
-BusyHold::~BusyHold() {
-    if (lock_ && --window_.lockDepth_ == 0) window_.lockWindowUpdate(false);
-    if (--window_.waitDepth_ == 0) window_.setWaitCursor(false);
-}
-
 const char* openFileMessage(int code) {
     switch (code) {
     case 0: return "The operating system is out of memory or resources.";
@@ -38,54 +28,6 @@ const char* openFileMessage(int code) {
     }
 }
 
-namespace {
-
-// Whether a DirList node's full path is whole: at most 255 characters (length: how many), and
-// no folder on it has a name cut when its node was made (a cut name cannot be told from a
-// whole one). Reads the texts only: nothing is built.
-bool dirPathWhole(const ResultTrees& trees, NodeId node, std::size_t& length) {
-    const TreeStore& dir = trees.dirList;
-    length = 0;
-    for (NodeId n = node; n != kNoNode; n = dir.parent(n)) {
-        if (dir.parent(n) != kNoNode && !trees.isFileNode(n) && dir.text(n).size() >= kShortStringMax) return false;
-        length += trees.name(n).size() + (n == node ? 0 : 1);
-    }
-    return length <= kShortStringMax;
-}
-
-}  // namespace
-
-bool wholePathInto(const ResultTrees& trees, TreeId tree, NodeId node, std::string& path) {
-    std::size_t length = 0;
-    if (tree == TreeId::DblList) {
-        // The member's text is the file's path; it is trusted only while the file node's own
-        // path is whole.
-        const NodeId file = trees.dblList.link(node);
-        if (file == kNoNode || !dirPathWhole(trees, file, length)) return false;
-        const std::string& text = trees.dblList.text(node);
-        path.assign(text, 0, std::min(text.size(), kShortStringMax));
-        return true;
-    }
-    // A path cut to 255 characters names another file or folder (possibly an ancestor of
-    // this one), which must never reach the shell. Written from its end, in place.
-    if (!dirPathWhole(trees, node, length)) return false;
-    path.resize(length);
-    std::size_t end = length;
-    for (NodeId n = node; n != kNoNode; n = trees.dirList.parent(n)) {
-        const std::string_view name = trees.name(n);
-        end -= name.size();
-        path.replace(end, name.size(), name);
-        if (end > 0) path[--end] = '\\';
-    }
-    return true;
-}
-
-std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node) {
-    std::string path;
-    if (!wholePathInto(trees, tree, node, path)) path.clear();
-    return path;
-}
-
 std::string statusTextFor(const ResultTrees& trees, NodeId node) {
     std::string text = trees.nodePath(node);
     if (trees.dirList.childCount(node) == 0) return text;
@@ -100,31 +42,31 @@ std::string statusTextFor(const ResultTrees& trees, NodeId node) {
 void Browsing::dirListChange(NodeId node) {
     // During a deletion the trees' selections move as nodes go; the deletion sets them once
     // at its end, and meanwhile DirList neither opens nor scrolls to follow DblList.
-    if (node == kNoNode || window_.linksHeld()) return;
+    if (node == kNoNode || session_.linksHeld()) return;
     const NodeId member = trees_.dirList.link(node);
     if (member != kNoNode) {
         // Runs dblListChange, which finds this node already selected: the chain stops there.
         trees_.dblList.select(member);
-        window_.setHideSelection(TreeId::DblList, false);
+        session_.setHideSelection(TreeId::DblList, false);
     } else {
-        window_.setHideSelection(TreeId::DblList, true);
+        session_.setHideSelection(TreeId::DblList, true);
     }
-    window_.setStatusText(statusTextFor(trees_, node));
+    session_.setStatusText(statusTextFor(trees_, node));
 }
 
 void Browsing::dblListChange(NodeId node) {
-    if (node == kNoNode || window_.linksHeld()) return;
+    if (node == kNoNode || session_.linksHeld()) return;
     const NodeId file = trees_.dblList.link(node);
     if (file == kNoNode) {   // a group node: the status bar keeps its text
-        window_.setHideSelection(TreeId::DirList, true);
+        session_.setHideSelection(TreeId::DirList, true);
         return;
     }
     trees_.dirList.select(file);
-    window_.setHideSelection(TreeId::DirList, false);
+    session_.setHideSelection(TreeId::DirList, false);
 }
 
 NodeId Browsing::focusedNode(TreeId* tree) const {
-    const TreeId focus = window_.focusedTree();
+    const TreeId focus = session_.focusedTree();
     if (tree) *tree = focus;
     if (focus == TreeId::DirList) return trees_.dirList.selected();
     if (focus == TreeId::DblList) return trees_.dblList.selected();
@@ -148,7 +90,7 @@ void Browsing::nextDuplicate() { stepDuplicate(true); }
 void Browsing::setFirstRootExpanded(bool expand) {
     TreeStore& tree = trees_.dirList;
     if (tree.empty()) return;
-    BusyHold hold(window_, false);
+    BusyHold hold(session_, false);
     // One batch for the views: each would otherwise lay itself out again for every folder.
     TreeStore::Batch batch(tree);
     // Pre-order over the first root's subtree; an explicit stack keeps deep trees off the

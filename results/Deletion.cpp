@@ -24,42 +24,6 @@ const ReferenceMarks& Deletion::noReferences() {
     return none;
 }
 
-OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
-                              const CopyCandidates& candidates, const std::function<bool()>& turn) {
-    const DriveTable& drives = services.drives();
-    const std::optional<std::string> posix = drives.toPosix(file);
-    if (!posix || !pathExists(*posix)) return OtherCopy::FileGone;
-    // A folder or a device now at the path is no copy of anything: it stays.
-    const std::optional<FileStat> self = statRegularFile(*posix);
-    if (!self) return OtherCopy::NotFound;
-    std::string other;
-    while (candidates(other)) {
-        const std::optional<std::string> otherPosix = drives.toPosix(other);
-        // A trashed file is no copy the user still has: emptying the trash loses it.
-        if (!otherPosix || insideTrashFolder(*otherPosix)) continue;
-        // The same file under a second name (hard link, bind mount) is no copy.
-        const std::optional<FileStat> st = statRegularFile(*otherPosix);
-        if (!st || st->identity == self->identity || st->size != self->size) continue;
-        const ContentMatch match = compareHeldFiles(*posix, *otherPosix, turn, services.readCall);
-        if (match == ContentMatch::Same) return OtherCopy::Found;
-        if (match == ContentMatch::Interrupted) return OtherCopy::Interrupted;
-    }
-    return OtherCopy::NotFound;
-}
-
-OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
-                              const std::vector<std::string>& others, const std::function<bool()>& turn) {
-    std::size_t next = 0;
-    return findOtherCopyOnDisk(
-        services, file,
-        [&](std::string& path) {
-            if (next == others.size()) return false;
-            path = others[next++];
-            return true;
-        },
-        turn);
-}
-
 CopyCandidates otherMembers(const ResultTrees& trees, NodeId member, NodeId keeper) {
     const TreeStore& dbl = trees.dblList;
     const NodeId group = dbl.parent(member);
@@ -100,14 +64,14 @@ bool Deletion::waitForOtherDeletions(std::optional<DeletionLock>& lock, const st
     std::string status;
     lock.emplace(services_.deletionLockFiles(), [&] {
         if (!waiting) {
-            waiting.emplace(window_, false);
-            status = window_.statusText();
-            window_.setStatusText(cut255(kWaitingStatus + path));
+            waiting.emplace(session_, false);
+            status = session_.statusText();
+            session_.setStatusText(cut255(kWaitingStatus + path));
         }
-        return window_.lockWaitTurn();
+        return session_.lockWaitTurn();
     });
-    if (waiting) window_.setStatusText(status);
-    if (lock->firstWithoutLockFile()) window_.appendLog(kNoDeletionLock);
+    if (waiting) session_.setStatusText(status);
+    if (lock->firstWithoutLockFile()) session_.appendLog(kNoDeletionLock);
     return lock->acquired() && !ending();
 }
 
@@ -126,11 +90,11 @@ bool Deletion::otherCopyRemains(NodeId member, NodeId keeper, const std::string&
     OtherCopy answer;
     {
         // Reads whole files: the window paints meanwhile and says which file it reads.
-        BusyHold hold(window_, false);
-        const std::string status = window_.statusText();
-        window_.setStatusText(cut255(kCheckingStatus + path));
-        answer = window_.findOtherCopy(path, others);
-        window_.setStatusText(status);
+        BusyHold hold(session_, false);
+        const std::string status = session_.statusText();
+        session_.setStatusText(cut255(kCheckingStatus + path));
+        answer = session_.findOtherCopy(path, others);
+        session_.setStatusText(status);
     }
     if (answer == OtherCopy::Found || answer == OtherCopy::FileGone) return true;
     if (answer == OtherCopy::NotFound) refuse(path, noOtherCopyRefusal(path.substr(path.rfind('\\') + 1)), failures);
@@ -209,7 +173,7 @@ bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, Nod
     // after the answer, right before the move: the disk may change while the question waits.
     if (member != kNoNode && !(op.fFlags & FOF_NOCONFIRMATION) && !otherCopyRemains(member, keeper, path, failures))
         return false;
-    window_.appendLog("Effacement de " + path);
+    session_.appendLog("Effacement de " + path);
     if (failures) op.fFlags |= FOF_NOERRORUI;   // the walk shows its failures at its end
     // A check that keeps the file says why itself and aborts the move: no second reason.
     if (member != kNoNode) op.lastCheck = [&] { return !ending() && otherCopyRemains(member, keeper, path, failures); };
@@ -226,7 +190,7 @@ bool Deletion::checkedMove(SHFILEOPSTRUCTA& op, NodeId going, NodeId member, Nod
 }
 
 bool Deletion::prune(NodeId file) {
-    BusyHold hold(window_, true);
+    BusyHold hold(session_, true);
     TreeStore& dir = trees_.dirList;
     if (file == kNoNode || !dir.isValid(file)) return false;
     // A selection that goes with the node moves first to its folder, or to the closed
@@ -275,9 +239,9 @@ void Deletion::settleSelection(const std::vector<NodeId>& chain) {
 }
 
 bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
-    if (!window_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
+    if (!session_.mayAct(Act::Delete) || (tree != TreeId::DirList && tree != TreeId::DblList)) return false;
     const std::vector<NodeId> chain = dirChain(tree, node);
-    DeletionAct act(window_);
+    DeletionAct act(session_);
     const bool removed = deleteOne(tree, node, keepConfirmation, references_.onDisk(trees_, services_.drives()), kNoNode,
                                    nullptr);
     act.releaseLinks();
@@ -286,8 +250,8 @@ bool Deletion::deleteNode(TreeId tree, NodeId node, bool keepConfirmation) {
 }
 
 void Deletion::trashClick() {
-    if (!window_.mayAct(Act::Delete)) return;
-    switch (window_.focusedTree()) {
+    if (!session_.mayAct(Act::Delete)) return;
+    switch (session_.focusedTree()) {
     case TreeId::DirList: {
         const NodeId node = trees_.dirList.selected();
         if (node != kNoNode) deleteNode(TreeId::DirList, node, true);
@@ -304,7 +268,7 @@ void Deletion::trashClick() {
 }
 
 void Deletion::dropOnTrash(TreeId source) {
-    if (!window_.mayAct(Act::Delete)) return;
+    if (!session_.mayAct(Act::Delete)) return;
     if (source == TreeId::DirList) {
         const NodeId node = trees_.dirList.selected();
         if (node != kNoNode) deleteNode(TreeId::DirList, node, false);
@@ -315,10 +279,10 @@ void Deletion::dropOnTrash(TreeId source) {
 }
 
 void Deletion::deleteDuplicatesOfDirectory() {
-    if (!window_.mayAct(Act::Delete)) return;
+    if (!session_.mayAct(Act::Delete)) return;
     const NodeId selected = trees_.dirList.selected();
     if (selected == kNoNode) return;
-    DeletionAct act(window_);
+    DeletionAct act(session_);
     const DeletionPlan plan = planFolderDuplicates(trees_, references_, selected);
     // With nothing to send away the walk says nothing, unless a reference folder held it back.
     if (plan.empty()) return tellNothing(plan, nullptr);
@@ -326,10 +290,10 @@ void Deletion::deleteDuplicatesOfDirectory() {
 }
 
 void Deletion::deleteDuplicatesOfTree() {
-    if (!window_.mayAct(Act::Delete)) return;
+    if (!session_.mayAct(Act::Delete)) return;
     const NodeId selected = trees_.dirList.selected();
     if (selected == kNoNode) return;
-    DeletionAct act(window_);
+    DeletionAct act(session_);
     const DeletionPlan plan = planTreeDuplicates(trees_, references_, selected);
     if (plan.empty()) return tellNothing(plan, kNothingInTree);
     // The folder by its name; a search root by its last component, a drive by its letter.
@@ -354,7 +318,7 @@ void Deletion::walk(const DeletionPlan& plan, NodeId selected, DeletionAct& act)
     std::vector<DeletionFailure> failures;
     bool removed = false;
     {
-        BusyHold hold(window_, true);
+        BusyHold hold(session_, true);
         // Exactly the planned files, in the trees the walk started with: a move that fails
         // leaves its file in its group, and the copies the plan keeps stay all the same.
         for (const DeletionPlan::Step& step : plan.steps) {

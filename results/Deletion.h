@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "platform/DeletionLock.h"
-#include "results/Browsing.h"
 #include "results/DeletionPlan.h"
 #include "results/Messages.h"
+#include "results/OtherCopy.h"
 #include "results/ReferenceMarks.h"
+#include "results/ResultsSession.h"
 #include "results/SpaceFigures.h"
 
 namespace parelix {
@@ -36,17 +37,6 @@ std::string treeWalkQuestion(std::size_t files, std::uint64_t bytes, const std::
 // "Plus aucune autre copie identique de « NAME », fichier conservé." for the file NAME.
 std::string noOtherCopyRefusal(const std::string& name);
 
-// Found when one of the candidates is, on disk now, a regular file other than `file`
-// (another device or inode) outside every trash folder, with the same bytes, read with both
-// held open and neither changed meanwhile (compareHeldFiles); the candidates are asked one at
-// a time and no further once one is. FileGone when nothing is at `file`'s path any more;
-// Interrupted when turn, called between chunks, answered false. Paths are Windows-style,
-// over the services' drive table; the files are read through their read call.
-OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
-                              const CopyCandidates& candidates, const std::function<bool()>& turn = {});
-OtherCopy findOtherCopyOnDisk(const PlatformServices& services, const std::string& file,
-                              const std::vector<std::string>& others, const std::function<bool()>& turn = {});
-
 // The other members of a duplicate's group as a check's candidates: `keeper` first (a copy a
 // walk's plan keeps; kNoNode: none), then the members in the group's order, each path made
 // only when asked for, in the caller's string. Members whose path is not whole are passed over.
@@ -64,9 +54,9 @@ constexpr std::size_t kFailuresShown = 5;
 class Deletion {
 public:
     // references: the reference folders, whose files never go; they outlive the deletion.
-    Deletion(ResultTrees& trees, ResultsWindow& window, PlatformServices& services,
+    Deletion(ResultTrees& trees, ResultsSession& session, PlatformServices& services,
              const ReferenceMarks& references = noReferences())
-        : trees_(trees), window_(window), services_(services), references_(references) {}
+        : trees_(trees), session_(session), services_(services), references_(references) {}
     static const ReferenceMarks& noReferences();
 
     // Sends node (a DirList node, or a DblList member) to the recycle bin and, on success,
@@ -137,7 +127,7 @@ private:
     bool waitForOtherDeletions(std::optional<DeletionLock>& lock, const std::string& path);
     void refuse(const std::string& path, const std::string& reason, std::vector<DeletionFailure>* failures);
     // The program is ending (a signal came): a walk goes no further and nothing is asked.
-    bool ending() const { return !window_.mayAct(Act::GoOn); }
+    bool ending() const { return !session_.mayAct(Act::GoOn); }
     // The DirList node an act works on, then its ancestors.
     std::vector<NodeId> dirChain(TreeId tree, NodeId node) const;
     // At an act's end, when the trees changed: the first of chain still there takes the
@@ -147,7 +137,7 @@ private:
     NodeId shownFrom(NodeId node) const;
 
     ResultTrees& trees_;
-    ResultsWindow& window_;
+    ResultsSession& session_;
     PlatformServices& services_;
     const ReferenceMarks& references_;
     Freed freed_;

@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "results/SpaceFigures.h"
-
 namespace parelix {
 
 namespace {
@@ -24,7 +22,7 @@ public:
         const TreeStore& dir = trees_.dirList;
         if (dir.link(node) == kNoNode || dir.childCount(node) != 0) return;
         if (inReference) ++plan_.references;
-        else if (keepEmpty_ && groupSize(trees_.dblList, trees_.dblList.parent(dir.link(node))) == 0u) ++plan_.emptyKept;
+        else if (keepEmpty_ && trees_.dblList.bytes(trees_.dblList.parent(dir.link(node))) == 0u) ++plan_.emptyKept;
         else reach(node);
     }
 
@@ -52,7 +50,7 @@ private:
         --left_[at->second];
         plan_.groups[at->second].going.push_back(file);
         plan_.steps.push_back({file, at->second});
-        plan_.bytes += groupSize(dbl, group).value_or(0);
+        plan_.bytes += dbl.bytes(group).value_or(0);
     }
 
     const ResultTrees& trees_;

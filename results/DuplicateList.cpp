@@ -1,7 +1,5 @@
 #include "results/DuplicateList.h"
 
-#include "results/SpaceFigures.h"
-
 namespace parelix {
 
 std::string saveListFailure(const std::string& path, const std::string& reason) {
@@ -82,7 +80,7 @@ std::string duplicateListCsv(const ResultTrees& trees, const DriveTable& drives,
     std::uint64_t number = 0;
     for (NodeId group : dbl.children(kNoNode)) {
         ++number;
-        const std::string size = std::to_string(groupSize(dbl, group).value_or(0));
+        const std::string size = std::to_string(dbl.bytes(group).value_or(0));
         for (NodeId member : dbl.children(group)) {
             const NodeId file = dbl.link(member);
             const bool linked = file != kNoNode && trees.dirList.isValid(file);

@@ -73,11 +73,6 @@ bool ReferenceMarks::touches(const ResultTrees& trees, NodeId dirNode) const {
     return false;
 }
 
-bool ReferenceMarks::holdsMember(const ResultTrees& trees, NodeId member) const {
-    if (paths_.empty() || member == kNoNode || !trees.dblList.isValid(member)) return false;
-    return holds(trees, trees.dblList.link(member));
-}
-
 ReferenceDisk ReferenceMarks::onDisk(const ResultTrees& trees, const DriveTable& drives) const {
     ReferenceDisk disk;
     std::vector<std::string> where;

@@ -38,8 +38,6 @@ class ReferenceMarks {
 public:
     void mark(const std::string& searchPath, bool reference);
     bool marked(const std::string& searchPath) const { return paths_.count(searchPath) > 0; }
-    void clear() { paths_.clear(); }
-    bool empty() const { return paths_.empty(); }
 
     // Finds the folders of the trees (walked or not) that show a marked folder, by device and
     // inode: after each search's walk and after each change of the marks. Until then, and in
@@ -52,8 +50,6 @@ public:
     bool holds(const ResultTrees& trees, NodeId dirNode) const;
     // holds, or a folder with a reference place somewhere below it.
     bool touches(const ResultTrees& trees, NodeId dirNode) const;
-    // A DblList member whose file lies below a reference place.
-    bool holdsMember(const ResultTrees& trees, NodeId member) const;
 
     // The marked folders, and the located ones, as the disk shows them now.
     ReferenceDisk onDisk(const ResultTrees& trees, const DriveTable& drives) const;

@@ -21,6 +21,7 @@ SavedNode saved(const TreeStore& store, NodeId node) {
     s.populated = store.populated(node);
     s.counter = store.counter(node);
     s.link = store.link(node);
+    s.bytes = store.bytes(node);
     return s;
 }
 
@@ -102,7 +103,10 @@ bool putBack(ResultTrees& trees, const RemovedNodes& removed) {
     std::unordered_map<NodeId, NodeId> dirIds, dblIds;
     putBackDir(dir, removed, dirIds);
 
-    for (const SavedNode& g : removed.groups) dblIds[g.id] = dbl.insertChild(kNoNode, g.row, g.text, g.kind, g.id);
+    for (const SavedNode& g : removed.groups) {
+        const NodeId id = dblIds[g.id] = dbl.insertChild(kNoNode, g.row, g.text, g.kind, g.id);
+        if (g.bytes) dbl.setBytes(id, *g.bytes);
+    }
     for (const SavedNode& m : removed.members) {
         const auto group = dblIds.find(m.parent);
         const NodeId parent = group != dblIds.end() ? group->second : m.parent;

@@ -4,6 +4,7 @@
 // before it, so that a deletion taken back puts the trees back as they were: nodes in their
 // places and groups, links, counters, marks and open folders.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct SavedNode {
     bool populated = false;
     std::int32_t counter = -1;
     NodeId link = kNoNode;
+    std::optional<std::uint64_t> bytes;   // a group's file size
 };
 
 struct RemovedNodes {

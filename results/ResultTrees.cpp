@@ -1,6 +1,8 @@
 #include "results/ResultTrees.h"
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -15,6 +17,16 @@ constexpr std::string_view kDirPrefix = "--> ";
 ResultTrees::ResultTrees() {
     dirList.events.expanding = [this](NodeId n) { expandingRule(n); };
     dirList.events.collapsing = [this](NodeId n) { collapsingRule(n); };
+}
+
+NodeId ResultTrees::addGroup(std::uint64_t size) {
+    // Built piece by piece: GCC 12 warns falsely about "(" + to_string() at -O3.
+    std::string caption(1, '(');
+    caption += std::to_string(size);
+    caption += ')';
+    const NodeId group = dblList.addChild(kNoNode, std::move(caption));
+    dblList.setBytes(group, size);
+    return group;
 }
 
 NodeId ResultTrees::addDuplicate(NodeId group, const std::string& path, NodeId file) {
@@ -110,6 +122,54 @@ void ResultTrees::clear() {
     ++generation_;
     dirList.clear();
     dblList.clear();
+}
+
+namespace {
+
+// Whether a DirList node's full path is whole: at most 255 characters (length: how many), and
+// no folder on it has a name cut when its node was made (a cut name cannot be told from a
+// whole one). Reads the texts only: nothing is built.
+bool dirPathWhole(const ResultTrees& trees, NodeId node, std::size_t& length) {
+    const TreeStore& dir = trees.dirList;
+    length = 0;
+    for (NodeId n = node; n != kNoNode; n = dir.parent(n)) {
+        if (dir.parent(n) != kNoNode && !trees.isFileNode(n) && dir.text(n).size() >= kShortStringMax) return false;
+        length += trees.name(n).size() + (n == node ? 0 : 1);
+    }
+    return length <= kShortStringMax;
+}
+
+}  // namespace
+
+bool wholePathInto(const ResultTrees& trees, TreeId tree, NodeId node, std::string& path) {
+    std::size_t length = 0;
+    if (tree == TreeId::DblList) {
+        // The member's text is the file's path; it is trusted only while the file node's own
+        // path is whole.
+        const NodeId file = trees.dblList.link(node);
+        if (file == kNoNode || !dirPathWhole(trees, file, length)) return false;
+        const std::string& text = trees.dblList.text(node);
+        path.assign(text, 0, std::min(text.size(), kShortStringMax));
+        return true;
+    }
+    // A path cut to 255 characters names another file or folder (possibly an ancestor of
+    // this one), which must never reach the shell. Written from its end, in place.
+    if (!dirPathWhole(trees, node, length)) return false;
+    path.resize(length);
+    std::size_t end = length;
+    for (NodeId n = node; n != kNoNode; n = trees.dirList.parent(n)) {
+        const std::string_view name = trees.name(n);
+        end -= name.size();
+        path.replace(end, name.size(), name);
+        if (end > 0) path[--end] = '\\';
+    }
+    return true;
+}
+
+std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node) {
+    std::string path;
+    if (!wholePathInto(trees, tree, node, path)) path.clear();
+    return path;
 }
 
 }  // namespace parelix

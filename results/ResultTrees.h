@@ -9,6 +9,9 @@
 
 namespace parelix {
 
+// Which of the two trees a node id belongs to; None: neither (another control has the focus).
+enum class TreeId { None, DirList, DblList };
+
 class ResultTrees {
 public:
     ResultTrees();
@@ -16,6 +19,9 @@ public:
     TreeStore dirList;
     TreeStore dblList;
 
+    // Appends a group node to DblList for files of the given size, with the caption
+    // "(size)", and keeps the size with it (dblList.bytes): nothing reads it back from the text.
+    NodeId addGroup(std::uint64_t size);
     // Appends a member node for path under group and links it with file, raising the
     // counters (and, on collapsed nodes, the marks) from file up to its search root.
     NodeId addDuplicate(NodeId group, const std::string& path, NodeId file);
@@ -52,5 +58,12 @@ public:
 private:
     std::uint64_t generation_ = 0;
 };
+
+// The path of a node (a DirList node, or a DblList member) that the shell may be handed, or
+// empty when the node's real path does not fit the 255 characters: the cut path would name
+// some other file or folder.
+std::string wholePath(const ResultTrees& trees, TreeId tree, NodeId node);
+// The same into path, whose storage is reused: false when the path is not whole.
+bool wholePathInto(const ResultTrees& trees, TreeId tree, NodeId node, std::string& path);
 
 }  // namespace parelix

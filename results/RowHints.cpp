@@ -14,7 +14,7 @@ namespace {
 // A duplicate's size is its group's; another file's is read from the disk as it is now.
 std::optional<std::uint64_t> fileSize(const ResultTrees& trees, const DriveTable& drives, NodeId file) {
     const NodeId member = trees.dirList.link(file);
-    if (member != kNoNode && trees.dblList.isValid(member)) return groupSize(trees.dblList, trees.dblList.parent(member));
+    if (member != kNoNode && trees.dblList.isValid(member)) return trees.dblList.bytes(trees.dblList.parent(member));
     const std::optional<std::string> posix = drives.toPosix(trees.fullNodePath(file));
     if (!posix) return std::nullopt;
     const std::optional<FileStat> stat = statRegularFile(*posix);
@@ -41,7 +41,7 @@ std::string dblListHint(const ResultTrees& trees, NodeId node) {
     if (!dbl.isValid(node)) return {};
     const NodeId group = dbl.parent(node);
     if (group == kNoNode) {
-        const std::optional<std::uint64_t> size = groupSize(dbl, node);
+        const std::optional<std::uint64_t> size = dbl.bytes(node);
         if (!size) return dbl.text(node);
         const auto copies = static_cast<std::uint64_t>(dbl.childCount(node));
         return groupedCount(copies) + kGroupTimes + readableSize(*size) + ", " +
@@ -49,7 +49,7 @@ std::string dblListHint(const ResultTrees& trees, NodeId node) {
     }
     const NodeId file = dbl.link(node);
     const std::string path = file != kNoNode && trees.dirList.isValid(file) ? trees.fullNodePath(file) : dbl.text(node);
-    return withSize(path, groupSize(dbl, group));
+    return withSize(path, dbl.bytes(group));
 }
 
 }  // namespace parelix

@@ -1,5 +1,6 @@
 #include "results/SpaceFigures.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/SearchedFile.h"
@@ -32,24 +33,13 @@ std::string readableSize(std::uint64_t bytes) {
 
 std::string groupedCount(std::uint64_t count) { return groupThousands(count); }
 
-std::optional<std::uint64_t> groupSize(const TreeStore& dbl, NodeId group) {
-    const std::string& text = dbl.text(group);
-    if (text.size() < 3 || text.size() > 22 || text.front() != '(' || text.back() != ')') return std::nullopt;
-    std::uint64_t size = 0;
-    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        size = size * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    return size;
-}
-
 ExtraCopies extraCopies(const TreeStore& dbl) {
     ExtraCopies extra;
     for (NodeId group : dbl.children(kNoNode)) {
         const auto members = static_cast<std::uint64_t>(dbl.childCount(group));
         if (members < 2) continue;   // a group still being built
         extra.files += members - 1;
-        extra.bytes += (members - 1) * groupSize(dbl, group).value_or(0);
+        extra.bytes += (members - 1) * dbl.bytes(group).value_or(0);
     }
     return extra;
 }

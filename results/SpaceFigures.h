@@ -3,7 +3,6 @@
 // extra copies are every member of a group but one: deleting them all keeps one copy of
 // each file. The rows' tooltips (RowHints.h) and the window's figures share these.
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "platform/Drives.h"
@@ -18,9 +17,6 @@ std::string readableSize(std::uint64_t bytes);
 // A count with its thousands apart, by a narrow no-break space: "2 994". Every count the
 // program writes in a sentence goes through it.
 std::string groupedCount(std::uint64_t count);
-
-// A group node's size, read from its text "(4294967306)"; none for any other text.
-std::optional<std::uint64_t> groupSize(const TreeStore& dblList, NodeId group);
 
 // The copies beyond the first of every group, and the bytes they take.
 struct ExtraCopies {

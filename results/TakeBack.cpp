@@ -67,14 +67,14 @@ bool TakeBack::waitForOtherDeletions(std::optional<DeletionLock>& lock) {
     // Another window may be deleting the other copy of what comes back: its check and move
     // end before anything here moves, and its next check sees what came back.
     bool waited = false;
-    const std::string status = window_.statusText();
-    lock.emplace(services_.deletionLockFile(), [&] {
-        if (!waited) window_.setStatusText(kWaitingStatus + (acts_.empty() ? std::string() : acts_.back().items.back().path));
+    const std::string status = session_.statusText();
+    lock.emplace(services_.deletionLockFiles(), [&] {
+        if (!waited) session_.setStatusText(kWaitingStatus + (acts_.empty() ? std::string() : acts_.back().items.back().path));
         waited = true;
-        return window_.waitTurn();
+        return session_.lockWaitTurn();
     });
-    if (waited) window_.setStatusText(status);
-    return lock->acquired() && window_.mayAct(Act::GoOn);
+    if (waited) session_.setStatusText(status);
+    return lock->acquired() && session_.mayAct(Act::GoOn);
 }
 
 std::optional<std::string> TakeBack::putBackItem(const Item& item) {
@@ -90,14 +90,14 @@ std::optional<std::string> TakeBack::putBackItem(const Item& item) {
 void TakeBack::restoreAll(const Record& record, std::vector<std::string>& stays) {
     // The last one sent first: each removal is undone on the trees it left.
     for (auto it = record.items.rbegin(); it != record.items.rend(); ++it) {
-        if (!window_.mayAct(Act::GoOn)) return;
+        if (!session_.mayAct(Act::GoOn)) return;
         const std::optional<std::string> why = putBackItem(*it);
         if (!why) {
-            window_.appendLog(cut255(kTakenBackLog + it->path));
+            session_.appendLog(cut255(kTakenBackLog + it->path));
             ++returned_.sent;
             returned_.bytes += it->bytes;
         } else {
-            window_.appendLog(kStaysInBinLog + it->path + kStaysBecause + *why);
+            session_.appendLog(kStaysInBinLog + it->path + kStaysBecause + *why);
             stays.push_back(it->path + kStaysBecause + *why);
         }
     }
@@ -113,7 +113,7 @@ void TakeBack::settle(const Record& record, NodeId firstBack) {
 }
 
 void TakeBack::takeBackLast() {
-    if (!window_.mayAct(Act::TakeBack)) return;
+    if (!session_.mayAct(Act::TakeBack)) return;
     if (!canTakeBack()) {
         acts_.clear();   // those of an earlier search: its trees are gone
         services_.showMessage(kNothingToTakeBack);
@@ -122,7 +122,7 @@ void TakeBack::takeBackLast() {
     std::vector<std::string> stays;
     takingBack_ = true;
     {
-        DeletionAct act(window_);
+        DeletionAct act(session_);
         std::optional<DeletionLock> lock;
         if (!waitForOtherDeletions(lock)) {
             takingBack_ = false;
@@ -131,7 +131,7 @@ void TakeBack::takeBackLast() {
         const Record record = std::move(acts_.back());
         acts_.pop_back();
         {
-            BusyHold hold(window_, false);
+            BusyHold hold(session_, false);
             restoreAll(record, stays);
         }
         act.releaseLinks();
@@ -139,7 +139,7 @@ void TakeBack::takeBackLast() {
         settle(record, first.removed.empty() ? kNoNode : first.removed.dir.front().id);
     }
     takingBack_ = false;
-    if (!stays.empty() && window_.mayAct(Act::GoOn))
+    if (!stays.empty() && session_.mayAct(Act::GoOn))
         services_.showMessage(staysReport(stays), "Erreur", MessageKind::Error);
 }
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/Services.h"
-#include "results/Browsing.h"
+#include "results/ResultsSession.h"
 #include "results/RemovedNodes.h"
 #include "results/SpaceFigures.h"
 
@@ -27,8 +27,8 @@ std::string staysReason(const RestoreResult& result);
 
 class TakeBack {
 public:
-    TakeBack(ResultTrees& trees, ResultsWindow& window, PlatformServices& services)
-        : trees_(trees), window_(window), services_(services) {}
+    TakeBack(ResultTrees& trees, ResultsSession& session, PlatformServices& services)
+        : trees_(trees), session_(session), services_(services) {}
 
     // The recorder: a deletion act begins and ends (the outermost one); in between, each
     // successful move (op, once the shell reported success) with the DirList node the trees
@@ -67,7 +67,7 @@ private:
     bool waitForOtherDeletions(std::optional<DeletionLock>& lock);
 
     ResultTrees& trees_;
-    ResultsWindow& window_;
+    ResultsSession& session_;
     PlatformServices& services_;
     std::vector<Record> acts_;
     std::optional<Record> current_;

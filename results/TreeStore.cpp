@@ -116,6 +116,7 @@ void TreeStore::releaseSubtree(NodeId node) {
     for (NodeId c : nodes_[node].children) releaseSubtree(c);
     nodes_[node] = Node{};
     places_[node] = Place{};
+    if (node < bytes_.size()) bytes_[node] = kNoBytes;
     freeList_.push_back(node);
 }
 
@@ -158,6 +159,8 @@ void TreeStore::clear() {
     nodes_.shrink_to_fit();
     places_.clear();
     places_.shrink_to_fit();
+    bytes_.clear();
+    bytes_.shrink_to_fit();
     roots_.clear();
     roots_.shrink_to_fit();
     freeList_.clear();
@@ -193,6 +196,19 @@ void TreeStore::setMarked(NodeId node, bool marked) {
     if (place(node).marked == marked) return;
     places_[node].marked = marked;
     for (auto* l : listeners_) l->nodeChanged(node);
+}
+
+std::optional<std::uint64_t> TreeStore::bytes(NodeId node) const {
+    assert(isValid(node) && "node id not valid");
+    if (node >= bytes_.size() || bytes_[node] == kNoBytes) return std::nullopt;
+    return bytes_[node];
+}
+
+void TreeStore::setBytes(NodeId node, std::uint64_t bytes) {
+    assert(isValid(node) && "node id not valid");
+    assert(bytes != kNoBytes && "that count means none");
+    if (node >= bytes_.size()) bytes_.resize(std::size_t{node} + 1, kNoBytes);
+    bytes_[node] = bytes;
 }
 
 int TreeStore::imageIndex(NodeId node) const {

@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,6 +134,11 @@ public:
     void setLink(NodeId node, NodeId link) { at(node).link = link; }
     bool populated(NodeId node) const { return place(node).populated; }
     void setPopulated(NodeId node, bool value) { placeRef(node).populated = value; }
+    // A byte count the tree's owner keeps with a node (DblList: a group's common file size);
+    // none until set. Kept beside the nodes, only as far as the highest node given one: a
+    // tree that keeps none (DirList, the drive tree) pays nothing for it.
+    std::optional<std::uint64_t> bytes(NodeId node) const;
+    void setBytes(NodeId node, std::uint64_t bytes);
 
     // Expanded state. expand and collapse always raise the expanding or collapsing event
     // first, even when the node is already in that state. A node without children does not
@@ -183,6 +189,7 @@ private:
     };
     static_assert(sizeof(Place) == 12, "the flags take Place's padding");
     static constexpr NodeId kFreed = 0xFFFFFFFEu;
+    static constexpr std::uint64_t kNoBytes = ~std::uint64_t{0};
 
     // A node's values, checked where asserts are on.
     const Node& at(NodeId node) const {
@@ -209,6 +216,7 @@ private:
 
     std::vector<Node> nodes_;
     std::vector<Place> places_;   // by node id, beside nodes_
+    std::vector<std::uint64_t> bytes_;   // by node id, kNoBytes where none was set
     std::vector<NodeId> roots_;
     std::vector<NodeId> freeList_;
     std::vector<TreeListener*> listeners_;

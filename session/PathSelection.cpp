@@ -163,14 +163,17 @@ void PathSelection::returnEntry(int i, bool selectNode) {
     if (i < 0 || i >= static_cast<int>(entries_.size())) return;
     const SearchEntry entry = entries_[static_cast<std::size_t>(i)];
 
-    const std::size_t slash = entry.text.rfind('\\');
-    std::string name = slash == std::string::npos ? entry.text : entry.text.substr(slash + 1);
-    name += '\\';
-    const NodeId node = tree_.addChild(entry.home, std::move(name));
-    // A returned node is listed afresh, whatever the tree showed before it was added.
-    populate(node);
-    tree_.sortChildren(entry.home);
-    if (selectNode) tree_.select(node);
+    // An entry put in by its text alone has no place in the tree: it only leaves the list.
+    if (entry.home != kNoNode) {
+        const std::size_t slash = entry.text.rfind('\\');
+        std::string name = slash == std::string::npos ? entry.text : entry.text.substr(slash + 1);
+        name += '\\';
+        const NodeId node = tree_.addChild(entry.home, std::move(name));
+        // A returned node is listed afresh, whatever the tree showed before it was added.
+        populate(node);
+        tree_.sortChildren(entry.home);
+        if (selectNode) tree_.select(node);
+    }
 
     deleteEntry(i);
     const int size = static_cast<int>(entries_.size());

@@ -244,7 +244,7 @@ void Session::saveDuplicateList() {
     view_->appendLog(kListSavedLog + shown);
 }
 
-// --- ResultsWindow ---------------------------------------------------------------------
+// --- ResultsSession --------------------------------------------------------------------
 
 TreeId Session::focusedTree() const { return view_->focusedTree(); }
 void Session::setHideSelection(TreeId tree, bool hide) { view_->setHideSelection(tree, hide); }

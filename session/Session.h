@@ -39,7 +39,7 @@ public:
 
 // The session is the engine's listener (SearchUi): it keeps what outlasts a run and passes
 // the rest on to its view.
-class Session : public SearchUi, private ResultsWindow {
+class Session : public SearchUi, private ResultsSession {
 public:
     // The services are the program's (or a test's); they outlive the session.
     explicit Session(PlatformServices& services);
@@ -76,8 +76,8 @@ public:
 
     // --- What may act now --------------------------------------------------------------
     Activity activity() const override;
-    using ResultsWindow::mayAct;
-    using ResultsWindow::deleting;
+    using ResultsSession::mayAct;
+    using ResultsSession::deleting;
     bool ending() const { return ending_; }
     // A signal asks the program to end: the run under way stops its phase, a deletion goes
     // no further, and what waits for their end ends the program.
@@ -104,8 +104,8 @@ public:
     bool goHome();
     // The entry the user picked in one of the lists; -1: none.
     void pickEntry(PathList list, int index);
-    // A search path put in the list by its text, with no node of the drive tree behind it:
-    // for tools that search folders they name, and never take out again.
+    // A search path put in the list by its text, with no node of the drive tree behind it,
+    // for tools that search folders they name: taken out, it only leaves the list.
     void addSearchPathText(std::string text) { selection_.insertEntry(std::move(text), kNoNode); }
     // The exclusion list, in list order.
     const std::vector<std::string>& exclusions() const { return selection_.exclusions(); }
@@ -175,7 +175,7 @@ public:
     void saveDuplicateList();
 
 private:
-    // ResultsWindow: the view's, and the trees' batches.
+    // ResultsSession: the view's, and the trees' batches.
     TreeId focusedTree() const override;
     void setHideSelection(TreeId tree, bool hide) override;
     void setStatusText(const std::string& text) override;

@@ -89,6 +89,15 @@ public:
     void ToutReplierClick();
     void DirListDblClick();
     void DblListDblClick();
+    // Escape, dropped with the rest of the input during a deletion: gives up a wait for
+    // another Parelix process's deletion, and the act with it.
+    void EscapeDuringDeletion();
+    // A button pressed on a node of either tree (ResultsGlue: also on the row already
+    // current, which the views do not signal).
+    void xxxListMouseDown(TreeId tree, NodeId node, Qt::MouseButton button);
+    // The pointer moved over DirList with the left button held, from a press beside the
+    // nodes: true when a drag of the selected node started.
+    bool xxxListMouseMove();
     void PoubelleClick();
     bool PoubelleDragOver(QObject* source);
     void PoubelleDragDrop(QObject* source);

@@ -31,6 +31,26 @@ void T_EcrPrin::DirListDblClick() { session_.openDirListSelection(); }
 void T_EcrPrin::DblListDblClick() { session_.openDblListSelection(); }
 void T_EcrPrin::PoubelleClick() { session_.trashClick(); }
 
+void T_EcrPrin::EscapeDuringDeletion() { session_.escapePressed(); }
+
+void T_EcrPrin::xxxListMouseDown(TreeId tree, NodeId node, Qt::MouseButton button) {
+    // A press on a row is a pick even on the row already current: the search run's end
+    // leaves it, and its tree, as the user left them.
+    if (button == Qt::LeftButton) session_.notePick(tree, node);
+    // A right click on a node of DirList selects it, with its counterpart, before PopMenu
+    // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
+    // the rows it leaves the selection. The press goes no further (ResultsPage).
+    if (tree == TreeId::DirList && button == Qt::RightButton && session_.popupEnabled())
+        session_.pointDirListNode(node);
+}
+
+bool T_EcrPrin::xxxListMouseMove() {
+    const NodeId node = session_.trees().dirList.selected();
+    if (node == kNoNode || session_.trees().isSearchRoot(node)) return false;
+    results_->startDrag(node);
+    return true;
+}
+
 bool T_EcrPrin::PoubelleDragOver(QObject* source) { return qobject_cast<QTreeView*>(source) != nullptr; }
 
 void T_EcrPrin::PoubelleDragDrop(QObject* source) {
@@ -135,7 +155,7 @@ void T_EcrPrin::setupTrashHandlers() {
 }
 
 void T_EcrPrin::setupResultsHandlers() {
-    results_ = std::make_unique<ResultsGlue>(session_, *resultsPage_);
+    results_ = std::make_unique<ResultsGlue>(*this, *resultsPage_);
     QTreeView* dirList = resultsPage_->dirList();
     QTreeView* dblList = resultsPage_->dblList();
 

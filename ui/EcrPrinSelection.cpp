@@ -1,8 +1,8 @@
 // Path selection handlers: the drive tree DskList with its context menu PopMenuDsk, the
 // search list RepList with its context menu RepMenu, and the exclusion list ExcList with
-// ExcMenu; and what a file manager drops on the two lists. The logic
-// lives in the session's PathSelection, reached through the session; the controls in
-// SelectionPage; this file binds the one to the other.
+// ExcMenu; and what a file manager drops on the two lists. The logic and the lists
+// themselves live in the session's PathSelection, reached through the session; the controls
+// in SelectionPage only mirror them; this file binds the one to the other.
 #include <QAction>
 #include <QFile>
 #include <QListWidget>
@@ -49,11 +49,12 @@ void T_EcrPrin::attachSelection() {
     connect(RepReference, &QAction::triggered, this, [this] { RepListReferenceClick(); });
     bindMenuKeys(list);
     connect(list, &QListWidget::customContextMenuRequested, this, [this, list](QPoint at) {
-        // The entry under the pointer (or the selected one, from the keyboard) is the one marked.
+        // The entry under the pointer (or the selected one, from the keyboard) is the one
+        // marked: picking it selects it in the session's list too.
         if (QListWidgetItem* item = list->itemAt(at)) list->setCurrentItem(item);
-        const int entry = selectionPage_->pickedEntry(PathList::Search);
+        const int entry = session_.pathSelection().selectedEntry();
         if (entry < 0) return;
-        RepReference->setChecked(selectionPage_->entryReference(entry));
+        RepReference->setChecked(session_.isReferencePath(searchPaths()[static_cast<std::size_t>(entry)]));
         popupMenu(RepMenu, list, at);
     });
     auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), list);
@@ -98,9 +99,9 @@ void T_EcrPrin::ListDrop(PathList target, const QList<QUrl>& urls) {
 }
 
 void T_EcrPrin::RepListReferenceClick() {
-    const int entry = selectionPage_->pickedEntry(PathList::Search);
+    const int entry = session_.pathSelection().selectedEntry();
     if (entry < 0) return;
-    const std::string path = selectionPage_->searchPaths()[static_cast<std::size_t>(entry)];
+    const std::string path = searchPaths()[static_cast<std::size_t>(entry)];
     const bool reference = !session_.isReferencePath(path);
     session_.markReference(path, reference);
     selectionPage_->setEntryReference(entry, reference);
@@ -110,6 +111,10 @@ void T_EcrPrin::BtnAjouteClick() { session_.addSearchPath(); }
 void T_EcrPrin::BtnEnleveClick() { session_.removeEntry(); }
 void T_EcrPrin::ExclureClick() { session_.excludeSelected(); }
 
-std::vector<std::string> T_EcrPrin::searchPaths() const { return selectionPage_->searchPaths(); }
+std::vector<std::string> T_EcrPrin::searchPaths() const {
+    std::vector<std::string> paths;
+    for (const SearchEntry& entry : session_.pathSelection().entries()) paths.push_back(entry.text);
+    return paths;
+}
 
 }  // namespace parelix

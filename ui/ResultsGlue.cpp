@@ -7,14 +7,14 @@
 #include <QMouseEvent>
 #include <QTreeView>
 
-#include "session/Session.h"
+#include "ui/EcrPrin.h"
 #include "ui/ResultsPage.h"
 #include "ui/TreeModel.h"
 
 namespace parelix {
 
-ResultsGlue::ResultsGlue(Session& session, ResultsPage& page) : session_(session), page_(page) {
-    inputDrop_.onEscape = [this] { session_.escapePressed(); };
+ResultsGlue::ResultsGlue(T_EcrPrin& window, ResultsPage& page) : window_(window), page_(page) {
+    inputDrop_.onEscape = [this] { window_.EscapeDuringDeletion(); };
 }
 
 void ResultsGlue::holdInput(bool on) {
@@ -87,8 +87,8 @@ bool ResultsGlue::eventFilter(QObject* watched, QEvent* event) {
         auto* me = static_cast<QMouseEvent*>(event);
         QTreeView* view = watched == dirList->viewport() ? dirList : dblList;
         if (me->button() == Qt::LeftButton && !view->indexAt(me->position().toPoint()).isValid()) {
-            if (view == dirList) session_.openDirListSelection();
-            else session_.openDblListSelection();
+            if (view == dirList) window_.DirListDblClick();
+            else window_.DblListDblClick();
         }
         return false;
     }
@@ -98,19 +98,12 @@ bool ResultsGlue::eventFilter(QObject* watched, QEvent* event) {
     return watched == dirList->viewport() && dragFromDirList(*event);
 }
 
-// A press on a row is a pick even on the row already current, which the view does not
-// signal: the search run's end leaves it, and its tree, as the user left them.
+// A press on a row, even on the row already current, which the view does not signal.
 void ResultsGlue::notePress(bool dir, const QMouseEvent& me) {
     const QModelIndex index = (dir ? page_.dirList() : page_.dblList())->indexAt(me.position().toPoint());
-    if (me.button() == Qt::LeftButton && index.isValid())
-        session_.notePick(dir ? TreeId::DirList : TreeId::DblList,
-                          (dir ? page_.dirModel() : page_.dblModel())->nodeOf(index));
-    // A right click on a node of DirList selects it, with its counterpart, before PopMenu
-    // opens: "Supprime les doubles de ce répertoire" acts on the folder pointed at. Beside
-    // the rows it leaves the selection. The press goes no further (ResultsPage).
-    if (dir && me.button() == Qt::RightButton && index.isValid() && session_.popupEnabled()) {
-        session_.pointDirListNode(page_.dirModel()->nodeOf(index));
-    }
+    if (!index.isValid()) return;
+    window_.xxxListMouseDown(dir ? TreeId::DirList : TreeId::DblList,
+                             (dir ? page_.dirModel() : page_.dblModel())->nodeOf(index), me.button());
 }
 
 bool ResultsGlue::dragFromDirList(QEvent& event) {
@@ -129,11 +122,10 @@ bool ResultsGlue::dragFromDirList(QEvent& event) {
         auto* me = static_cast<QMouseEvent*>(&event);
         if (!armed_ || pressedOnNode_ || dragging_ || !(me->buttons() & Qt::LeftButton)) break;
         if ((me->position().toPoint() - pressPos_).manhattanLength() < kDragThreshold) break;
-        const NodeId node = session_.trees().dirList.selected();
-        if (node == kNoNode || session_.trees().isSearchRoot(node)) break;
         armed_ = false;
-        startDrag(node);
-        return true;
+        if (window_.xxxListMouseMove()) return true;
+        armed_ = true;   // nothing to drag: a later move asks again
+        break;
     }
     case QEvent::MouseButtonRelease:
         armed_ = false;

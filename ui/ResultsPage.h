@@ -52,7 +52,6 @@ public:
     QListWidget* infos() const { return Infos; }
     QProgressBar* progress() const { return Progress; }
     StatusBar* etat() const { return Etat; }
-    QLabel* espaceDblList() const { return EspaceDblList; }
 
     // The space figures below DblList's title; empty: none shown.
     void setSpaceFigures(const QString& text);

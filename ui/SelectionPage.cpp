@@ -35,10 +35,9 @@ constexpr int kRepListHeight = 282;
 // What a short window leaves of ExcList (about three rows) before RepList gives up height.
 constexpr int kExcListLeast = 48;
 
-// List items show the name decoded for the eye but keep the path's own bytes, which are
-// what the search reads back.
+// List items show the name decoded for the eye but keep the path's own bytes, from which
+// a reference mark's text is made again.
 constexpr int kPathBytesRole = Qt::UserRole;
-constexpr int kReferenceRole = Qt::UserRole + 1;   // the entry is a reference folder
 
 }  // namespace
 
@@ -220,15 +219,9 @@ void SelectionPage::setEntryReference(int index, bool reference) {
     QListWidgetItem* item = RepList->item(index);
     if (!item) return;
     const QString path = QString::fromUtf8(item->data(kPathBytesRole).toByteArray());
-    item->setData(kReferenceRole, reference);
     item->setText(reference ? path + QString::fromUtf8(kReferenceSuffix) : path);
     item->setToolTip(reference ? QString::fromUtf8(kReferenceEntryHint)
                                : QString());
-}
-
-bool SelectionPage::entryReference(int index) const {
-    const QListWidgetItem* item = RepList->item(index);
-    return item && item->data(kReferenceRole).toBool();
 }
 
 void SelectionPage::removeEntry(PathList which, int index) {
@@ -252,14 +245,6 @@ int SelectionPage::pickedEntry(PathList which) const {
     const QListWidget* l = list(which);
     const auto items = l->selectedItems();
     return items.isEmpty() ? -1 : l->row(items.front());
-}
-
-std::vector<std::string> SelectionPage::searchPaths() const {
-    std::vector<std::string> paths;
-    paths.reserve(static_cast<std::size_t>(RepList->count()));
-    for (int i = 0; i < RepList->count(); ++i)
-        paths.push_back(RepList->item(i)->data(kPathBytesRole).toByteArray().toStdString());
-    return paths;
 }
 
 void SelectionPage::setButtonsEnabled(bool remove, bool search) {

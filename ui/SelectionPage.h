@@ -42,17 +42,14 @@ public:
     QToolButton* btnCherche() const { return BtnCherche; }
     QToolButton* btnQuitte() const { return BtnQuitte; }
 
-    // RepList and ExcList show the two lists: the name decoded for the eye, the path's own
-    // bytes kept for the search.
+    // RepList and ExcList show the session's two lists: the name decoded for the eye.
     void insertEntry(PathList list, int index, const std::string& text, bool reference = false);
     // A reference entry of RepList shows kReferenceSuffix after its path, and says why in
     // its hint.
     void setEntryReference(int index, bool reference);
-    bool entryReference(int index) const;
     void removeEntry(PathList list, int index);
     void selectEntry(PathList list, int index);   // -1: none
     int pickedEntry(PathList list) const;         // the entry the user selected, -1: none
-    std::vector<std::string> searchPaths() const;   // RepList in list order
     void setButtonsEnabled(bool remove, bool search);   // BtnEnleve, BtnCherche
     QMenu* excMenu() const { return ExcMenu; }
     QAction* retirer() const { return Retirer; }

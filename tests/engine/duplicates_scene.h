@@ -106,6 +106,9 @@ public:
         std::vector<Group> out;
         for (NodeId g : trees.dblList.children(kNoNode)) {
             Group group{trees.dblList.text(g), {}};
+            // The size kept with the group is the one its caption shows.
+            const std::optional<std::uint64_t> bytes = trees.dblList.bytes(g);
+            EXPECT_TRUE(bytes && group.text == "(" + std::to_string(*bytes) + ")") << group.text;
             for (NodeId m : trees.dblList.children(g)) group.members.push_back(trees.dblList.text(m));
             out.push_back(std::move(group));
         }

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "results/Browsing.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 
 using namespace parelix;
-using parelix::test::FakeResultsWindow;
+using parelix::test::FakeResultsSession;
 using parelix::test::TreeBuilder;
 
 namespace {
@@ -175,7 +175,7 @@ TEST_F(BrowsingTest, ExpandAndCollapseAllTouchOnlyTheFirstRoot) {
     EXPECT_EQ(trees.dirList.imageIndex(plain), kImgFolder);   // nothing below it to mark
 
     ResultTrees none;
-    FakeResultsWindow quiet;
+    FakeResultsSession quiet;
     Browsing idle(none, quiet, quiet.services);
     idle.expandAll();
     EXPECT_TRUE(quiet.holds.empty());

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "results/DeletionPlan.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 
 using namespace parelix;
 using parelix::test::TreeBuilder;

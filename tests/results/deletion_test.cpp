@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "results/Deletion.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 
 using namespace parelix;
-using parelix::test::FakeResultsWindow;
+using parelix::test::FakeResultsSession;
 using parelix::test::TreeBuilder;
 
 namespace {
@@ -151,7 +151,7 @@ TEST_F(DeletionTest, SearchRootsAndOtherDrivesAlwaysAsk) {
     EXPECT_EQ(trees.dirList.selected(), kNoNode);
 
     ResultTrees other;
-    FakeResultsWindow remote;
+    FakeResultsSession remote;
     Deletion removing(other, remote, remote.services);
     TreeBuilder b(other);
     const NodeId root = b.root("F:");

@@ -13,7 +13,7 @@
 #include "platform/SearchedFile.h"
 #include "platform/Shell.h"
 #include "results/Deletion.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 
 using namespace parelix;
@@ -25,7 +25,7 @@ test::PrivateTrash trash;   // before GLib first reads XDG_DATA_HOME
 
 // The window stand-in, with the platform's own check for another copy behind it; turn is
 // the check's event turn.
-class RealShellWindow : public test::FakeResultsWindow {
+class RealShellWindow : public test::FakeResultsSession {
 public:
     const PlatformServices* platform = nullptr;
     std::function<bool()> turn;

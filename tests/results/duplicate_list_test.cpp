@@ -17,7 +17,7 @@
 #include "platform/WorkFile.h"
 #include "results/DuplicateList.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 
 using namespace parelix;
@@ -83,11 +83,14 @@ protected:
         const NodeId broken = b.file(root, "ligne\nsuite.jpg");
         const NodeId cafe = b.file(photos, "café.txt");
         const NodeId other = b.file(root, "autre.txt");
+        // Its row shows the first 255 characters of its path: the list holds it whole.
+        deep = b.file(b.folder(root, std::string(150, 'd')), std::string(140, 'n') + ".txt");
         b.group("200000000", {quoted, plain, broken});
-        b.group("0", {cafe, other});
+        b.group("0", {cafe, other, deep});
     }
     ResultTrees trees;
     NodeId quoted = kNoNode;
+    NodeId deep = kNoNode;
 };
 
 TEST_F(DuplicateListTest, EveryMemberReadsBackWithItsGroupSizeAndBothPaths) {
@@ -101,9 +104,9 @@ TEST_F(DuplicateListTest, EveryMemberReadsBackWithItsGroupSizeAndBothPaths) {
         ++number;
         for (NodeId m : trees.dblList.children(g)) {
             const NodeId f = trees.dblList.link(m);
-            const std::string path = trees.nodePath(f);
-            expected.push_back({std::to_string(number), trees.dblList.text(g).substr(1, trees.dblList.text(g).size() - 2),
-                                path, drives.toPosix(path).value(), f == quoted ? "oui" : "non"});
+            const std::string path = trees.fullNodePath(f);
+            expected.push_back({std::to_string(number), std::to_string(trees.dblList.bytes(g).value()), path,
+                                drives.toPosix(path).value(), f == quoted ? "oui" : "non"});
         }
     }
     ASSERT_EQ(rows, expected);
@@ -113,6 +116,10 @@ TEST_F(DuplicateListTest, EveryMemberReadsBackWithItsGroupSizeAndBothPaths) {
     EXPECT_EQ(rows[3][3], "/srv/Données/ligne\nsuite.jpg");
     EXPECT_EQ(rows[1][1], "200000000");
     EXPECT_EQ(rows[5][0], "2");
+    const std::string deepPath = "C:\\srv\\Données\\" + std::string(150, 'd') + "\\" + std::string(140, 'n') + ".txt";
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[6][2], deepPath);
+    EXPECT_EQ(rows[6][3], "/srv/Données/" + std::string(150, 'd') + "/" + std::string(140, 'n') + ".txt");
 
     // With no group, the header alone.
     EXPECT_EQ(readCsv(duplicateListCsv(ResultTrees(), drives, {})), (std::vector<Row>{expected[0]}));

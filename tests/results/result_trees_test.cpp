@@ -32,7 +32,7 @@ protected:
     }
     // A group as duplicate detection closes it.
     NodeId group(const std::vector<NodeId>& files) {
-        const NodeId g = dbl.addChild(kNoNode, "(" + std::to_string(dbl.childCount(kNoNode)) + ")");
+        const NodeId g = t.addGroup(static_cast<std::uint64_t>(dbl.childCount(kNoNode)));
         for (NodeId f : files) t.addDuplicate(g, t.nodePath(f), f);
         dbl.sortChildren(g);
         dbl.expand(g);

@@ -9,7 +9,7 @@
 #include "results/Messages.h"
 #include "results/RowHints.h"
 #include "results/SpaceFigures.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 
 using namespace parelix;
 
@@ -148,9 +148,8 @@ TEST(SpaceFigures, ExtraCopiesFollowEveryRemoval) {
                 if (trees.dirList.link(n) != kNoNode) ++members[trees.dblList.parent(trees.dirList.link(n))];
             ExtraCopies extra;
             for (const auto& [group, count] : members) {
-                const std::string& text = trees.dblList.text(group);
                 extra.files += count - 1;
-                extra.bytes += (count - 1) * std::stoull(text.substr(1, text.size() - 2));
+                extra.bytes += (count - 1) * trees.dblList.bytes(group).value();
             }
             return extra;
         };

@@ -161,6 +161,7 @@ TEST(TreeStore, RemovedSlotsComeBackFresh) {
     t.setMarked(dir, true);
     t.setCounter(f, 1);
     t.setLink(f, 7);
+    t.setBytes(f, 4096);
     t.expand(dir);
     t.remove(dir);
     EXPECT_FALSE(t.isValid(dir));
@@ -173,6 +174,7 @@ TEST(TreeStore, RemovedSlotsComeBackFresh) {
         EXPECT_EQ(t.counter(n), -1);
         EXPECT_EQ(t.kind(n), NodeKind::Plain);
         EXPECT_EQ(t.link(n), kNoNode);
+        EXPECT_EQ(t.bytes(n), std::nullopt);
         EXPECT_FALSE(t.isExpanded(n));
         EXPECT_EQ(t.imageIndex(n), 0);
         EXPECT_EQ(t.selectedIndex(n), 0);

@@ -17,7 +17,7 @@
 #include "results/Deletion.h"
 #include "session/Session.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/FakeSessionView.h"
 #include "support/TestSupport.h"
 

@@ -15,7 +15,7 @@
 
 #include "platform/Drives.h"
 #include "session/Session.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/FakeSessionView.h"
 #include "support/TestSupport.h"
 

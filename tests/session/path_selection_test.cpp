@@ -328,6 +328,14 @@ TEST_F(PathSelectionTest, SelectionAfterRemovingAnEntry) {
     sel->selectEntry(-1);
     sel->remove();
     EXPECT_EQ(sel->entries().size(), 2u);
+
+    // An entry put in by its text, with no node behind it, leaves the list and nothing else.
+    const NodeId treeSelection = tree.selected();
+    sel->selectEntry(sel->insertEntry("F:\\named", kNoNode));
+    sel->remove();
+    EXPECT_EQ(entryTexts(), (std::vector<std::string>{"D:\\DAT", "E:\\mid"}));
+    EXPECT_EQ(tree.childCount(kNoNode), 1);
+    EXPECT_EQ(tree.selected(), treeSelection);
 }
 
 TEST_F(PathSelectionTest, OnlyTheRemoveButtonMovesTheTreeSelection) {

@@ -13,7 +13,7 @@
 #include "results/Messages.h"
 #include "session/Session.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/SessionFixture.h"
 
 namespace parelix {

@@ -14,7 +14,7 @@
 #include "platform/Drives.h"
 #include "session/Session.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/SessionFixture.h"
 
 namespace parelix {
@@ -36,7 +36,9 @@ std::string dump(const ResultTrees& trees) {
                (link != kNoNode ? " -> " + trees.dblList.text(link) : "") + "\n";
     }
     for (const NodeId g : trees.dblList.children(kNoNode)) {
-        out += trees.dblList.text(g) + (trees.dblList.isExpanded(g) ? " open\n" : "\n");
+        const std::optional<std::uint64_t> bytes = trees.dblList.bytes(g);
+        out += trees.dblList.text(g) + " size" + (bytes ? std::to_string(*bytes) : std::string("?")) +
+               (trees.dblList.isExpanded(g) ? " open\n" : "\n");
         for (const NodeId m : trees.dblList.children(g))
             out += "  " + trees.dblList.text(m) + " img" + std::to_string(trees.dblList.imageIndex(m)) + " -> " +
                    trees.nodePath(trees.dblList.link(m)) + "\n";

@@ -111,9 +111,7 @@ QString lastLogLine(const QObject& window) {
 }
 
 void addSearchPath(T_EcrPrin& window, const std::string& windowsPath) {
-    auto* item = new QListWidgetItem(QString::fromUtf8(windowsPath));
-    item->setData(Qt::UserRole, QByteArray::fromStdString(windowsPath));
-    control<QListWidget>(window, "RepList")->addItem(item);
+    window.session().addSearchPathText(windowsPath);   // RepList shows it
     control<QToolButton>(window, "BtnCherche")->setEnabled(true);
 }
 

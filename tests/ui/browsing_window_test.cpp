@@ -22,7 +22,7 @@
 #include "platform/Drives.h"
 #include "platform/Shell.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
 #include "results/Deletion.h"

@@ -210,6 +210,22 @@ TEST_F(PathSelectionWindowTest, TheMenuExcludesAndBtnEnleveFollowsRepListAlone) 
     EXPECT_FALSE(ui.BtnCherche->isEnabled());
 }
 
+// An exclusion that sorts above the selected one is the one selected then, in the list and
+// for its Delete key; the one pushed down keeps its place.
+TEST_F(PathSelectionWindowTest, AnExclusionSortedAboveTheSelectedOneIsTheOneSelected) {
+    w->show();
+    QApplication::setActiveWindow(&*w);
+    pick(at({"E:\\", "mid\\"}));
+    ui.Exclure->trigger();
+    pick(at({"E:\\"}));
+    ui.Exclure->trigger();
+    EXPECT_EQ(excTexts(), (QStringList{QStringLiteral("E:"), QStringLiteral("E:\\mid")}));
+    EXPECT_EQ(ui.ExcList->currentRow(), 0);
+    ui.ExcList->setFocus();
+    QTest::keyClick(ui.ExcList, Qt::Key_Delete);
+    EXPECT_EQ(excTexts(), QStringList{QStringLiteral("E:\\mid")});
+}
+
 // ExcList's menu: right click, the menu key or Shift+F10 open it at the entry, its first item
 // highlighted; it takes the entry out, or adds files chosen in a French dialog.
 TEST_F(PathSelectionWindowTest, ExcListsMenuRemovesAndAddsAFileThroughADialog) {

@@ -24,7 +24,7 @@
 #include "platform/Drives.h"
 #include "results/SpaceFigures.h"
 #include "support/DiskSnapshot.h"
-#include "support/FakeResultsWindow.h"
+#include "support/FakeResultsSession.h"
 #include "support/TestSupport.h"
 #include "support/UiApplication.h"
 #include "support/WindowFixture.h"
@@ -118,7 +118,7 @@ protected:
         // The search list holds the new scene's folders only.
         if (w_) {
             if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
-            ui_.RepList->clear();
+            while (!w_->session().pathSelection().entries().empty()) removeSearchPath(0);
             for (const std::string& root : roots_) test::addSearchFolder(*w_, root);
         }
     }
@@ -183,6 +183,12 @@ protected:
     bool focusOnDirList() { return w_->focusWidget() == ui_.DirList; }
     bool focusOnDblList() { return w_->focusWidget() == ui_.DblList; }
 
+    // Entry i of the search list picked and taken out, as by BtnEnleve.
+    void removeSearchPath(int i) {
+        w_->session().pickEntry(PathList::Search, i);
+        w_->session().removeEntry();
+    }
+
     // Stop's third role back to the selection, then Cherche. While it runs, a person clicks
     // rows shown so far and tries the trash, a drop and the folder's duplicates: none may
     // delete before "Fini !", and the run's end leaves the last row clicked selected.
@@ -190,10 +196,10 @@ protected:
         if (!ui_._PanSel->isVisible()) QTest::mouseClick(ui_.BtnStopRtn, Qt::LeftButton);
         ASSERT_TRUE(ui_._PanSel->isVisible());
         // A searched folder sent to the recycle bin leaves the list, as a person would take it out.
-        for (int i = ui_.RepList->count() - 1; i >= 0; --i)
-            if (!fs::exists(posixOf(ui_.RepList->item(i)->data(Qt::UserRole).toByteArray().toStdString())))
-                delete ui_.RepList->takeItem(i);
-        if (ui_.RepList->count() == 0) {
+        const std::vector<SearchEntry>& entries = w_->session().pathSelection().entries();
+        for (int i = static_cast<int>(entries.size()) - 1; i >= 0; --i)
+            if (!fs::exists(posixOf(entries[static_cast<std::size_t>(i)].text))) removeSearchPath(i);
+        if (entries.empty()) {
             QTest::mouseClick(ui_.BtnRevoir, Qt::LeftButton);
             return;
         }

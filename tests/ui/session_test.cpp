@@ -556,7 +556,7 @@ private:
         if (!ui_._PanSel->isVisible() || ui_.RepList->count() == 0) return "no search path to mark";
         const int entry = below(ui_.RepList->count());
         ui_.RepList->setCurrentRow(entry);
-        const std::string path = ui_.RepList->item(entry)->data(Qt::UserRole).toByteArray().toStdString();
+        const std::string path = w_->session().pathSelection().entries()[static_cast<std::size_t>(entry)].text;
         const bool was = w_->session().isReferencePath(path);
         QApplication::setActiveWindow(w_.get());
         ui_.RepList->setFocus();

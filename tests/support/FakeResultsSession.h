@@ -1,7 +1,7 @@
 #pragma once
-// A window stand-in for the browsing and deletion tests, a fixture that wires browsing to
-// the result trees over it, a small builder of result trees, and a walk of a tree in display
-// order.
+// A session stand-in for the browsing and deletion tests (it records what a window would
+// show), a fixture that wires browsing to the result trees over it, a small builder of
+// result trees, and a walk of a tree in display order.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -65,9 +65,9 @@ public:
     }
 };
 
-// A window stand-in with the shell stand-in beside it (its records reachable by the same
-// names through the window, as the tests read them).
-class FakeResultsWindow : public ResultsWindow {
+// A session stand-in with the shell stand-in beside it (its records reachable by the same
+// names through it, as the tests read them).
+class FakeResultsSession : public ResultsSession {
 public:
     using Message = FakeShellServices::Message;
 
@@ -120,7 +120,7 @@ public:
 
 // The two result trees with browsing following their selections, as the window wires them,
 // over a window stand-in.
-template <typename Window = FakeResultsWindow>
+template <typename Window = FakeResultsSession>
 class BrowsedTreesTest : public ::testing::Test {
 protected:
     BrowsedTreesTest() {
@@ -149,7 +149,7 @@ public:
     }
     // A group of the given files, members in the order given.
     NodeId group(const std::string& size, const std::vector<NodeId>& files) {
-        const NodeId g = trees_.dblList.addChild(kNoNode, "(" + size + ")");
+        const NodeId g = trees_.addGroup(std::stoull(size));
         for (NodeId f : files) trees_.addDuplicate(g, trees_.nodePath(f), f);
         trees_.dblList.expand(g);
         return g;
