@@ -306,7 +306,7 @@ TEST_F(DeletionLockTest, ATakeBackWaitsForAnotherProcesssDeletion) {
 
     // Once the peer holds the lock (its check, then its slowed move), take back.
     peer.go();
-    const int probe = ::open(deletionLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int probe = ::open(deletionLockPaths().front().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(probe, 0);
     bool held = false;
     for (int i = 0; i < 20000 && !held; ++i) {
