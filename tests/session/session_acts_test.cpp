@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -122,12 +123,16 @@ TEST_F(SessionActs, ASearchThatCouldNotOpenItsFilesIsNoSuccess) {
         before = allowOnly(3);
         lowered = true;
     };
+    // The sort after the walk: a last merge still under way when the comparison begins holds
+    // run files whose slots, once closed, would be room for searched files.
+    setenv("PARELIX_SORT_AHEAD", "0", 1);
     int code = 0;
     try {
         session_.search({root_});
     } catch (const InOutError& e) {
         code = e.code();
     }
+    unsetenv("PARELIX_SORT_AHEAD");
     if (lowered) setrlimit(RLIMIT_NOFILE, &before);
     ASSERT_TRUE(lowered);
     EXPECT_EQ(code, 4);

@@ -349,7 +349,7 @@ TEST_F(ResultsWindowTest, DropOnTheTrashSendsTheSelectedNodeAway) {
     EXPECT_EQ(ui.dirModel->indexOf(a).data(Qt::DisplayRole).toString(), QStringLiteral("a.txt"));
     EXPECT_EQ(ui.Infos->item(ui.Infos->count() - 1)->text().toStdString(),
               "Remis en place\u00A0: " + dir_().text(root) + "\\sub\\a.txt");
-    EXPECT_EQ(ui.EspaceDblList->text(), QStringLiteral("Copies en trop : 1 (4 octets)"));
+    EXPECT_EQ(ui.EspaceDblList->text(), QStringLiteral("Copies en trop\u00A0: 1 (4\u00A0octets)"));
     EXPECT_FALSE(QApplication::overrideCursor());
 
     // The menu's item, as a screen reader reads it, and nothing more to take back.
