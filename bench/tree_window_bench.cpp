@@ -384,6 +384,15 @@ void timeDiskPartsAlone(PlatformServices& services, const fs::path& alone, int d
     std::printf("walk beyond check and recycle bin timed apart: %.2f ms per file\n", (walk - check - trash) / duplicates);
 }
 
+// The files the walks send away: pairs for each walk and for the disk's parts timed alone,
+// and with copies, one big group for each walk.
+void writeBenchFiles(const std::string& work, int duplicates, int copies) {
+    for (const char* folder : {"walk", "tree", "alone"}) writePairs(fs::path(work) / folder, duplicates);
+    if (copies <= 0) return;
+    writeBigGroup(fs::path(work) / "big", copies);
+    writeBigGroup(fs::path(work) / "bigtree", copies);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -395,13 +404,7 @@ int main(int argc, char** argv) {
     if (work.empty()) return 1;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    writePairs(fs::path(work) / "walk", duplicates);
-    writePairs(fs::path(work) / "tree", duplicates);
-    writePairs(fs::path(work) / "alone", duplicates);
-    if (copies > 0) {
-        writeBigGroup(fs::path(work) / "big", copies);
-        writeBigGroup(fs::path(work) / "bigtree", copies);
-    }
+    writeBenchFiles(work, duplicates, copies);
 
     TimedServices services;
     Application app(argc, argv, services);
