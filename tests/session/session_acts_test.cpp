@@ -114,6 +114,10 @@ rlimit allowOnly(int free) {
 // Out of descriptors while the files are compared: the run ends with the input/output error,
 // never with "Fini !", and no file is called inaccessible for the process's shortage.
 TEST_F(SessionActs, ASearchThatCouldNotOpenItsFilesIsNoSuccess) {
+#ifdef __SANITIZE_ADDRESS__
+    // Their probes of memory open a pipe each: with no descriptor left they misreport.
+    GTEST_SKIP() << "the sanitizers' runtime wants descriptors of its own";
+#endif
     for (int i = 0; i < 1500; ++i) tree_.write("many/f" + std::to_string(i), "same size " + std::to_string(i % 10));
     rlimit before{};
     bool lowered = false;
