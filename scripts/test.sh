@@ -25,9 +25,9 @@ export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.sup
 # of the walk with the comparison during its last merge, and the walk
 # with its folders listed ahead.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARELIX_TSAN=ON -DPARELIX_WERROR=ON >/dev/null
-cmake --build build-tsan -j2 --target platform_read_ahead_test engine_duplicates_exactness_test engine_collect_test
+cmake --build build-tsan -j2 --target platform_read_ahead_test engine_duplicates_exactness_test engine_collect_ahead_test
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 build-tsan/tests/platform_read_ahead_test
 build-tsan/tests/engine_duplicates_exactness_test \
     --gtest_filter='*ChunkEdges*:*seed1:*seed8_shortReads:*seed11_shortReads_probesReadAgain:*SortingAhead*'
-build-tsan/tests/engine_collect_test --gtest_filter='WalkAhead*'
+build-tsan/tests/engine_collect_ahead_test --gtest_filter='WalkAhead*'
