@@ -50,6 +50,12 @@ NodeId TreeStore::prevInTreeOrder(NodeId node) const {
     return prev;
 }
 
+NodeId TreeStore::newSlot() {
+    nodes_.emplace_back();
+    places_.emplace_back();
+    return static_cast<NodeId>(nodes_.size() - 1);
+}
+
 NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
     assert((parent == kNoNode || place(parent).kind != NodeKind::File) && "a file node has no children");
     NodeId id;
@@ -58,9 +64,7 @@ NodeId TreeStore::addChild(NodeId parent, std::string text, NodeKind kind) {
         freeList_.pop_back();
         nodes_[id] = Node{};
     } else {
-        id = static_cast<NodeId>(nodes_.size());
-        nodes_.emplace_back();
-        places_.emplace_back();
+        id = newSlot();
     }
     auto& list = childrenRef(parent);
     const int row = static_cast<int>(list.size());
@@ -84,9 +88,7 @@ NodeId TreeStore::insertChild(NodeId parent, int row, std::string text, NodeKind
         freeList_.pop_back();
         nodes_[id] = Node{};
     } else {
-        id = static_cast<NodeId>(nodes_.size());
-        nodes_.emplace_back();
-        places_.emplace_back();
+        id = newSlot();
     }
     auto& list = childrenRef(parent);
     row = std::clamp(row, 0, static_cast<int>(list.size()));

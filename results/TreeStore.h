@@ -210,6 +210,8 @@ private:
     }
 
     std::vector<NodeId>& childrenRef(NodeId parent);
+    // A node's room at the end of the store, for when no freed id is taken again.
+    NodeId newSlot();
     void releaseSubtree(NodeId node);
     void renumber(std::vector<NodeId>& list, std::size_t from);
     bool contains(NodeId ancestor, NodeId node) const;
